@@ -1,0 +1,31 @@
+# zelt_add_test(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>])
+# One QtTest executable registered with CTest, run offscreen.
+function(zelt_add_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE Zelt::com zelt_testsupport Qt6::Test ${ARG_LIBS})
+    add_test(NAME ${name} COMMAND ${name})
+    set(env "QT_QPA_PLATFORM=offscreen")
+    if(ZELT_SANITIZE)
+        list(APPEND env
+            "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_odr_violation=0"
+            "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+            "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+    endif()
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" LABELS "${ARG_LABELS}" TIMEOUT 300)
+endfunction()
+
+# Every tests/<subsystem>/tst_<unit>.cpp becomes one test executable of that
+# name. A folder that needs more (fixture plugins, extra sources) keeps an
+# extra.cmake beside its tests; it runs after the automatic ones.
+function(zelt_add_test_folder dir)
+    get_filename_component(subsystem ${dir} NAME)
+    file(GLOB tests CONFIGURE_DEPENDS ${dir}/tst_*.cpp)
+    foreach(src IN LISTS tests)
+        get_filename_component(name ${src} NAME_WE)
+        zelt_add_test(${name} SOURCES ${src} LABELS ${subsystem})
+    endforeach()
+    if(EXISTS ${dir}/extra.cmake)
+        include(${dir}/extra.cmake)
+    endif()
+endfunction()

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Set-up, build and every test. With --asan the same suite runs again built
+# with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+asan=0
+for arg in "$@"; do
+    case "$arg" in
+        --asan) asan=1 ;;
+        *) echo "usage: $0 [--asan]" >&2; exit 2 ;;
+    esac
+done
+
+scripts/setup.sh
+
+export QT_QPA_PLATFORM=offscreen
+run_suite() {
+    local preset=$1
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+    ctest --preset "$preset"
+}
+
+run_suite default
+if [ "$asan" = 1 ]; then
+    run_suite asan
+fi

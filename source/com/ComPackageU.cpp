@@ -1,0 +1,71 @@
+#include "ComPackageU.h"
+
+#include "ComDmU.h"
+#include "GlobalVarsU.h"
+#include "LangResU.h"
+
+#include <functional>
+#include <vector>
+
+void RegisterModuleClasses()
+{
+    ComDm = new TComDm(nullptr);
+}
+
+void UnRegisterModuleClasses()
+{
+    delete ComDm;
+    ComDm = nullptr;
+}
+
+namespace {
+
+struct Unit
+{
+    const char *name;
+    std::function<void()> initialize;
+    std::function<void()> finalize;
+};
+
+// The order in which the units start; they stop in the reverse order.
+std::vector<Unit> units()
+{
+    return {
+        { "LangResU", LangResU_Initialize, LangResU_Finalize },
+        { "GlobalVarsU", GlobalVarsU_Initialize, GlobalVarsU_Finalize },
+        { "ComPackageU", RegisterModuleClasses, UnRegisterModuleClasses },
+    };
+}
+
+class PackageLifetime
+{
+public:
+    PackageLifetime()
+    {
+        for (Unit &u : m_units) {
+            u.initialize();
+            m_started.append(QString::fromLatin1(u.name));
+        }
+    }
+    ~PackageLifetime()
+    {
+        for (auto it = m_units.rbegin(); it != m_units.rend(); ++it)
+            it->finalize();
+    }
+
+    QStringList started() const { return m_started; }
+
+private:
+    std::vector<Unit> m_units = units();
+    QStringList m_started;
+};
+
+// Runs when the library is loaded, before the host's main().
+const PackageLifetime lifetime;
+
+} // namespace
+
+QStringList ComPackageStartedUnits()
+{
+    return lifetime.started();
+}

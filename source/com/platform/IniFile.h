@@ -1,0 +1,62 @@
+#pragma once
+
+#include "com_global.h"
+
+#include <QString>
+#include <QStringList>
+#include <QList>
+
+class QIODevice;
+
+namespace Platform {
+
+// An INI text kept line for line, so that writing one key leaves every other
+// section, key, comment and blank line exactly as it was. Section and key
+// names are matched without regard to case; values are trimmed.
+class COM_EXPORT IniFile
+{
+public:
+    IniFile() = default;
+
+    // A missing or unreadable file reads as empty; that is not an error.
+    static IniFile fromFile(const QString &path);
+    static IniFile fromDevice(QIODevice &device);
+    static IniFile fromText(const QString &text);
+
+    bool hasSection(const QString &section) const;
+    bool hasKey(const QString &section, const QString &key) const;
+    QStringList sections() const;
+    QStringList keys(const QString &section) const;
+
+    QString readString(const QString &section, const QString &key, const QString &defaultValue = {}) const;
+    // Integers are decimal; anything else gives the default.
+    int readInteger(const QString &section, const QString &key, int defaultValue) const;
+    // Booleans are stored as integers, non-zero meaning true.
+    bool readBool(const QString &section, const QString &key, bool defaultValue) const;
+
+    // Changes the first key of that name in place, or adds it at the end of
+    // its section (creating the section at the end of the file).
+    void writeString(const QString &section, const QString &key, const QString &value);
+    void writeInteger(const QString &section, const QString &key, int value);
+    void writeBool(const QString &section, const QString &key, bool value);
+
+    QString toText() const;
+    // Written through a temporary file and renamed over the old one, so a
+    // crash never leaves a half-written file. Returns false with a reason.
+    bool saveAtomically(const QString &path, QString *errorString = nullptr) const;
+
+private:
+    struct Line
+    {
+        QString text;     // the line as read, for lines we do not rewrite
+        QString section;  // section it belongs to, lower-cased ("" before the first)
+        QString key;      // key of a key=value line (as written), empty otherwise
+        QString value;    // trimmed value
+        bool isHeader = false;
+    };
+    int findKey(const QString &section, const QString &key) const;
+
+    QList<Line> m_lines;
+};
+
+} // namespace Platform
