@@ -2,7 +2,9 @@
 
 #include "ComDmU.h"
 #include "GlobalVarsU.h"
+#include "KeyboardOutputU.h"
 #include "LangResU.h"
+#include "RelauncerU.h"
 
 #include <functional>
 #include <vector>
@@ -32,7 +34,9 @@ std::vector<Unit> units()
 {
     return {
         { "LangResU", LangResU_Initialize, LangResU_Finalize },
+        { "RelauncerU", RelauncerU_Initialize, RelauncerU_Finalize },
         { "GlobalVarsU", GlobalVarsU_Initialize, GlobalVarsU_Finalize },
+        { "KeyboardOutputU", KeyboardOutputU_Initialize, KeyboardOutputU_Finalize },
         { "ComPackageU", RegisterModuleClasses, UnRegisterModuleClasses },
     };
 }

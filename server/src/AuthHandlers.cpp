@@ -1,0 +1,175 @@
+// Customer service sign-in (POST /v1/cust-auth), user sign-in
+// (POST /auth/v1/login) and the bearer-token check of every other route.
+#include "Auth.h"
+
+#include "Database.h"
+#include "JsonUtil.h"
+#include "Passwords.h"
+#include "ServerContext.h"
+
+#include <QDateTime>
+
+namespace {
+
+// Refresh tokens are issued with the access token and kept; the client
+// stores them but never exchanges them.
+constexpr qint64 kRefreshTtlSeconds = 7 * 24 * 3600;
+
+// Compared against when the account does not exist, so that a wrong name
+// costs as much time as a wrong password.
+const QString &dummyHash()
+{
+    static const QString hash = Passwords::hash(QStringLiteral("no such account"));
+    return hash;
+}
+
+QString appVersion(Database &db)
+{
+    return db.scalar(QStringLiteral("SELECT value FROM settings WHERE key = 'app_ver'")).toString();
+}
+
+Response customerAuth(ServerContext &ctx, const Request &request)
+{
+    const QJsonObject body = parseObjectBody(request.body);
+    FieldReader in(body, FieldReader::Mode::Create);
+    const auto custKey = in.string(QStringLiteral("cust_key"), true, 100);
+    const auto secretKey = in.string(QStringLiteral("secret_key"), true, 200, false);
+    in.string(QStringLiteral("mode"), false, 20);
+    in.throwIfErrors();
+
+    QSqlQuery q = ctx.db.exec(QStringLiteral(
+                                  "SELECT cust_id, secret_hash, cust_name, addr_line, addr_city, state_name,"
+                                  " postal_code, country_name, is_active FROM cust_accounts WHERE cust_key = ?"),
+                              {*custKey});
+    if (!q.next()) {
+        Passwords::verify(*secretKey, dummyHash());
+        throw HttpError(401, QStringLiteral("Invalid customer key or secret key."));
+    }
+    if (!Passwords::verify(*secretKey, q.value(1).toString()))
+        throw HttpError(401, QStringLiteral("Invalid customer key or secret key."));
+    if (q.value(8).toInt() == 0)
+        throw HttpError(403, QStringLiteral("Customer account is not active."));
+
+    const qint64 custId = q.value(0).toLongLong();
+    const QString token = Auth::issueToken(ctx, QString::fromLatin1(Auth::kCustomerToken), custId, ctx.tokenTtlSeconds);
+    QJsonObject data{
+        {QStringLiteral("app_ver"), appVersion(ctx.db)},
+        {QStringLiteral("api_url"), ctx.baseUrl},
+        {QStringLiteral("update_url"), ctx.baseUrl},
+        {QStringLiteral("token"), QJsonObject{{QStringLiteral("access"), token},
+                                              {QStringLiteral("token_type"), QStringLiteral("Bearer")},
+                                              {QStringLiteral("expires_in"), ctx.tokenTtlSeconds}}},
+        {QStringLiteral("cust_name"), q.value(2).toString()},
+        {QStringLiteral("addr_line"), q.value(3).toString()},
+        {QStringLiteral("addr_city"), q.value(4).toString()},
+        {QStringLiteral("state_name"), q.value(5).toString()},
+        {QStringLiteral("postal_code"), q.value(6).toString()},
+        {QStringLiteral("country_name"), q.value(7).toString()},
+    };
+    return Response::data(200, data);
+}
+
+Response userLogin(ServerContext &ctx, const Request &request)
+{
+    const QJsonObject body = parseObjectBody(request.body);
+    FieldReader in(body, FieldReader::Mode::Create);
+    const auto email = in.string(QStringLiteral("username"), true, 150);
+    const auto password = in.string(QStringLiteral("password"), true, 200, false);
+    in.throwIfErrors();
+
+    // expired sessions go at sign-in, the one moment that writes anyway
+    ctx.db.exec(QStringLiteral("DELETE FROM sessions WHERE expires_at <= ?"),
+                {QDateTime::currentMSecsSinceEpoch()});
+
+    QSqlQuery q = ctx.db.exec(QStringLiteral(
+                                  "SELECT user_id, password_hash, user_fullname, lang_code, is_active, email"
+                                  " FROM users WHERE email = ?"),
+                              {*email});
+    const bool found = q.next();
+    const bool passwordOk = Passwords::verify(*password, found ? q.value(1).toString() : dummyHash());
+    // a disabled account is refused like a wrong password: nothing is disclosed
+    if (!found || !passwordOk || q.value(4).toInt() == 0)
+        throw HttpError(401, QStringLiteral("Invalid email or password."));
+
+    const qint64 userId = q.value(0).toLongLong();
+    const QString access = Auth::issueToken(ctx, QString::fromLatin1(Auth::kUserToken), userId, ctx.tokenTtlSeconds);
+    const QString refresh = Auth::issueToken(ctx, QString::fromLatin1(Auth::kRefreshToken), userId, kRefreshTtlSeconds);
+    QJsonObject credentials{
+        {QStringLiteral("token"), QJsonObject{{QStringLiteral("access"), access},
+                                              {QStringLiteral("refresh"), refresh},
+                                              {QStringLiteral("token_type"), QStringLiteral("Bearer")},
+                                              {QStringLiteral("expires_in"), ctx.tokenTtlSeconds}}},
+        {QStringLiteral("lang_code"), q.value(3).toString()},
+        {QStringLiteral("user_fullname"), q.value(2).toString()},
+        {QStringLiteral("user_id"), userId},
+        {QStringLiteral("email"), q.value(5).toString()},
+    };
+    return Response::json(200, QJsonObject{{QStringLiteral("response"), credentials}});
+}
+
+} // namespace
+
+namespace Auth {
+
+QString issueToken(ServerContext &ctx, const QString &kind, qint64 ownerId, qint64 ttlSeconds)
+{
+    const QString token = Passwords::newToken();
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    ctx.db.exec(QStringLiteral("INSERT INTO sessions (token_hash, kind, owner_id, issued_at, expires_at)"
+                               " VALUES (?, ?, ?, ?, ?)"),
+                {Passwords::tokenDigest(token), kind, ownerId, now, now + ttlSeconds * 1000});
+    return token;
+}
+
+Principal authenticate(ServerContext &ctx, const Request &request, Access access)
+{
+    Principal who;
+    if (access == Access::Public)
+        return who;
+
+    const QByteArray header = request.header("Authorization").trimmed();
+    if (header.isEmpty())
+        throw HttpError(401, QStringLiteral("Authorization bearer token is required."));
+    // the scheme name is case-insensitive (RFC 7235)
+    if (header.left(7).toLower() != "bearer " || header.mid(7).trimmed().isEmpty())
+        throw HttpError(401, QStringLiteral("Authorization must be \"Bearer\" followed by a token."));
+    const QString token = QString::fromLatin1(header.mid(7).trimmed());
+
+    const QString kind = QString::fromLatin1(access == Access::Customer ? kCustomerToken : kUserToken);
+    QSqlQuery q = ctx.db.exec(QStringLiteral("SELECT owner_id, expires_at FROM sessions WHERE token_hash = ? AND kind = ?"),
+                              {Passwords::tokenDigest(token), kind});
+    if (!q.next())
+        throw HttpError(401, QStringLiteral("Invalid token."));
+    if (q.value(1).toLongLong() <= QDateTime::currentMSecsSinceEpoch())
+        throw HttpError(401, QStringLiteral("Token has expired, please sign in again."));
+    who.id = q.value(0).toLongLong();
+
+    if (access == Access::User) {
+        QSqlQuery u = ctx.db.exec(QStringLiteral("SELECT email, user_fullname, lang_code, role_id, is_active"
+                                                 " FROM users WHERE user_id = ?"),
+                                  {who.id});
+        if (!u.next() || u.value(4).toInt() == 0)
+            throw HttpError(401, QStringLiteral("Invalid token."));
+        who.email = u.value(0).toString();
+        who.fullName = u.value(1).toString();
+        who.langCode = u.value(2).toString();
+        who.roleId = u.value(3).toLongLong();
+    } else {
+        QSqlQuery c = ctx.db.exec(QStringLiteral("SELECT cust_name, is_active FROM cust_accounts WHERE cust_id = ?"),
+                                  {who.id});
+        if (!c.next() || c.value(1).toInt() == 0)
+            throw HttpError(401, QStringLiteral("Invalid token."));
+        who.fullName = c.value(0).toString();
+    }
+    return who;
+}
+
+} // namespace Auth
+
+void registerAuthRoutes(Router &router, ServerContext &ctx)
+{
+    router.add("POST", QStringLiteral("/v1/cust-auth"), Access::Public,
+               [&ctx](Request &r) { return customerAuth(ctx, r); });
+    router.add("POST", QStringLiteral("/auth/v1/login"), Access::Public,
+               [&ctx](Request &r) { return userLogin(ctx, r); });
+}

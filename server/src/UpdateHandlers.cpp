@@ -1,0 +1,64 @@
+// The customer service's update files: the list (GET /v1/app-files) and one
+// file as a zip archive built from the files folder (GET /v1/download/{id}).
+#include "Database.h"
+#include "Router.h"
+#include "ServerContext.h"
+#include "ZipBuilder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+
+namespace {
+
+Response appFiles(ServerContext &ctx, const Request &)
+{
+    QSqlQuery q = ctx.db.exec(QStringLiteral(
+        "SELECT file_id, filename, path, app_version FROM app_files ORDER BY sort_order, file_id"));
+    // the updater reads every member as a string
+    QJsonArray files;
+    while (q.next()) {
+        files.append(QJsonObject{{QStringLiteral("file_id"), q.value(0).toString()},
+                                 {QStringLiteral("filename"), q.value(1).toString()},
+                                 {QStringLiteral("path"), q.value(2).toString()},
+                                 {QStringLiteral("app_version"), q.value(3).toString()}});
+    }
+    const QString appVer = ctx.db.scalar(QStringLiteral("SELECT value FROM settings WHERE key = 'app_ver'")).toString();
+    return Response::json(200, QJsonObject{{QStringLiteral("app_ver"), appVer}, {QStringLiteral("files"), files}});
+}
+
+Response download(ServerContext &ctx, const Request &r)
+{
+    const QString idText = r.pathParams.value(QStringLiteral("file_id"));
+    bool ok = false;
+    const qint64 id = idText.toLongLong(&ok);
+    QSqlQuery q = ctx.db.exec(QStringLiteral("SELECT filename, source FROM app_files WHERE file_id = ?"),
+                              {ok ? QVariant(id) : QVariant()});
+    if (!ok || !q.next())
+        throw HttpError(404, QStringLiteral("File %1 not found.").arg(idText));
+    const QString filename = q.value(0).toString();
+
+    // the table names a path inside the files folder; nothing outside it is served
+    const QDir root(ctx.filesDir);
+    const QString rootPath = QFileInfo(root.absolutePath()).canonicalFilePath();
+    const QString sourcePath = QFileInfo(root.absoluteFilePath(q.value(1).toString())).canonicalFilePath();
+    if (rootPath.isEmpty() || sourcePath.isEmpty()
+        || !QString(sourcePath + QLatin1Char('/')).startsWith(QString(rootPath + QLatin1Char('/')))) {
+        throw HttpError(404, QStringLiteral("File %1 is not available on this server.").arg(id));
+    }
+    Response resp;
+    resp.body = buildZip(sourcePath, filename);
+    resp.contentType = "application/zip";
+    resp.extraHeaders.append({"Content-Disposition", "attachment; filename=\"" + QByteArray::number(id) + ".zip\""});
+    return resp;
+}
+
+} // namespace
+
+void registerUpdateRoutes(Router &router, ServerContext &ctx)
+{
+    router.add("GET", QStringLiteral("/v1/app-files"), Access::Customer,
+               [&ctx](Request &r) { return appFiles(ctx, r); });
+    router.add("GET", QStringLiteral("/v1/download/{file_id}"), Access::Customer,
+               [&ctx](Request &r) { return download(ctx, r); });
+}

@@ -1,0 +1,111 @@
+#include "QtyEditU.h"
+
+#include "Errors.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+
+TQtyEdit::TQtyEdit(QWidget *parent)
+    : QWidget(parent)
+    , m_edit(new QLineEdit(this))
+    , m_label(new QLabel(this))
+{
+    m_edit->setObjectName(QStringLiteral("edtQty"));
+    m_label->setObjectName(QStringLiteral("lblMessage"));
+    m_label->setStyleSheet(QStringLiteral("color: #c00000;"));
+
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_edit);
+    layout->addWidget(m_label, 1);
+
+    setFocusProxy(m_edit);
+    setFocusPolicy(m_edit->focusPolicy());
+    m_edit->installEventFilter(this);
+    connect(m_edit, &QLineEdit::textChanged, this, [this] { updateMessage(); });
+}
+
+void TQtyEdit::setConvUnitRec(const TConvUnitRecord &rec)
+{
+    m_rec = rec;
+    updateMessage();
+}
+
+QString TQtyEdit::text() const
+{
+    return m_edit->text();
+}
+
+void TQtyEdit::setText(const QString &text)
+{
+    m_edit->setText(text);
+}
+
+qint32 TQtyEdit::value() const
+{
+    return TUtils::QtyStrToInt(m_edit->text(), m_rec);
+}
+
+void TQtyEdit::setValue(qint32 AValue)
+{
+    m_edit->setText(TUtils::FormatQtyStr(AValue, m_rec));
+}
+
+QString TQtyEdit::message() const
+{
+    const QString rule = TUtils::ValidateQtyStr(m_edit->text(), m_rec);
+    if (!rule.isEmpty())
+        return rule;
+    // The rules do not look at the digits; a pasted letter or a quantity
+    // beyond 32 bits is only found by converting.
+    try {
+        TUtils::QtyStrToInt(m_edit->text(), m_rec);
+    } catch (const Platform::Error &e) {
+        return e.message();
+    }
+    return QString();
+}
+
+void TQtyEdit::updateMessage()
+{
+    const QString msg = message();
+    m_label->setText(msg);
+    Q_EMIT textChanged(m_edit->text(), msg);
+}
+
+bool TQtyEdit::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_edit || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+
+    const auto *keyEvent = static_cast<QKeyEvent *>(event);
+    // Shortcuts (copy, paste, select all) are not typing.
+    if (keyEvent->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+
+    QChar key;
+    switch (keyEvent->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        key = QLatin1Char('\r');
+        break;
+    case Qt::Key_Backspace:
+        key = QLatin1Char('\b');
+        break;
+    default: {
+        // Keys without a printable character (Tab, arrows, Delete) move or
+        // edit; they are not filtered.
+        const QString text = keyEvent->text();
+        if (text.size() != 1 || text.at(0) < QLatin1Char(' ') || text.at(0) == QChar(0x7f))
+            return false;
+        key = text.at(0);
+        break;
+    }
+    }
+
+    TUtils::QtyStrKey(key, m_edit->text(), m_allowNegative);
+    return key.isNull();
+}

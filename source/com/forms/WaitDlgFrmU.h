@@ -1,0 +1,66 @@
+#pragma once
+
+#include "com_global.h"
+
+#include <QColor>
+#include <QWidget>
+
+class QFrame;
+class QLabel;
+class QTimer;
+
+// A row of dots with a highlight that runs from left to right while the
+// indicator is active.
+class COM_EXPORT TActivityIndicator : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TActivityIndicator(QWidget *AParent = nullptr);
+
+    void start();
+    void stop();
+    bool isActive() const;
+
+    QColor dotColor() const { return FDotColor; }
+    int dotCount() const { return FDotCount; }
+    // Index of the highlighted dot; advances on every tick while active.
+    int position() const { return FPosition; }
+
+    QSize sizeHint() const override { return QSize(225, 29); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void tick();
+
+    QTimer *FTimer;
+    QColor FDotColor;
+    int FDotCount = 7;
+    int FPosition = 0;
+};
+
+// The "please wait" window: borderless, white, centred on the screen, with
+// the logo, the activity indicator and a fixed text. It has no buttons and
+// takes no input.
+class COM_EXPORT TWaitDlgFrm : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TWaitDlgFrm(QWidget *AOwner = nullptr);
+    ~TWaitDlgFrm() override;
+
+    QFrame *pnlMain;
+    QLabel *imgLogo;
+    TActivityIndicator *dxActivityIndicator1;
+    QLabel *cxLabel1;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    void FormShow();
+    void FormHide();
+    void centreOnScreen();
+};

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "com_global.h"
+
+#include <QChar>
+#include <QString>
+#include <QStringList>
+
+// ---------------------------------------------------------------------------
+// Quantity strings and text helpers
+// ---------------------------------------------------------------------------
+
+// The units of measure of one item. Factors count base units (a carton of
+// 12 boxes of 12 pieces: ConvUnit2 = 12, ConvUnit3 = 144); factors of units
+// above MaxUnit are never read.
+struct TConvUnitRecord
+{
+    qint32 MaxUnit = 0;
+    qint32 ConvUnit2 = 0;
+    qint32 ConvUnit3 = 0;
+    qint32 ConvUnit4 = 0;
+    qint32 ConvUnit5 = 0;
+};
+
+// A quantity string shows a whole number of base units as dot-separated
+// groups, the largest unit first: "00006.011.004" is 6 cartons, 11 boxes and
+// 4 pieces. The functions keep no state; call them as TUtils::X or Utils.X.
+class COM_EXPORT TUtils
+{
+public:
+    // Occurrences of C in S.
+    static int CharCount(const QString &S, QChar C);
+
+    // MaxUnit groups, the first zero-padded to 5 digits and the others to 3,
+    // preceded by "-" for a negative AValue. MaxUnit below 1 gives the sign
+    // alone. Throws Platform::ConversionError for a zero factor of a unit in
+    // use or MaxUnit above 5.
+    static QString FormatQtyStr(qint32 AValue, const TConvUnitRecord &AConvUnitRec);
+
+    // The quantity in base units. A "-" anywhere makes it negative; groups
+    // are read from the largest unit down; an empty group is 0. Throws
+    // Platform::ConversionError for a group that is not a decimal number, for
+    // more groups than units, for MaxUnit outside 1..5 and for a result that
+    // does not fit 32 bits.
+    static qint32 QtyStrToInt(const QString &AData, const TConvUnitRecord &AConvUnitRec);
+
+    // "" when AValue is acceptable, otherwise the message of the first rule
+    // it breaks. Digits are not examined (the key filter keeps them out).
+    static QString ValidateQtyStr(const QString &AValue, const TConvUnitRecord &AConvUnitRec);
+
+    // Key filter of a quantity edit: AKey becomes QChar() (null) when the key
+    // is refused. Enter passes and sends a Tab so the focus moves on.
+    static void QtyStrKey(QChar &AKey, const QString &AText, bool AAllowNegative);
+
+    // AStr split at every ADelimiter only (blanks belong to the items); a
+    // trailing delimiter adds an empty item, an empty AStr gives no items,
+    // and an item starting with a double quote runs to its closing quote
+    // ("" inside stands for one quote).
+    static QStringList SplitStr(QChar ADelimiter, const QString &AStr);
+
+    // "a, b ,c" -> "'a','b','c'": every comma-separated item trimmed and
+    // single-quoted, with single quotes inside doubled so that user text
+    // cannot end the literal.
+    static QString TextToSQLIn(const QString &AText);
+};
+
+// The access point other units call through (Utils.FormatQtyStr(...)).
+COM_EXPORT extern TUtils Utils;

@@ -1,0 +1,250 @@
+#include "FieldValue_p.h"
+
+#include <QLocale>
+#include <cmath>
+#include <limits>
+
+namespace Platform::FieldValue {
+
+namespace {
+
+// The value of `count` decimal digits at `pos`, or -1.
+int digitsAt(QStringView s, qsizetype pos, int count)
+{
+    if (pos < 0 || pos + count > s.size())
+        return -1;
+    int value = 0;
+    for (qsizetype i = pos; i < pos + count; ++i) {
+        const char16_t c = s[i].unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+struct IsoParts
+{
+    enum Zone { None, Utc, Offset };
+    QDate date;
+    QTime time;
+    bool hasTime = false;
+    Zone zone = None;
+    int offsetSeconds = 0;
+};
+
+// Hand-written rather than QDateTime::fromString: a list of 100,000 rows goes
+// through here, and the generic parser costs about a microsecond a value.
+bool parseIso(QStringView s, IsoParts &p)
+{
+    s = s.trimmed();
+    const qsizetype n = s.size();
+    if (n < 10 || s[4] != u'-' || s[7] != u'-')
+        return false;
+    const int y = digitsAt(s, 0, 4);
+    const int mo = digitsAt(s, 5, 2);
+    const int d = digitsAt(s, 8, 2);
+    if (y < 0 || mo < 0 || d < 0 || !QDate::isValid(y, mo, d))
+        return false;
+    p.date = QDate(y, mo, d);
+    if (n == 10)
+        return true;
+
+    const QChar sep = s[10];
+    if (sep != u'T' && sep != u't' && sep != u' ')
+        return false;
+    qsizetype i = 11;
+    const int hh = digitsAt(s, i, 2);
+    if (hh < 0 || i + 2 >= n || s[i + 2] != u':')
+        return false;
+    const int mm = digitsAt(s, i + 3, 2);
+    if (mm < 0)
+        return false;
+    i += 5;
+    int ss = 0;
+    int ms = 0;
+    if (i < n && s[i] == u':') {
+        ss = digitsAt(s, i + 1, 2);
+        if (ss < 0)
+            return false;
+        i += 3;
+        if (i < n && (s[i] == u'.' || s[i] == u',')) {
+            ++i;
+            int count = 0;
+            while (i < n && s[i] >= u'0' && s[i] <= u'9') {
+                if (count < 3)
+                    ms = ms * 10 + (s[i].unicode() - u'0');
+                ++count;
+                ++i;
+            }
+            if (count == 0)
+                return false;
+            for (int c = count; c < 3; ++c)
+                ms *= 10;
+        }
+    }
+    if (hh > 23 || mm > 59 || ss > 59)
+        return false;
+    p.time = QTime(hh, mm, ss, ms);
+    p.hasTime = true;
+    if (i == n)
+        return true;
+
+    if (s[i] == u'Z' || s[i] == u'z') {
+        p.zone = IsoParts::Utc;
+        return i + 1 == n;
+    }
+    if (s[i] != u'+' && s[i] != u'-')
+        return false;
+    const int sign = s[i] == u'-' ? -1 : 1;
+    const int oh = digitsAt(s, i + 1, 2);
+    if (oh < 0)
+        return false;
+    i += 3;
+    int om = 0;
+    if (i < n) {
+        if (s[i] == u':')
+            ++i;
+        om = digitsAt(s, i, 2);
+        if (om < 0)
+            return false;
+        i += 2;
+    }
+    if (i != n || oh > 23 || om > 59)
+        return false;
+    p.zone = IsoParts::Offset;
+    p.offsetSeconds = sign * (oh * 3600 + om * 60);
+    return true;
+}
+
+constexpr double twoPow63 = 9223372036854775808.0;
+
+} // namespace
+
+bool parseInteger(QStringView text, qint64 &out)
+{
+    text = text.trimmed();
+    if (text.isEmpty())
+        return false;
+    bool ok = false;
+    const qint64 v = text.toLongLong(&ok, 10);
+    if (ok) {
+        out = v;
+        return true;
+    }
+    double d = 0;
+    if (!parseDouble(text, d) || d != std::floor(d) || d < -twoPow63 || d >= twoPow63)
+        return false;
+    out = qint64(d);
+    return true;
+}
+
+bool parseDouble(QStringView text, double &out)
+{
+    text = text.trimmed();
+    if (text.isEmpty())
+        return false;
+    bool ok = false;
+    const double d = text.toDouble(&ok);
+    if (!ok || !std::isfinite(d))
+        return false;
+    out = d;
+    return true;
+}
+
+bool parseBool(QStringView text, bool &out)
+{
+    text = text.trimmed();
+    if (text.compare(u"true", Qt::CaseInsensitive) == 0 || text == u"1") {
+        out = true;
+        return true;
+    }
+    if (text.compare(u"false", Qt::CaseInsensitive) == 0 || text == u"0") {
+        out = false;
+        return true;
+    }
+    return false;
+}
+
+bool parseDate(QStringView text, QDate &out)
+{
+    IsoParts p;
+    if (!parseIso(text, p))
+        return false;
+    out = p.date;
+    return true;
+}
+
+QDateTime LocalTimeCache::get(QDate date, QTime time)
+{
+    const qint64 key = date.toJulianDay() * 86400000 + time.msecsSinceStartOfDay();
+    const auto it = m_cache.constFind(key);
+    if (it != m_cache.constEnd())
+        return *it;
+    if (m_cache.size() >= 4096)
+        m_cache.clear();
+    const QDateTime dt(date, time, Qt::LocalTime);
+    m_cache.insert(key, dt);
+    return dt;
+}
+
+bool parseDateTime(QStringView text, QDateTime &out, LocalTimeCache *cache)
+{
+    IsoParts p;
+    if (!parseIso(text, p))
+        return false;
+    QDateTime dt;
+    if (!p.hasTime)
+        dt = p.date.startOfDay();
+    else if (p.zone == IsoParts::Utc)
+        dt = QDateTime(p.date, p.time, Qt::UTC);
+    else if (p.zone == IsoParts::Offset)
+        dt = QDateTime(p.date, p.time, Qt::OffsetFromUTC, p.offsetSeconds);
+    else if (cache)
+        dt = cache->get(p.date, p.time);
+    else
+        dt = QDateTime(p.date, p.time, Qt::LocalTime);
+    if (!dt.isValid())
+        return false;
+    out = dt;
+    return true;
+}
+
+bool fitsInteger(FieldType type, qint64 value)
+{
+    switch (type) {
+    case FieldType::SmallInt:
+        return value >= std::numeric_limits<qint16>::min() && value <= std::numeric_limits<qint16>::max();
+    case FieldType::Integer:
+        return value >= std::numeric_limits<qint32>::min() && value <= std::numeric_limits<qint32>::max();
+    default:
+        return true;
+    }
+}
+
+QString doubleText(double value)
+{
+    // Plain digits over the range people read as numbers, exponent beyond it
+    // (the rule JavaScript uses), always the shortest text that reads back.
+    const double a = std::fabs(value);
+    if (value == 0 || (a >= 1e-6 && a < 1e21))
+        return QString::number(value, 'f', QLocale::FloatingPointShortest);
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+QString dateText(QDate date)
+{
+    return date.toString(Qt::ISODate);
+}
+
+QString dateTimeIsoText(const QDateTime &dt)
+{
+    return dt.toString(dt.time().msec() ? Qt::ISODateWithMs : Qt::ISODate);
+}
+
+QString dateTimeDisplayText(const QDateTime &dt)
+{
+    return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+} // namespace Platform::FieldValue

@@ -1,0 +1,710 @@
+#include "HttpClient.h"
+
+#include "AsyncRunner.h"
+
+#include <QCoreApplication>
+#include <QMutex>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <future>
+
+namespace Platform {
+
+QByteArray HttpResponse::header(const QByteArray &name) const
+{
+    for (const auto &h : headers) {
+        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+            return h.second;
+    }
+    return {};
+}
+
+namespace {
+
+// A body beyond this is refused rather than risking the process on it.
+constexpr qint64 MaxBodySize = qint64(512) * 1024 * 1024;
+
+thread_local bool onNetworkThread = false;
+
+struct Request
+{
+    QByteArray method;
+    QUrl url;
+    QList<QPair<QByteArray, QByteArray>> headers;
+    QByteArray body;
+    bool hasBody = false;
+    int connectTimeout = 0;
+    int readTimeout = 0;
+
+    QString where() const { return url.toString(QUrl::RemoveQuery | QUrl::RemoveUserInfo); }
+};
+
+struct Outcome
+{
+    HttpResponse response;
+    QString failure;
+    bool failed = false;
+
+    static Outcome failing(QString message)
+    {
+        Outcome o;
+        o.failed = true;
+        o.failure = std::move(message);
+        return o;
+    }
+};
+
+// One request from submission to its one outcome. Whoever drops the last
+// reference to an unfinished job (a network thread that shut down, a
+// submission that was refused) fails it, so a waiting caller always wakes.
+class Job
+{
+public:
+    using Done = std::function<void(Outcome)>;
+
+    Job(Request request, Done done)
+        : request(std::move(request))
+        , m_done(std::move(done))
+    {
+    }
+    ~Job() { finish(Outcome::failing(QStringLiteral("Network shut down: ") + request.where())); }
+
+    void finish(Outcome outcome)
+    {
+        if (!m_done)
+            return;
+        Done done = std::move(m_done);
+        m_done = nullptr;
+        done(std::move(outcome));
+    }
+
+    const Request request;
+
+private:
+    Done m_done;
+};
+
+QString describe(QNetworkReply::NetworkError error, const QString &qtText)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+        return QStringLiteral("Connection refused");
+    case QNetworkReply::RemoteHostClosedError:
+        return QStringLiteral("Connection closed by the server");
+    case QNetworkReply::HostNotFoundError:
+        return QStringLiteral("Host not found");
+    case QNetworkReply::TimeoutError:
+        return QStringLiteral("Connection timed out");
+    case QNetworkReply::OperationCanceledError:
+        return QStringLiteral("Request cancelled");
+    case QNetworkReply::SslHandshakeFailedError:
+        return QStringLiteral("TLS handshake failed");
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+        return QStringLiteral("Network unavailable");
+    case QNetworkReply::TooManyRedirectsError:
+        return QStringLiteral("Too many redirects");
+    case QNetworkReply::InsecureRedirectError:
+        return QStringLiteral("Insecure redirect");
+    case QNetworkReply::ProtocolFailure:
+        return QStringLiteral("Invalid HTTP response");
+    default:
+        return qtText;
+    }
+}
+
+// QNAM reports HTTP error statuses as reply errors too; those are answers.
+// Everything in the network-layer range, a protocol failure or a proxy
+// failure means that no (complete) answer arrived.
+bool isTransportFailure(QNetworkReply::NetworkError error, int status)
+{
+    if (status <= 0)
+        return true;
+    if (error == QNetworkReply::NoError)
+        return false;
+    if (error < QNetworkReply::ProxyConnectionRefusedError)
+        return true;
+    if (error == QNetworkReply::ProxyAuthenticationRequiredError)
+        return status != 407;
+    if (error < QNetworkReply::ContentAccessDenied)
+        return true;
+    return error == QNetworkReply::ProtocolFailure;
+}
+
+class NetworkThread;
+
+// One request on the network thread: sends it, watches the timeouts,
+// collects the body and finishes the job once.
+class Transfer : public QObject
+{
+public:
+    Transfer(std::shared_ptr<Job> job, QNetworkAccessManager &nam, QObject *parent)
+        : QObject(parent)
+        , m_job(std::move(job))
+    {
+        const Request &r = m_job->request;
+        QNetworkRequest request(r.url);
+        // clients share the manager; cookies would leak from one to another
+        request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+        request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+        for (const auto &h : r.headers)
+            request.setRawHeader(h.first, h.second);
+
+        if (r.method == "GET")
+            m_reply = nam.get(request);
+        else if (r.method == "POST")
+            m_reply = nam.post(request, r.body);
+        else if (r.method == "PUT")
+            m_reply = nam.put(request, r.body);
+        else if (r.method == "DELETE" && !r.hasBody)
+            m_reply = nam.deleteResource(request);
+        else if (r.hasBody)
+            m_reply = nam.sendCustomRequest(request, r.method, r.body);
+        else
+            m_reply = nam.sendCustomRequest(request, r.method);
+
+        m_timer.setSingleShot(true);
+        connect(&m_timer, &QTimer::timeout, this, &Transfer::onTimeout);
+        // until the request is out, the connect timeout counts silence
+        connect(m_reply, &QNetworkReply::socketStartedConnecting, this, &Transfer::restartConnecting);
+        connect(m_reply, &QNetworkReply::uploadProgress, this, &Transfer::restartConnecting);
+        connect(m_reply, &QNetworkReply::requestSent, this, &Transfer::startReading);
+        connect(m_reply, &QNetworkReply::metaDataChanged, this, &Transfer::startReading);
+        connect(m_reply, &QNetworkReply::readyRead, this, &Transfer::onReadyRead);
+        connect(m_reply, &QNetworkReply::finished, this, &Transfer::onFinished);
+        arm(r.connectTimeout);
+    }
+
+    void abortForShutdown()
+    {
+        // a finished transfer only waits for its deleteLater
+        if (m_job)
+            abortWith(QStringLiteral("Network shut down"));
+    }
+
+private:
+    void restartConnecting()
+    {
+        if (m_job && !m_reading)
+            arm(m_job->request.connectTimeout);
+    }
+
+    void arm(int ms)
+    {
+        if (ms > 0)
+            m_timer.start(ms);
+        else
+            m_timer.stop();
+    }
+
+    void startReading()
+    {
+        m_reading = true;
+        arm(m_job ? m_job->request.readTimeout : 0);
+    }
+
+    void onReadyRead()
+    {
+        if (!m_job)
+            return;
+        startReading();
+        if (m_body.size() + m_reply->bytesAvailable() > MaxBodySize) {
+            abortWith(QStringLiteral("Response body too large"));
+            return;
+        }
+        m_body += m_reply->readAll();
+    }
+
+    void onTimeout()
+    {
+        if (!m_job)
+            return;
+        if (m_reading)
+            abortWith(QStringLiteral("Read timed out after %1 ms").arg(m_job->request.readTimeout));
+        else
+            abortWith(QStringLiteral("Connection timed out after %1 ms").arg(m_job->request.connectTimeout));
+    }
+
+    void abortWith(const QString &reason)
+    {
+        if (!m_reply)
+            return;
+        if (m_abortReason.isEmpty())
+            m_abortReason = reason;
+        // emits finished() at once
+        m_reply->abort();
+    }
+
+    void onFinished()
+    {
+        m_timer.stop();
+        if (!m_job)
+            return;
+        std::shared_ptr<Job> job = std::move(m_job);
+        const QString where = job->request.where();
+        const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        const QNetworkReply::NetworkError error = m_reply->error();
+
+        if (!m_abortReason.isEmpty()) {
+            job->finish(Outcome::failing(m_abortReason + QStringLiteral(": ") + where));
+        } else if (isTransportFailure(error, status)) {
+            job->finish(Outcome::failing(describe(error, m_reply->errorString()) + QStringLiteral(": ") + where));
+        } else {
+            const bool tooLarge = m_body.size() + m_reply->bytesAvailable() > MaxBodySize;
+            if (!tooLarge)
+                m_body += m_reply->readAll();
+            if (tooLarge) {
+                job->finish(Outcome::failing(QStringLiteral("Response body too large: ") + where));
+            } else if (isTruncated()) {
+                job->finish(Outcome::failing(QStringLiteral("Connection closed before the whole response arrived: ")
+                                              + where));
+            } else {
+                Outcome o;
+                o.response.statusCode = status;
+                o.response.statusText = QString::fromUtf8(
+                    m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
+                o.response.body = std::move(m_body);
+                o.response.headers = m_reply->rawHeaderPairs();
+                job->finish(std::move(o));
+            }
+        }
+        m_reply->deleteLater();
+        m_reply = nullptr;
+        deleteLater();
+    }
+
+    // A body shorter than its Content-Length is a dropped connection, never
+    // a complete answer. (Compressed bodies are counted after decoding.)
+    bool isTruncated() const
+    {
+        if (!m_reply->rawHeader("Content-Encoding").isEmpty())
+            return false;
+        const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+        return length.isValid() && length.toLongLong() != m_body.size();
+    }
+
+    std::shared_ptr<Job> m_job;
+    QNetworkReply *m_reply = nullptr;
+    QTimer m_timer;
+    bool m_reading = false;
+    QString m_abortReason;
+    QByteArray m_body;
+};
+
+// The one thread and the one QNetworkAccessManager of the process.
+class NetworkThread : public QThread
+{
+public:
+    NetworkThread()
+        : m_receiver(new QObject)
+    {
+        setObjectName(QStringLiteral("Platform::Network"));
+        m_receiver->moveToThread(this);
+        start();
+    }
+
+    ~NetworkThread() override { shutdown(); }
+
+    bool submit(std::shared_ptr<Job> job)
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!m_accepting)
+            return false;
+        QMetaObject::invokeMethod(
+            m_receiver, [this, job = std::move(job)]() mutable { new Transfer(std::move(job), *m_nam, m_receiver); },
+            Qt::QueuedConnection);
+        return true;
+    }
+
+    void shutdown()
+    {
+        {
+            QMutexLocker lock(&m_mutex);
+            m_accepting = false;
+        }
+        quit();
+        wait();
+    }
+
+protected:
+    void run() override
+    {
+        onNetworkThread = true;
+        {
+            QNetworkAccessManager nam;
+            m_nam = &nam;
+            exec();
+            const auto transfers = m_receiver->findChildren<Transfer *>(Qt::FindDirectChildrenOnly);
+            for (Transfer *t : transfers)
+                t->abortForShutdown();
+            // requests not started yet go with their events and fail as abandoned
+            delete m_receiver;
+            m_receiver = nullptr;
+            m_nam = nullptr;
+        }
+        onNetworkThread = false;
+    }
+
+private:
+    QMutex m_mutex;
+    bool m_accepting = true;
+    QObject *m_receiver;
+    QNetworkAccessManager *m_nam = nullptr;
+};
+
+struct NetworkState
+{
+    QMutex mutex;
+    std::shared_ptr<NetworkThread> thread;
+    // The application whose shut-down stopped the network; none for it again.
+    QCoreApplication *closedFor = nullptr;
+};
+
+NetworkState &networkState()
+{
+    static NetworkState state;
+    return state;
+}
+
+void shutdownAtExit()
+{
+    shutdownNetwork();
+}
+
+void submit(std::shared_ptr<Job> job)
+{
+    std::shared_ptr<NetworkThread> thread;
+    {
+        NetworkState &state = networkState();
+        QMutexLocker lock(&state.mutex);
+        QCoreApplication *app = QCoreApplication::instance();
+        if (!app) {
+            job->finish(Outcome::failing(QStringLiteral("No application object for the network")));
+            return;
+        }
+        if (app != state.closedFor) {
+            if (!state.thread) {
+                state.thread = std::make_shared<NetworkThread>();
+                qAddPostRoutine(shutdownAtExit);
+            }
+            thread = state.thread;
+        }
+    }
+    if (!thread || !thread->submit(job))
+        job->finish(Outcome::failing(QStringLiteral("Network shut down: ") + job->request.where()));
+}
+
+QByteArray headerText(const QString &s)
+{
+    // a value from the server (a token) must not smuggle in a header of its own
+    QByteArray bytes = s.toUtf8();
+    bytes.replace('\r', "").replace('\n', "");
+    return bytes;
+}
+
+bool isAbsoluteHttp(const QString &s)
+{
+    return s.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)
+        || s.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+}
+
+void setOrAppend(QList<QPair<QString, QString>> &list, const QString &name, const QString &value)
+{
+    for (auto &item : list) {
+        if (item.first.compare(name, Qt::CaseInsensitive) == 0) {
+            item.second = value;
+            return;
+        }
+    }
+    list.append({ name, value });
+}
+
+QString dateText(const QDate &date)
+{
+    return date.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+} // namespace
+
+std::shared_ptr<HttpClient> HttpClient::create()
+{
+    return std::shared_ptr<HttpClient>(new HttpClient);
+}
+
+HttpClient::HttpClient() = default;
+HttpClient::~HttpClient() = default;
+
+HttpClient &HttpClient::setBaseURL(const QString &url)
+{
+    m_baseURL = url;
+    return *this;
+}
+
+HttpClient &HttpClient::setUserAgent(const QString &userAgent)
+{
+    m_userAgent = userAgent;
+    return *this;
+}
+
+HttpClient &HttpClient::setConnectTimeout(int ms)
+{
+    m_connectTimeout = ms;
+    return *this;
+}
+
+HttpClient &HttpClient::setReadTimeout(int ms)
+{
+    m_readTimeout = ms;
+    return *this;
+}
+
+HttpClient &HttpClient::addHeader(const QString &name, const QString &value)
+{
+    setOrAppend(m_headers, name, value);
+    return *this;
+}
+
+HttpClient &HttpClient::removeHeader(const QString &name)
+{
+    m_headers.removeIf([&](const auto &h) { return h.first.compare(name, Qt::CaseInsensitive) == 0; });
+    return *this;
+}
+
+QString HttpClient::header(const QString &name) const
+{
+    for (const auto &h : m_headers) {
+        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+            return h.second;
+    }
+    return {};
+}
+
+bool HttpClient::hasHeader(const QString &name) const
+{
+    for (const auto &h : m_headers) {
+        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+HttpClient &HttpClient::addQueryStringParam(const QString &name, const QString &value)
+{
+    m_query.append({ name, value });
+    return *this;
+}
+
+HttpClient &HttpClient::addQueryStringParam(const QString &name, int value)
+{
+    return addQueryStringParam(name, QString::number(value));
+}
+
+HttpClient &HttpClient::addQueryStringParam(const QString &name, const QDate &value)
+{
+    return addQueryStringParam(name, dateText(value));
+}
+
+HttpClient &HttpClient::addPathParam(const QString &name, const QString &value)
+{
+    setOrAppend(m_pathParams, name, value);
+    return *this;
+}
+
+HttpClient &HttpClient::addPathParam(const QString &name, int value)
+{
+    return addPathParam(name, QString::number(value));
+}
+
+HttpClient &HttpClient::addPathParam(const QString &name, const QDate &value)
+{
+    return addPathParam(name, dateText(value));
+}
+
+HttpResponse HttpClient::get(const QString &resource)
+{
+    return send("GET", resource, nullptr, {});
+}
+
+HttpResponse HttpClient::post(const QString &resource, const QByteArray &body, const QString &contentType)
+{
+    return send("POST", resource, &body, contentType);
+}
+
+HttpResponse HttpClient::post(const QString &resource, const QString &body, const QString &contentType)
+{
+    return post(resource, body.toUtf8(), contentType);
+}
+
+HttpResponse HttpClient::post(const QString &resource, const char *body, const QString &contentType)
+{
+    return post(resource, QByteArray(body), contentType);
+}
+
+HttpResponse HttpClient::patch(const QString &resource, const QByteArray &body, const QString &contentType)
+{
+    return send("PATCH", resource, &body, contentType);
+}
+
+HttpResponse HttpClient::patch(const QString &resource, const QString &body, const QString &contentType)
+{
+    return patch(resource, body.toUtf8(), contentType);
+}
+
+HttpResponse HttpClient::patch(const QString &resource, const char *body, const QString &contentType)
+{
+    return patch(resource, QByteArray(body), contentType);
+}
+
+HttpResponse HttpClient::put(const QString &resource, const QByteArray &body, const QString &contentType)
+{
+    return send("PUT", resource, &body, contentType);
+}
+
+HttpResponse HttpClient::put(const QString &resource, const QString &body, const QString &contentType)
+{
+    return put(resource, body.toUtf8(), contentType);
+}
+
+HttpResponse HttpClient::put(const QString &resource, const char *body, const QString &contentType)
+{
+    return put(resource, QByteArray(body), contentType);
+}
+
+HttpResponse HttpClient::del(const QString &resource)
+{
+    return send("DELETE", resource, nullptr, {});
+}
+
+HttpClient &HttpClient::async(CompletionHandler completion, ErrorHandler error, bool synchronized)
+{
+    m_armed = true;
+    m_completion = std::move(completion);
+    m_error = std::move(error);
+    m_synchronized = synchronized;
+    return *this;
+}
+
+HttpResponse HttpClient::send(const QByteArray &method, const QString &resource, const QByteArray *body,
+                              const QString &contentType)
+{
+    // parameters and arming belong to this request only, whatever happens to it
+    const auto query = std::exchange(m_query, {});
+    const auto pathParams = std::exchange(m_pathParams, {});
+    const bool armed = std::exchange(m_armed, false);
+    CompletionHandler completion = std::exchange(m_completion, nullptr);
+    ErrorHandler errorHandler = std::exchange(m_error, nullptr);
+
+    Request r;
+    r.method = method;
+    r.connectTimeout = m_connectTimeout;
+    r.readTimeout = m_readTimeout;
+
+    QString path = resource;
+    for (const auto &p : pathParams)
+        path.replace(QString(QLatin1Char('{') + p.first + QLatin1Char('}')),
+                     QString::fromLatin1(QUrl::toPercentEncoding(p.second)));
+    QString full;
+    if (isAbsoluteHttp(path)) {
+        full = path;
+    } else {
+        QString base = m_baseURL;
+        while (base.endsWith(QLatin1Char('/')))
+            base.chop(1);
+        if (!path.isEmpty() && !path.startsWith(QLatin1Char('/')))
+            path.prepend(QLatin1Char('/'));
+        full = base + path;
+    }
+    if (!query.isEmpty()) {
+        QByteArray encoded;
+        for (const auto &q : query) {
+            if (!encoded.isEmpty())
+                encoded += '&';
+            encoded += QUrl::toPercentEncoding(q.first) + '=' + QUrl::toPercentEncoding(q.second);
+        }
+        full += (full.contains(QLatin1Char('?')) ? QLatin1Char('&') : QLatin1Char('?')) + QString::fromLatin1(encoded);
+    }
+    r.url = QUrl(full, QUrl::TolerantMode);
+    const QString scheme = r.url.scheme().toLower();
+    const bool validUrl = r.url.isValid() && !r.url.host().isEmpty()
+        && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+
+    if (!m_userAgent.isEmpty())
+        r.headers.append({ "User-Agent", headerText(m_userAgent) });
+    for (const auto &h : m_headers) {
+        if (body && h.first.compare(QLatin1String("Content-Type"), Qt::CaseInsensitive) == 0)
+            continue; // the verb's content type describes its body
+        r.headers.append({ headerText(h.first), headerText(h.second) });
+    }
+    if (body) {
+        r.hasBody = true;
+        r.body = *body;
+        r.headers.append({ "Content-Type",
+                           contentType.isEmpty() ? QByteArray("application/octet-stream") : headerText(contentType) });
+    }
+
+    if (armed) {
+        const bool synchronized = m_synchronized;
+        auto done = [completion, errorHandler, synchronized](Outcome o) {
+            auto call = [completion, errorHandler, o = std::move(o)] {
+                Async::detail::guarded([&] {
+                    if (o.failed) {
+                        if (errorHandler)
+                            errorHandler(TransportError(o.failure));
+                    } else if (completion) {
+                        completion(o.response);
+                    }
+                });
+            };
+            if (!synchronized) {
+                Async::detail::start(std::move(call));
+            } else if (QCoreApplication *app = QCoreApplication::instance()) {
+                QMetaObject::invokeMethod(app, std::move(call), Qt::QueuedConnection);
+            }
+        };
+        auto job = std::make_shared<Job>(std::move(r), std::move(done));
+        if (!validUrl)
+            job->finish(Outcome::failing(QStringLiteral("Invalid URL: ") + full));
+        else
+            submit(std::move(job));
+        return {};
+    }
+
+    if (!validUrl)
+        throw TransportError(QStringLiteral("Invalid URL: ") + full);
+    if (onNetworkThread)
+        throw TransportError(QStringLiteral("Synchronous request on the network thread: ") + full);
+
+    auto promise = std::make_shared<std::promise<Outcome>>();
+    std::future<Outcome> future = promise->get_future();
+    submit(std::make_shared<Job>(std::move(r), [promise](Outcome o) { promise->set_value(std::move(o)); }));
+    Outcome o = future.get();
+    if (o.failed)
+        throw TransportError(o.failure);
+    return std::move(o.response);
+}
+
+void shutdownNetwork()
+{
+    NetworkState &state = networkState();
+    std::shared_ptr<NetworkThread> thread;
+    {
+        QMutexLocker lock(&state.mutex);
+        thread = std::move(state.thread);
+        QCoreApplication *app = QCoreApplication::instance();
+        if (app && state.closedFor != app) {
+            state.closedFor = app;
+            QObject::connect(app, &QObject::destroyed, [] {
+                QMutexLocker lock(&networkState().mutex);
+                networkState().closedFor = nullptr;
+            });
+        }
+    }
+    if (thread)
+        thread->shutdown();
+}
+
+} // namespace Platform

@@ -1,0 +1,342 @@
+#include "JsonDataSet.h"
+#include "Errors.h"
+#include "FieldValue_p.h"
+#include "Json.h"
+
+#include <QJsonDocument>
+#include <algorithm>
+#include <cmath>
+
+namespace Platform::JsonDataSet {
+
+namespace {
+
+using FieldType = MemTable::FieldType;
+
+// Whether a JSON number is an integer that fits 64 bits, and which. Asking
+// twice with different defaults tells "is 0" from "did not convert" without
+// going through double, so large integers stay exact.
+template<typename V>
+bool jsonInteger(const V &v, qint64 &out)
+{
+    const qint64 i = v.toInteger(0);
+    if (i != 0 || v.toInteger(1) == 0) {
+        out = i;
+        return true;
+    }
+    return false;
+}
+
+// Works on QJsonValue and on QJsonValueConstRef, the latter sparing a
+// QJsonValue per cell when rows are built from a parsed array.
+template<typename V>
+QVariant fromJson(FieldType type, const V &v, FieldValue::LocalTimeCache *cache = nullptr)
+{
+    const QJsonValue::Type kind = v.type();
+    if (kind == QJsonValue::Null || kind == QJsonValue::Undefined)
+        return {};
+
+    switch (type) {
+    case FieldType::String:
+    case FieldType::Memo:
+        switch (kind) {
+        case QJsonValue::String: return v.toString();
+        case QJsonValue::Double: {
+            qint64 i = 0;
+            if (jsonInteger(v, i))
+                return QString::number(i);
+            return FieldValue::doubleText(v.toDouble());
+        }
+        case QJsonValue::Bool: return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+        case QJsonValue::Object:
+            return QString::fromUtf8(QJsonDocument(v.toObject()).toJson(QJsonDocument::Compact));
+        case QJsonValue::Array:
+            return QString::fromUtf8(QJsonDocument(v.toArray()).toJson(QJsonDocument::Compact));
+        default: return {};
+        }
+
+    case FieldType::Integer:
+    case FieldType::SmallInt:
+    case FieldType::LargeInt: {
+        qint64 i = 0;
+        switch (kind) {
+        case QJsonValue::Double:
+            if (!jsonInteger(v, i))
+                return {};
+            break;
+        case QJsonValue::String:
+            if (!FieldValue::parseInteger(v.toString(), i))
+                return {};
+            break;
+        case QJsonValue::Bool: i = v.toBool() ? 1 : 0; break;
+        default: return {};
+        }
+        if (!FieldValue::fitsInteger(type, i))
+            return {};
+        return FieldValue::integerValue(type, i);
+    }
+
+    case FieldType::Float:
+        switch (kind) {
+        case QJsonValue::Double: return v.toDouble();
+        case QJsonValue::String: {
+            double d = 0;
+            return FieldValue::parseDouble(v.toString(), d) ? QVariant(d) : QVariant();
+        }
+        case QJsonValue::Bool: return v.toBool() ? 1.0 : 0.0;
+        default: return {};
+        }
+
+    case FieldType::Boolean:
+        switch (kind) {
+        case QJsonValue::Bool: return v.toBool();
+        case QJsonValue::Double: return v.toDouble() != 0;
+        case QJsonValue::String: {
+            bool b = false;
+            return FieldValue::parseBool(v.toString(), b) ? QVariant(b) : QVariant();
+        }
+        default: return {};
+        }
+
+    case FieldType::Date:
+        if (kind == QJsonValue::String) {
+            QDate d;
+            if (FieldValue::parseDate(v.toString(), d))
+                return d;
+        }
+        return {};
+
+    case FieldType::DateTime:
+        if (kind == QJsonValue::String) {
+            QDateTime dt;
+            if (FieldValue::parseDateTime(v.toString(), dt, cache))
+                return dt;
+        }
+        return {};
+    }
+    return {};
+}
+
+// One field as the row builder looks it up. Lower-case ASCII names (all of
+// ours) are searched as Latin-1, the cheapest comparison against the keys of
+// a parsed object.
+struct FieldKey
+{
+    int field = 0;
+    FieldType type = FieldType::String;
+    QString key;
+    QByteArray latin1;
+    bool isAscii = false;
+};
+
+std::vector<FieldKey> fieldKeys(const FieldList &fields)
+{
+    std::vector<FieldKey> keys;
+    keys.reserve(fields.size());
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        FieldKey k;
+        k.field = int(i);
+        k.type = fields.at(i).type;
+        k.key = fields.at(i).name.toLower();
+        k.isAscii = std::all_of(k.key.cbegin(), k.key.cend(), [](QChar c) { return c.unicode() < 0x80; });
+        if (k.isAscii)
+            k.latin1 = k.key.toLatin1();
+        keys.push_back(std::move(k));
+    }
+    return keys;
+}
+
+QJsonObject::const_iterator findMember(const QJsonObject &obj, const FieldKey &k)
+{
+    return k.isAscii ? obj.constFind(QLatin1StringView(k.latin1)) : obj.constFind(QStringView(k.key));
+}
+
+QString kindName(const QJsonValue &v)
+{
+    switch (v.type()) {
+    case QJsonValue::Null: return QStringLiteral("null");
+    case QJsonValue::Bool: return QStringLiteral("a boolean");
+    case QJsonValue::Double: return QStringLiteral("a number");
+    case QJsonValue::String: return QStringLiteral("a string");
+    case QJsonValue::Array: return QStringLiteral("an array");
+    case QJsonValue::Object: return QStringLiteral("an object");
+    case QJsonValue::Undefined: break;
+    }
+    return QStringLiteral("missing");
+}
+
+QJsonObject objectText(const QString &text)
+{
+    const QJsonValue root = Json::parse(text);
+    if (!root.isObject())
+        throw JsonMemberError(QStringLiteral("The JSON text is not an object"));
+    return root.toObject();
+}
+
+QJsonValue requireMember(const QJsonObject &obj, const QString &property, QJsonValue::Type kind)
+{
+    const QJsonValue member = obj.value(property);
+    if (member.isUndefined())
+        throw JsonMemberError(QStringLiteral("JSON member \"%1\" is missing").arg(property));
+    if (member.type() != kind) {
+        const QString wanted = kind == QJsonValue::Array ? QStringLiteral("an array") : QStringLiteral("an object");
+        throw JsonMemberError(
+            QStringLiteral("JSON member \"%1\" is not %2 but %3").arg(property, wanted, kindName(member)));
+    }
+    return member;
+}
+
+} // namespace
+
+QVariant valueFromJson(MemTable::FieldType type, const QJsonValue &value)
+{
+    return fromJson(type, value);
+}
+
+QJsonValue valueToJson(MemTable::FieldType type, const QVariant &value)
+{
+    if (!value.isValid())
+        return QJsonValue::Null;
+    switch (type) {
+    case FieldType::String:
+    case FieldType::Memo: return value.toString();
+    case FieldType::Integer:
+    case FieldType::SmallInt:
+    case FieldType::LargeInt: return QJsonValue(qint64(value.toLongLong()));
+    case FieldType::Float: {
+        const double d = value.toDouble();
+        return std::isfinite(d) ? QJsonValue(d) : QJsonValue(QJsonValue::Null);
+    }
+    case FieldType::Boolean: return value.toBool();
+    case FieldType::Date: {
+        const QDate d = value.toDate();
+        return d.isValid() ? QJsonValue(FieldValue::dateText(d)) : QJsonValue(QJsonValue::Null);
+    }
+    case FieldType::DateTime: {
+        const QDateTime dt = value.toDateTime();
+        return dt.isValid() ? QJsonValue(FieldValue::dateTimeIsoText(dt)) : QJsonValue(QJsonValue::Null);
+    }
+    }
+    return QJsonValue::Null;
+}
+
+std::vector<MemTable::Row> rowsFromJsonArray(const FieldList &fields, const QJsonArray &array,
+                                             qsizetype *skippedElements)
+{
+    const std::vector<FieldKey> keys = fieldKeys(fields);
+    const qsizetype width = fields.size();
+    qsizetype skipped = 0;
+    FieldValue::LocalTimeCache localTimes;
+    std::vector<MemTable::Row> rows;
+    rows.reserve(size_t(array.size()));
+    for (auto it = array.constBegin(), end = array.constEnd(); it != end; ++it) {
+        const QJsonValueConstRef element = *it;
+        if (element.type() != QJsonValue::Object) {
+            ++skipped;
+            continue;
+        }
+        const QJsonObject obj = element.toObject();
+        MemTable::Row row(width);
+        if (!obj.isEmpty()) {
+            QVariant *cells = row.data();
+            const auto objEnd = obj.constEnd();
+            for (const FieldKey &k : keys) {
+                const auto member = findMember(obj, k);
+                if (member != objEnd)
+                    cells[k.field] = fromJson(k.type, member.value(), &localTimes);
+            }
+        }
+        rows.push_back(std::move(row));
+    }
+    if (skippedElements)
+        *skippedElements = skipped;
+    return rows;
+}
+
+ParsedRows parseArrayMember(const FieldList &fields, const QByteArray &body, const QString &property)
+{
+    ParsedRows result;
+    QJsonObject envelope;
+    {
+        // The document goes out of scope here, on this thread, once the
+        // envelope holds what is needed.
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
+        if (error.error != QJsonParseError::NoError || !doc.isObject())
+            return result;
+        envelope = doc.object();
+    }
+    result.isObject = true;
+    const auto member = envelope.constFind(property);
+    if (member != envelope.constEnd() && member.value().isArray()) {
+        const QJsonArray array = envelope.take(property).toArray();
+        result.hasArray = true;
+        result.rows = rowsFromJsonArray(fields, array, &result.skippedElements);
+    }
+    result.others = std::move(envelope);
+    return result;
+}
+
+void loadJsonArrayFromObjectProperty(MemTable &table, const QString &property, const QString &jsonObjectText)
+{
+    const QJsonObject obj = objectText(jsonObjectText);
+    const QJsonArray array = requireMember(obj, property, QJsonValue::Array).toArray();
+    table.appendRows(rowsFromJsonArray(table.fieldDefs(), array));
+}
+
+void loadJsonObjectFromObjectProperty(MemTable &table, const QString &property, const QString &jsonObjectText)
+{
+    if (!table.isEditing())
+        throw TableStateError(QStringLiteral("Loading a JSON object needs the current row in edit or insert state"));
+    const QJsonObject obj = objectText(jsonObjectText);
+    const QJsonObject record = requireMember(obj, property, QJsonValue::Object).toObject();
+    const std::vector<FieldKey> keys = fieldKeys(table.fieldDefs());
+    for (const FieldKey &k : keys) {
+        const auto member = findMember(record, k);
+        if (member != record.constEnd())
+            table.setValue(k.field, fromJson(k.type, member.value()));
+    }
+}
+
+void loadFromJsonArrayString(MemTable &table, const QString &jsonArrayText)
+{
+    const QJsonValue root = Json::parse(jsonArrayText);
+    if (!root.isArray())
+        throw JsonMemberError(QStringLiteral("The JSON text is not an array"));
+    table.appendRows(rowsFromJsonArray(table.fieldDefs(), root.toArray()));
+}
+
+namespace {
+
+QJsonObject rowObject(const std::vector<FieldKey> &keys, const MemTable::Row &row)
+{
+    QJsonObject obj;
+    for (const FieldKey &k : keys)
+        obj.insert(k.key, valueToJson(k.type, row.at(k.field)));
+    return obj;
+}
+
+} // namespace
+
+QJsonObject asJsonObject(const MemTable &table)
+{
+    if (table.recNo() < 0)
+        throw TableStateError(QStringLiteral("There is no current row to write as JSON"));
+    return rowObject(fieldKeys(table.fieldDefs()), table.rowAt(table.recNo()));
+}
+
+QJsonArray asJsonArray(const MemTable &table)
+{
+    const std::vector<FieldKey> keys = fieldKeys(table.fieldDefs());
+    QJsonArray array;
+    for (int r = 0; r < table.recordCount(); ++r)
+        array.append(rowObject(keys, table.rowAt(r)));
+    return array;
+}
+
+QString asJsonArrayString(const MemTable &table)
+{
+    return QString::fromUtf8(QJsonDocument(asJsonArray(table)).toJson(QJsonDocument::Compact));
+}
+
+} // namespace Platform::JsonDataSet

@@ -1,0 +1,415 @@
+#include "ComDmU.h"
+#include "Errors.h"
+#include "LangResU.h"
+#include "Localizer.h"
+#include "ResourceStrings.h"
+#include "TranslationU.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+// A list screen that follows the language while it is open.
+class ListScreen : public QWidget, public Platform::LocalizerListener
+{
+public:
+    ListScreen()
+    {
+        auto *form = new QFormLayout(this);
+        lblStatus = new QLabel(this);
+        cboStatus = new QComboBox(this);
+        cboStatus->addItems({ QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c") });
+        form->addRow(lblStatus, cboStatus);
+        lblSearch = new QLabel(this);
+        edtSearch = new QLineEdit(this);
+        form->addRow(lblSearch, edtSearch);
+        actAdd = new QAction(this);
+        actEdit = new QAction(this);
+        actDelete = new QAction(this);
+        model.setColumnCount(2);
+        TranslationChanged();
+        Platform::ResourceStringRepository::instance().addListener(this);
+    }
+    ~ListScreen() override { Platform::ResourceStringRepository::instance().removeListener(this); }
+
+    void TranslationChanged() override
+    {
+        TTranslation::TranslateControl(lblStatus, sLabelStatus, true);
+        TTranslation::TranslateStatusComboBox(cboStatus);
+        TTranslation::TranslateSearch(lblSearch, edtSearch, { sLabelName.text(), sLabelCode.text() });
+        TTranslation::TranslateCrudActions(actAdd, actEdit, actDelete);
+        TTranslation::TranslateControl(&model, 0, sLabelCode, false);
+        TTranslation::TranslateControl(&model, 1, sLabelName, false);
+        TTranslation::TranslateControl(this, sHeaderVendor, false);
+    }
+
+    QLabel *lblStatus;
+    QComboBox *cboStatus;
+    QLabel *lblSearch;
+    QLineEdit *edtSearch;
+    QAction *actAdd;
+    QAction *actEdit;
+    QAction *actDelete;
+    QStandardItemModel model;
+};
+
+} // namespace
+
+class tst_Translation : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void cleanup();
+
+    void controlCaption_data();
+    void controlCaption();
+    void controlKinds();
+    void gridColumnCaption();
+    void gridColumnOutOfRange();
+    void actionCaption();
+    void crudActionsAllFive();
+    void crudActionsWithoutSaveAndCancel();
+    void crudActionsNeedTheFirstThree();
+    void searchHint_data();
+    void searchHint();
+    void searchOnLabelAndEdit();
+    void searchOnFormLayoutRow();
+    void searchOnFormLayoutErrors();
+    void statusComboBox();
+    void statusComboBoxTooFewItems_data();
+    void statusComboBoxTooFewItems();
+    void indonesianCaptions();
+    void listenerScreenFollowsLanguage();
+};
+
+void tst_Translation::cleanup()
+{
+    ComDm->locLang->setLanguageIndex(-1);
+}
+
+void tst_Translation::controlCaption_data()
+{
+    QTest::addColumn<bool>("isLabelField");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("label field") << true << QStringLiteral("Status:");
+    QTest::newRow("plain") << false << QStringLiteral("Status");
+}
+
+void tst_Translation::controlCaption()
+{
+    QFETCH(bool, isLabelField);
+    QFETCH(QString, caption);
+    QLabel label(QStringLiteral("old"));
+    TTranslation::TranslateControl(&label, sLabelStatus, isLabelField);
+    QCOMPARE(label.text(), caption);
+}
+
+void tst_Translation::controlKinds()
+{
+    QPushButton button;
+    QCheckBox check;
+    QToolButton tool;
+    QGroupBox group;
+    QLineEdit edit;
+    QWidget window;
+    TTranslation::TranslateControl(&button, sLabelSave, false);
+    TTranslation::TranslateControl(&check, sLabelActive, false);
+    TTranslation::TranslateControl(&tool, sLabelAdd, false);
+    TTranslation::TranslateControl(&group, sLabelItemDetails, true);
+    TTranslation::TranslateControl(&edit, sLabelTotalRecord, false);
+    TTranslation::TranslateControl(&window, sHeaderPO, false);
+    QCOMPARE(button.text(), QStringLiteral("Save"));
+    QCOMPARE(check.text(), QStringLiteral("Active"));
+    QCOMPARE(tool.text(), QStringLiteral("Add"));
+    QCOMPARE(group.title(), QStringLiteral("Item details:"));
+    QCOMPARE(edit.text(), QStringLiteral("Total :"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Purchase Order"));
+
+    // the empty English text of the city caption
+    QLabel city(QStringLiteral("old"));
+    TTranslation::TranslateControl(&city, slabelCity, true);
+    QCOMPARE(city.text(), QStringLiteral(":"));
+    TTranslation::TranslateControl(&city, slabelCity, false);
+    QCOMPARE(city.text(), QString());
+
+    QVERIFY_THROWS_EXCEPTION(Platform::Error,
+                             TTranslation::TranslateControl(static_cast<QWidget *>(nullptr), sLabelSave, false));
+}
+
+void tst_Translation::gridColumnCaption()
+{
+    QStandardItemModel model(0, 3);
+    model.setHorizontalHeaderLabels({ QStringLiteral("code"), QStringLiteral("name"), QStringLiteral("status") });
+    TTranslation::TranslateControl(&model, 1, sLabelVendorName, false);
+    TTranslation::TranslateControl(&model, 2, sLabelStatus, true);
+    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("code"));
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Vendor Name"));
+    QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Status:"));
+}
+
+void tst_Translation::gridColumnOutOfRange()
+{
+    QStandardItemModel model(0, 2);
+    QVERIFY_THROWS_EXCEPTION(Platform::Error, TTranslation::TranslateControl(&model, 2, sLabelStatus, false));
+    QVERIFY_THROWS_EXCEPTION(Platform::Error, TTranslation::TranslateControl(&model, -1, sLabelStatus, false));
+    QVERIFY_THROWS_EXCEPTION(Platform::Error, TTranslation::TranslateControl(
+                                                  static_cast<QAbstractItemModel *>(nullptr), 0, sLabelStatus, false));
+    QCOMPARE(model.columnCount(), 2);
+}
+
+void tst_Translation::actionCaption()
+{
+    QAction action(QStringLiteral("old"));
+    TTranslation::TranslateControl(&action, sLabelViewLogs, false);
+    QCOMPARE(action.text(), QStringLiteral("View Logs"));
+    TTranslation::TranslateControl(&action, sLabelViewLogs, true);
+    QCOMPARE(action.text(), QStringLiteral("View Logs:"));
+}
+
+void tst_Translation::crudActionsAllFive()
+{
+    QAction add, edit, del, save, cancel;
+    TTranslation::TranslateCrudActions(&add, &edit, &del, &save, &cancel);
+    QCOMPARE(add.text(), QStringLiteral("Add"));
+    QCOMPARE(edit.text(), QStringLiteral("Edit"));
+    QCOMPARE(del.text(), QStringLiteral("Delete"));
+    QCOMPARE(save.text(), QStringLiteral("Save"));
+    QCOMPARE(cancel.text(), QStringLiteral("Cancel"));
+}
+
+void tst_Translation::crudActionsWithoutSaveAndCancel()
+{
+    QAction add(QStringLiteral("x")), edit(QStringLiteral("x")), del(QStringLiteral("x"));
+    QAction save(QStringLiteral("keep save")), cancel(QStringLiteral("keep cancel"));
+    TTranslation::TranslateCrudActions(&add, &edit, &del);
+    QCOMPARE(add.text(), QStringLiteral("Add"));
+    QCOMPARE(edit.text(), QStringLiteral("Edit"));
+    QCOMPARE(del.text(), QStringLiteral("Delete"));
+    QCOMPARE(save.text(), QStringLiteral("keep save"));
+    QCOMPARE(cancel.text(), QStringLiteral("keep cancel"));
+
+    // only one of the optional two
+    TTranslation::TranslateCrudActions(&add, &edit, &del, nullptr, &cancel);
+    QCOMPARE(save.text(), QStringLiteral("keep save"));
+    QCOMPARE(cancel.text(), QStringLiteral("Cancel"));
+}
+
+void tst_Translation::crudActionsNeedTheFirstThree()
+{
+    QAction add(QStringLiteral("x")), edit(QStringLiteral("x")), save(QStringLiteral("x"));
+    QVERIFY_THROWS_EXCEPTION(Platform::Error, TTranslation::TranslateCrudActions(&add, &edit, nullptr, &save));
+    // nothing half done
+    QCOMPARE(add.text(), QStringLiteral("x"));
+    QCOMPARE(edit.text(), QStringLiteral("x"));
+    QCOMPARE(save.text(), QStringLiteral("x"));
+    QVERIFY_THROWS_EXCEPTION(Platform::Error, TTranslation::TranslateCrudActions(nullptr, &edit, &add));
+}
+
+void tst_Translation::searchHint_data()
+{
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QString>("hint");
+    QTest::newRow("two") << QStringList { QStringLiteral("Name"), QStringLiteral("Code") }
+                         << QStringLiteral("Search by Name or Code");
+    QTest::newRow("three") << QStringList { QStringLiteral("PR No."), QStringLiteral("Notes"), QStringLiteral("Status") }
+                           << QStringLiteral("Search by PR No. or Notes or Status");
+    QTest::newRow("one") << QStringList { QStringLiteral("Name") } << QStringLiteral("Search by Name");
+    QTest::newRow("none") << QStringList() << QStringLiteral("Search by ");
+    QTest::newRow("one empty") << QStringList { QString() } << QStringLiteral("Search by ");
+    // only the ends of the joined text are trimmed
+    QTest::newRow("blanks") << QStringList { QStringLiteral(" Name "), QStringLiteral("Code ") }
+                            << QStringLiteral("Search by Name  or Code");
+    QTest::newRow("empty first") << QStringList { QString(), QStringLiteral("Code") }
+                                 << QStringLiteral("Search by or Code");
+}
+
+void tst_Translation::searchHint()
+{
+    QFETCH(QStringList, fields);
+    QFETCH(QString, hint);
+    QCOMPARE(TTranslation::SearchHint(fields), hint);
+    QLabel label;
+    QLineEdit edit;
+    TTranslation::TranslateSearch(&label, &edit, fields);
+    QCOMPARE(edit.toolTip(), hint);
+    QCOMPARE(edit.placeholderText(), hint);
+}
+
+void tst_Translation::searchOnLabelAndEdit()
+{
+    QLabel label(QStringLiteral("old"));
+    QLineEdit edit(QStringLiteral("typed text"));
+    edit.addAction(new QAction(&edit), QLineEdit::TrailingPosition);
+    TTranslation::TranslateSearch(&label, &edit, { QStringLiteral("Name"), QStringLiteral("Code") });
+    QCOMPARE(label.text(), QStringLiteral("Search:"));
+    QCOMPARE(edit.toolTip(), QStringLiteral("Search by Name or Code"));
+    QCOMPARE(edit.placeholderText(), QStringLiteral("Search by Name or Code"));
+    // the user's text stays
+    QCOMPARE(edit.text(), QStringLiteral("typed text"));
+
+    QVERIFY_THROWS_EXCEPTION(Platform::Error, TTranslation::TranslateSearch(nullptr, &edit, {}));
+    QVERIFY_THROWS_EXCEPTION(Platform::Error, TTranslation::TranslateSearch(&label, nullptr, {}));
+}
+
+void tst_Translation::searchOnFormLayoutRow()
+{
+    QWidget form;
+    auto *layout = new QFormLayout(&form);
+    auto *plainEdit = new QLineEdit;
+    layout->addRow(QStringLiteral("Find"), plainEdit);
+
+    // an edit with a button beside it, inside a container
+    auto *box = new QWidget;
+    auto *boxLayout = new QHBoxLayout(box);
+    auto *boxedEdit = new QLineEdit;
+    boxLayout->addWidget(boxedEdit);
+    boxLayout->addWidget(new QPushButton(QStringLiteral("Go")));
+    layout->addRow(QStringLiteral("Find"), box);
+
+    // an edit inside a nested layout
+    auto *nested = new QHBoxLayout;
+    auto *nestedEdit = new QLineEdit;
+    nested->addWidget(new QPushButton(QStringLiteral("?")));
+    nested->addWidget(nestedEdit);
+    layout->addRow(QStringLiteral("Find"), nested);
+
+    const QStringList fields { QStringLiteral("Vendor Name"), QStringLiteral("Code") };
+    for (int row = 0; row < 3; ++row)
+        TTranslation::TranslateSearch(layout, row, fields);
+
+    for (int row = 0; row < 3; ++row) {
+        auto *label = qobject_cast<QLabel *>(layout->itemAt(row, QFormLayout::LabelRole)->widget());
+        QVERIFY(label);
+        QCOMPARE(label->text(), QStringLiteral("Search:"));
+    }
+    for (QLineEdit *edit : { plainEdit, boxedEdit, nestedEdit }) {
+        QCOMPARE(edit->toolTip(), QStringLiteral("Search by Vendor Name or Code"));
+        QCOMPARE(edit->placeholderText(), QStringLiteral("Search by Vendor Name or Code"));
+    }
+}
+
+void tst_Translation::searchOnFormLayoutErrors()
+{
+    QWidget form;
+    auto *layout = new QFormLayout(&form);
+    layout->addRow(QStringLiteral("Kind"), new QComboBox);
+    QVERIFY_THROWS_EXCEPTION(Platform::Error, TTranslation::TranslateSearch(layout, 0, {}));
+    // the row without an edit keeps its caption
+    auto *label = qobject_cast<QLabel *>(layout->itemAt(0, QFormLayout::LabelRole)->widget());
+    QCOMPARE(label->text(), QStringLiteral("Kind"));
+    QVERIFY_THROWS_EXCEPTION(Platform::Error, TTranslation::TranslateSearch(layout, 1, {}));
+    QVERIFY_THROWS_EXCEPTION(Platform::Error, TTranslation::TranslateSearch(layout, -1, {}));
+    QVERIFY_THROWS_EXCEPTION(Platform::Error,
+                             TTranslation::TranslateSearch(static_cast<QFormLayout *>(nullptr), 0, {}));
+}
+
+void tst_Translation::statusComboBox()
+{
+    QComboBox combo;
+    combo.addItem(QStringLiteral("all"), QStringLiteral(""));
+    combo.addItem(QStringLiteral("on"), QStringLiteral("1"));
+    combo.addItem(QStringLiteral("off"), QStringLiteral("0"));
+    combo.addItem(QStringLiteral("extra"), QStringLiteral("x"));
+    combo.setCurrentIndex(2);
+    TTranslation::TranslateStatusComboBox(&combo);
+    QCOMPARE(combo.count(), 4);
+    QCOMPARE(combo.itemText(0), QStringLiteral("All"));
+    QCOMPARE(combo.itemText(1), QStringLiteral("Active"));
+    QCOMPARE(combo.itemText(2), QStringLiteral("Not Active"));
+    QCOMPARE(combo.itemText(3), QStringLiteral("extra"));
+    // values and the selection stay
+    QCOMPARE(combo.itemData(1).toString(), QStringLiteral("1"));
+    QCOMPARE(combo.itemData(2).toString(), QStringLiteral("0"));
+    QCOMPARE(combo.currentIndex(), 2);
+}
+
+void tst_Translation::statusComboBoxTooFewItems_data()
+{
+    QTest::addColumn<int>("items");
+    QTest::newRow("none") << 0;
+    QTest::newRow("one") << 1;
+    QTest::newRow("two") << 2;
+}
+
+void tst_Translation::statusComboBoxTooFewItems()
+{
+    QFETCH(int, items);
+    QComboBox combo;
+    for (int i = 0; i < items; ++i)
+        combo.addItem(QStringLiteral("item %1").arg(i));
+    QVERIFY_THROWS_EXCEPTION(Platform::Error, TTranslation::TranslateStatusComboBox(&combo));
+    QCOMPARE(combo.count(), items); // no item added
+    for (int i = 0; i < items; ++i)
+        QCOMPARE(combo.itemText(i), QStringLiteral("item %1").arg(i));
+    try {
+        TTranslation::TranslateStatusComboBox(&combo);
+    } catch (const Platform::Error &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("three")), qPrintable(e.message()));
+    }
+    QVERIFY_THROWS_EXCEPTION(Platform::Error, TTranslation::TranslateStatusComboBox(nullptr));
+}
+
+void tst_Translation::indonesianCaptions()
+{
+    // the shipped language file, as the program reads it
+    ComDm->locLang->reload();
+    ComDm->locLang->setLanguageIndex(0);
+    QLabel label;
+    QLineEdit edit;
+    TTranslation::TranslateSearch(&label, &edit, { sLabelName.text(), sLabelCode.text() });
+    QCOMPARE(label.text(), QStringLiteral("Cari:"));
+    QCOMPARE(edit.placeholderText(), QStringLiteral("Cari berdasarkan Nama atau Kode"));
+    QCOMPARE(TTranslation::SearchHint({}), QStringLiteral("Cari berdasarkan "));
+
+    QAction add, edit2, del, save, cancel;
+    TTranslation::TranslateCrudActions(&add, &edit2, &del, &save, &cancel);
+    QCOMPARE(QStringList({ add.text(), edit2.text(), del.text(), save.text(), cancel.text() }),
+             QStringList({ QStringLiteral("Tambah"), QStringLiteral("Ubah"), QStringLiteral("Hapus"),
+                           QStringLiteral("Simpan"), QStringLiteral("Batal") }));
+
+    QComboBox combo;
+    combo.addItems({ QString(), QString(), QString() });
+    TTranslation::TranslateStatusComboBox(&combo);
+    QCOMPARE(QStringList({ combo.itemText(0), combo.itemText(1), combo.itemText(2) }),
+             QStringList({ QStringLiteral("Semua"), QStringLiteral("Aktif"), QStringLiteral("Tidak Aktif") }));
+
+    TTranslation::TranslateControl(&label, slabelCity, true);
+    QCOMPARE(label.text(), QStringLiteral("Kota:"));
+}
+
+void tst_Translation::listenerScreenFollowsLanguage()
+{
+    ComDm->locLang->reload();
+    ListScreen screen;
+    QCOMPARE(screen.lblStatus->text(), QStringLiteral("Status:"));
+    QCOMPARE(screen.cboStatus->itemText(2), QStringLiteral("Not Active"));
+    QCOMPARE(screen.edtSearch->placeholderText(), QStringLiteral("Search by Name or Code"));
+    QCOMPARE(screen.model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Name"));
+    QCOMPARE(screen.windowTitle(), QStringLiteral("Vendor"));
+
+    ComDm->locLang->setLanguageIndex(0);
+    QCOMPARE(screen.lblSearch->text(), QStringLiteral("Cari:"));
+    QCOMPARE(screen.edtSearch->toolTip(), QStringLiteral("Cari berdasarkan Nama atau Kode"));
+    QCOMPARE(screen.cboStatus->itemText(0), QStringLiteral("Semua"));
+    QCOMPARE(screen.actDelete->text(), QStringLiteral("Hapus"));
+    QCOMPARE(screen.model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Kode"));
+    QCOMPARE(screen.windowTitle(), QStringLiteral("Pemasok"));
+
+    ComDm->locLang->setLanguageIndex(-1);
+    QCOMPARE(screen.lblSearch->text(), QStringLiteral("Search:"));
+    QCOMPARE(screen.actAdd->text(), QStringLiteral("Add"));
+}
+
+QTEST_MAIN(tst_Translation)
+#include "tst_translation.moc"

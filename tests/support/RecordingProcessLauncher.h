@@ -1,0 +1,38 @@
+#pragma once
+
+#include "ProcessLauncher.h"
+
+#include <QList>
+#include <QString>
+
+// Records what would be started instead of starting it, and can be told to
+// fail. Install it with RecordingProcessLauncher::install(); the pointer
+// stays valid until another launcher is installed.
+class RecordingProcessLauncher : public Platform::ProcessLauncher
+{
+public:
+    enum class Kind { Program, ShellCommand, Service };
+    struct Call
+    {
+        Kind kind;
+        QString program; // program, command or service name
+        QString parameters;
+        QString workingDirectory;
+        Platform::WindowShow show;
+    };
+
+    static RecordingProcessLauncher *install();
+
+    void startDetached(const QString &program, const QString &parameters, const QString &workingDirectory,
+                       Platform::WindowShow show) override;
+    void runShellCommand(const QString &command, Platform::WindowShow show) override;
+    void startService(const QString &serviceName) override;
+
+    QList<Call> calls;
+    // When not empty, every call is recorded and then throws
+    // Platform::Error with this message.
+    QString failWith;
+
+private:
+    void record(Call call);
+};
