@@ -1,10 +1,12 @@
 #include "ComPackageU.h"
 
+#include "ClassRegistry.h"
 #include "ComDmU.h"
 #include "GlobalVarsU.h"
 #include "KeyboardOutputU.h"
 #include "LangResU.h"
 #include "RelauncerU.h"
+#include "WelcomeFrmU.h"
 
 #include <functional>
 #include <vector>
@@ -12,10 +14,12 @@
 void RegisterModuleClasses()
 {
     ComDm = new TComDm(nullptr);
+    Platform::ClassRegistry::instance().registerClass<TWelcomeFrm>(QStringLiteral("TWelcomeFrm"));
 }
 
 void UnRegisterModuleClasses()
 {
+    Platform::ClassRegistry::instance().unregisterClass(QStringLiteral("TWelcomeFrm"));
     delete ComDm;
     ComDm = nullptr;
 }

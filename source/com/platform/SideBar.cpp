@@ -193,7 +193,7 @@ void SideBarGroup::setParentGroup(SideBarGroup *parent)
 
 void SideBarGroup::addLink(SideBarItem *item)
 {
-    if (!item || item->m_bar != m_bar)
+    if (!item || item->sideBar() != m_bar)
         throw Error(QStringLiteral("Only an item of the same side bar can be linked into side bar group \"%1\".").arg(m_caption));
     m_entries.append(Entry { item, nullptr });
     m_bar->changed();

@@ -1,0 +1,21 @@
+# Module plugins for the package-list test, one source in four variants, built
+# into a folder of their own: the test copies what it needs into a temporary
+# application folder, beside a file that is not a library at all.
+include(${PROJECT_SOURCE_DIR}/cmake/ZeltModule.cmake)
+
+set(fixture_plugin_dir ${CMAKE_BINARY_DIR}/fixtures/plugins)
+set(fixture_plugins)
+foreach(variant good fail_start fail_stop plain)
+    string(REPLACE "_" "" libname "fixture${variant}")
+    string(TOUPPER "FIXTURE_${variant}" define)
+    zelt_add_module(${libname} SOURCES ${PROJECT_SOURCE_DIR}/tests/fixtures/plugins/fixture_plugin.cpp)
+    target_link_libraries(${libname} PRIVATE Qt6::Widgets)
+    target_compile_definitions(${libname} PRIVATE ${define})
+    set_target_properties(${libname} PROPERTIES
+        LIBRARY_OUTPUT_DIRECTORY ${fixture_plugin_dir}
+        RUNTIME_OUTPUT_DIRECTORY ${fixture_plugin_dir})
+    list(APPEND fixture_plugins ${libname})
+endforeach()
+
+add_dependencies(tst_packagelist ${fixture_plugins})
+target_compile_definitions(tst_packagelist PRIVATE FIXTURE_PLUGIN_DIR="${fixture_plugin_dir}")
