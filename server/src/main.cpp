@@ -97,10 +97,11 @@ int run(QCoreApplication &app, const ServerOptions &options)
     ctx.baseUrl = QStringLiteral("http://127.0.0.1:%1").arg(port);
     log.note(QStringLiteral("database %1 (schema version %2), update files in %3")
                  .arg(options.dbPath).arg(Schema::currentVersion(db)).arg(options.filesDir));
+    // before the line below: whoever waits for it may stop the server at once
+    installSignalHandlers(app);
     // tests and scripts wait for exactly this line
     printLine(stdout, QStringLiteral("listening on %1").arg(ctx.baseUrl));
 
-    installSignalHandlers(app);
     const int rc = app.exec();
     log.note(QStringLiteral("stopped"));
     return rc;

@@ -350,10 +350,14 @@ void tst_LangRes::shippedFileHasNoUnknownOrDuplicateNames()
         const QString key = line.left(eq).trimmed();
         QVERIFY2(!keys.contains(key), qPrintable(QStringLiteral("duplicate ") + key));
         keys.insert(key);
-        QVERIFY2(key == QStringLiteral("LanguageName") || names.contains(key),
+        // other units may register texts of their own beside the catalogue
+        QVERIFY2(key == QStringLiteral("LanguageName") || names.contains(key)
+                     || ResourceStringRepository::instance().find(key),
                  qPrintable(QStringLiteral("unknown name ") + key));
     }
-    QCOMPARE(keys.size(), 129);
+    QVERIFY(keys.contains(QStringLiteral("LanguageName")));
+    for (const QString &name : std::as_const(names))
+        QVERIFY2(keys.contains(name), qPrintable(name));
 }
 
 void tst_LangRes::shippedFileIsUtf8AndKeepsPunctuation()

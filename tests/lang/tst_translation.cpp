@@ -2,6 +2,7 @@
 #include "Errors.h"
 #include "LangResU.h"
 #include "Localizer.h"
+#include "MemTable.h"
 #include "ResourceStrings.h"
 #include "TranslationU.h"
 
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QStandardItemModel>
 #include <QToolButton>
 #include <QtTest>
@@ -76,6 +78,7 @@ private Q_SLOTS:
     void controlCaption();
     void controlKinds();
     void gridColumnCaption();
+    void gridColumnOfMemTable();
     void gridColumnOutOfRange();
     void actionCaption();
     void crudActionsAllFive();
@@ -158,6 +161,20 @@ void tst_Translation::gridColumnCaption()
     QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Status:"));
 }
 
+void tst_Translation::gridColumnOfMemTable()
+{
+    Platform::MemTable table;
+    table.addField(QStringLiteral("code"), Platform::MemTable::FieldType::String, 20);
+    table.addField(QStringLiteral("vendor_name"), Platform::MemTable::FieldType::String, 100);
+    QSignalSpy headerChanged(&table, &QAbstractItemModel::headerDataChanged);
+    TTranslation::TranslateControl(&table, 1, sLabelVendorName, true);
+    QCOMPARE(table.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Vendor Name:"));
+    QCOMPARE(table.headerData(0, Qt::Horizontal).toString(), QStringLiteral("code"));
+    QCOMPARE(table.fieldDef(1).displayLabel, QStringLiteral("Vendor Name:"));
+    QCOMPARE(headerChanged.size(), 1);
+    QVERIFY_THROWS_EXCEPTION(Platform::Error, TTranslation::TranslateControl(&table, 2, sLabelStatus, false));
+}
+
 void tst_Translation::gridColumnOutOfRange()
 {
     QStandardItemModel model(0, 2);
@@ -166,6 +183,10 @@ void tst_Translation::gridColumnOutOfRange()
     QVERIFY_THROWS_EXCEPTION(Platform::Error, TTranslation::TranslateControl(
                                                   static_cast<QAbstractItemModel *>(nullptr), 0, sLabelStatus, false));
     QCOMPARE(model.columnCount(), 2);
+
+    // a model without settable headers says so instead of dropping the caption
+    QStringListModel list({ QStringLiteral("a") });
+    QVERIFY_THROWS_EXCEPTION(Platform::Error, TTranslation::TranslateControl(&list, 0, sLabelStatus, false));
 }
 
 void tst_Translation::actionCaption()

@@ -40,17 +40,23 @@ QPixmap makeLogo(const QSize &size)
     };
     p.drawPolyline(zPoints, 4);
 
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(22);
-    font.setBold(true);
-    p.setFont(font);
     const QRectF textRect(tileRect.right() + 6, 0, size.width() - tileRect.right() - 6, size.height());
-    p.setPen(QColor(57, 57, 57));
     const QString zelt = QStringLiteral("Zelt");
+    const QString erp = QStringLiteral("ERP");
+    QFont font(QStringLiteral("Tahoma"));
+    font.setBold(true);
+    // the fallback font may run wider than Tahoma: shrink until the name fits
+    for (int px = 22; px >= 10; --px) {
+        font.setPixelSize(px);
+        if (QFontMetricsF(font).horizontalAdvance(zelt + erp) <= textRect.width())
+            break;
+    }
+    p.setFont(font);
+    p.setPen(QColor(57, 57, 57));
     p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, zelt);
     const qreal zeltWidth = QFontMetricsF(font).horizontalAdvance(zelt);
     p.setPen(QColor(0x07, 0xB8, 0xF8));
-    p.drawText(textRect.adjusted(zeltWidth, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("ERP"));
+    p.drawText(textRect.adjusted(zeltWidth, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, erp);
     return pixmap;
 }
 

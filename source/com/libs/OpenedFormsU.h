@@ -2,12 +2,12 @@
 
 #include "com_global.h"
 
+#include <QAction>
 #include <QList>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 
-class QAction;
-class QMenu;
 class TBaseChildFrm;
 
 // The open screens, by the menu id of the entry that opened each one, in

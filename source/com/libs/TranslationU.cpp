@@ -59,7 +59,10 @@ void TTranslation::TranslateControl(QAbstractItemModel *AModel, int ASection, co
         throw Platform::Error(QStringLiteral("TTranslation::TranslateControl: column %1 is out of range (%2 columns)")
                                   .arg(ASection)
                                   .arg(AModel->columnCount()));
-    AModel->setHeaderData(ASection, Qt::Horizontal, captionOf(AResString, AIsLabelField));
+    if (!AModel->setHeaderData(ASection, Qt::Horizontal, captionOf(AResString, AIsLabelField)))
+        throw Platform::Error(
+            QStringLiteral("TTranslation::TranslateControl: the model does not take a caption for column %1")
+                .arg(ASection));
 }
 
 void TTranslation::TranslateControl(QWidget *ALabel, const Platform::ResourceString &AResString, bool AIsLabelField)

@@ -1,8 +1,14 @@
 #include "UtilsU.h"
 
 #include "Errors.h"
+#include "Json.h"
+#include "JsonDataSet.h"
 #include "KeyboardOutputU.h"
+#include "MsgDlgU.h"
+#include "WaitDlgU.h"
+#include "ZeltRestClientU.h"
 
+#include <QLocale>
 #include <QtNumeric>
 
 #include <limits>
@@ -204,4 +210,117 @@ QString TUtils::TextToSQLIn(const QString &AText)
         item = QLatin1Char('\'') + text + QLatin1Char('\'');
     }
     return items.join(QLatin1Char(','));
+}
+
+// ---------------------------------------------------------------------------
+// TConfig
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// A member of a configuration entry as text. The server may send a value as
+// a number or a Boolean; those keep their JSON spelling. null is no value.
+QString entryText(const QJsonObject &AEntry, const QString &AMember, qsizetype AIndex)
+{
+    const QString path = QStringLiteral("data.") + QString::number(AIndex) + QLatin1Char('.') + AMember;
+    const QJsonValue value = AEntry.value(AMember);
+    switch (value.type()) {
+    case QJsonValue::Undefined:
+        throw Platform::JsonMemberError(QStringLiteral("JSON member \"%1\" is missing").arg(path));
+    case QJsonValue::Array:
+    case QJsonValue::Object:
+        throw Platform::JsonMemberError(QStringLiteral("JSON member \"%1\" is not a text").arg(path));
+    default:
+        return Platform::JsonDataSet::valueFromJson(Platform::MemTable::FieldType::String, value).toString();
+    }
+}
+
+} // namespace
+
+TConfig::TConfig() = default;
+
+TConfig::~TConfig() = default;
+
+void TConfig::LoadConfig()
+{
+    try {
+        if (!RestClient)
+            throw Platform::TransportError(QStringLiteral("No connection to the server has been set up."));
+        auto client = RestClient->CreateRestClient(true);
+        client->addQueryStringParam(QStringLiteral("config_id"), FConfigID);
+        const Platform::HttpResponse response = client->get(QStringLiteral("/sys/v1/config"));
+        // The status is not consulted: a refused request has no "data" array.
+        const QJsonValue root = Platform::Json::parse(response.body);
+        const QJsonArray data = Platform::Json::getArray(root, QStringLiteral("data"));
+        for (qsizetype i = 0; i < data.size(); ++i) {
+            const QJsonValue item = data.at(i);
+            if (!item.isObject())
+                throw Platform::JsonMemberError(
+                    QStringLiteral("JSON member \"data.%1\" is not an object").arg(i));
+            const QJsonObject entry = item.toObject();
+            const QString id = entryText(entry, QStringLiteral("config_id"), i);
+            const QString value = entryText(entry, QStringLiteral("config_value"), i);
+            const QString dataType = entryText(entry, QStringLiteral("data_type"), i);
+            FValues.append({ id, value });
+            FDataTypes.append({ id, dataType });
+        }
+    } catch (const std::exception &e) {
+        MsgErr(Platform::messageOf(e));
+    }
+    // Once, also after a failure: a second Hide would count down a showing
+    // that belongs to another request.
+    if (WaitDlg)
+        WaitDlg->Hide(false);
+}
+
+QString TConfig::lookup(const Entries &AEntries, const QString &AConfigID)
+{
+    for (const auto &entry : AEntries) {
+        if (entry.first.compare(AConfigID, Qt::CaseInsensitive) == 0)
+            return entry.second;
+    }
+    return {};
+}
+
+QVariant TConfig::Value(const QString &AConfigID) const
+{
+    const QString dataType = lookup(FDataTypes, AConfigID).toLower();
+    if (dataType == QLatin1String("integer"))
+        return ValueAsInteger(AConfigID);
+    if (dataType == QLatin1String("float"))
+        return ValueAsFloat(AConfigID);
+    if (dataType == QLatin1String("boolean"))
+        return ValueAsBoolean(AConfigID);
+    return ValueAsString(AConfigID);
+}
+
+QString TConfig::ValueAsString(const QString &AConfigID) const
+{
+    return lookup(FValues, AConfigID).trimmed();
+}
+
+int TConfig::ValueAsInteger(const QString &AConfigID) const
+{
+    bool ok = false;
+    const int value = ValueAsString(AConfigID).toInt(&ok, 10);
+    return ok ? value : 0;
+}
+
+double TConfig::ValueAsFloat(const QString &AConfigID) const
+{
+    bool ok = false;
+    const double value = QLocale().toDouble(ValueAsString(AConfigID), &ok);
+    return ok && qIsFinite(value) ? value : 0.0;
+}
+
+bool TConfig::ValueAsBoolean(const QString &AConfigID) const
+{
+    const QString text = ValueAsString(AConfigID);
+    if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+        return false;
+    bool ok = false;
+    const double number = QLocale().toDouble(text, &ok);
+    return ok && !qIsNaN(number) && number != 0.0;
 }

@@ -3,8 +3,11 @@
 #include "com_global.h"
 
 #include <QChar>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 // ---------------------------------------------------------------------------
 // Quantity strings and text helpers
@@ -66,3 +69,50 @@ public:
 
 // The access point other units call through (Utils.FormatQtyStr(...)).
 COM_EXPORT extern TUtils Utils;
+
+// ---------------------------------------------------------------------------
+// Server configuration
+// ---------------------------------------------------------------------------
+
+// The back end's configuration entries ("/sys/v1/config"), read once by
+// LoadConfig and then looked up by id, without regard to letter case; the
+// first entry of an id wins. An id never loaded reads as the empty text.
+class COM_EXPORT TConfig
+{
+public:
+    TConfig();
+    ~TConfig();
+    TConfig(const TConfig &) = delete;
+    TConfig &operator=(const TConfig &) = delete;
+
+    // Blocks the calling thread for one GET. Every failure (no answer, no
+    // usable "data" array, an entry without "config_id", "config_value" or
+    // "data_type") is shown once in the plain error dialog, keeping the
+    // entries read before it. Closes the wait dialog once at the end, so a
+    // caller that wants it up shows it first. Entries are appended: a second
+    // load adds copies that never win over the first ones.
+    void LoadConfig();
+
+    // Typed by the entry's data type ("string", "integer", "float",
+    // "boolean", any letter case); anything else is ValueAsString.
+    QVariant Value(const QString &AConfigID) const;
+    // Without leading and trailing blanks.
+    QString ValueAsString(const QString &AConfigID) const;
+    // The reads below never raise: what does not parse gives 0 or false.
+    int ValueAsInteger(const QString &AConfigID) const;
+    // In the number format of the current locale.
+    double ValueAsFloat(const QString &AConfigID) const;
+    // "true" / "false" in any letter case, or a number: 0 is false, any
+    // other number true.
+    bool ValueAsBoolean(const QString &AConfigID) const;
+
+    int Count() const { return int(FValues.size()); }
+
+private:
+    using Entries = QList<QPair<QString, QString>>;
+    static QString lookup(const Entries &AEntries, const QString &AConfigID);
+
+    QString FConfigID; // sent as "config_id"; empty asks for every entry
+    Entries FValues;    // config_id, config_value
+    Entries FDataTypes; // config_id, data_type
+};

@@ -739,7 +739,7 @@ QVariant MemTable::data(const QModelIndex &index, int role) const
         case FieldType::Integer:
         case FieldType::SmallInt:
         case FieldType::LargeInt:
-        case FieldType::Float: return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+        case FieldType::Float: return int(Qt::AlignRight | Qt::AlignVCenter);
         default: return {};
         }
     default:

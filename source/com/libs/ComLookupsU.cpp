@@ -1,0 +1,310 @@
+#include "ComLookupsU.h"
+
+#include "AsyncRunner.h"
+#include "ErrorHandlerU.h"
+#include "HttpClient.h"
+#include "JsonDataSet.h"
+#include "MsgDlgU.h"
+#include "PaginationU.h"
+#include "TableReadTicket.h"
+#include "WaitDlgU.h"
+#include "ZeltRestClientU.h"
+
+#include <QPointer>
+#include <memory>
+#include <utility>
+
+using Platform::HttpClient;
+using Platform::HttpResponse;
+using Platform::MemTable;
+using Platform::TableReadTicket;
+using Platform::JsonDataSet::FieldList;
+using Platform::JsonDataSet::ParsedRows;
+
+namespace {
+
+const QString DataMember = QStringLiteral("data");
+const QString PagesMember = QStringLiteral("pages");
+const QString StatusResource = QStringLiteral("/com/v1/master/status/{status_group_id}");
+const QString TrCodeResource = QStringLiteral("/com/v1/master/tr-codes");
+
+// What a background request hands back: the response and, for a success,
+// its rows already built on the worker (the body is dropped then).
+struct Outcome
+{
+    HttpResponse response;
+    ParsedRows parsed;
+};
+
+// Runs at the end of a scope, so that the closing steps survive a throwing
+// step before them.
+template<typename F>
+class Finally
+{
+public:
+    explicit Finally(F f) : m_f(std::move(f)) {}
+    ~Finally() { m_f(); }
+    Finally(const Finally &) = delete;
+    Finally &operator=(const Finally &) = delete;
+
+private:
+    F m_f;
+};
+
+QString noClientMessage()
+{
+    return QStringLiteral("No connection to the server has been set up.");
+}
+
+// A new authorised client, made on the calling thread: a request keeps its
+// own client even if RestClient goes away while it runs. nullptr without a
+// RestClient; the request then fails like one that got no answer.
+std::shared_ptr<HttpClient> newClientOrNull()
+{
+    return RestClient ? RestClient->CreateRestClient(true) : nullptr;
+}
+
+std::function<Outcome()> getTask(std::shared_ptr<HttpClient> client, QString url, FieldList fields)
+{
+    return [client = std::move(client), url = std::move(url), fields = std::move(fields)]() -> Outcome {
+        if (!client)
+            throw Platform::TransportError(noClientMessage());
+        Outcome o;
+        o.response = client->get(url);
+        if (o.response.success()) {
+            o.parsed = Platform::JsonDataSet::parseArrayMember(fields, o.response.body, DataMember);
+            o.response.body.clear();
+        }
+        return o;
+    };
+}
+
+// Empties the table and installs the rows in one batch. A read-only table
+// is opened up for the load and made read-only again.
+void replaceRows(MemTable &table, std::vector<MemTable::Row> &&rows)
+{
+    const bool readOnly = table.readOnly();
+    table.close();
+    table.open();
+    if (readOnly)
+        table.setReadOnly(false);
+    Finally restore([&] {
+        if (readOnly && !table.isEditing())
+            table.setReadOnly(true);
+    });
+    table.setRows(std::move(rows));
+}
+
+void replaceRowsQuietly(MemTable &table, std::vector<MemTable::Row> &&rows)
+{
+    try {
+        replaceRows(table, std::move(rows));
+    } catch (const std::exception &) {
+        // loading errors of the asynchronous lookups are not reported
+    }
+}
+
+void hideWaitDlg()
+{
+    if (WaitDlg)
+        WaitDlg->Hide(false);
+}
+
+// The common cycle of DataList and DataListDate; the client carries the
+// request's parameters already.
+void runList(const QString &AUrl, MemTable *ATable, TPagination *FPagination, std::shared_ptr<HttpClient> client)
+{
+    const TableReadTicket ticket = TableReadTicket::begin(ATable);
+    ATable->disableControls();
+    ATable->close();
+    ATable->open();
+    ATable->setReadOnly(false);
+    if (WaitDlg)
+        WaitDlg->Show();
+
+    QPointer<TPagination> pagination(FPagination);
+    Platform::Async::run<Outcome>(
+        getTask(std::move(client), AUrl, ATable->fieldDefs()),
+        [ticket, pagination](Outcome o) {
+            Finally close([&] {
+                if (MemTable *table = ticket.table())
+                    table->enableControls();
+                hideWaitDlg();
+            });
+            if (o.response.success()) {
+                if (!o.parsed.isObject || !ticket.isCurrent())
+                    return;
+                if (o.parsed.hasArray) {
+                    try {
+                        ticket.table()->setRows(std::move(o.parsed.rows));
+                    } catch (const std::exception &) {
+                        // a table closed or made read-only meanwhile stays as it is
+                    }
+                }
+                if (pagination)
+                    pagination->Paginate(o.parsed.member(PagesMember));
+            } else if (o.response.statusCode == 401) {
+                MsgErr(metSessionExpired);
+            } else {
+                // a handler with nothing registered: field keys in "errors"
+                // messages are dropped, "message" is shown as it is
+                TErrorHandler handler;
+                handler.ShowErrorMessage(o.response.content());
+            }
+        },
+        [ticket](const Platform::Error &e) {
+            hideWaitDlg();
+            if (MemTable *table = ticket.table())
+                table->enableControls();
+            MsgErr(e.message());
+        });
+}
+
+// The synchronous lookups: the body is read whatever the status.
+void lookupNow(const QString &AUrl, MemTable *ATable, const std::function<void(HttpClient &)> &AAddParams)
+{
+    if (!ATable)
+        return;
+    // a blocking read is the latest one too: reads still running give way
+    TableReadTicket::begin(ATable);
+    auto client = newClientOrNull();
+    if (!client)
+        throw Platform::TransportError(noClientMessage());
+    AAddParams(*client);
+    const HttpResponse response = client->get(AUrl);
+    ParsedRows parsed = Platform::JsonDataSet::parseArrayMember(ATable->fieldDefs(), response.body, DataMember);
+    if (!parsed.isObject)
+        return;
+    if (!parsed.hasArray) {
+        replaceRows(*ATable, {});
+        throw Platform::JsonMemberError(parsed.member(DataMember).isUndefined()
+                                            ? QStringLiteral("JSON member \"data\" is missing")
+                                            : QStringLiteral("JSON member \"data\" is not an array"));
+    }
+    replaceRows(*ATable, std::move(parsed.rows));
+}
+
+// StatusLookups and TrCodeLookups, asynchronous: one request on the
+// long-lived client of RestClient, every failure silent.
+void lookupLater(const QString &AUrl, MemTable *ATable, const std::function<void(HttpClient &)> &AAddParams)
+{
+    if (!ATable || !RestClient)
+        return;
+    const TableReadTicket ticket = TableReadTicket::begin(ATable);
+    FieldList fields = ATable->fieldDefs();
+    HttpClient &client = RestClient->SendRequest(
+        [ticket, fields](const HttpResponse &response) {
+            if (!response.success() || !ticket.isCurrent())
+                return;
+            // the handler runs on the user-interface thread: build the rows on
+            // a worker and come back only to install them
+            Platform::Async::run<ParsedRows>(
+                [fields, body = response.body] {
+                    return Platform::JsonDataSet::parseArrayMember(fields, body, DataMember);
+                },
+                [ticket](ParsedRows parsed) {
+                    if (parsed.isObject && ticket.isCurrent())
+                        replaceRowsQuietly(*ticket.table(), std::move(parsed.rows));
+                },
+                [](const Platform::Error &) {});
+        },
+        [](const Platform::Error &) {}, true);
+    AAddParams(client);
+    client.get(AUrl);
+}
+
+} // namespace
+
+void DataList(const QString &AUrl, MemTable *ATable, const QString &AParams, const QString &ACriteria,
+              int AStatusActive, TPagination *FPagination, const QString &APage, const QString &ARowPerPage)
+{
+    if (!ATable)
+        return;
+    auto client = newClientOrNull();
+    if (client) {
+        client->addQueryStringParam(QStringLiteral("mode"), QStringLiteral("list"))
+            .addQueryStringParam(QStringLiteral("params"), AParams)
+            .addQueryStringParam(QStringLiteral("q"), ACriteria.trimmed())
+            .addQueryStringParam(QStringLiteral("status"), AStatusActive)
+            .addQueryStringParam(QStringLiteral("page"), APage)
+            .addQueryStringParam(QStringLiteral("page_rows"), ARowPerPage);
+    }
+    runList(AUrl, ATable, FPagination, std::move(client));
+}
+
+void DataListDate(const QString &AUrl, MemTable *ATable, const QString &AParams, const QString &ACriteria,
+                  const QDate &AStartDate, const QDate &AEndDate, TPagination *FPagination, const QString &APage,
+                  const QString &ARowPerPage)
+{
+    if (!ATable)
+        return;
+    auto client = newClientOrNull();
+    if (client) {
+        client->addQueryStringParam(QStringLiteral("mode"), QStringLiteral("list"))
+            .addQueryStringParam(QStringLiteral("params"), AParams)
+            .addQueryStringParam(QStringLiteral("q"), ACriteria.trimmed())
+            .addQueryStringParam(QStringLiteral("start_date"), AStartDate)
+            .addQueryStringParam(QStringLiteral("end_date"), AEndDate)
+            .addQueryStringParam(QStringLiteral("page"), APage)
+            .addQueryStringParam(QStringLiteral("page_rows"), ARowPerPage);
+    }
+    runList(AUrl, ATable, FPagination, std::move(client));
+}
+
+void DataLookups(const QString &AUrl, MemTable *ATable, const int AShowAll, const QString &AParams,
+                 const bool AASync)
+{
+    const auto addParams = [&](HttpClient &client) {
+        client.addQueryStringParam(QStringLiteral("params"), AParams)
+            .addQueryStringParam(QStringLiteral("showall"), AShowAll)
+            .addQueryStringParam(QStringLiteral("mode"), QStringLiteral("lookup"));
+    };
+    if (!AASync) {
+        lookupNow(AUrl, ATable, addParams);
+        return;
+    }
+    if (!ATable)
+        return;
+    const TableReadTicket ticket = TableReadTicket::begin(ATable);
+    auto client = newClientOrNull();
+    if (client)
+        addParams(*client);
+    Platform::Async::run<Outcome>(
+        getTask(std::move(client), AUrl, ATable->fieldDefs()),
+        [ticket](Outcome o) {
+            if (o.response.success()) {
+                if (o.parsed.isObject && ticket.isCurrent())
+                    replaceRowsQuietly(*ticket.table(), std::move(o.parsed.rows));
+            } else if (o.response.statusCode == 401) {
+                MsgErr(metSessionExpired);
+            }
+        },
+        [](const Platform::Error &e) { MsgErr(e.message()); });
+}
+
+void StatusLookups(const QString &AStatusGroupID, MemTable *ATable, bool AShowAll, bool AASync)
+{
+    Q_UNUSED(AShowAll);
+    const auto addParams = [&](HttpClient &client) {
+        client.addPathParam(QStringLiteral("status_group_id"), AStatusGroupID);
+    };
+    if (AASync)
+        lookupLater(StatusResource, ATable, addParams);
+    else
+        lookupNow(StatusResource, ATable, addParams);
+}
+
+void TrCodeLookups(bool AIsAuth, const QString &ATrGroupId, MemTable *ATable, const int AShowAll,
+                   const bool AASync)
+{
+    Q_UNUSED(AIsAuth);
+    const auto addParams = [&](HttpClient &client) {
+        client.addQueryStringParam(QStringLiteral("mode"), QStringLiteral("lookup"))
+            .addQueryStringParam(QStringLiteral("q"), ATrGroupId)
+            .addQueryStringParam(QStringLiteral("show_all"), AShowAll);
+    };
+    if (AASync)
+        lookupLater(TrCodeResource, ATable, addParams);
+    else
+        lookupNow(TrCodeResource, ATable, addParams);
+}
