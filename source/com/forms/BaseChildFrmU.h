@@ -84,7 +84,8 @@ public:
     void ShowChild(QMdiArea *AMdiArea = nullptr);
     void BringToFront();
     // Runs the screen modally; returns the modal result (Platform::
-    // ModalResult). Closing without a result gives Cancel.
+    // ModalResult). Closing without a result gives Cancel. A screen already
+    // shown (child window or modal) is not shown again: ModalResult::None.
     int ShowModal();
     // Ends a modal showing with AModalResult, without asking FormCloseQuery:
     // the screen itself decided. Ignored when not shown modally.

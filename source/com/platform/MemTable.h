@@ -93,11 +93,14 @@ public:
     bool eof() const { return m_eof; }
     bool bof() const { return m_bof; }
 
-    // Editing. Every operation here raises TableStateError on a closed or
-    // read-only table. append() adds an empty row at the end and makes it
+    // Editing. append(), edit() and deleteRecord() raise TableStateError on
+    // a closed or read-only table, edit() and deleteRecord() also without a
+    // current row. append() adds an empty row at the end and makes it
     // current, in Insert state; edit() on a row already being edited does
     // nothing; post() without an edit raises; cancel() without one does
-    // nothing. deleteRecord() during an append cancels it.
+    // nothing, and after an append removes the row and returns to the row
+    // that was current before. deleteRecord() during an append cancels it;
+    // after a delete the next row (or the new last one) is current.
     State state() const { return m_state; }
     bool isEditing() const { return m_state == State::Edit || m_state == State::Insert; }
     void append();
