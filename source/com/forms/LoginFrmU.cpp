@@ -1,0 +1,842 @@
+#include "LoginFrmU.h"
+
+#include "AppPaths.h"
+#include "DialogPresenter.h"
+#include "Errors.h"
+#include "GlobalVarsU.h"
+#include "IniFile.h"
+#include "Json.h"
+#include "LangResU.h"
+#include "Localizer.h"
+#include "ProcessLauncher.h"
+#include "ZeltRestClientU.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadialGradient>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+TLoginFrm *LoginFrm = nullptr;
+
+namespace {
+
+constexpr int TimeOut = 10000;
+// What lblMessage shows of a refusal at most; the whole text stays in
+// AppSettingsError.
+constexpr int MaxShownError = 400;
+// updates.json is a short record; anything bigger is not ours.
+constexpr qint64 MaxUpdatesFileSize = qint64(16) * 1024 * 1024;
+
+const QColor Brand(0x07, 0xB8, 0xF8);
+const QColor BrandDark(0x03, 0x86, 0xC6);
+const QColor Navy(0x0B, 0x2A, 0x4A);
+const QColor Ink(57, 57, 57);
+
+bool &fullScreenSetting()
+{
+    static bool fullScreen = true;
+    return fullScreen;
+}
+
+TLoginFrm::TUpdateHandler &updateHandler()
+{
+    static TLoginFrm::TUpdateHandler handler;
+    return handler;
+}
+
+const QString SectionSignIn = QStringLiteral("SignIn");
+const QString KeyRememberUser = QStringLiteral("RememberUser");
+const QString KeySavedEmail = QStringLiteral("SavedEmail");
+const QString KeySavedPassword = QStringLiteral("SavedPassword");
+
+// s as the inside of a JSON string literal, quotes not included.
+QString jsonEscaped(const QString &s)
+{
+    const QByteArray array = QJsonDocument(QJsonArray { s }).toJson(QJsonDocument::Compact);
+    // ["..."]
+    return QString::fromUtf8(array.mid(2, array.size() - 4));
+}
+
+// A text member of the answer, where a null counts as empty.
+QString optionalText(const QJsonValue &root, const QString &path)
+{
+    if (Platform::Json::find(root, path).isNull())
+        return QString();
+    return Platform::Json::getString(root, path);
+}
+
+// The refusal's own words when it has some, else the body itself, short.
+QString shownRefusal(const QString &AError)
+{
+    const QJsonValue parsed = Platform::Json::parse(AError);
+    const QJsonValue message = Platform::Json::find(parsed, QStringLiteral("message"));
+    QString text = message.isString() && !message.toString().trimmed().isEmpty() ? message.toString() : AError;
+    text = text.trimmed();
+    if (text.size() > MaxShownError)
+        text = text.left(MaxShownError) + QStringLiteral("...");
+    return text;
+}
+
+// A line break would end the key in app.conf and start another one.
+QString iniSafe(const QString &value)
+{
+    return value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')) ? QString() : value;
+}
+
+// -------------------------------------------------------------- pictures
+
+QPixmap drawLogo(const QSize &size, qreal ratio)
+{
+    QPixmap pixmap(size * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+
+    const qreal tile = size.height() - 4;
+    const QRectF tileRect(2, 2, tile, tile);
+    QLinearGradient fill(tileRect.topLeft(), tileRect.bottomRight());
+    fill.setColorAt(0, Brand);
+    fill.setColorAt(1, BrandDark);
+    QPainterPath rounded;
+    rounded.addRoundedRect(tileRect, tile * 0.2, tile * 0.2);
+    p.fillPath(rounded, fill);
+    p.setPen(QPen(Qt::white, tile * 0.11, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    const qreal m = tile * 0.27;
+    const QPointF z[] = { tileRect.topLeft() + QPointF(m, m), tileRect.topRight() + QPointF(-m, m),
+                          tileRect.bottomLeft() + QPointF(m, -m), tileRect.bottomRight() + QPointF(-m, -m) };
+    p.drawPolyline(z, 4);
+
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(int(tile * 0.55));
+    font.setBold(true);
+    p.setFont(font);
+    const qreal left = tileRect.right() + tile * 0.3;
+    const QRectF textRect(left, 0, size.width() - left, size.height());
+    p.setPen(Ink);
+    const QString zelt = QStringLiteral("Zelt");
+    p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, zelt);
+    const qreal zeltWidth = QFontMetricsF(font).horizontalAdvance(zelt + QLatin1Char(' '));
+    p.setPen(BrandDark);
+    p.drawText(textRect.adjusted(zeltWidth, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("ERP"));
+    return pixmap;
+}
+
+QIcon flagIcon(bool AIndonesia)
+{
+    QPixmap pixmap(24, 16);
+    pixmap.fill(Qt::white);
+    QPainter p(&pixmap);
+    if (AIndonesia) {
+        p.fillRect(0, 0, 24, 8, QColor(0xCE, 0x11, 0x26));
+    } else {
+        for (int i = 0; i < 7; ++i)
+            p.fillRect(0, i * 16 / 7 + (i > 0 ? 1 : 0), 24, 1 + (i % 2 == 0), QColor(0xB2, 0x22, 0x34));
+        p.fillRect(0, 0, 11, 9, QColor(0x3C, 0x3B, 0x6E));
+    }
+    p.setPen(QColor(0, 0, 0, 60));
+    p.drawRect(0, 0, 23, 15);
+    return QIcon(pixmap);
+}
+
+QIcon eyeIcon()
+{
+    QPixmap pixmap(36, 36);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x5A, 0x67, 0x78), 2.6));
+    QPainterPath eye;
+    eye.moveTo(4, 18);
+    eye.quadTo(18, 4, 32, 18);
+    eye.quadTo(18, 32, 4, 18);
+    p.drawPath(eye);
+    p.setBrush(QColor(0x5A, 0x67, 0x78));
+    p.drawEllipse(QPointF(18, 18), 4.5, 4.5);
+    return QIcon(pixmap);
+}
+
+// The picture behind the form: fills the form, centred, keeping its
+// proportions, cut where it overflows.
+class TBackdrop : public QWidget
+{
+public:
+    explicit TBackdrop(QWidget *AParent) : QWidget(AParent)
+    {
+        setObjectName(QStringLiteral("Image2"));
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF r = rect();
+        QLinearGradient sky(r.topLeft(), r.bottomRight());
+        sky.setColorAt(0, Navy);
+        sky.setColorAt(0.55, QColor(0x0E, 0x4C, 0x7E));
+        sky.setColorAt(1, BrandDark);
+        p.fillRect(r, sky);
+
+        // soft light and a few ribbons, scaled with the shorter side
+        const qreal unit = qMin(r.width(), r.height());
+        QRadialGradient glow(r.center() + QPointF(unit * 0.2, -unit * 0.25), unit * 0.9);
+        glow.setColorAt(0, QColor(255, 255, 255, 46));
+        glow.setColorAt(1, QColor(255, 255, 255, 0));
+        p.fillRect(r, glow);
+        p.setPen(Qt::NoPen);
+        for (int i = 0; i < 4; ++i) {
+            QPainterPath ribbon;
+            const qreal y = r.height() * (0.35 + i * 0.12);
+            ribbon.moveTo(r.left(), y);
+            ribbon.cubicTo(r.width() * 0.3, y - unit * 0.25, r.width() * 0.65, y + unit * 0.2, r.right(), y - unit * 0.1);
+            ribbon.lineTo(r.right(), y - unit * 0.1 + unit * 0.06);
+            ribbon.cubicTo(r.width() * 0.65, y + unit * 0.26, r.width() * 0.3, y - unit * 0.19, r.left(), y + unit * 0.06);
+            ribbon.closeSubpath();
+            p.setBrush(QColor(255, 255, 255, 14 + i * 4));
+            p.drawPath(ribbon);
+        }
+        QFont big(QStringLiteral("Tahoma"));
+        big.setPixelSize(int(unit * 0.09) + 1);
+        big.setBold(true);
+        p.setFont(big);
+        p.setPen(QColor(255, 255, 255, 210));
+        const QRectF title(r.left() + unit * 0.08, r.top() + unit * 0.1, r.width() - unit * 0.16, unit * 0.3);
+        p.drawText(title, Qt::AlignLeft | Qt::AlignTop, QStringLiteral("ZeltERP"));
+        QFont small(QStringLiteral("Tahoma"));
+        small.setPixelSize(int(unit * 0.032) + 1);
+        p.setFont(small);
+        p.setPen(QColor(255, 255, 255, 170));
+        p.drawText(title.translated(0, unit * 0.13), Qt::AlignLeft | Qt::AlignTop,
+                   QStringLiteral("Purchasing, assets, customers, people and costs in one place."));
+    }
+};
+
+} // namespace
+
+// -------------------------------------------------------------- TLoginFrm
+
+TLoginFrm::TLoginFrm(QWidget *AOwner) : QDialog(AOwner)
+{
+    BuildControls();
+    FormCreate();
+}
+
+TLoginFrm::~TLoginFrm()
+{
+    FormDestroy();
+}
+
+void TLoginFrm::SetFullScreen(bool AFullScreen)
+{
+    fullScreenSetting() = AFullScreen;
+}
+
+bool TLoginFrm::FullScreen()
+{
+    return fullScreenSetting();
+}
+
+void TLoginFrm::SetUpdateHandler(TUpdateHandler AHandler)
+{
+    updateHandler() = std::move(AHandler);
+}
+
+void TLoginFrm::BuildControls()
+{
+    setObjectName(QStringLiteral("LoginFrm"));
+    setWindowTitle(QStringLiteral("ZeltERP"));
+    setModal(true);
+    if (fullScreenSetting()) {
+        setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        setWindowState(Qt::WindowMaximized);
+    } else {
+        setWindowFlags(Qt::Window);
+        resize(1000, 640);
+    }
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    setStyleSheet(QStringLiteral(
+        "QFrame#Panel2 { background: white; }"
+        "QFrame#Panel2 QLabel { color: #393939; }"
+        "QLabel#cxLabel1 { font-size: 22px; font-weight: bold; color: #1d2733; }"
+        "QLabel#cxLabel2 { font-size: 13px; color: #6b7785; }"
+        "QLabel#lblForgotPassword { color: #0386c6; }"
+        "QLabel#lblMessage { color: #c0392b; }"
+        "QLabel#lblMessage[info=\"true\"] { color: #52606d; }"
+        "QLabel#lblAppVer { color: #6b7785; font-size: 11px; }"
+        "QLineEdit { border: 1px solid #c7d0db; border-radius: 4px; padding: 7px 8px; font-size: 13px;"
+        "  background: white; }"
+        "QLineEdit:focus { border: 1px solid #07b8f8; }"
+        "QLineEdit:disabled { background: #f2f4f7; color: #8a96a3; }"
+        "QPushButton#btnSignIn { background: #0386c6; color: white; border: none; border-radius: 4px;"
+        "  padding: 9px; font-size: 13px; font-weight: bold; }"
+        "QPushButton#btnSignIn:hover { background: #07a0e0; }"
+        "QPushButton#btnSignIn:disabled { background: #a9c9dc; }"
+        "QPushButton#btnClose { background: white; color: #393939; border: 1px solid #c7d0db;"
+        "  border-radius: 4px; padding: 8px; font-size: 13px; }"
+        "QPushButton#btnClose:hover { background: #f2f6fa; }"
+        "QPushButton#btnClose:disabled { color: #a0a8b2; }"
+        "QPushButton#btnUpdateNow { background: #f39c12; color: white; border: none; border-radius: 4px;"
+        "  padding: 5px 10px; font-weight: bold; }"
+        "QPushButton#btnUpdateNow:disabled { background: #e5c38c; }"
+        "QToolButton#btnShowPass { border: 1px solid #c7d0db; border-radius: 4px; background: white; }"
+        "QToolButton#btnShowPass:checked { background: #dcecf8; border-color: #07b8f8; }"
+        "QWidget#pnlCustomer QLabel { color: white; font-size: 13px; }"
+        "QLabel#lblCustrName { font-size: 18px; font-weight: bold; }"));
+
+    auto *root = new QHBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+
+    // the picture with the customer's name and address over it
+    Image2 = new TBackdrop(this);
+    root->addWidget(Image2, 1);
+    auto *backLayout = new QVBoxLayout(Image2);
+    backLayout->setContentsMargins(48, 40, 48, 40);
+    backLayout->addStretch(1);
+    pnlCustomer = new QWidget(Image2);
+    pnlCustomer->setObjectName(QStringLiteral("pnlCustomer"));
+    auto *customerLayout = new QVBoxLayout(pnlCustomer);
+    customerLayout->setContentsMargins(0, 0, 0, 0);
+    customerLayout->setSpacing(3);
+    lblCustrName = new QLabel(QStringLiteral("Customer Name"), pnlCustomer);
+    lblCustrName->setObjectName(QStringLiteral("lblCustrName"));
+    lblCustAddrLine = new QLabel(QStringLiteral("Address Line"), pnlCustomer);
+    lblCustAddrLine->setObjectName(QStringLiteral("lblCustAddrLine"));
+    lblCustAddrLine2 = new QLabel(QStringLiteral("Address Line 2"), pnlCustomer);
+    lblCustAddrLine2->setObjectName(QStringLiteral("lblCustAddrLine2"));
+    lblCustAddrCountry = new QLabel(QStringLiteral("Country"), pnlCustomer);
+    lblCustAddrCountry->setObjectName(QStringLiteral("lblCustAddrCountry"));
+    for (QLabel *l : { lblCustrName, lblCustAddrLine, lblCustAddrLine2, lblCustAddrCountry }) {
+        l->setTextFormat(Qt::PlainText);
+        customerLayout->addWidget(l);
+    }
+    backLayout->addWidget(pnlCustomer, 0, Qt::AlignLeft | Qt::AlignBottom);
+
+    // the sign-in panel on the right
+    Panel2 = new QFrame(this);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setFixedWidth(420);
+    root->addWidget(Panel2);
+    auto *panel = new QVBoxLayout(Panel2);
+    panel->setContentsMargins(44, 22, 44, 22);
+    panel->setSpacing(6);
+
+    ilLogin = { flagIcon(false), flagIcon(true) };
+    cboLang = new QComboBox(Panel2);
+    cboLang->setObjectName(QStringLiteral("cboLang"));
+    cboLang->addItem(ilLogin.at(0), QStringLiteral("English (US)"), QStringLiteral("en"));
+    cboLang->addItem(ilLogin.at(1), QStringLiteral("Bahasa (ID)"), QStringLiteral("id"));
+    cboLang->setCurrentIndex(0);
+    panel->addWidget(cboLang, 0, Qt::AlignRight);
+    panel->addStretch(2);
+
+    Image1 = new QLabel(Panel2);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(drawLogo(QSize(190, 48), devicePixelRatioF()));
+    panel->addWidget(Image1, 0, Qt::AlignLeft);
+    panel->addSpacing(18);
+
+    cxLabel1 = new QLabel(QStringLiteral("Welcome to Zelt ERP"), Panel2);
+    cxLabel1->setObjectName(QStringLiteral("cxLabel1"));
+    cxLabel2 = new QLabel(QStringLiteral("Please sign in to your account "), Panel2);
+    cxLabel2->setObjectName(QStringLiteral("cxLabel2"));
+    panel->addWidget(cxLabel1);
+    panel->addWidget(cxLabel2);
+    panel->addSpacing(18);
+
+    lblEmail = new QLabel(QStringLiteral("Email"), Panel2);
+    lblEmail->setObjectName(QStringLiteral("lblEmail"));
+    edtEmail = new QLineEdit(Panel2);
+    edtEmail->setObjectName(QStringLiteral("edtEmail"));
+    edtEmail->setPlaceholderText(QStringLiteral("name@company.com"));
+    panel->addWidget(lblEmail);
+    panel->addWidget(edtEmail);
+    panel->addSpacing(8);
+
+    auto *passwordCaptions = new QHBoxLayout;
+    lblPassword = new QLabel(QStringLiteral("Password"), Panel2);
+    lblPassword->setObjectName(QStringLiteral("lblPassword"));
+    lblForgotPassword = new QLabel(QStringLiteral("Forgot password?"), Panel2);
+    lblForgotPassword->setObjectName(QStringLiteral("lblForgotPassword"));
+    lblForgotPassword->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    passwordCaptions->addWidget(lblPassword);
+    passwordCaptions->addWidget(lblForgotPassword, 1);
+    panel->addLayout(passwordCaptions);
+
+    auto *passwordRow = new QHBoxLayout;
+    passwordRow->setSpacing(4);
+    edtPass = new QLineEdit(Panel2);
+    edtPass->setObjectName(QStringLiteral("edtPass"));
+    edtPass->setEchoMode(QLineEdit::Password);
+    btnShowPass = new QToolButton(Panel2);
+    btnShowPass->setObjectName(QStringLiteral("btnShowPass"));
+    btnShowPass->setCheckable(true);
+    btnShowPass->setIcon(eyeIcon());
+    btnShowPass->setIconSize(QSize(18, 18));
+    btnShowPass->setToolTip(QStringLiteral("Show Password"));
+    btnShowPass->setFocusPolicy(Qt::NoFocus);
+    btnShowPass->setFixedSize(36, 34);
+    passwordRow->addWidget(edtPass, 1);
+    passwordRow->addWidget(btnShowPass);
+    panel->addLayout(passwordRow);
+
+    chkRememberMe = new QCheckBox(QStringLiteral("Remember me"), Panel2);
+    chkRememberMe->setObjectName(QStringLiteral("chkRememberMe"));
+    panel->addSpacing(4);
+    panel->addWidget(chkRememberMe);
+    panel->addSpacing(10);
+
+    btnSignIn = new QPushButton(QStringLiteral("Sign In"), Panel2);
+    btnSignIn->setObjectName(QStringLiteral("btnSignIn"));
+    btnSignIn->setEnabled(false);
+    btnClose = new QPushButton(QStringLiteral("Close"), Panel2);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    for (QPushButton *b : { btnSignIn, btnClose }) {
+        // Enter is handled by the two fields, never by a default button
+        b->setAutoDefault(false);
+        b->setDefault(false);
+        b->setCursor(Qt::PointingHandCursor);
+        panel->addWidget(b);
+    }
+
+    lblMessage = new QLabel(Panel2);
+    lblMessage->setObjectName(QStringLiteral("lblMessage"));
+    lblMessage->setWordWrap(true);
+    lblMessage->setTextFormat(Qt::PlainText);
+    lblMessage->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblMessage->setMinimumHeight(36);
+    lblMessage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    panel->addWidget(lblMessage);
+    panel->addStretch(3);
+
+    auto *versionRow = new QHBoxLayout;
+    lblAppVer = new QLabel(QStringLiteral("App Version"), Panel2);
+    lblAppVer->setObjectName(QStringLiteral("lblAppVer"));
+    lblAppVer->setWordWrap(true);
+    btnUpdateNow = new QPushButton(QStringLiteral("Update Now"), Panel2);
+    btnUpdateNow->setObjectName(QStringLiteral("btnUpdateNow"));
+    btnUpdateNow->setAutoDefault(false);
+    btnUpdateNow->setVisible(false);
+    versionRow->addWidget(lblAppVer, 1);
+    versionRow->addWidget(btnUpdateNow);
+    panel->addLayout(versionRow);
+
+    locLang = new Platform::Localizer(this);
+    locLang->setObjectName(QStringLiteral("locLang"));
+    locLang->setFileName(QStringLiteral("lang.ini"));
+
+    edtEmail->installEventFilter(this);
+    edtPass->installEventFilter(this);
+    connect(btnSignIn, &QPushButton::clicked, this, [this] { btnSignInClick(); });
+    connect(btnClose, &QPushButton::clicked, this, [this] { reject(); });
+    connect(btnShowPass, &QToolButton::toggled, this, [this] { btnShowPassClick(); });
+    connect(btnUpdateNow, &QPushButton::clicked, this, [this] { btnUpdateNowClick(); });
+    connect(cboLang, &QComboBox::currentIndexChanged, this, [this] { cboLangPropertiesEditValueChanged(); });
+}
+
+void TLoginFrm::FormCreate()
+{
+    Platform::ResourceStringRepository::instance().addListener(this);
+    locLang->setActive(true);
+    cboLangPropertiesEditValueChanged();
+
+    FAppIniFile = AppConfPath();
+    const Platform::IniFile ini = Platform::IniFile::fromFile(FAppIniFile);
+    chkRememberMe->setChecked(ini.readBool(SectionSignIn, KeyRememberUser, false));
+    if (chkRememberMe->isChecked()) {
+        edtEmail->setText(ini.readString(SectionSignIn, KeySavedEmail));
+        edtPass->setText(ini.readString(SectionSignIn, KeySavedPassword));
+    }
+    lblMessage->clear();
+    SetState(TLoginState::lsAuthenticating);
+}
+
+void TLoginFrm::FormDestroy()
+{
+    Platform::ResourceStringRepository::instance().removeListener(this);
+    if (LoginFrm == this)
+        LoginFrm = nullptr;
+}
+
+void TLoginFrm::showEvent(QShowEvent *AEvent)
+{
+    QDialog::showEvent(AEvent);
+    if (!FShown) {
+        FShown = true;
+        FormShow();
+    }
+}
+
+void TLoginFrm::FormShow()
+{
+    GetAppSettings();
+    if (chkRememberMe->isChecked())
+        edtPass->setFocus();
+    else
+        edtEmail->setFocus();
+}
+
+void TLoginFrm::SetState(TLoginState AState)
+{
+    FState = AState;
+    const bool signingIn = AState == TLoginState::lsSigningIn;
+    btnSignIn->setEnabled(AState == TLoginState::lsReady);
+    btnClose->setEnabled(!signingIn);
+    edtEmail->setEnabled(!signingIn);
+    edtPass->setEnabled(!signingIn);
+}
+
+void TLoginFrm::SetMessage(const QString &AText, bool AIsError)
+{
+    lblMessage->setProperty("info", !AIsError);
+    lblMessage->style()->unpolish(lblMessage);
+    lblMessage->style()->polish(lblMessage);
+    lblMessage->setText(AText);
+}
+
+// ---------------------------------------------------------- customer service
+
+void TLoginFrm::GetAppSettings()
+{
+    IsAppSettingsValid = false;
+    SetState(TLoginState::lsAuthenticating);
+    if (OrvUrl.isEmpty()) {
+        AuthFailed(QStringLiteral("Invalid API URL: \"") + OrvUrl + QLatin1Char('"'));
+        return;
+    }
+    SetMessage(QStringLiteral("Connecting to the customer service..."), false);
+
+    const QString body = QStringLiteral("{  \"cust_key\":\"") + jsonEscaped(CustKey)
+        + QStringLiteral("\", \"secret_key\":\"") + jsonEscaped(SecretKey) + QStringLiteral("\", \"mode\":\"")
+        + jsonEscaped(AppMode) + QStringLiteral("\"}");
+    FAuthClient = std::make_unique<TZeltRestClient>(OrvUrl, TimeOut, TimeOut);
+    const QPointer<TLoginFrm> self(this);
+    try {
+        FAuthClient
+            ->SendRequest(
+                [self](const Platform::HttpResponse &AResponse) {
+                    if (!self)
+                        return;
+                    if (AResponse.success())
+                        self->AuthSucceeded(AResponse.body);
+                    else
+                        self->AuthFailed(AResponse.content());
+                },
+                [self](const Platform::Error &AError) {
+                    if (self)
+                        self->AuthFailed(AError.message());
+                },
+                false)
+            .post(QStringLiteral("/v1/cust-auth"), body, QStringLiteral("application/json"));
+    } catch (const std::exception &e) {
+        AuthFailed(Platform::messageOf(e));
+    }
+}
+
+void TLoginFrm::AuthSucceeded(const QByteArray &ABody)
+{
+    // Everything is read and checked before anything is kept: an answer
+    // that lacks a member must not leave half an installation behind.
+    QString appVer, apiUrl, updateUrl, token, custName, addrLine, addrCity, stateName, postalCode, countryName;
+    QString currAppVer;
+    try {
+        const QJsonValue root = Platform::Json::parse(ABody);
+        if (!root.isObject())
+            throw Platform::JsonMemberError(QStringLiteral("the answer is not a JSON object"));
+        const QJsonObject data = Platform::Json::getObject(root, QStringLiteral("data"));
+        appVer = Platform::Json::getString(data, QStringLiteral("app_ver"));
+        apiUrl = Platform::Json::getString(data, QStringLiteral("api_url"));
+        updateUrl = optionalText(data, QStringLiteral("update_url"));
+        token = Platform::Json::getString(data, QStringLiteral("token.access"));
+        custName = optionalText(data, QStringLiteral("cust_name"));
+        addrLine = optionalText(data, QStringLiteral("addr_line"));
+        addrCity = optionalText(data, QStringLiteral("addr_city"));
+        stateName = optionalText(data, QStringLiteral("state_name"));
+        postalCode = optionalText(data, QStringLiteral("postal_code"));
+        countryName = optionalText(data, QStringLiteral("country_name"));
+        if (apiUrl.trimmed().isEmpty())
+            throw Platform::JsonMemberError(QStringLiteral("JSON member \"api_url\" is empty"));
+    } catch (const Platform::Error &e) {
+        AuthFailed(QStringLiteral("The customer service's answer cannot be used: ") + e.message() + QLatin1Char('.'));
+        return;
+    }
+    try {
+        currAppVer = GetCurrAppVersion();
+    } catch (const Platform::Error &e) {
+        AuthFailed(e.message());
+        return;
+    }
+
+    AppVer = appVer;
+    ApiUrl = apiUrl;
+    UpdateUrl = updateUrl;
+    OrvToken = token;
+    CustName = custName;
+    CustAddrLine = addrLine;
+    CustAddrCity = addrCity;
+    CustAddrState = stateName;
+    CustPostalCode = postalCode;
+    CustAddrCountry = countryName;
+    IsAppSettingsValid = true;
+    AppSettingsError.clear();
+
+    lblCustrName->setText(CustName);
+    lblCustAddrLine->setText(CustAddrLine);
+    lblCustAddrLine2->setText(CustAddrCity + QStringLiteral(", ") + CustAddrState + QLatin1Char(' ') + CustPostalCode);
+    lblCustAddrCountry->setText(CustAddrCountry);
+    CurrAppVer = currAppVer;
+    QString version = QStringLiteral("App Build Version: ") + CurrAppVer;
+    if (AppVer != CurrAppVer) {
+        version += QStringLiteral(" - Updates Available (Build ") + AppVer + QStringLiteral(").");
+        btnUpdateNow->setVisible(true);
+    } else {
+        btnUpdateNow->setVisible(false);
+    }
+    lblAppVer->setText(version);
+    SetMessage(QString());
+    SetState(TLoginState::lsReady);
+
+    delete RestClient;
+    RestClient = new TZeltRestClient(ApiUrl, TimeOut, TimeOut);
+}
+
+void TLoginFrm::AuthFailed(const QString &AError)
+{
+    IsAppSettingsValid = false;
+    AppSettingsError = AError;
+    SetState(TLoginState::lsRejected);
+    // Nothing else tells the user why "Sign In" stays off.
+    SetMessage(shownRefusal(AError));
+}
+
+QString TLoginFrm::GetCurrAppVersion() const
+{
+    const QString path = Platform::applicationFolder() + QStringLiteral("updates.json");
+    QFile file(path);
+    if (!file.exists())
+        throw Platform::NotFoundError(QStringLiteral("The installed build is unknown: \"") + path
+                                      + QStringLiteral("\" does not exist."));
+    if (!file.open(QIODevice::ReadOnly))
+        throw Platform::Error(QStringLiteral("The installed build is unknown: \"") + path
+                              + QStringLiteral("\" cannot be read: ") + file.errorString());
+    const QByteArray text = file.read(MaxUpdatesFileSize + 1);
+    const QJsonValue root = text.size() > MaxUpdatesFileSize ? QJsonValue() : Platform::Json::parse(text);
+    if (!root.isObject())
+        throw Platform::JsonMemberError(QStringLiteral("The installed build is unknown: \"") + path
+                                        + QStringLiteral("\" is not a JSON object."));
+    const QJsonValue version = root.toObject().value(QStringLiteral("app_ver"));
+    if (!version.isString())
+        throw Platform::JsonMemberError(QStringLiteral("The installed build is unknown: \"") + path
+                                        + QStringLiteral("\" has no text member \"app_ver\"."));
+    return version.toString();
+}
+
+// ----------------------------------------------------------------- sign-in
+
+void TLoginFrm::btnSignInClick()
+{
+    if (FState != TLoginState::lsReady || !btnSignIn->isEnabled() || !RestClient)
+        return;
+    const QString body = QStringLiteral("{  \"username\":\"") + jsonEscaped(edtEmail->text())
+        + QStringLiteral("\", \"password\":\"") + jsonEscaped(edtPass->text()) + QStringLiteral("\"}");
+    SetState(TLoginState::lsSigningIn);
+    SetMessage(QString());
+
+    const QPointer<TLoginFrm> self(this);
+    try {
+        RestClient
+            ->SendRequest(
+                [self](const Platform::HttpResponse &AResponse) {
+                    if (self)
+                        self->SignInAnswered(AResponse.statusCode, AResponse.body);
+                },
+                [self](const Platform::Error &AError) {
+                    if (self)
+                        self->SignInFailed(AError.message());
+                },
+                false)
+            .post(QStringLiteral("/auth/v1/login"), body, QStringLiteral("application/json"));
+    } catch (const std::exception &e) {
+        SignInFailed(Platform::messageOf(e));
+    }
+}
+
+void TLoginFrm::SignInAnswered(int AStatusCode, const QByteArray &ABody)
+{
+    if (FState != TLoginState::lsSigningIn)
+        return;
+    btnSignIn->setEnabled(true);
+    if (AStatusCode < 200 || AStatusCode > 299) {
+        SetState(TLoginState::lsReady);
+        SetMessage(sErrSignInFailed.text());
+        return;
+    }
+
+    // A success without the whole credentials block would sign the user in
+    // without a token: it counts as a failed sign-in.
+    QJsonObject response;
+    try {
+        const QJsonValue root = Platform::Json::parse(ABody);
+        if (!root.isObject())
+            throw Platform::JsonMemberError(QStringLiteral("the answer is not a JSON object"));
+        response = Platform::Json::getObject(root, QStringLiteral("response"));
+        for (const char *member : { "token.access", "token.refresh", "lang_code", "user_fullname" })
+            Platform::Json::getString(response, QString::fromLatin1(member));
+    } catch (const Platform::Error &e) {
+        SetState(TLoginState::lsReady);
+        SetMessage(sErrLoginInfoFailed.text() + QStringLiteral(": ") + e.message() + QLatin1Char('.'));
+        return;
+    }
+
+    LoginData = response;
+    SaveSignIn();
+    accept();
+}
+
+void TLoginFrm::SignInFailed(const QString &AMessage)
+{
+    if (FState != TLoginState::lsSigningIn)
+        return;
+    SetState(TLoginState::lsReady);
+    SetMessage(AMessage);
+}
+
+void TLoginFrm::SaveSignIn()
+{
+    // Read again just before writing, so that whatever changed in the file
+    // since the form opened is kept.
+    const QFileInfo info(FAppIniFile);
+    QString error;
+    if (info.exists() && !info.isReadable()) {
+        error = QStringLiteral("the file cannot be read");
+    } else {
+        Platform::IniFile ini = Platform::IniFile::fromFile(FAppIniFile);
+        const bool remember = chkRememberMe->isChecked();
+        ini.writeBool(SectionSignIn, KeyRememberUser, remember);
+        ini.writeString(SectionSignIn, KeySavedEmail, remember ? iniSafe(edtEmail->text()) : QString());
+        ini.writeString(SectionSignIn, KeySavedPassword, remember ? iniSafe(edtPass->text()) : QString());
+        if (ini.saveAtomically(FAppIniFile, &error))
+            return;
+    }
+    // The user is signed in all the same; only remembering failed.
+    Platform::dialogPresenter().showMessage(QStringLiteral("The sign-in settings could not be saved to \"")
+                                                + FAppIniFile + QStringLiteral("\": ") + error,
+                                            Platform::MessageKind::Warning, Platform::MessageButton::Ok);
+}
+
+// -------------------------------------------------------------- the rest
+
+void TLoginFrm::edtEmailKeyPress(QChar &AKey)
+{
+    if (AKey == QChar(13)) {
+        AKey = QChar(0);
+        edtPass->setFocus();
+    }
+}
+
+void TLoginFrm::edtPassKeyPress(QChar &AKey)
+{
+    if (AKey == QChar(13)) {
+        AKey = QChar(0);
+        if (btnSignIn->isEnabled())
+            btnSignInClick();
+    }
+}
+
+bool TLoginFrm::eventFilter(QObject *AWatched, QEvent *AEvent)
+{
+    if (AEvent->type() == QEvent::KeyPress && (AWatched == edtEmail || AWatched == edtPass)) {
+        const auto *key = static_cast<QKeyEvent *>(AEvent);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            QChar c(13);
+            if (AWatched == edtEmail)
+                edtEmailKeyPress(c);
+            else
+                edtPassKeyPress(c);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(AWatched, AEvent);
+}
+
+void TLoginFrm::btnShowPassClick()
+{
+    edtPass->setEchoMode(btnShowPass->isChecked() ? QLineEdit::Normal : QLineEdit::Password);
+}
+
+void TLoginFrm::cboLangPropertiesEditValueChanged()
+{
+    locLang->setLanguageIndex(cboLang->currentIndex() - 1);
+}
+
+void TLoginFrm::TranslationChanged()
+{
+    lblEmail->setText(sLoginEmail.text());
+    lblPassword->setText(sLoginPassword.text());
+    lblForgotPassword->setText(sLoginForgotPassword.text());
+    chkRememberMe->setText(sLoginRememberMe.text());
+    btnSignIn->setText(sLoginSignIn.text());
+    btnClose->setText(sAppClose.text());
+}
+
+void TLoginFrm::btnUpdateNowClick()
+{
+    const TUpdateHandler handler = updateHandler();
+    if (!handler) {
+        SetMessage(QStringLiteral("The update cannot run: this build has no updater."));
+        return;
+    }
+    try {
+        handler(*this);
+    } catch (const std::exception &e) {
+        SetMessage(Platform::messageOf(e));
+    }
+}
+
+void TLoginFrm::ApplyUpdateRestart()
+{
+#if defined(Q_OS_WIN)
+    const QString launcher = Platform::applicationFolder() + QStringLiteral("ZeltLauncher.exe");
+#else
+    const QString launcher = Platform::applicationFolder() + QStringLiteral("ZeltLauncher");
+#endif
+    Platform::processLauncher().startDetached(launcher, QString(), QString(), Platform::WindowShow::Normal);
+    QCoreApplication::quit();
+}
+
+void TLoginFrm::accept()
+{
+    SetState(TLoginState::lsDone);
+    done(Platform::ModalResult::Ok);
+}
+
+void TLoginFrm::reject()
+{
+    if (!btnClose->isEnabled())
+        return;
+    FState = TLoginState::lsDone;
+    done(Platform::ModalResult::Cancel);
+}

@@ -1,0 +1,143 @@
+#pragma once
+
+#include "com_global.h"
+#include "ResourceStrings.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+class TZeltRestClient;
+
+namespace Platform {
+class Localizer;
+}
+
+// Where the sign-in form stands; what is enabled follows it.
+enum class TLoginState : std::uint8_t {
+    lsAuthenticating, // installation being identified to the customer service
+    lsRejected,       // customer service refused or unreachable: only "Close"
+    lsReady,          // "Sign In" enabled
+    lsSigningIn,      // sign-in sent: everything disabled
+    lsDone,           // closed with Ok or Cancel
+};
+
+// The first window: identifies the installation to the customer service
+// (which names the tenant's API), creates the shared RestClient for that API
+// and signs the user in. Closes with Platform::ModalResult::Ok and the
+// credentials block in LoginData, or with Cancel.
+//
+// Both requests run in the background; their answers come back on the UI
+// thread. "SignIn" of app.conf is written only after a successful sign-in,
+// through a temporary file, leaving every other line of the file as it is.
+class COM_EXPORT TLoginFrm : public QDialog, public Platform::LocalizerListener
+{
+    Q_OBJECT
+public:
+    explicit TLoginFrm(QWidget *AOwner = nullptr);
+    ~TLoginFrm() override;
+
+    // Borderless and maximized (the default), or a normal window of
+    // 1000 by 640: for tests and small screens. Applies to forms made later.
+    static void SetFullScreen(bool AFullScreen);
+    static bool FullScreen();
+
+    // What "Update Now" runs (the form passes itself). Empty: the button
+    // says the update cannot run. Set by the updater's unit.
+    using TUpdateHandler = std::function<void(TLoginFrm &AForm)>;
+    static void SetUpdateHandler(TUpdateHandler AHandler);
+
+    QWidget *Image2;
+    QWidget *pnlCustomer;
+    QLabel *lblCustrName;
+    QLabel *lblCustAddrLine;
+    QLabel *lblCustAddrLine2;
+    QLabel *lblCustAddrCountry;
+    QFrame *Panel2;
+    QLabel *Image1;
+    QLabel *cxLabel1;
+    QLabel *cxLabel2;
+    QLabel *lblEmail;
+    QLineEdit *edtEmail;
+    QLabel *lblPassword;
+    QLabel *lblForgotPassword;
+    QLineEdit *edtPass;
+    QToolButton *btnShowPass;
+    QCheckBox *chkRememberMe;
+    QPushButton *btnSignIn;
+    QPushButton *btnClose;
+    QLabel *lblMessage;
+    QComboBox *cboLang;
+    QLabel *lblAppVer;
+    QPushButton *btnUpdateNow;
+    Platform::Localizer *locLang;
+    QList<QIcon> ilLogin;
+
+    // The "response" block of a successful sign-in: "token" ("access",
+    // "refresh"), "lang_code", "user_fullname", all checked to be there.
+    QJsonObject LoginData;
+
+    TLoginState State() const { return FState; }
+
+    // Identifies the installation; runs when the form is first shown.
+    void GetAppSettings();
+    // "app_ver" of updates.json in the application folder. Raises
+    // Platform::Error naming the file when it is missing, unreadable, not a
+    // JSON object or without a text "app_ver".
+    QString GetCurrAppVersion() const;
+    // Sends the sign-in; does nothing unless "Sign In" is enabled.
+    void btnSignInClick();
+    // Enter (character 13) moves on; AKey becomes 0 when it was handled.
+    void edtEmailKeyPress(QChar &AKey);
+    void edtPassKeyPress(QChar &AKey);
+    void btnShowPassClick();
+    void cboLangPropertiesEditValueChanged();
+    void TranslationChanged() override;
+    void btnUpdateNowClick();
+    // Starts "ZeltLauncher" beside the program and ends the application.
+    void ApplyUpdateRestart();
+
+public Q_SLOTS:
+    void accept() override;
+    // Escape and the window's close button act as "Close", and like it
+    // only while "Close" is enabled.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent *AEvent) override;
+    bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+    void BuildControls();
+    void SetState(TLoginState AState);
+    void SetMessage(const QString &AText, bool AIsError = true);
+    void AuthSucceeded(const QByteArray &ABody);
+    void AuthFailed(const QString &AError);
+    void SignInAnswered(int AStatusCode, const QByteArray &ABody);
+    void SignInFailed(const QString &AMessage);
+    void SaveSignIn();
+
+    QString FAppIniFile; // app.conf, read at creation, written after sign-in
+    std::unique_ptr<TZeltRestClient> FAuthClient;
+    TLoginState FState = TLoginState::lsAuthenticating;
+    bool FShown = false;
+};
+
+// The sign-in form while the application controller shows it; nullptr
+// otherwise.
+COM_EXPORT extern TLoginFrm *LoginFrm;

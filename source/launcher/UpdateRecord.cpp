@@ -1,0 +1,255 @@
+#include "UpdateRecord.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QSaveFile>
+#include <algorithm>
+
+namespace UpdateRecord {
+
+namespace {
+
+const QLatin1String FileIdKey("file_id");
+const QLatin1String FilenameKey("filename");
+const QLatin1String PathKey("path");
+const QLatin1String AppVersionKey("app_version");
+const QLatin1String AppVerNewKey("app_ver_new");
+const QLatin1String FilesKey("files");
+const QLatin1String StagedKey("staged");
+
+const QStringList &memberOrder()
+{
+    static const QStringList order = { QStringLiteral("app_ver"),    QStringLiteral("app_ver_new"),
+                                       QStringLiteral("app_update"), QStringLiteral("files"),
+                                       QStringLiteral("file_id"),    QStringLiteral("filename"),
+                                       QStringLiteral("path"),       QStringLiteral("app_version"),
+                                       QStringLiteral("action"),     QStringLiteral("staged") };
+    return order;
+}
+
+bool onlyDotsAndBlanks(const QString &segment)
+{
+    return std::all_of(segment.begin(), segment.end(),
+                       [](QChar c) { return c == QLatin1Char('.') || c == QLatin1Char(' '); });
+}
+
+// A scalar as JSON text; Qt escapes it the way it escapes whole documents.
+QByteArray scalarText(const QJsonValue &value)
+{
+    const QByteArray text = QJsonDocument(QJsonArray { value }).toJson(QJsonDocument::Compact);
+    return text.mid(1, text.size() - 2);
+}
+
+void appendIndent(QByteArray &out, int level)
+{
+    out.append(QByteArray(level * 4, ' '));
+}
+
+void appendValue(QByteArray &out, const QJsonValue &value, int level)
+{
+    if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        if (object.isEmpty()) {
+            out += "{}";
+            return;
+        }
+        QStringList keys;
+        for (const QString &known : memberOrder()) {
+            if (object.contains(known))
+                keys << known;
+        }
+        QStringList others = object.keys(); // sorted already
+        others.removeIf([](const QString &k) { return memberOrder().contains(k); });
+        keys += others;
+        out += "{\n";
+        for (qsizetype i = 0; i < keys.size(); ++i) {
+            appendIndent(out, level + 1);
+            out += scalarText(keys.at(i)) + ": ";
+            appendValue(out, object.value(keys.at(i)), level + 1);
+            out += i + 1 < keys.size() ? ",\n" : "\n";
+        }
+        appendIndent(out, level);
+        out += '}';
+    } else if (value.isArray()) {
+        const QJsonArray array = value.toArray();
+        if (array.isEmpty()) {
+            out += "[]";
+            return;
+        }
+        out += "[\n";
+        for (qsizetype i = 0; i < array.size(); ++i) {
+            appendIndent(out, level + 1);
+            appendValue(out, array.at(i), level + 1);
+            out += i + 1 < array.size() ? ",\n" : "\n";
+        }
+        appendIndent(out, level);
+        out += ']';
+    } else {
+        out += scalarText(value);
+    }
+}
+
+bool fail(QString *error, const QString &message)
+{
+    if (error)
+        *error = message;
+    return false;
+}
+
+bool readString(const QJsonObject &object, QLatin1String key, QString *value, QString *error)
+{
+    const QJsonValue v = object.value(key);
+    if (!v.isString())
+        return fail(error, QStringLiteral("member \"%1\" missing or not a string").arg(key));
+    *value = v.toString();
+    return true;
+}
+
+} // namespace
+
+std::optional<QString> safeRelativePath(const QString &path)
+{
+    QString text = path;
+    text.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (text.startsWith(QLatin1Char('/')))
+        return std::nullopt;
+    for (const QChar c : std::as_const(text)) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f || c == QLatin1Char(':'))
+            return std::nullopt;
+    }
+    QStringList segments;
+    const QStringList parts = text.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString &segment : parts) {
+        if (segment == QLatin1String("."))
+            continue;
+        // "..", and what Windows trims down to it ("...", ".. ")
+        if (onlyDotsAndBlanks(segment))
+            return std::nullopt;
+        segments << segment;
+    }
+    return segments.join(QLatin1Char('/'));
+}
+
+bool isSafeName(const QString &name)
+{
+    const std::optional<QString> safe = safeRelativePath(name);
+    return safe && !safe->isEmpty() && *safe == name && !name.contains(QLatin1Char('/'));
+}
+
+bool staysInside(const QString &root, const QString &path)
+{
+    const QString canonicalRoot = QFileInfo(root).canonicalFilePath();
+    if (canonicalRoot.isEmpty() || QDir::isRelativePath(path))
+        return false;
+    // resolve the part that exists; what is still to be created cannot be a link
+    QString existing = QDir::cleanPath(path);
+    QStringList tail;
+    while (!QFileInfo::exists(existing)) {
+        if (QFileInfo(existing).isSymLink())
+            return false; // dangling: it would lead wherever it points
+        const QFileInfo info(existing);
+        const QString parent = info.path();
+        if (parent == existing)
+            return false;
+        tail.prepend(info.fileName());
+        existing = parent;
+    }
+    QString resolved = QFileInfo(existing).canonicalFilePath();
+    if (resolved.isEmpty())
+        return false;
+    if (!tail.isEmpty())
+        resolved = QDir::cleanPath(resolved + QLatin1Char('/') + tail.join(QLatin1Char('/')));
+#ifdef Q_OS_WIN
+    const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+#else
+    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
+#endif
+    const QString prefix = canonicalRoot.endsWith(QLatin1Char('/')) ? canonicalRoot : canonicalRoot + QLatin1Char('/');
+    return resolved.size() > prefix.size() && resolved.startsWith(prefix, cs);
+}
+
+QByteArray format(const QJsonObject &object)
+{
+    QByteArray out;
+    appendValue(out, object, 0);
+    out += '\n';
+    return out;
+}
+
+bool writeAtomically(const QString &fileName, const QByteArray &text, QString *error)
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(error, QStringLiteral("Cannot write \"%1\": %2").arg(fileName, file.errorString()));
+    if (file.write(text) != text.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return fail(error, QStringLiteral("Cannot write \"%1\": %2").arg(fileName, reason));
+    }
+    if (!file.commit())
+        return fail(error, QStringLiteral("Cannot write \"%1\": %2").arg(fileName, file.errorString()));
+    return true;
+}
+
+QByteArray formatManifest(const Manifest &manifest)
+{
+    QJsonArray files;
+    for (const StagedEntry &entry : manifest.entries) {
+        files.append(QJsonObject { { FileIdKey, entry.fileId },
+                                   { FilenameKey, entry.filename },
+                                   { PathKey, entry.path },
+                                   { AppVersionKey, entry.appVersion },
+                                   { StagedKey, QJsonArray::fromStringList(entry.files) } });
+    }
+    return format(QJsonObject { { AppVerNewKey, manifest.appVerNew }, { FilesKey, files } });
+}
+
+std::optional<Manifest> parseManifest(const QByteArray &text, QString *error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(text, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
+        fail(error, QStringLiteral("not a JSON object"));
+        return std::nullopt;
+    }
+    const QJsonObject root = doc.object();
+    Manifest manifest;
+    if (!readString(root, AppVerNewKey, &manifest.appVerNew, error))
+        return std::nullopt;
+    if (!root.value(FilesKey).isArray()) {
+        fail(error, QStringLiteral("member \"files\" missing or not an array"));
+        return std::nullopt;
+    }
+    const QJsonArray files = root.value(FilesKey).toArray();
+    for (const QJsonValue &value : files) {
+        if (!value.isObject()) {
+            fail(error, QStringLiteral("an entry of \"files\" is not an object"));
+            return std::nullopt;
+        }
+        const QJsonObject object = value.toObject();
+        StagedEntry entry;
+        if (!readString(object, FileIdKey, &entry.fileId, error) || !readString(object, PathKey, &entry.path, error)
+            || !readString(object, FilenameKey, &entry.filename, error)
+            || !readString(object, AppVersionKey, &entry.appVersion, error))
+            return std::nullopt;
+        if (!object.value(StagedKey).isArray()) {
+            fail(error, QStringLiteral("member \"staged\" missing or not an array"));
+            return std::nullopt;
+        }
+        const QJsonArray staged = object.value(StagedKey).toArray();
+        for (const QJsonValue &file : staged) {
+            if (!file.isString()) {
+                fail(error, QStringLiteral("a staged file name is not a string"));
+                return std::nullopt;
+            }
+            entry.files << file.toString();
+        }
+        manifest.entries << entry;
+    }
+    return manifest;
+}
+
+} // namespace UpdateRecord

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// What the client and the launcher agree on: the record "updates.json", the
+// staging folder "updates/" under the application folder and the manifest
+// that marks a staging as complete. Both programs build this code in, so
+// neither depends on the other's binaries (the launcher replaces the
+// client's libraries).
+namespace UpdateRecord {
+
+inline constexpr char RecordFileName[] = "updates.json";
+inline constexpr char StagingFolderName[] = "updates/";
+// Written into the staging folder once every file of an update has been
+// downloaded and unpacked; without it the launcher applies nothing.
+inline constexpr char ManifestFileName[] = "staged.json";
+
+// A path given by the server or found in an archive, made relative and
+// '/'-separated: '\' separates as '/' does and repeated separators collapse.
+// Refused (nullopt): absolute paths, UNC names, drive letters or any ':',
+// control characters, and segments of dots and blanks only ("..", ". .").
+// An empty text, or one of separators only, gives an empty path.
+std::optional<QString> safeRelativePath(const QString &path);
+// One plain file-name segment, such as a file id: what safeRelativePath
+// accepts, not empty and without any separator.
+bool isSafeName(const QString &name);
+// True when path, once the links of its existing part are resolved, lies
+// inside root (root itself excluded). Both must be absolute.
+bool staysInside(const QString &root, const QString &path);
+
+// JSON text with an indentation of 4 blanks in which the members of every
+// object come in the record's order (app_ver, app_ver_new, app_update,
+// files, file_id, filename, path, app_version, action, ...), members of
+// other names after them by name. Ends with a line break.
+QByteArray format(const QJsonObject &object);
+// Replaces fileName with text in one step: a crash leaves the old file or
+// the new one, never a part. False with the reason in error on failure.
+bool writeAtomically(const QString &fileName, const QByteArray &text, QString *error);
+
+// One downloaded and unpacked file of the update list. The staged files are
+// relative to the entry's unpack root, staging folder + path + "extract/",
+// and go to application folder + path + the same relative name.
+struct StagedEntry
+{
+    QString fileId;
+    QString path;       // as safeRelativePath gave it, with a trailing '/' unless empty
+    QString filename;
+    QString appVersion; // the server's version of the file, recorded once applied
+    QStringList files;
+};
+
+struct Manifest
+{
+    QString appVerNew;
+    QList<StagedEntry> entries;
+};
+
+QByteArray formatManifest(const Manifest &manifest);
+// Strict: any missing member or wrong kind gives nullopt with the reason.
+std::optional<Manifest> parseManifest(const QByteArray &text, QString *error);
+
+} // namespace UpdateRecord
