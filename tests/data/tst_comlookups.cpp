@@ -1,4 +1,5 @@
 #include "ComLookupsU.h"
+#include "DataUtilsU.h"
 #include "Errors.h"
 #include "MemTable.h"
 #include "PaginationU.h"
@@ -124,6 +125,7 @@ private Q_SLOTS:
     void dataLookupsSync();
     void dataLookupsSyncFailures();
     void dataLookupsOverlapping();
+    void readsOfBothFamiliesGiveWay();
 
     // StatusLookups / TrCodeLookups
     void statusLookupsPath_data();
@@ -605,6 +607,43 @@ void tst_ComLookups::dataLookupsOverlapping()
     QCOMPARE(names(*table), QStringList(QStringLiteral("quick")));
     QTest::qWait(900);
     QCOMPARE(names(*table), QStringList(QStringLiteral("quick")));
+    QVERIFY(m_presenter->messages.isEmpty());
+}
+
+void tst_ComLookups::readsOfBothFamiliesGiveWay()
+{
+    m_server->setHandler([](const RecordedRequest &r) {
+        const QString who = r.queryValue(QStringLiteral("params"));
+        Reply reply = Reply::json(rowsBody({ who }));
+        if (who.startsWith(QLatin1String("late")))
+            reply.delayMs = 500;
+        return reply;
+    });
+    auto table = newTable();
+    const auto restLookup = [&](const QString &who, int *done) {
+        auto params = std::make_unique<THttpParams>();
+        params->AddParam(QStringLiteral("params"), who, pdtString, ptQuery);
+        RestLookup(QStringLiteral("/x"), table.get(), std::move(params), nullptr, [done] { ++*done; },
+                   [done](int, const QString &) { ++*done; }, false, false);
+    };
+
+    // a lookup of this unit overtaken by a read of the data utilities
+    int done = 0;
+    DataLookups(QStringLiteral("/x"), table.get(), 0, QStringLiteral("late-lookup"), true);
+    QVERIFY(m_server->waitForRequests(1));
+    restLookup(QStringLiteral("quick-rest"), &done);
+    QTRY_COMPARE(done, 1);
+    QCOMPARE(names(*table), QStringList(QStringLiteral("quick-rest")));
+    QTest::qWait(900);
+    QCOMPARE(names(*table), QStringList(QStringLiteral("quick-rest")));
+
+    // and the other way round
+    restLookup(QStringLiteral("late-rest"), &done);
+    QVERIFY(m_server->waitForRequests(3));
+    DataLookups(QStringLiteral("/x"), table.get(), 0, QStringLiteral("quick-lookup"), false);
+    QCOMPARE(names(*table), QStringList(QStringLiteral("quick-lookup")));
+    QTRY_COMPARE(done, 2);
+    QCOMPARE(names(*table), QStringList(QStringLiteral("quick-lookup")));
     QVERIFY(m_presenter->messages.isEmpty());
 }
 

@@ -119,12 +119,14 @@ void runList(const QString &AUrl, MemTable *ATable, TPagination *FPagination, st
     ATable->close();
     ATable->open();
     ATable->setReadOnly(false);
+    FieldList fields = ATable->fieldDefs();
+    QPointer<TPagination> pagination(FPagination);
+    // Show() lets pending events run: the table is not touched after it
     if (WaitDlg)
         WaitDlg->Show();
 
-    QPointer<TPagination> pagination(FPagination);
     Platform::Async::run<Outcome>(
-        getTask(std::move(client), AUrl, ATable->fieldDefs()),
+        getTask(std::move(client), AUrl, std::move(fields)),
         [ticket, pagination](Outcome o) {
             Finally close([&] {
                 if (MemTable *table = ticket.table())

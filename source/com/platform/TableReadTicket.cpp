@@ -4,7 +4,20 @@
 
 namespace Platform {
 
-const char *const TableReadTicket::PropertyName = "_zelt_read_generation";
+const char *const TableReadTicket::PropertyName = "_zelt_readGeneration";
+
+namespace {
+
+// Numbers are unique in the process, not per table, so that any two reads
+// differ. DataUtilsU numbers its reads from 1 with a counter of its own under
+// the same property; starting far above it keeps the two families apart.
+quint64 nextGeneration()
+{
+    static quint64 counter = quint64(1) << 48; // UI thread only
+    return ++counter;
+}
+
+} // namespace
 
 TableReadTicket TableReadTicket::begin(MemTable *table)
 {
@@ -12,7 +25,7 @@ TableReadTicket TableReadTicket::begin(MemTable *table)
     if (!table)
         return ticket;
     ticket.m_table = table;
-    ticket.m_generation = generationOf(table) + 1;
+    ticket.m_generation = nextGeneration();
     table->setProperty(PropertyName, QVariant::fromValue(ticket.m_generation));
     return ticket;
 }

@@ -10,9 +10,10 @@ namespace Platform {
 // A table shows only the rows of the latest read started into it. Every read
 // takes a ticket as it starts; the ticket stays current until another read
 // starts into the same table, so an earlier read that ends later can tell
-// that its rows are no longer wanted. The count lives on the table itself (a
-// dynamic property), so reads of different units into one table see each
-// other. User-interface thread only, like the table.
+// that its rows are no longer wanted. The number of the latest read lives on
+// the table itself (the dynamic property PropertyName), so reads of different
+// units into one table see each other. User-interface thread only, like the
+// table.
 class COM_EXPORT TableReadTicket
 {
 public:
@@ -21,7 +22,7 @@ public:
     // Starts a read into the table; every earlier ticket of it stops being
     // current. A null table gives a ticket that is never current.
     static TableReadTicket begin(MemTable *table);
-    // The number of reads started into the table so far.
+    // The number of the latest read started into the table; 0 before any.
     static quint64 generationOf(const MemTable *table);
 
     // nullptr once the table has been destroyed.

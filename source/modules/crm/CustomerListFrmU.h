@@ -48,7 +48,8 @@ private:
     void CreateControls();
     void RegisterAccessDetails();
     void ApplyMenuParams();
-    void ReadFinished();
+    // Ends read ARead; false when a later read has started since.
+    bool ReadFinished(quint64 ARead);
     // The partner_id of the row selected in the grid; 0 without one.
     int SelectedPartnerId() const;
     void OpenEntry(int APartnerId);
@@ -61,6 +62,7 @@ private:
 
     Platform::MemTable *FCustomers = nullptr;
     TPagination *FPagination = nullptr;
+    quint64 FReadSerial = 0;
 
     QToolBar *tbMain = nullptr;
     QAction *actAdd = nullptr;

@@ -1,0 +1,41 @@
+#include "AppControllerU.h"
+#include "GlobalVarsU.h"
+#include "MainWindow.h"
+
+#include <QApplication>
+#include <QFont>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ZeltERP"));
+    QApplication::setApplicationDisplayName(QStringLiteral("ZeltERP"));
+    QApplication::setOrganizationName(QStringLiteral("Zelt"));
+    // The sign-in form and the splash come and go before the main window
+    // shows: the main window alone decides when the program ends.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // com's units have started by now (they run when the library loads).
+    LoadVars();
+
+    int exitCode = 0;
+    {
+        MainWindow window;
+        AppController = new TAppController();
+        AppController->Init();
+        window.attach(AppController);
+
+        if (AppController->SignIn()) {
+            window.showMaximized();
+            window.startSession();
+            exitCode = QApplication::exec();
+        }
+
+        // Before the main window: the controller releases the screens that
+        // are still open while their menus and packages exist.
+        delete AppController;
+        AppController = nullptr;
+    }
+    UnloadVars();
+    return exitCode;
+}

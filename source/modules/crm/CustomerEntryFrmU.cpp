@@ -1,0 +1,368 @@
+#include "CustomerEntryFrmU.h"
+
+#include "AccessDetailsU.h"
+#include "CrmResU.h"
+#include "CrmUtilsU.h"
+#include "DataUtilsU.h"
+#include "ErrorHandlerU.h"
+#include "LangResU.h"
+#include "MemTable.h"
+#include "MsgDlgU.h"
+#include "TranslationU.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <utility>
+
+using Platform::MemTable;
+using FieldType = Platform::MemTable::FieldType;
+
+namespace {
+
+const QString CustomersUrl = QStringLiteral("/crm/v1/master/customers");
+const QString CustomerUrl = QStringLiteral("/crm/v1/master/customers/{partner_id}");
+
+// The rules this screen checks before it saves.
+const QString RuleEmpty = QStringLiteral("empty");
+const QString RuleEmail = QStringLiteral("email");
+
+// The members the server reads from a customer, with their captions. They
+// are the record's fields, so a write sends exactly these.
+struct Member
+{
+    const char *field;
+    FieldType type;
+    const Platform::ResourceString *caption;
+};
+
+const Member Members[] = {
+    { "partner_code", FieldType::String, &sLabelCustomerCode },
+    { "partner_name", FieldType::String, &sLabelCustomerName },
+    { "industry", FieldType::String, &sLabelIndustry },
+    { "address", FieldType::String, &sLabelAddress },
+    { "city", FieldType::String, &sLabelCity },
+    { "phone", FieldType::String, &sLabelPhone },
+    { "email", FieldType::String, &sLabelEmail },
+    { "website", FieldType::String, &sLabelWebsite },
+    { "is_active", FieldType::Boolean, &sLabelActive },
+};
+
+std::unique_ptr<THttpParams> partnerIdParam(int APartnerId)
+{
+    auto params = std::make_unique<THttpParams>();
+    params->AddParam(QStringLiteral("partner_id"), APartnerId, pdtInteger, ptPath);
+    return params;
+}
+
+} // namespace
+
+TCustomerEntryFrm::TCustomerEntryFrm(QWidget *AOwner) : TBaseChildFrm(AOwner)
+{
+    setObjectName(QStringLiteral("CustomerEntryFrm"));
+
+    FCustomer = new MemTable(this);
+    FCustomer->setObjectName(QStringLiteral("mtCustomer"));
+    for (const Member &m : Members)
+        FCustomer->addField(QLatin1String(m.field), m.type);
+
+    CreateControls();
+    RegisterAccessDetails();
+    TranslationChanged();
+    Platform::ResourceStringRepository::instance().addListener(this);
+    StartAdd();
+}
+
+TCustomerEntryFrm::~TCustomerEntryFrm()
+{
+    Platform::ResourceStringRepository::instance().removeListener(this);
+}
+
+void TCustomerEntryFrm::CreateControls()
+{
+    resize(520, 460);
+
+    auto lineEdit = [this](const char *AName, int AMaxLength) {
+        auto *edit = new QLineEdit(this);
+        edit->setObjectName(QLatin1String(AName));
+        // the server's limits
+        edit->setMaxLength(AMaxLength);
+        connect(edit, &QLineEdit::textEdited, this, [this] { FieldChange(); });
+        return edit;
+    };
+    edtCode = lineEdit("edtCode", 20);
+    edtName = lineEdit("edtName", 100);
+    edtIndustry = lineEdit("edtIndustry", 100);
+    memAddress = new QPlainTextEdit(this);
+    memAddress->setObjectName(QStringLiteral("memAddress"));
+    memAddress->setTabChangesFocus(true);
+    memAddress->setFixedHeight(memAddress->fontMetrics().lineSpacing() * 3 + 12);
+    connect(memAddress, &QPlainTextEdit::textChanged, this, [this] { FieldChange(); });
+    edtCity = lineEdit("edtCity", 100);
+    edtPhone = lineEdit("edtPhone", 50);
+    edtEmail = lineEdit("edtEmail", 150);
+    edtWebsite = lineEdit("edtWebsite", 200);
+    chkActive = new QCheckBox(this);
+    chkActive->setObjectName(QStringLiteral("chkActive"));
+    connect(chkActive, &QCheckBox::clicked, this, [this] { FieldChange(); });
+
+    grpCustomer = new QGroupBox(this);
+    grpCustomer->setObjectName(QStringLiteral("grpCustomer"));
+    auto *form = new QFormLayout(grpCustomer);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto addRow = [this, form](QLabel *&ALabel, QWidget *AField) {
+        ALabel = new QLabel(this);
+        ALabel->setBuddy(AField);
+        form->addRow(ALabel, AField);
+    };
+    addRow(lblCode, edtCode);
+    addRow(lblName, edtName);
+    addRow(lblIndustry, edtIndustry);
+    addRow(lblAddress, memAddress);
+    addRow(lblCity, edtCity);
+    addRow(lblPhone, edtPhone);
+    addRow(lblEmail, edtEmail);
+    addRow(lblWebsite, edtWebsite);
+    form->addRow(QString(), chkActive);
+
+    btnSave = new QPushButton(this);
+    btnSave->setObjectName(QStringLiteral("btnSave"));
+    btnSave->setDefault(true);
+    btnCancel = new QPushButton(this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setAutoDefault(false);
+    connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnSave);
+    buttons->addWidget(btnCancel);
+
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(12, 12, 12, 12);
+    root->addWidget(grpCustomer);
+    root->addStretch(1);
+    root->addLayout(buttons);
+}
+
+void TCustomerEntryFrm::RegisterAccessDetails()
+{
+    // Actions in the order browse, add, edit, detail, custom 1, custom 2.
+    // The fields and Save work in add and edit only; a new customer is
+    // active, so Active shows for an existing one. Everything here sits in a
+    // layout, hence the group "none": no repositioning.
+    TAccessDetails *access = AccessDetails();
+    const QString none = QStringLiteral("none");
+    access->AddControl(none, grpCustomer, caDisabled, caEnabled, caEnabled, caDisabled, caDisabled, caDisabled);
+    access->AddControl(none, chkActive, caHidden, caHidden, caVisible, caVisible, caHidden, caHidden);
+    access->AddControl(none, btnSave, caDisabled, caEnabled, caEnabled, caDisabled, caDisabled, caDisabled);
+}
+
+void TCustomerEntryFrm::RegisterErrorMessages()
+{
+    // A caption for every member the server may name in an "errors"
+    // envelope, then the text of each rule. The registries cannot be
+    // emptied, so a new language gets a new handler: every request of this
+    // screen reports through SaveFailed or a lambda that looks the handler
+    // up when it runs, never through a pointer kept from before.
+    ErrorHandler = std::make_unique<TErrorHandler>();
+    for (const Member &m : Members) {
+        const QString field = QLatin1String(m.field);
+        ErrorHandler->AddErrMessage(field, m.caption->text(), QString(), QString(),
+                                    field == QLatin1String("partner_code"));
+    }
+    ErrorHandler->AddErrMessage(QString(), QString(), RuleEmpty, sErrEmpty.text(), false);
+    ErrorHandler->AddErrMessage(QString(), QString(), RuleEmail, sErrInvalidEmail.text(), false);
+}
+
+void TCustomerEntryFrm::TranslationChanged()
+{
+    setWindowTitle(FPartnerId > 0 ? sHeaderEditCustomer.text() : sHeaderNewCustomer.text());
+    TTranslation::TranslateControl(lblCode, sLabelCustomerCode, true);
+    TTranslation::TranslateControl(lblName, sLabelCustomerName, true);
+    TTranslation::TranslateControl(lblIndustry, sLabelIndustry, true);
+    TTranslation::TranslateControl(lblAddress, sLabelAddress, true);
+    TTranslation::TranslateControl(lblCity, sLabelCity, true);
+    TTranslation::TranslateControl(lblPhone, sLabelPhone, true);
+    TTranslation::TranslateControl(lblEmail, sLabelEmail, true);
+    TTranslation::TranslateControl(lblWebsite, sLabelWebsite, true);
+    TTranslation::TranslateControl(chkActive, sLabelActive, false);
+    TTranslation::TranslateControl(btnSave, sLabelSave, false);
+    TTranslation::TranslateControl(btnCancel, sLabelCancel, false);
+    RegisterErrorMessages();
+}
+
+void TCustomerEntryFrm::StartAdd()
+{
+    FPartnerId = 0;
+    setWindowTitle(sHeaderNewCustomer.text());
+    FCustomer->close();
+    FCustomer->open();
+    FCustomer->append();
+    FCustomer->setValue(QStringLiteral("is_active"), true);
+    FCustomer->post();
+    ShowRecord();
+    SetDataMode(dmAdd);
+    // an untouched new record is nothing to lose
+    IsModified = false;
+}
+
+void TCustomerEntryFrm::StartEdit(int APartnerId)
+{
+    FPartnerId = APartnerId;
+    setWindowTitle(sHeaderEditCustomer.text());
+    SetDataMode(dmDetail);
+    IsLoading = true;
+
+    auto tables = std::make_unique<TTableList>();
+    tables->AddTable(QStringLiteral("master"), FCustomer, ttMaster);
+    // The screen may be closed before the answer comes: the callbacks check.
+    const QPointer<TCustomerEntryFrm> self(this);
+    RestGetDetail(CustomerUrl, std::move(tables), false, partnerIdParam(APartnerId), nullptr,
+                  [self] {
+                      if (self)
+                          self->DetailLoaded();
+                  },
+                  [self](int AStatus, const QString &AText) {
+                      if (!self)
+                          return;
+                      self->IsLoading = false;
+                      self->ErrorHandler->ShowErrorMessage(AStatus, AText);
+                  },
+                  true, true);
+}
+
+void TCustomerEntryFrm::DetailLoaded()
+{
+    IsLoading = false;
+    // a refused read comes here too, with nothing loaded: stay in dmDetail
+    if (FCustomer->recordCount() != 1)
+        return;
+    ShowRecord();
+    SetDataMode(dmEdit);
+    IsModified = false;
+}
+
+void TCustomerEntryFrm::ShowRecord()
+{
+    auto text = [this](const char *AField) { return FCustomer->value(QLatin1String(AField)).toString(); };
+    edtCode->setText(text("partner_code"));
+    edtName->setText(text("partner_name"));
+    edtIndustry->setText(text("industry"));
+    memAddress->setPlainText(text("address"));
+    edtCity->setText(text("city"));
+    edtPhone->setText(text("phone"));
+    edtEmail->setText(text("email"));
+    edtWebsite->setText(text("website"));
+    chkActive->setChecked(FCustomer->value(QStringLiteral("is_active")).toBool());
+}
+
+void TCustomerEntryFrm::WriteRecord()
+{
+    FCustomer->edit();
+    FCustomer->setValue(QStringLiteral("partner_code"), edtCode->text().trimmed());
+    FCustomer->setValue(QStringLiteral("partner_name"), edtName->text().trimmed());
+    FCustomer->setValue(QStringLiteral("industry"), edtIndustry->text().trimmed());
+    FCustomer->setValue(QStringLiteral("address"), memAddress->toPlainText().trimmed());
+    FCustomer->setValue(QStringLiteral("city"), edtCity->text().trimmed());
+    FCustomer->setValue(QStringLiteral("phone"), edtPhone->text().trimmed());
+    FCustomer->setValue(QStringLiteral("email"), edtEmail->text().trimmed());
+    FCustomer->setValue(QStringLiteral("website"), edtWebsite->text().trimmed());
+    FCustomer->setValue(QStringLiteral("is_active"), chkActive->isChecked());
+    FCustomer->post();
+}
+
+bool TCustomerEntryFrm::Validate()
+{
+    ErrorHandler->ClearValidationErrors();
+    if (edtCode->text().trimmed().isEmpty())
+        ErrorHandler->ValidationErrorsAdd(QStringLiteral("partner_code"), RuleEmpty);
+    if (edtName->text().trimmed().isEmpty())
+        ErrorHandler->ValidationErrorsAdd(QStringLiteral("partner_name"), RuleEmpty);
+    const QString email = edtEmail->text().trimmed();
+    if (!email.isEmpty() && (!email.contains(QLatin1Char('@')) || email.contains(QLatin1Char(' '))))
+        ErrorHandler->ValidationErrorsAdd(QStringLiteral("email"), RuleEmail);
+    return ErrorHandler->ValidationErrors().isEmpty();
+}
+
+void TCustomerEntryFrm::Save()
+{
+    if (FIsSaving || (DataMode() != dmAdd && DataMode() != dmEdit))
+        return;
+    if (!Validate()) {
+        MsgErr(ErrorHandler->ValidationErrors());
+        return;
+    }
+    WriteRecord();
+
+    // nothing changes while the server decides; SaveFailed gives it back
+    FIsSaving = true;
+    grpCustomer->setEnabled(false);
+    btnSave->setEnabled(false);
+    const QPointer<TCustomerEntryFrm> self(this);
+    auto succeeded = [self] {
+        if (self)
+            self->SaveSucceeded();
+    };
+    auto failed = [self](int AStatus, const QString &AText) {
+        if (self)
+            self->SaveFailed(AStatus, AText);
+    };
+    if (DataMode() == dmAdd)
+        RestPost(CustomersUrl, FCustomer, nullptr, nullptr, succeeded, failed, true, true);
+    else
+        RestPatch(CustomerUrl, FCustomer, partnerIdParam(FPartnerId), nullptr, succeeded, failed, true, true);
+}
+
+void TCustomerEntryFrm::SaveSucceeded()
+{
+    FIsSaving = false;
+    IsModified = false;
+    MsgInfo(mitSaved);
+    if (ModalDialog())
+        SetModalResult(Platform::ModalResult::Ok);
+    else
+        Close();
+}
+
+void TCustomerEntryFrm::SaveFailed(int AStatus, const QString &AText)
+{
+    FIsSaving = false;
+    // the mode's own rules put the fields and Save back
+    SetDataMode(DataMode());
+    ErrorHandler->ShowErrorMessage(AStatus, AText);
+}
+
+void TCustomerEntryFrm::FormCloseQuery(bool &ACanClose)
+{
+    // a running save decides for itself what becomes of the screen
+    if (FIsSaving) {
+        ACanClose = false;
+        return;
+    }
+    TBaseChildFrm::FormCloseQuery(ACanClose);
+}
+
+void TCustomerEntryFrm::FieldChange()
+{
+    IsModified = true;
+}
+
+void TCustomerEntryFrm::btnSaveClick()
+{
+    RunAction([this] { Save(); });
+}
+
+void TCustomerEntryFrm::btnCancelClick()
+{
+    RunAction([this] { Close(); });
+}
