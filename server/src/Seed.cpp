@@ -139,7 +139,7 @@ void seedMenus(Database &db)
     for (int id : {10, 101, 1001, 102})
         db.exec(QStringLiteral("INSERT INTO role_menus (role_id, menu_id) VALUES (2, ?)"), {id});
 
-    db.exec(QStringLiteral("INSERT INTO packages (package_id, package_file) VALUES ('crm', 'libcrm.so')"));
+    db.exec(QStringLiteral("INSERT INTO packages (package_id, package_file) VALUES ('crm', 'crm.bpl')"));
     db.exec(QStringLiteral("INSERT INTO role_packages (role_id, package_id, sort_order) VALUES (1, 'crm', 1), (2, 'crm', 1)"));
 
     struct Config { const char *id; const char *value; const char *type; const char *desc; };

@@ -6,6 +6,7 @@
 #include "KeyboardOutputU.h"
 #include "LangResU.h"
 #include "RelauncerU.h"
+#include "UpdaterU.h"
 #include "WelcomeFrmU.h"
 
 #include <functional>
@@ -41,6 +42,7 @@ std::vector<Unit> units()
         { "RelauncerU", RelauncerU_Initialize, RelauncerU_Finalize },
         { "GlobalVarsU", GlobalVarsU_Initialize, GlobalVarsU_Finalize },
         { "KeyboardOutputU", KeyboardOutputU_Initialize, KeyboardOutputU_Finalize },
+        { "UpdaterU", UpdaterU_Initialize, UpdaterU_Finalize },
         { "ComPackageU", RegisterModuleClasses, UnRegisterModuleClasses },
     };
 }

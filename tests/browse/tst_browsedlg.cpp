@@ -240,7 +240,9 @@ void tst_BrowseDlg::loadsSearchesAndPicksByDoubleClick()
             return 0; // Enter in the box must search, not close
         QTableView *grid = frm(d).grdData;
         const QModelIndex cell = grid->model()->index(1, 1);
-        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell).center());
+        const QPoint at = grid->visualRect(cell).center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
         return d.result();
     };
     QCOMPARE(dlg.ShowModal(), 1);
@@ -395,8 +397,9 @@ void tst_BrowseDlg::secondShowingRebuildsAndDropsCallerParams()
     addItemColumns(dlg);
     int columns = 0;
     m_presenter->modalScript = [&](QDialog &d) {
+        const int before = m_server->requestCount();
         d.show();
-        waitLoaded(dlg, m_server->requestCount() + 1);
+        waitLoaded(dlg, before + 1);
         columns = frm(d).grdData->model()->columnCount();
         return int(Platform::ModalResult::Cancel);
     };
@@ -419,21 +422,37 @@ void tst_BrowseDlg::failuresAreShownAndTheDialogStaysUsable()
 {
     TBrowseDlg dlg(bdtBrowse, ItemsUrl, true);
     addItemColumns(dlg);
-    m_server->enqueue(Reply::json(R"({"message": "bad"})", 401));
-    m_server->enqueue(Reply::json(R"({"errors": [{"key": "q", "message": "q is too short"}]})", 400));
-    m_server->enqueue(Reply::text("oops", 500));
-    m_server->enqueue(Reply::withAction(Reply::Action::CloseWithoutAnswer));
-    m_server->enqueue(Reply::json(R"({"data": [{"item_id": "x", "item_name": 5}, 7, {"item_code": null}]})"));
-    m_server->enqueue(Reply::json(R"({"data": {"not": "an array"}})"));
-    m_server->enqueue(Reply::json(TwoItems));
+    // one answer per search text, so that a retried request gets the same
+    m_server->setHandler([](const RecordedRequest &ARequest) {
+        const QString q = ARequest.queryValue(QStringLiteral("q"));
+        if (q.isEmpty())
+            return Reply::json(R"({"message": "bad"})", 401);
+        if (q == QLatin1String("s2"))
+            return Reply::json(R"({"errors": [{"key": "search_text", "message": "Search text is too short"}]})", 400);
+        if (q == QLatin1String("s3"))
+            return Reply::text("oops", 500);
+        if (q == QLatin1String("s4"))
+            return Reply::withAction(Reply::Action::CloseWithoutAnswer);
+        if (q == QLatin1String("s5"))
+            return Reply::json(R"({"data": [{"item_id": "x", "item_name": 5}, 7, {"item_code": null}]})");
+        if (q == QLatin1String("s6"))
+            return Reply::json(R"({"data": {"not": "an array"}})");
+        return Reply::json(TwoItems);
+    });
     QList<int> counts;
     m_presenter->modalScript = [&](QDialog &d) {
-        d.show();
         for (int i = 1; i <= 7; ++i) {
-            if (i > 1)
+            const int before = m_server->requestCount();
+            if (i == 1) {
+                d.show();
+            } else {
+                frm(d).edtSearch->setText(QStringLiteral("s%1").arg(i));
                 QTest::keyClick(frm(d).edtSearch, Qt::Key_Return);
-            if (!waitLoaded(dlg, i) || d.isHidden())
+            }
+            if (!waitLoaded(dlg, before + 1) || d.isHidden()) {
+                qWarning("load %d did not finish with the dialog open", i);
                 return 0;
+            }
             counts.append(dlg.Dataset()->recordCount());
         }
         frm(d).grdData->setCurrentIndex(frm(d).grdData->model()->index(0, 1));
@@ -447,7 +466,7 @@ void tst_BrowseDlg::failuresAreShownAndTheDialogStaysUsable()
     const QStringList texts = m_presenter->texts();
     QVERIFY2(texts.size() >= 4, qPrintable(texts.join(QLatin1Char('|'))));
     QCOMPARE(texts[0], sMsgHttpUnauthorized.text());
-    QCOMPARE(texts[1], QStringLiteral("q is too short"));
+    QCOMPARE(texts[1], QStringLiteral("Search text is too short"));
     QCOMPARE(texts[2], sMsgHttpServerError.text() + QStringLiteral("\r\noops"));
     QVERIFY2(texts[3].startsWith(sMsgHttpServerError.text()), qPrintable(texts[3]));
     QCOMPARE(dlg.Dataset()->value(QStringLiteral("item_id")).toInt(), 11);

@@ -8,7 +8,7 @@
 #include "Json.h"
 #include "LangResU.h"
 #include "Localizer.h"
-#include "ProcessLauncher.h"
+#include "UpdaterU.h"
 #include "ZeltRestClientU.h"
 
 #include <QApplication>
@@ -259,6 +259,11 @@ bool TLoginFrm::FullScreen()
 void TLoginFrm::SetUpdateHandler(TUpdateHandler AHandler)
 {
     updateHandler() = std::move(AHandler);
+}
+
+TLoginFrm::TUpdateHandler TLoginFrm::UpdateHandler()
+{
+    return updateHandler();
 }
 
 void TLoginFrm::BuildControls()
@@ -818,12 +823,10 @@ void TLoginFrm::btnUpdateNowClick()
 
 void TLoginFrm::ApplyUpdateRestart()
 {
-#if defined(Q_OS_WIN)
-    const QString launcher = Platform::applicationFolder() + QStringLiteral("ZeltLauncher.exe");
-#else
-    const QString launcher = Platform::applicationFolder() + QStringLiteral("ZeltLauncher");
-#endif
-    Platform::processLauncher().startDetached(launcher, QString(), QString(), Platform::WindowShow::Normal);
+    LaunchUpdateRestart(btnUpdateNow);
+    // the launcher waits for this process to end
+    FState = TLoginState::lsDone;
+    done(Platform::ModalResult::Cancel);
     QCoreApplication::quit();
 }
 

@@ -54,10 +54,12 @@ public:
     static void SetFullScreen(bool AFullScreen);
     static bool FullScreen();
 
-    // What "Update Now" runs (the form passes itself). Empty: the button
-    // says the update cannot run. Set by the updater's unit.
+    // What "Update Now" runs (the form passes itself); its failures are
+    // shown in the form. Empty: the form says the update cannot run. The
+    // updater's unit registers its own while it runs.
     using TUpdateHandler = std::function<void(TLoginFrm &AForm)>;
     static void SetUpdateHandler(TUpdateHandler AHandler);
+    static TUpdateHandler UpdateHandler();
 
     QWidget *Image2;
     QWidget *pnlCustomer;
@@ -106,7 +108,8 @@ public:
     void cboLangPropertiesEditValueChanged();
     void TranslationChanged() override;
     void btnUpdateNowClick();
-    // Starts "ZeltLauncher" beside the program and ends the application.
+    // Starts ZeltLauncher beside the program to apply the staged update,
+    // closes the form with Cancel and ends the application.
     void ApplyUpdateRestart();
 
 public Q_SLOTS:

@@ -2,6 +2,7 @@
 
 #include "com_global.h"
 
+#include <QAbstractButton>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -14,8 +15,9 @@
 #include <QThread>
 #include <memory>
 
-class QAbstractButton;
+class QEventLoop;
 class QNetworkAccessManager;
+class TLoginFrm;
 class TZeltRestClient;
 
 // Brings the client's files up to date from the customer service: the file
@@ -26,8 +28,8 @@ class TZeltRestClient;
 //
 // Staging layout, for an entry with path P, file id I and file name F (P and
 // F with '/' or '\' between folders; P empty or ending in a separator):
-//   archive       updates/P zip/I.zip
-//   unpacked into updates/P extract/ + the folder part of F
+//   archive       "updates/" + P + "zip/" + I + ".zip"
+//   unpacked into "updates/" + P + "extract/" + the folder part of F
 // plus "updates/staged.json", written only once every file of the list is
 // staged; it names each staged file and the server's version of each entry.
 // Server values and archive entry names that would lead outside "updates/"
@@ -164,13 +166,16 @@ private:
     std::unique_ptr<TZeltRestClient> FRestClient;
     QString FError;
     QPointer<QAbstractButton> FButton;
+    QString FButtonCaption;
 
     std::unique_ptr<TZeltDownloader> FDownloader;
+    QEventLoop *FWaitLoop = nullptr;
     QJsonObject FFileDownload;
     QString FAppVerNew;
     QHash<QString, QString> FServerVersions; // file id -> the server's app_version
     bool FChecked = false;
     bool FWaiting = false;
+    bool FDownloadDone = false;
     bool FStaged = false;
 };
 
@@ -185,11 +190,20 @@ COM_EXPORT QString ZeltLauncherParameters(const QString &AAppFolder, qint64 APid
 // ARestartProgram (empty: this executable) again. Throws Platform::Error.
 COM_EXPORT void StartZeltLauncher(qint64 APid = 0, const QString &ARestartProgram = QString());
 
-// What the sign-in form's "Update Now" does: a TZeltUpdater for OrvUrl,
-// OrvToken, the application folder's "updates.json" and AButton stages the
-// update. True when it is staged; otherwise the reason has been shown (an
-// error message through the dialog presenter) and nothing installed changed.
-COM_EXPORT bool RunUpdateNow(QAbstractButton *AButton);
-// Starts ZeltLauncher for this process. True when started (the caller then
-// ends the application); otherwise the reason has been shown.
-COM_EXPORT bool LaunchUpdateRestart();
+// Stages the update for the sign-in form's "Update Now": a TZeltUpdater for
+// OrvUrl, OrvToken, the application folder's "updates.json" and AButton.
+// Throws Platform::Error with the reason when nothing can be applied; the
+// button is usable again then and nothing installed has changed.
+COM_EXPORT void StageUpdateNow(QAbstractButton *AButton);
+// Starts ZeltLauncher for this process. Throws Platform::Error when it
+// cannot; AButton, if given, then reads "Update Now" and is enabled again.
+COM_EXPORT void LaunchUpdateRestart(QAbstractButton *AButton = nullptr);
+// The whole click of "Update Now": StageUpdateNow, LaunchUpdateRestart,
+// then the form closes with Cancel and the application quits. Failures
+// leave as Platform::Error for the form to show. Registered as the sign-in
+// form's update handler while the unit runs.
+COM_EXPORT void UpdateNow(TLoginFrm &AForm);
+
+// Unit start and stop: registers and withdraws UpdateNow with TLoginFrm.
+COM_EXPORT void UpdaterU_Initialize();
+COM_EXPORT void UpdaterU_Finalize();

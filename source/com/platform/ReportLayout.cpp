@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Platform {
@@ -271,13 +272,18 @@ private:
             if (!r.number(o, QStringLiteral("page.size"), "width", w, 10, 5000, true)
                 || !r.number(o, QStringLiteral("page.size"), "height", h, 10, 5000, true))
                 return false;
-            layout.pageSize = QPageSize(QSizeF(w, h), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
+            // kept upright, as page sizes are; a wide size is read as landscape
+            // unless the orientation says otherwise
+            layout.pageSize = QPageSize(QSizeF(std::min(w, h), std::max(w, h)), QPageSize::Millimeter, QString(),
+                                        QPageSize::ExactMatch);
+            if (w > h)
+                layout.orientation = QPageLayout::Landscape;
         } else if (!size.isUndefined()) {
             return r.fail(QStringLiteral("page.size"),
                           QStringLiteral("must be a name or an object, not %1").arg(kindName(size.type())));
         }
 
-        int orientation = 0;
+        int orientation = layout.orientation == QPageLayout::Portrait ? 0 : 1;
         if (!r.choice(page, path, "orientation", { QStringLiteral("portrait"), QStringLiteral("landscape") }, orientation))
             return false;
         layout.orientation = orientation == 0 ? QPageLayout::Portrait : QPageLayout::Landscape;
@@ -700,7 +706,8 @@ QPageLayout ReportLayout::pageLayout() const
 QSizeF ReportLayout::paperSize() const
 {
     const QSizeF size = pageSize.size(QPageSize::Millimeter);
-    return orientation == QPageLayout::Landscape ? size.transposed() : size;
+    const QSizeF upright(std::min(size.width(), size.height()), std::max(size.width(), size.height()));
+    return orientation == QPageLayout::Landscape ? upright.transposed() : upright;
 }
 
 QRectF ReportLayout::printableRect() const

@@ -1,0 +1,45 @@
+#include "ItemListFrmU.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+using FT = Platform::MemTable::FieldType;
+
+TItemListFrm::TItemListFrm(QWidget *AParent)
+    : TMasterPickListFrm(QStringLiteral("Item List"), QSize(786, 444), true, true, AParent)
+{
+    setObjectName(QStringLiteral("ItemListFrm"));
+    defineData({ { QStringLiteral("item_type_name"), FT::String, 255 },
+                 { QStringLiteral("item_id"), FT::LargeInt, 0 },
+                 { QStringLiteral("item_code"), FT::String, 30 },
+                 { QStringLiteral("item_name"), FT::String, 255 },
+                 { QStringLiteral("item_cat_name"), FT::String, 255 },
+                 { QStringLiteral("material"), FT::String, 100 },
+                 { QStringLiteral("spec"), FT::Memo, 0 },
+                 { QStringLiteral("uom_id"), FT::SmallInt, 0 },
+                 { QStringLiteral("uom_name"), FT::String, 50 } },
+               { { QStringLiteral("item_type_name"), QStringLiteral("Type") },
+                 { QStringLiteral("item_id"), QString() },
+                 { QStringLiteral("item_code"), QStringLiteral("Code") },
+                 { QStringLiteral("item_name"), QStringLiteral("Item Name") },
+                 { QStringLiteral("uom_name"), QStringLiteral("Unit Of Materials") },
+                 { QStringLiteral("item_cat_name"), QStringLiteral("Category") },
+                 { QStringLiteral("material"), QStringLiteral("Material") },
+                 { QStringLiteral("spec"), QStringLiteral("Specification") } });
+}
+
+void TItemListFrm::LoadData()
+{
+    pagedLoad(QStringLiteral("/prc/v1/master/items"));
+}
+
+void TItemListFrm::FormShow()
+{
+    edtSearch->clear();
+    {
+        const QSignalBlocker b1(cboPage), b2(cboRowPerPage);
+        cboPage->setEditText(QStringLiteral("1"));
+        cboRowPerPage->setCurrentText(QStringLiteral("20"));
+    }
+    LoadData();
+}

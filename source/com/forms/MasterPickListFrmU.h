@@ -1,0 +1,87 @@
+#pragma once
+
+#include "com_global.h"
+#include "DataUtilsU.h"
+#include "MemTable.h"
+
+#include <QDialog>
+#include <QList>
+#include <QSize>
+#include <QString>
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QToolButton;
+class QVBoxLayout;
+class TErrorHandler;
+class TPagination;
+
+// What the master-data pick lists share: the read-only grid over tblData,
+// OK and Cancel, the optional search edit and paging bar, and the close
+// rule (no result but Cancel on an empty list).
+class COM_EXPORT TMasterPickListFrm : public QDialog
+{
+    Q_OBJECT
+public:
+    ~TMasterPickListFrm() override;
+
+    Platform::MemTable *tblData = nullptr;
+    QTableView *grdData = nullptr;
+    QPushButton *btnOK = nullptr;
+    QPushButton *btnCancel = nullptr;
+    // Present when the dialog has a search edit.
+    QLineEdit *edtSearch = nullptr;
+    QToolButton *edtSearchButton = nullptr;
+    // Present on paged dialogs.
+    QComboBox *cboPage = nullptr;
+    QComboBox *cboRowPerPage = nullptr;
+    QToolButton *btnFirst = nullptr;
+    QToolButton *btnPrev = nullptr;
+    QToolButton *btnNext = nullptr;
+    QToolButton *btnLast = nullptr;
+    QLabel *lblPageCount = nullptr;
+
+    virtual void LoadData() = 0;
+    void done(int AResult) override;
+    void reject() override;
+
+protected:
+    struct Field
+    {
+        QString Name;
+        Platform::MemTable::FieldType Type;
+        int Size;
+    };
+    struct GridColumn
+    {
+        QString FieldName;
+        QString Caption; // empty: the field is hidden
+    };
+
+    TMasterPickListFrm(const QString &ACaption, const QSize &AClientSize, bool AWithSearch, bool APaged,
+                       QWidget *AParent);
+    // Builds tblData's fields and the grid's columns in the given order.
+    void defineData(const QList<Field> &AFields, const QList<GridColumn> &AColumns);
+    // Room above the grid for a dialog's own filter.
+    QVBoxLayout *filterArea() const { return FFilterArea; }
+    // A list read in one request; failures are shown, never thrown.
+    void lookupLoad(const QString &AUrl, std::unique_ptr<THttpParams> AParams);
+    // One page of a paged list read.
+    void pagedLoad(const QString &AUrl);
+    // Runs an action of a signal handler, reporting what it raises.
+    void safely(const std::function<void()> &AAction);
+
+    void showEvent(QShowEvent *AEvent) override;
+    virtual void FormShow() = 0;
+    bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
+
+    TPagination *FPagination = nullptr;
+    std::unique_ptr<TErrorHandler> FErrorHandler;
+
+private:
+    QVBoxLayout *FFilterArea = nullptr;
+};
