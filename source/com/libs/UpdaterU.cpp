@@ -12,6 +12,7 @@
 #include "ZeltRestClientU.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -503,7 +504,7 @@ QJsonObject TZeltUpdater::CheckUpdates()
         throw NotFoundError(QStringLiteral("Cannot open file \"%1\". The file does not exist.")
                                 .arg(QDir::toNativeSeparators(FUpdateFileName)));
     if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(FUpdateFileName),
+        throw Platform::Error(QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(FUpdateFileName),
                                                                        file.errorString()));
     const QJsonValue local = Json::parse(file.readAll());
     file.close();
@@ -548,7 +549,7 @@ QJsonObject TZeltUpdater::CheckUpdates()
                                { FilesKey, recordFiles } };
     QString writeError;
     if (!UpdateRecord::writeAtomically(FUpdateFileName, UpdateRecord::format(record), &writeError))
-        throw Error(writeError);
+        throw Platform::Error(writeError);
 
     result.insert(AppVerKey, localVer);
     result.insert(FilesKey, downloadFiles);

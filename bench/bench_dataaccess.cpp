@@ -1,0 +1,304 @@
+// Data access from request to rows: list reads of 1,000, 10,000 and 100,000
+// rows of 12 fields served from 127.0.0.1, and 200 small reads on a kept-alive
+// connection against a fresh connection each.
+//
+// Figures, each against a baseline measured in this run:
+//   - UI-thread busy time per response: the longest single event the UI
+//     thread handled while the read ran (the completion that installs the
+//     rows), plus the preparation done inside RestGet itself;
+//   - request-to-rows time as a ratio to QJsonDocument::fromJson of the same
+//     body on one thread;
+//   - memory per row after loading (resident growth and peak growth) as a
+//     ratio to the body bytes per row;
+//   - per-request time of sequential small reads, kept-alive / fresh.
+
+#include "DataUtilsU.h"
+#include "JsonDataSet.h"
+#include "MemTable.h"
+#include "TestHttpServer.h"
+#include "ZeltRestClientU.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+using FT = Platform::MemTable::FieldType;
+
+// Times every event the UI thread handles (outermost delivery only).
+class TimingApp : public QCoreApplication
+{
+public:
+    using QCoreApplication::QCoreApplication;
+
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        if (m_depth++ > 0) {
+            const bool r = QCoreApplication::notify(receiver, event);
+            --m_depth;
+            return r;
+        }
+        QElapsedTimer t;
+        t.start();
+        const bool r = QCoreApplication::notify(receiver, event);
+        const qint64 ns = t.nsecsElapsed();
+        --m_depth;
+        if (recording) {
+            longestNs = std::max(longestNs, ns);
+            totalNs += ns;
+        }
+        return r;
+    }
+
+    void reset()
+    {
+        longestNs = 0;
+        totalNs = 0;
+    }
+
+    bool recording = false;
+    qint64 longestNs = 0;
+    qint64 totalNs = 0;
+
+private:
+    int m_depth = 0;
+};
+
+struct MemStatus
+{
+    qint64 rssKb = 0;
+    qint64 hwmKb = 0;
+};
+
+MemStatus memStatus()
+{
+    MemStatus s;
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return s;
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        auto value = [&](const char *name) {
+            return line.mid(qstrlen(name)).trimmed().split(' ').value(0).toLongLong();
+        };
+        if (line.startsWith("VmRSS:"))
+            s.rssKb = value("VmRSS:");
+        else if (line.startsWith("VmHWM:"))
+            s.hwmKb = value("VmHWM:");
+    }
+    return s;
+}
+
+// Resets the peak to the current resident size; false where the kernel does
+// not allow it.
+bool resetPeak()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    return f.write("5") == 1;
+}
+
+std::unique_ptr<Platform::MemTable> makeTable()
+{
+    auto t = std::make_unique<Platform::MemTable>();
+    t->addField(QStringLiteral("item_id"), FT::Integer);
+    t->addField(QStringLiteral("item_code"), FT::String, 20);
+    t->addField(QStringLiteral("item_name"), FT::String, 100);
+    t->addField(QStringLiteral("description"), FT::Memo);
+    t->addField(QStringLiteral("uom"), FT::String, 10);
+    t->addField(QStringLiteral("qty"), FT::Float);
+    t->addField(QStringLiteral("price"), FT::Float);
+    t->addField(QStringLiteral("amount"), FT::Float);
+    t->addField(QStringLiteral("status"), FT::SmallInt);
+    t->addField(QStringLiteral("active"), FT::Boolean);
+    t->addField(QStringLiteral("doc_date"), FT::Date);
+    t->addField(QStringLiteral("created_at"), FT::DateTime);
+    t->open();
+    return t;
+}
+
+QByteArray listBody(int rows)
+{
+    QByteArray b;
+    b.reserve(qsizetype(rows) * 300 + 200);
+    b += "{\"data\":[";
+    for (int i = 0; i < rows; ++i) {
+        if (i)
+            b += ',';
+        const QByteArray n = QByteArray::number(i);
+        b += "{\"item_id\":" + n + ",\"item_code\":\"ITM-" + n + "\",\"item_name\":\"Printer paper A4 80gsm no. " + n
+            + "\",\"description\":\"Box of five reams, white, for laser and ink-jet printers\",\"uom\":\"BOX\""
+            + ",\"qty\":" + QByteArray::number(i % 97) + ".5,\"price\":" + QByteArray::number(10000 + i % 1000)
+            + ",\"amount\":" + QByteArray::number((i % 97) * 1.5 + 0.25) + ",\"status\":" + QByteArray::number(i % 3)
+            + ",\"active\":" + (i % 2 ? "true" : "false") + ",\"doc_date\":\"2024-05-"
+            + QByteArray::number(10 + i % 19) + "\",\"created_at\":\"2024-05-02T08:" + QByteArray::number(10 + i % 50)
+            + ":00Z\"}";
+    }
+    b += "],\"pages\":{\"page\":1,\"page_rows\":" + QByteArray::number(rows)
+        + ",\"page_count\":1,\"rec_count\":" + QByteArray::number(rows) + "}}";
+    return b;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+QEventLoop *waitingLoop = nullptr;
+
+// Runs the event loop until finished() is called, without the polling sleeps
+// of QTest::qWaitFor that would add their own latency to every request.
+bool waitUntil(const bool &done, int timeoutMs)
+{
+    if (done)
+        return true;
+    QEventLoop loop;
+    waitingLoop = &loop;
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    waitingLoop = nullptr;
+    return done;
+}
+
+void finished(bool &done)
+{
+    done = true;
+    if (waitingLoop)
+        waitingLoop->quit();
+}
+
+double ms(qint64 ns)
+{
+    return double(ns) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    TimingApp app(argc, argv);
+    TestHttpServer server;
+    RestClient = new TZeltRestClient(server.url(), 30000, 60000);
+    RestClient->SetHeaderData(QStringLiteral("tok"), QStringLiteral("ref"), QStringLiteral("en_US"));
+
+    std::printf("Data access benchmark (12 fields per row, server on 127.0.0.1)\n\n");
+    const bool canResetPeak = resetPeak();
+
+    std::printf("%9s %10s | %9s %9s %9s | %9s %9s %7s | %9s %9s %9s %9s\n", "rows", "body MB", "ui start",
+                "ui compl", "ui total", "req->rows", "fromJson", "ratio", "B/row", "rss/row", "rss/body", "peak/body");
+
+    for (const int rows : { 1000, 10000, 100000 }) {
+        const QByteArray body = listBody(rows);
+        server.clear();
+        server.setHandler([&body](const RecordedRequest &) { return Reply::json(body); });
+        const int runs = rows >= 100000 ? 3 : 5;
+
+        // the bare parse of the same body
+        std::vector<double> parseMs;
+        for (int r = 0; r < runs; ++r) {
+            QElapsedTimer t;
+            t.start();
+            QJsonDocument doc = QJsonDocument::fromJson(body);
+            parseMs.push_back(ms(t.nsecsElapsed()));
+            if (!doc.isObject())
+                return 1;
+        }
+
+        std::vector<double> startMs, completionMs, uiTotalMs, requestMs;
+        double rssPerBody = 0;
+        double peakPerBody = 0;
+        double rssPerRow = 0;
+        for (int r = 0; r < runs; ++r) {
+            auto table = makeTable();
+            const MemStatus before = memStatus();
+            if (canResetPeak)
+                resetPeak();
+            bool done = false;
+            app.reset();
+            app.recording = true;
+            QElapsedTimer t;
+            t.start();
+            RestGet(QStringLiteral("/prc/v1/master/items"), table.get(), nullptr, nullptr, nullptr,
+                    [&] { finished(done); }, [](int status, const QString &text) {
+                        std::fprintf(stderr, "failed: %d %s\n", status, qPrintable(text.left(200)));
+                    },
+                    false, false);
+            const qint64 startNs = t.nsecsElapsed();
+            if (!waitUntil(done, 120000))
+                return 2;
+            const qint64 requestNs = t.nsecsElapsed();
+            app.recording = false;
+            if (table->recordCount() != rows) {
+                std::fprintf(stderr, "expected %d rows, got %d\n", rows, table->recordCount());
+                return 3;
+            }
+            const MemStatus after = memStatus();
+            startMs.push_back(ms(startNs));
+            completionMs.push_back(ms(app.longestNs));
+            uiTotalMs.push_back(ms(app.totalNs + startNs));
+            requestMs.push_back(ms(requestNs));
+            rssPerRow = double(after.rssKb - before.rssKb) * 1024.0 / rows;
+            rssPerBody = double(after.rssKb - before.rssKb) * 1024.0 / double(body.size());
+            peakPerBody = double(after.hwmKb - before.rssKb) * 1024.0 / double(body.size());
+        }
+        const double bytesPerRow = double(body.size()) / rows;
+        std::printf("%9d %10.2f | %7.2fms %7.2fms %7.2fms | %7.1fms %7.1fms %7.2f | %9.0f %9.0f %9.2f %9.2f\n", rows,
+                    double(body.size()) / 1048576.0, median(startMs), median(completionMs), median(uiTotalMs),
+                    median(requestMs), median(parseMs), median(requestMs) / median(parseMs), bytesPerRow, rssPerRow,
+                    rssPerBody, peakPerBody);
+    }
+    if (!canResetPeak)
+        std::printf("(peak could not be reset between sizes: peak/body is against the process peak)\n");
+    std::printf("\nui start: inside RestGet (freeze, empty the table, start the task); ui compl: longest UI event\n"
+                "while the read ran (the completion installing the rows); ui total: all UI-thread work of the read.\n"
+                "rss/body and peak/body: resident growth after loading, and peak growth, over the body size.\n\n");
+
+    // 200 sequential small reads: one kept-alive connection against a fresh
+    // connection each time (the server's answers say "Connection: close").
+    const QByteArray small = listBody(3);
+    auto loop = [&](bool fresh, int &connections) {
+        server.clear();
+        const int connectionsBefore = server.connectionCount();
+        server.setHandler([&](const RecordedRequest &) {
+            Reply reply = Reply::json(small);
+            if (fresh)
+                reply.addHeader("Connection", "close");
+            return reply;
+        });
+        auto table = makeTable();
+        QElapsedTimer t;
+        t.start();
+        for (int i = 0; i < 200; ++i) {
+            bool done = false;
+            RestGet(QStringLiteral("/prc/v1/master/items"), table.get(), nullptr, nullptr, nullptr,
+                    [&] { finished(done); }, [](int, const QString &) {}, false, false);
+            if (!waitUntil(done, 10000))
+                return -1.0;
+        }
+        const double perRequest = ms(t.nsecsElapsed()) / 200.0;
+        connections = server.connectionCount() - connectionsBefore;
+        return perRequest;
+    };
+    int keptConnections = 0;
+    int freshConnections = 0;
+    loop(false, keptConnections); // warm-up
+    const double kept = loop(false, keptConnections);
+    const double fresh = loop(true, freshConnections);
+    std::printf("200 sequential small reads: kept-alive %.3f ms/request (%d new connections), "
+                "fresh %.3f ms/request (%d new connections), ratio %.2f\n",
+                kept, keptConnections, fresh, freshConnections, fresh > 0 ? kept / fresh : 0.0);
+
+    delete RestClient;
+    RestClient = nullptr;
+    return 0;
+}
