@@ -64,6 +64,11 @@ TAppController::~TAppController()
     UserInfo = nullptr;
 }
 
+TBaseChildFrm *TAppController::ActiveForm() const
+{
+    return FActiveForm;
+}
+
 void TAppController::Init()
 {
     delete WaitDlg;

@@ -117,7 +117,7 @@ public:
     void ChildFormOnDestroy(QObject *Sender);
 
     // The screen last shown as a child window, while it is open.
-    TBaseChildFrm *ActiveForm() const { return FActiveForm; }
+    TBaseChildFrm *ActiveForm() const;
     TOpenedForms *OpenedForms() const { return FOpenedForms.get(); }
     TMenuList *MenuList() const { return FMenuList.get(); }
     TPackageList *PackageList() const { return FPackageList.get(); }
