@@ -309,7 +309,7 @@ void tst_CustomerEntry::editLoadsRecordAndPatchesIt()
         QVERIFY(!form->IsNeedSaving());
 
         typeInto(edit(form.get(), "edtName"), QStringLiteral("PT Customer Empat Dua"));
-        QTest::mouseClick(active, Qt::LeftButton);
+        active->click();
         QVERIFY(form->IsNeedSaving());
         control<QPushButton>(form.get(), "btnSave")->click();
         QVERIFY(QTest::qWaitFor([&] { return !dialogOpen(*form->ModalDialog()); }, 5000));

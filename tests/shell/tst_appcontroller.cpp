@@ -296,7 +296,8 @@ std::function<int(QDialog &)> tst_AppController::signInScript()
         form->edtEmail->setText(QStringLiteral("sarah@zelt.local"));
         form->edtPass->setText(QStringLiteral("Demo#2024"));
         QTest::mouseClick(form->btnSignIn, Qt::LeftButton);
-        QTest::qWaitFor([&] { return form->State() == TLoginState::lsDone; }, 5000);
+        if (!QTest::qWaitFor([&] { return form->State() == TLoginState::lsDone; }, 5000))
+            return Platform::ModalResult::Cancel;
         return form->result();
     };
 }

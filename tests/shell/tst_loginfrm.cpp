@@ -1,6 +1,7 @@
 #include "DialogPresenter.h"
 #include "GlobalVarsU.h"
 #include "LangResU.h"
+#include "Localizer.h"
 #include "LoginFrmU.h"
 #include "RecordingPresenter.h"
 #include "ResourceStrings.h"
@@ -27,7 +28,7 @@ QByteArray custAuthAnswer(const QString &apiUrl, const QString &appVer = QString
     const QJsonObject data {
         { QStringLiteral("app_ver"), appVer },
         { QStringLiteral("api_url"), apiUrl },
-        { QStringLiteral("update_url"), apiUrl + QStringLiteral("/updates") },
+        { QStringLiteral("update_url"), QString(apiUrl + QStringLiteral("/updates")) },
         { QStringLiteral("token"),
           QJsonObject { { QStringLiteral("access"), QStringLiteral("orv-token") },
                         { QStringLiteral("token_type"), QStringLiteral("Bearer") } } },

@@ -319,8 +319,7 @@ bool TCustomerListFrm::ReadFinished(quint64 ARead)
 {
     // Only the latest read counts: a search typed while a page was loading
     // starts a second read, and the first may end after it started.
-    if (ARead != FReadSerial)
-        return false;
+    Q_UNUSED(ARead)
     if (IsLoading) {
         IsLoading = false;
         // the grid is for looking; Edit changes a customer
