@@ -240,8 +240,8 @@ void tst_LoginFrm::rememberedUser_data()
     QTest::newRow("on") << "[SignIn]\nRememberUser=1\n" + saved << true;
     QTest::newRow("off, values kept in the file") << "[SignIn]\nRememberUser=0\n" + saved << false;
     QTest::newRow("not a number") << "[SignIn]\nRememberUser=yes\n" + saved << false;
-    QTest::newRow("keys in lower case") << "[signin]\nrememberuser=1\nsavedemail=sarah@zelt.local\n"
-                                           "savedpassword=Demo#2024\n"
+    QTest::newRow("keys in lower case") << QByteArray("[signin]\nrememberuser=1\nsavedemail=sarah@zelt.local\n"
+                                                      "savedpassword=Demo#2024\n")
                                         << true;
     QTest::newRow("no section") << QByteArray() << false;
 }

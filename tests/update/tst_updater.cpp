@@ -1,4 +1,5 @@
 #include "AppPaths.h"
+#include "DialogPresenter.h"
 #include "Errors.h"
 #include "GlobalVarsU.h"
 #include "LoginFrmU.h"

@@ -341,6 +341,7 @@ bool TZeltDownloader::Unpack(const QString &AArchive, const QString &AExtractRoo
     // archive leaves nothing behind.
     struct Item
     {
+        QString raw; // as the archive has it, for messages
         QString name;
         bool folder = false;
         bool hasPermissions = false;
@@ -368,6 +369,7 @@ bool TZeltDownloader::Unpack(const QString &AArchive, const QString &AExtractRoo
             AResult.Error = refusedPath(QStringLiteral("archive entry"), info.name);
             return false;
         }
+        item.raw = info.name;
         item.name = *name;
         // permissions only from archives made on Unix; never more than rwx
         if ((info.versionCreated >> 8) == 3 && (info.externalAttr >> 16) != 0) {
@@ -399,11 +401,11 @@ bool TZeltDownloader::Unpack(const QString &AArchive, const QString &AExtractRoo
         const QString target = QDir::cleanPath(folder + item.name);
         if (item.folder) {
             if (!item.name.isEmpty() && (!UpdateRecord::staysInside(FStagingFolder, target) || !QDir().mkpath(target)))
-                return undo(refusedPath(QStringLiteral("archive entry"), item.name));
+                return undo(refusedPath(QStringLiteral("archive entry"), item.raw));
             continue;
         }
         if (!UpdateRecord::staysInside(FStagingFolder, target))
-            return undo(refusedPath(QStringLiteral("archive entry"), item.name));
+            return undo(refusedPath(QStringLiteral("archive entry"), item.raw));
         if (!QDir().mkpath(QFileInfo(target).path()))
             return undo(QStringLiteral("cannot create the folder of \"%1\"").arg(shown(item.name)));
         QuaZipFile in(&zip);

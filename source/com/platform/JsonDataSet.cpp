@@ -2,6 +2,7 @@
 #include "Errors.h"
 #include "FieldValue_p.h"
 #include "Json.h"
+#include "JsonRowReader_p.h"
 
 #include <QJsonDocument>
 #include <algorithm>
@@ -255,6 +256,12 @@ std::vector<MemTable::Row> rowsFromJsonArray(const FieldList &fields, const QJso
 
 ParsedRows parseArrayMember(const FieldList &fields, const QByteArray &body, const QString &property)
 {
+    {
+        // one pass from text to cells for what it reads whole; else below
+        ParsedRows direct;
+        if (detail::readArrayMember(fields, body, property, direct))
+            return direct;
+    }
     ParsedRows result;
     QJsonObject envelope;
     {

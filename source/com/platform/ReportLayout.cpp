@@ -222,6 +222,8 @@ public:
 
         QFont font(QStringLiteral("Arial"));
         font.setStyleHint(QFont::SansSerif);
+        // no ligatures, so that the text of a PDF is found as it was typed
+        font.setStyleStrategy(QFont::PreferNoShaping);
         font.setPointSizeF(10);
         QJsonObject fontObject;
         if (!r.object(root, QString(), "font", fontObject) || !parseFont(fontObject, QStringLiteral("font"), font))

@@ -319,7 +319,8 @@ bool TCustomerListFrm::ReadFinished(quint64 ARead)
 {
     // Only the latest read counts: a search typed while a page was loading
     // starts a second read, and the first may end after it started.
-    Q_UNUSED(ARead)
+    if (ARead != FReadSerial)
+        return false;
     if (IsLoading) {
         IsLoading = false;
         // the grid is for looking; Edit changes a customer
