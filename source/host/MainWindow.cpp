@@ -272,9 +272,16 @@ void MainWindow::startSession()
 
 void MainWindow::signOut()
 {
-    if (!m_controller || !m_controller->SignOut())
+    if (!m_controller)
         return;
+    // the user of the session being closed is not shown while another
+    // signs in
+    m_userLabel->clear();
+    m_customerLabel->clear();
+    const bool signedOut = m_controller->SignOut();
     updateSessionLabels();
+    if (!signedOut)
+        return;
     if (IsLogin) {
         startSession();
         return;

@@ -3,7 +3,7 @@
 #include "MainWindow.h"
 
 #include <QApplication>
-#include <QFont>
+#include <QScreen>
 
 int main(int argc, char *argv[])
 {
@@ -26,6 +26,8 @@ int main(int argc, char *argv[])
         window.attach(AppController);
 
         if (AppController->SignIn()) {
+            if (const QScreen *screen = QGuiApplication::primaryScreen())
+                window.setGeometry(screen->availableGeometry());
             window.showMaximized();
             window.startSession();
             exitCode = QApplication::exec();

@@ -38,7 +38,9 @@ void tst_LogsFrm::titleOnShow_data()
     QTest::addColumn<QString>("title");
 
     QTest::newRow("english") << "PO-001" << QString() << "PO-001 Update Logs";
-    QTest::newRow("indonesian") << "PO-001" << "Riwayat Pembaruan" << "PO-001 Riwayat Pembaruan";
+    QTest::newRow("indonesian") << "PO-001"
+                                << "Riwayat Pembaruan"
+                                << "PO-001 Riwayat Pembaruan";
     QTest::newRow("no header") << QString() << QString() << " Update Logs";
 }
 
@@ -64,7 +66,8 @@ void tst_LogsFrm::titleFollowsHeaderOnEveryShow()
     frm.show();
     frm.hide();
     frm.Header = QStringLiteral("PR-007");
-    ResourceStringRepository::instance().setTranslations({ { QStringLiteral("sLabelUpdateLogs"), QStringLiteral("Riwayat Pembaruan") } });
+    ResourceStringRepository::instance().setTranslations(
+        { { QStringLiteral("sLabelUpdateLogs"), QStringLiteral("Riwayat Pembaruan") } });
     frm.show();
     QCOMPARE(frm.lblTitle->text(), QStringLiteral("PR-007 Riwayat Pembaruan"));
 }
@@ -90,13 +93,14 @@ void tst_LogsFrm::gridIsReadOnlyWithWholeRows()
 {
     TLogsFrm frm;
     QCOMPARE(frm.AddLog(QStringLiteral("2024-03-05 09:30"), QStringLiteral("andi"), QStringLiteral("Add"),
-                        QStringLiteral("{\"po_no\": \"PO-001\"}")),
-             0);
+                 QStringLiteral("{\"po_no\": \"PO-001\"}")),
+        0);
     QCOMPARE(frm.AddLog(QStringLiteral("2024-03-06 10:00"), QStringLiteral("siti"), QStringLiteral("Edit"),
-                        QStringLiteral("qty 5 -> 6")),
-             1);
-    QCOMPARE(frm.AddLog(QStringLiteral("2024-03-07 11:15"), QStringLiteral("budi"), QStringLiteral("Release"), QString()),
-             2);
+                 QStringLiteral("qty 5 -> 6")),
+        1);
+    QCOMPARE(
+        frm.AddLog(QStringLiteral("2024-03-07 11:15"), QStringLiteral("budi"), QStringLiteral("Release"), QString()),
+        2);
     frm.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frm));
 
@@ -109,7 +113,8 @@ void tst_LogsFrm::gridIsReadOnlyWithWholeRows()
     QCOMPARE(grid->item(0, TLogsFrm::colData)->text(), QStringLiteral("{\"po_no\": \"PO-001\"}"));
 
     // a click selects the whole row; Ctrl adds another
-    auto cellCentre = [grid](int row, int column) { return grid->visualRect(grid->model()->index(row, column)).center(); };
+    auto cellCentre
+        = [grid](int row, int column) { return grid->visualRect(grid->model()->index(row, column)).center(); };
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cellCentre(0, TLogsFrm::colUser));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier, cellCentre(2, TLogsFrm::colData));
     const QModelIndexList rows = grid->selectionModel()->selectedRows();
@@ -143,7 +148,8 @@ void tst_LogsFrm::rowsGrowWithTheirText()
     QCOMPARE(used, grid->viewport()->width());
     const int shortHeight = grid->rowHeight(0);
     const int wrappedHeight = grid->rowHeight(1);
-    QVERIFY2(wrappedHeight > 3 * shortHeight, qPrintable(QStringLiteral("%1 vs %2").arg(wrappedHeight).arg(shortHeight)));
+    QVERIFY2(
+        wrappedHeight > 3 * shortHeight, qPrintable(QStringLiteral("%1 vs %2").arg(wrappedHeight).arg(shortHeight)));
 
     // a wider window gives the text more room per line
     frm.resize(frm.width() * 2, frm.height());

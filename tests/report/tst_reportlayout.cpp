@@ -146,8 +146,9 @@ void tst_ReportLayout::readsEveryMember()
     QCOMPARE(layout->margins, QMarginsF(1, 2, 3, 4));
     // a wide custom size is landscape unless told otherwise
     QCOMPARE(parse(layoutJson("[]", R"({"size": {"width": 100, "height": 50}})"))->paperSize(), QSizeF(100, 50));
-    QCOMPARE(parse(layoutJson("[]", R"({"size": {"width": 100, "height": 50}, "orientation": "portrait"})"))->paperSize(),
-             QSizeF(50, 100));
+    QCOMPARE(
+        parse(layoutJson("[]", R"({"size": {"width": 100, "height": 50}, "orientation": "portrait"})"))->paperSize(),
+        QSizeF(50, 100));
     QCOMPARE(parse(layoutJson("[]", R"({"size": "a5", "orientation": "landscape"})"))->paperSize(), QSizeF(210, 148));
 
     const ReportObject *band = layout->findObject(QStringLiteral("b"));
@@ -189,8 +190,9 @@ void tst_ReportLayout::invalidLayouts_data()
     QTest::addColumn<QString>("error");
 
     auto object = [](const QByteArray &members) {
-        return layoutJson(R"([{"height": 10, "objects": [{"kind": "memo", "name": "m", "x": 0, "y": 0, "width": 5, "height": 5, )"
-                          + members + "}]}]");
+        return layoutJson(
+            R"([{"height": 10, "objects": [{"kind": "memo", "name": "m", "x": 0, "y": 0, "width": 5, "height": 5, )"
+            + members + "}]}]");
     };
 
     QTest::newRow("array") << QByteArray("[]") << "the layout must be a JSON object";
@@ -205,38 +207,42 @@ void tst_ReportLayout::invalidLayouts_data()
     QTest::newRow("bands kind") << layoutJson("{}") << "bands: must be an array, not an object";
     QTest::newRow("band kind") << layoutJson("[3]") << "bands[0]: must be an object, not a number";
     QTest::newRow("band height missing") << layoutJson("[{}]") << "bands[0].height: is missing";
-    QTest::newRow("band height negative") << layoutJson(R"([{"height": -1}])")
-                                          << "bands[0].height: must lie between 0 and 10000";
+    QTest::newRow("band height negative")
+        << layoutJson(R"([{"height": -1}])") << "bands[0].height: must lie between 0 and 10000";
     QTest::newRow("band height huge") << layoutJson(R"([{"height": 1e300}])")
                                       << "bands[0].height: must lie between 0 and 10000";
     QTest::newRow("band visible kind") << layoutJson(R"([{"height": 1, "visible": "no"}])")
                                        << "bands[0].visible: must be a Boolean, not a string";
     QTest::newRow("objects kind") << layoutJson(R"([{"height": 1, "objects": {}}])")
                                   << "bands[0].objects: must be an array, not an object";
-    QTest::newRow("unknown kind")
-            << layoutJson(R"([{"height": 1}, {"height": 1, "objects": [{"kind": "rect", "x": 0, "y": 0, "width": 1, "height": 1},
+    QTest::newRow("unknown kind") << layoutJson(
+        R"([{"height": 1}, {"height": 1, "objects": [{"kind": "rect", "x": 0, "y": 0, "width": 1, "height": 1},
                                                                      {"kind": "circle"}]}])")
-            << R"(bands[1].objects[1].kind: "circle" is not one of memo, picture, line, rect)";
-    QTest::newRow("missing x") << layoutJson(R"([{"height": 1, "objects": [{"kind": "memo", "y": 0, "width": 1, "height": 1}]}])")
+                                  << R"(bands[1].objects[1].kind: "circle" is not one of memo, picture, line, rect)";
+    QTest::newRow("missing x") << layoutJson(
+        R"([{"height": 1, "objects": [{"kind": "memo", "y": 0, "width": 1, "height": 1}]}])")
                                << "bands[0].objects[0].x: is missing";
     QTest::newRow("negative width") << object(R"("text": "a", "width": -2)")
                                     << "bands[0].objects[0].width: must lie between 0 and 10000";
     QTest::newRow("duplicate names")
-            << layoutJson(R"([{"name": "A", "height": 1}, {"name": "a", "height": 1}])")
-            << R"(bands[1].name: "a" is used twice (names are compared without regard to case))";
+        << layoutJson(R"([{"name": "A", "height": 1}, {"name": "a", "height": 1}])")
+        << R"(bands[1].name: "a" is used twice (names are compared without regard to case))";
     QTest::newRow("empty name") << layoutJson(R"([{"name": " ", "height": 1}])") << "bands[0].name: must not be empty";
     QTest::newRow("text kind") << object(R"("text": 5)") << "bands[0].objects[0].text: must be a string, not a number";
-    QTest::newRow("colour") << object(R"("color": "bluish")") << R"(bands[0].objects[0].color: "bluish" is not a colour)";
+    QTest::newRow("colour") << object(R"("color": "bluish")")
+                            << R"(bands[0].objects[0].color: "bluish" is not a colour)";
     QTest::newRow("align") << object(R"("align": "middle")")
                            << R"(bands[0].objects[0].align: "middle" is not one of left, center, right, justify)";
     QTest::newRow("font size") << object(R"("font": {"size": 0})")
                                << "bands[0].objects[0].font.size: must lie between 1 and 500";
-    QTest::newRow("border sides") << object(R"("border": {"sides": "lx"})")
-                                  << R"(bands[0].objects[0].border.sides: "lx" may hold only the letters l, t, r and b)";
+    QTest::newRow("border sides")
+        << object(R"("border": {"sides": "lx"})")
+        << R"(bands[0].objects[0].border.sides: "lx" may hold only the letters l, t, r and b)";
     QTest::newRow("border kind") << object(R"("border": 1)")
                                  << "bands[0].objects[0].border: must be a Boolean or an object, not a number";
-    QTest::newRow("page size name") << layoutJson("[]", R"({"size": "A9"})")
-                                    << R"(page.size: "A9" is not one of A3, A4, A5, B5, Letter, Legal, Folio nor {"width", "height"})";
+    QTest::newRow("page size name")
+        << layoutJson("[]", R"({"size": "A9"})")
+        << R"(page.size: "A9" is not one of A3, A4, A5, B5, Letter, Legal, Folio nor {"width", "height"})";
     QTest::newRow("page size small") << layoutJson("[]", R"({"size": {"width": 5, "height": 100}})")
                                      << "page.size.width: must lie between 10 and 5000";
     QTest::newRow("orientation") << layoutJson("[]", R"({"orientation": "upright"})")
@@ -245,12 +251,12 @@ void tst_ReportLayout::invalidLayouts_data()
                                        << "page.margins: leave no room on the page";
     QTest::newRow("margins kind") << layoutJson("[]", R"({"margins": "wide"})")
                                   << "page.margins: must be a number or an object, not a string";
-    QTest::newRow("picture data")
-            << layoutJson(R"([{"height": 1, "objects": [{"kind": "picture", "x": 0, "y": 0, "width": 1, "height": 1, "data": "bm90IGEgcGljdHVyZQ=="}]}])")
-            << "bands[0].objects[0].data: is not a picture in base64";
-    QTest::newRow("picture file and data")
-            << layoutJson(R"([{"height": 1, "objects": [{"kind": "picture", "x": 0, "y": 0, "width": 1, "height": 1, "file": "a.png", "data": "AA=="}]}])")
-            << R"(bands[0].objects[0]: has both "file" and "data"; give one)";
+    QTest::newRow("picture data") << layoutJson(
+        R"([{"height": 1, "objects": [{"kind": "picture", "x": 0, "y": 0, "width": 1, "height": 1, "data": "bm90IGEgcGljdHVyZQ=="}]}])")
+                                  << "bands[0].objects[0].data: is not a picture in base64";
+    QTest::newRow("picture file and data") << layoutJson(
+        R"([{"height": 1, "objects": [{"kind": "picture", "x": 0, "y": 0, "width": 1, "height": 1, "file": "a.png", "data": "AA=="}]}])")
+                                           << R"(bands[0].objects[0]: has both "file" and "data"; give one)";
 }
 
 void tst_ReportLayout::invalidLayouts()
@@ -286,28 +292,30 @@ void tst_ReportLayout::picturesFromFiles()
     bad.close();
 
     auto withFile = [](const QByteArray &file) {
-        return layoutJson(R"([{"height": 1, "objects": [{"kind": "picture", "name": "p", "x": 0, "y": 0, "width": 1, "height": 1, "file": ")"
-                          + file + "\"}]}]");
+        return layoutJson(
+            R"([{"height": 1, "objects": [{"kind": "picture", "name": "p", "x": 0, "y": 0, "width": 1, "height": 1, "file": ")"
+            + file + "\"}]}]");
     };
     QString error;
     auto layout = parse(withFile("img/logo.png"), &error, dir.path());
     QVERIFY2(layout, qPrintable(error));
     QCOMPARE(layout->findObject(QStringLiteral("p"))->picture.size(), QSize(20, 10));
 
-    const QByteArray embedded = R"([{"height": 1, "objects": [{"kind": "picture", "name": "p", "x": 0, "y": 0, "width": 1, "height": 1, "data": ")"
-            + png.toBase64() + "\"}]}]";
+    const QByteArray embedded
+        = R"([{"height": 1, "objects": [{"kind": "picture", "name": "p", "x": 0, "y": 0, "width": 1, "height": 1, "data": ")"
+        + png.toBase64() + "\"}]}]";
     layout = parse(layoutJson(embedded), &error);
     QVERIFY2(layout, qPrintable(error));
     QCOMPARE(layout->findObject(QStringLiteral("p"))->picture.pixelColor(0, 0), QColor(Qt::blue));
 
     QVERIFY(!parse(withFile("img/gone.png"), &error, dir.path()));
     QCOMPARE(error,
-             QStringLiteral("bands[0].objects[0].file: picture \"%1\" not found")
-                     .arg(QDir::toNativeSeparators(dir.filePath(QStringLiteral("img/gone.png")))));
+        QStringLiteral("bands[0].objects[0].file: picture \"%1\" not found")
+            .arg(QDir::toNativeSeparators(dir.filePath(QStringLiteral("img/gone.png")))));
     QVERIFY(!parse(withFile("bad.png"), &error, dir.path()));
     QCOMPARE(error,
-             QStringLiteral("bands[0].objects[0].file: picture \"%1\" cannot be read")
-                     .arg(QDir::toNativeSeparators(dir.filePath(QStringLiteral("bad.png")))));
+        QStringLiteral("bands[0].objects[0].file: picture \"%1\" cannot be read")
+            .arg(QDir::toNativeSeparators(dir.filePath(QStringLiteral("bad.png")))));
 }
 
 void tst_ReportLayout::findObjectByName()
@@ -364,9 +372,9 @@ void tst_ReportLayout::renderGeometry()
             {"kind": "rect", "name": "hidden", "x": 30, "y": 0, "width": 10, "height": 10, "fill": "#00FF00", "visible": false}]},
         {"name": "second", "height": 15, "objects": [
             {"kind": "picture", "name": "pic", "x": 0, "y": 0, "width": 10, "height": 10, "data": ")"
-                                       + png.toBase64() + R"("},
+            + png.toBase64() + R"("},
             {"kind": "line", "x": 20, "y": 5, "width": 20, "height": 0, "pen": {"width": 1, "color": "#000000"}}]}])",
-                                       R"({"size": {"width": 60, "height": 50}, "margins": 5})");
+        R"({"size": {"width": 60, "height": 50}, "margins": 5})");
     QString error;
     auto layout = parse(json, &error);
     QVERIFY2(layout, qPrintable(error));
@@ -396,14 +404,22 @@ void tst_ReportLayout::expandVariables_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expanded");
 
-    QTest::newRow("plain") << "no brackets" << "no brackets";
-    QTest::newRow("one") << "PO [pono]." << "PO PO-001.";
-    QTest::newRow("case") << "PO [PONo]" << "PO PO-001";
-    QTest::newRow("two") << "[user]/[pono]" << "Ani/PO-001";
-    QTest::newRow("unknown stays") << "[nothing] [pono]" << "[nothing] PO-001";
-    QTest::newRow("not a name") << "[1] [a b] [" << "[1] [a b] [";
-    QTest::newRow("nested") << "[[pono]]" << "[PO-001]";
-    QTest::newRow("value not expanded again") << "[loop]" << "[pono]";
+    QTest::newRow("plain") << "no brackets"
+                           << "no brackets";
+    QTest::newRow("one") << "PO [pono]."
+                         << "PO PO-001.";
+    QTest::newRow("case") << "PO [PONo]"
+                          << "PO PO-001";
+    QTest::newRow("two") << "[user]/[pono]"
+                         << "Ani/PO-001";
+    QTest::newRow("unknown stays") << "[nothing] [pono]"
+                                   << "[nothing] PO-001";
+    QTest::newRow("not a name") << "[1] [a b] ["
+                                << "[1] [a b] [";
+    QTest::newRow("nested") << "[[pono]]"
+                            << "[PO-001]";
+    QTest::newRow("value not expanded again") << "[loop]"
+                                              << "[pono]";
 }
 
 void tst_ReportLayout::expandVariables()
@@ -411,8 +427,7 @@ void tst_ReportLayout::expandVariables()
     QFETCH(QString, text);
     QFETCH(QString, expanded);
     const QHash<QString, QString> variables { { QStringLiteral("pono"), QStringLiteral("PO-001") },
-                                              { QStringLiteral("user"), QStringLiteral("Ani") },
-                                              { QStringLiteral("loop"), QStringLiteral("[pono]") } };
+        { QStringLiteral("user"), QStringLiteral("Ani") }, { QStringLiteral("loop"), QStringLiteral("[pono]") } };
     QCOMPARE(ReportLayout::expand(text, variables), expanded);
 }
 
@@ -429,7 +444,8 @@ void tst_ReportLayout::loadFromFile()
 
     QFile file(dir.filePath(QStringLiteral("r.json")));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(layoutJson(R"([{"height": 10, "objects": [{"kind": "memo", "name": "m", "x": 0, "y": 0, "width": 1, "height": 1}]}])"));
+    file.write(layoutJson(
+        R"([{"height": 10, "objects": [{"kind": "memo", "name": "m", "x": 0, "y": 0, "width": 1, "height": 1}]}])"));
     file.close();
     QCOMPARE(report.load(file.fileName()), Report::LoadStatus::Loaded);
     QVERIFY(!report.isEmpty());
@@ -450,7 +466,8 @@ void tst_ReportLayout::failedLoadEmptiesReport()
 {
     // Given a loaded report with a variable
     QBuffer good;
-    good.setData(layoutJson(R"([{"height": 10, "objects": [{"kind": "memo", "name": "m", "x": 0, "y": 0, "width": 1, "height": 1}]}])"));
+    good.setData(layoutJson(
+        R"([{"height": 10, "objects": [{"kind": "memo", "name": "m", "x": 0, "y": 0, "width": 1, "height": 1}]}])"));
     good.open(QIODevice::ReadOnly);
     Report report;
     QCOMPARE(report.load(good, QString()), Report::LoadStatus::Loaded);

@@ -45,11 +45,12 @@ QStringList snapshot(Report &report)
             result.append(QStringLiteral("%1 missing").arg(QLatin1String(name)));
             continue;
         }
-        result.append(QStringLiteral("%1 %2 %3 %4 %5")
-                              .arg(o->name, o->text)
-                              .arg(o->visible)
-                              .arg(o->geometry.height())
-                              .arg(o->picture.isNull() ? QStringLiteral("-") : QString::number(o->picture.pixel(0, 0), 16)));
+        result.append(
+            QStringLiteral("%1 %2 %3 %4 %5")
+                .arg(o->name, o->text)
+                .arg(o->visible)
+                .arg(o->geometry.height())
+                .arg(o->picture.isNull() ? QStringLiteral("-") : QString::number(o->picture.pixel(0, 0), 16)));
     }
     return result;
 }
@@ -122,8 +123,8 @@ void tst_UFastReport::loadReportFaultyFile_data()
     QTest::newRow("truncated") << QByteArray("{\"format\": \"zelt-report\", \"vers") << false
                                << "line 1, column 32: unterminated string";
     QTest::newRow("not a layout") << QByteArray(R"({"hello": "world"})") << false << "format: is missing";
-    QTest::newRow("wrong member kind") << layoutJson(R"([{"height": 10, "objects": [{"kind": "memo", "x": "0"}]}])") << false
-                                       << "bands[0].objects[0].x: must be a number, not a string";
+    QTest::newRow("wrong member kind") << layoutJson(R"([{"height": 10, "objects": [{"kind": "memo", "x": "0"}]}])")
+                                       << false << "bands[0].objects[0].x: must be a number, not a string";
     QTest::newRow("missing picture") << layoutJson(R"([{"height": 10, "objects": [
                                             {"kind": "picture", "x": 0, "y": 0, "width": 1, "height": 1, "file": "logo.png"}]}])")
                                      << false << "picture";
@@ -158,9 +159,9 @@ void tst_UFastReport::loadReportFaultyFile()
     const QString text = m_presenter->messages.first().text;
     if (reason == QLatin1String("picture")) {
         QCOMPARE(text,
-                 prefix
-                         + QStringLiteral("bands[0].objects[0].file: picture \"%1\" not found")
-                                   .arg(QDir::toNativeSeparators(folder.filePath(QStringLiteral("reports/logo.png")))));
+            prefix
+                + QStringLiteral("bands[0].objects[0].file: picture \"%1\" not found")
+                      .arg(QDir::toNativeSeparators(folder.filePath(QStringLiteral("reports/logo.png")))));
     } else {
         QCOMPARE(text, prefix + reason);
     }
@@ -287,8 +288,8 @@ void tst_UFastReport::loadPicture()
     LoadPicture(report, QStringLiteral("picLogo"), folder.filePath(QStringLiteral("broken.png")));
     QCOMPARE(logo().pixelColor(0, 0), QColor(Qt::blue));
     QCOMPARE(m_presenter->texts(),
-             QStringList { QStringLiteral("File gambar \"%1\" tidak valid.")
-                                   .arg(QDir::toNativeSeparators(folder.filePath(QStringLiteral("broken.png")))) });
+        QStringList { QStringLiteral("File gambar \"%1\" tidak valid.")
+                          .arg(QDir::toNativeSeparators(folder.filePath(QStringLiteral("broken.png")))) });
     QCOMPARE(m_presenter->messages.first().kind, MessageKind::Error);
 
     // a folder is no file
@@ -349,9 +350,9 @@ void tst_UFastReport::samplePurchaseOrder()
     SetVisible(report, QStringLiteral("memCopy"), header.IsCopy);
     SetVisible(report, QStringLiteral("bndNotes"), false);
     LoadPicture(report, QStringLiteral("picLogo"),
-                applicationFolder()
-                        + (header.LogoType == ltBlackWhite ? QStringLiteral("reports/zelt-logo-bw.png")
-                                                           : QStringLiteral("reports/zelt-logo.png")));
+        applicationFolder()
+            + (header.LogoType == ltBlackWhite ? QStringLiteral("reports/zelt-logo-bw.png")
+                                               : QStringLiteral("reports/zelt-logo.png")));
     QVERIFY(m_presenter->messages.isEmpty());
 
     // When it is rendered to PDF
@@ -362,15 +363,14 @@ void tst_UFastReport::samplePurchaseOrder()
     const QString text = pdfText(pdf);
 
     // Then every text set shows, with the layout's own captions, and nothing hidden does
-    for (const QString &expected :
-         { QStringLiteral("PURCHASE ORDER"), QStringLiteral("PO-2024-0042"), QStringLiteral("CV Sumber Makmur"),
-           QStringLiteral("05/03/2024"), QStringLiteral("Maret 2024"), QStringLiteral("Transfer 30 hari"),
-           QStringLiteral("Dua juta lima ratus ribu rupiah"), QStringLiteral("SC-7731-QX"),
-           QStringLiteral("Printed by Rina Kartika"), QStringLiteral("Andi Wijaya"), QStringLiteral("Purchasing Staff"),
-           QStringLiteral("NIP 19870101"), QStringLiteral("Siti Rahma"), QStringLiteral("Purchasing Manager"),
-           QStringLiteral("NIP 19800202"), QStringLiteral("Bambang Susilo"), QStringLiteral("Finance Director"),
-           QStringLiteral("NIP 19750303"), QStringLiteral("Prepared by,"), QStringLiteral("Approved by,"),
-           QStringLiteral("Amount in words"), QStringLiteral("Page 1 of 1") }) {
+    for (const QString &expected : { QStringLiteral("PURCHASE ORDER"), QStringLiteral("PO-2024-0042"),
+             QStringLiteral("CV Sumber Makmur"), QStringLiteral("05/03/2024"), QStringLiteral("Maret 2024"),
+             QStringLiteral("Transfer 30 hari"), QStringLiteral("Dua juta lima ratus ribu rupiah"),
+             QStringLiteral("SC-7731-QX"), QStringLiteral("Printed by Rina Kartika"), QStringLiteral("Andi Wijaya"),
+             QStringLiteral("Purchasing Staff"), QStringLiteral("NIP 19870101"), QStringLiteral("Siti Rahma"),
+             QStringLiteral("Purchasing Manager"), QStringLiteral("NIP 19800202"), QStringLiteral("Bambang Susilo"),
+             QStringLiteral("Finance Director"), QStringLiteral("NIP 19750303"), QStringLiteral("Prepared by,"),
+             QStringLiteral("Approved by,"), QStringLiteral("Amount in words"), QStringLiteral("Page 1 of 1") }) {
         QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral(" missing from:\n") + text));
     }
     QVERIFY2(!text.contains(QStringLiteral("COPY")), qPrintable(text));

@@ -29,6 +29,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadialGradient>
+#include <QScreen>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -220,13 +221,14 @@ protected:
         big.setBold(true);
         p.setFont(big);
         p.setPen(QColor(255, 255, 255, 210));
-        const QRectF title(r.left() + unit * 0.08, r.top() + unit * 0.1, r.width() - unit * 0.16, unit * 0.3);
+        // the same margins as the customer's address below
+        const QRectF title(r.left() + 48, r.top() + 40, r.width() - 96, unit * 0.3);
         p.drawText(title, Qt::AlignLeft | Qt::AlignTop, QStringLiteral("ZeltERP"));
         QFont small(QStringLiteral("Tahoma"));
-        small.setPixelSize(int(unit * 0.032) + 1);
+        small.setPixelSize(qBound(12, int(unit * 0.032), 22));
         p.setFont(small);
         p.setPen(QColor(255, 255, 255, 170));
-        p.drawText(title.translated(0, unit * 0.13), Qt::AlignLeft | Qt::AlignTop,
+        p.drawText(title.translated(0, unit * 0.13), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
                    QStringLiteral("Purchasing, assets, customers, people and costs in one place."));
     }
 };
@@ -273,6 +275,9 @@ void TLoginFrm::BuildControls()
     setModal(true);
     if (fullScreenSetting()) {
         setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        // the whole work area also where no window manager maximizes
+        if (const QScreen *screen = QGuiApplication::primaryScreen())
+            setGeometry(screen->availableGeometry());
         setWindowState(Qt::WindowMaximized);
     } else {
         setWindowFlags(Qt::Window);

@@ -11,7 +11,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-TLogsFrm::TLogsFrm(QWidget *AOwner) : QDialog(AOwner)
+TLogsFrm::TLogsFrm(QWidget *AOwner)
+    : QDialog(AOwner)
 {
     setObjectName(QStringLiteral("LogsFrm"));
     setWindowTitle(QStringLiteral("Update Logs"));
@@ -31,7 +32,7 @@ TLogsFrm::TLogsFrm(QWidget *AOwner) : QDialog(AOwner)
     tvData = new QTableWidget(0, 4, this);
     tvData->setObjectName(QStringLiteral("tvData"));
     tvData->setHorizontalHeaderLabels(
-            { QStringLiteral("Date"), QStringLiteral("User"), QStringLiteral("Action"), QStringLiteral("Data") });
+        { QStringLiteral("Date"), QStringLiteral("User"), QStringLiteral("Action"), QStringLiteral("Data") });
     tvData->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tvData->setSelectionBehavior(QAbstractItemView::SelectRows);
     tvData->setSelectionMode(QAbstractItemView::ExtendedSelection);

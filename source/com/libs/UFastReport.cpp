@@ -29,8 +29,8 @@ bool LoadReport(Platform::Report &ARep, const QString &AFileName)
         return false;
     case Platform::Report::LoadStatus::Invalid:
         // the file is there but is no layout: saying "not found" would mislead
-        MsgErr(QStringLiteral("File report ") + quotedPath(path) + QStringLiteral(" tidak valid: ")
-               + ARep.errorString());
+        MsgErr(
+            QStringLiteral("File report ") + quotedPath(path) + QStringLiteral(" tidak valid: ") + ARep.errorString());
         return false;
     }
     return false;

@@ -88,7 +88,7 @@ QByteArray headerText(const QString &s)
     return bytes;
 }
 
-// Reads the server's four required members of one entry.
+// The four members every entry of the server's list must carry.
 struct ServerFile
 {
     QString fileId;

@@ -44,6 +44,9 @@ COM_EXPORT QJsonValue FindJSONArrayItem(const QJsonArray &AJsonArray, const QStr
 // Downloads and unpacks the files of a download list on its own thread. It
 // touches no widget (the button is only passed on); progress goes out as a
 // signal. Start it with start(); read Results() once it has finished.
+// Downloads use a QNetworkAccessManager of the downloader's own thread rather
+// than Platform::HttpClient, so that an archive streams to disk as it arrives
+// and its progress is known byte by byte.
 class COM_EXPORT TZeltDownloader : public QThread
 {
     Q_OBJECT
@@ -55,7 +58,7 @@ public:
         QString Path;
         bool Ok = false;
         QString Error;      // why the entry failed; empty when Ok
-        QStringList Staged; // unpacked files, relative to updates/P extract/
+        QStringList Staged; // unpacked files, relative to "updates/" + P + "extract/"
     };
 
     // Created not running. The staging folder is the application folder's

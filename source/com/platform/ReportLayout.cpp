@@ -31,8 +31,13 @@ struct NamedPageSize
 };
 
 const NamedPageSize namedPageSizes[] = {
-    { "A3", QPageSize::A3 }, { "A4", QPageSize::A4 }, { "A5", QPageSize::A5 }, { "B5", QPageSize::B5 },
-    { "Letter", QPageSize::Letter }, { "Legal", QPageSize::Legal }, { "Folio", QPageSize::Folio },
+    { "A3", QPageSize::A3 },
+    { "A4", QPageSize::A4 },
+    { "A5", QPageSize::A5 },
+    { "B5", QPageSize::B5 },
+    { "Letter", QPageSize::Letter },
+    { "Legal", QPageSize::Legal },
+    { "Folio", QPageSize::Folio },
 };
 
 QString quoted(const QString &s)
@@ -83,7 +88,9 @@ QString position(const QByteArray &json, int offset)
 class Reader
 {
 public:
-    explicit Reader(QString &error) : m_error(error) { }
+    explicit Reader(QString &error)
+        : m_error(error)
+    { }
 
     bool failed() const { return !m_error.isEmpty(); }
 
@@ -107,7 +114,7 @@ public:
     }
 
     bool number(const QJsonObject &o, const QString &path, const char *key, qreal &out, qreal min, qreal max,
-                bool required = false)
+        bool required = false)
     {
         const QString k = QLatin1String(key);
         const QString p = member(path, k);
@@ -174,7 +181,7 @@ public:
         const int index = names.indexOf(text);
         if (index < 0) {
             return fail(member(path, QLatin1String(key)),
-                        QStringLiteral("%1 is not one of %2").arg(quoted(text), names.join(QStringLiteral(", "))));
+                QStringLiteral("%1 is not one of %2").arg(quoted(text), names.join(QStringLiteral(", "))));
         }
         out = index;
         return true;
@@ -199,7 +206,10 @@ private:
 class LayoutParser
 {
 public:
-    LayoutParser(const QString &baseFolder, QString &error) : m_baseFolder(baseFolder), r(error) { }
+    LayoutParser(const QString &baseFolder, QString &error)
+        : m_baseFolder(baseFolder)
+        , r(error)
+    { }
 
     bool parse(const QJsonObject &root, ReportLayout &layout)
     {
@@ -207,12 +217,14 @@ public:
         if (!r.string(root, QString(), "format", format, true))
             return false;
         if (format != QLatin1String(formatName))
-            return r.fail(QStringLiteral("format"), QStringLiteral("must be %1").arg(quoted(QLatin1String(formatName))));
+            return r.fail(
+                QStringLiteral("format"), QStringLiteral("must be %1").arg(quoted(QLatin1String(formatName))));
         qreal version = 0;
         if (!r.number(root, QString(), "version", version, 0, 1e9, true))
             return false;
         if (version != formatVersion)
-            return r.fail(QStringLiteral("version"), QStringLiteral("%1 is not supported (only %2)").arg(version).arg(formatVersion));
+            return r.fail(QStringLiteral("version"),
+                QStringLiteral("%1 is not supported (only %2)").arg(version).arg(formatVersion));
         if (!r.string(root, QString(), "title", layout.title))
             return false;
 
@@ -265,8 +277,8 @@ private:
                 for (const NamedPageSize &n : namedPageSizes)
                     names.append(QLatin1String(n.name));
                 return r.fail(QStringLiteral("page.size"),
-                              QStringLiteral("%1 is not one of %2 nor {\"width\", \"height\"}")
-                                      .arg(quoted(name), names.join(QStringLiteral(", "))));
+                    QStringLiteral("%1 is not one of %2 nor {\"width\", \"height\"}")
+                        .arg(quoted(name), names.join(QStringLiteral(", "))));
             }
         } else if (size.isObject()) {
             qreal w = 0, h = 0;
@@ -276,17 +288,18 @@ private:
                 return false;
             // kept upright, as page sizes are; a wide size is read as landscape
             // unless the orientation says otherwise
-            layout.pageSize = QPageSize(QSizeF(std::min(w, h), std::max(w, h)), QPageSize::Millimeter, QString(),
-                                        QPageSize::ExactMatch);
+            layout.pageSize = QPageSize(
+                QSizeF(std::min(w, h), std::max(w, h)), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
             if (w > h)
                 layout.orientation = QPageLayout::Landscape;
         } else if (!size.isUndefined()) {
             return r.fail(QStringLiteral("page.size"),
-                          QStringLiteral("must be a name or an object, not %1").arg(kindName(size.type())));
+                QStringLiteral("must be a name or an object, not %1").arg(kindName(size.type())));
         }
 
         int orientation = layout.orientation == QPageLayout::Portrait ? 0 : 1;
-        if (!r.choice(page, path, "orientation", { QStringLiteral("portrait"), QStringLiteral("landscape") }, orientation))
+        if (!r.choice(
+                page, path, "orientation", { QStringLiteral("portrait"), QStringLiteral("landscape") }, orientation))
             return false;
         layout.orientation = orientation == 0 ? QPageLayout::Portrait : QPageLayout::Landscape;
 
@@ -307,7 +320,7 @@ private:
             layout.margins = QMarginsF(left, top, right, bottom);
         } else if (!margins.isUndefined()) {
             return r.fail(QStringLiteral("page.margins"),
-                          QStringLiteral("must be a number or an object, not %1").arg(kindName(margins.type())));
+                QStringLiteral("must be a number or an object, not %1").arg(kindName(margins.type())));
         }
 
         const QRectF printable = layout.printableRect();
@@ -348,7 +361,8 @@ private:
             return r.fail(p, QStringLiteral("must not be empty"));
         const QString key = name.toLower();
         if (m_names.contains(key))
-            return r.fail(p, QStringLiteral("%1 is used twice (names are compared without regard to case)").arg(quoted(name)));
+            return r.fail(
+                p, QStringLiteral("%1 is used twice (names are compared without regard to case)").arg(quoted(name)));
         m_names.insert(key);
         return true;
     }
@@ -424,7 +438,7 @@ private:
                     break;
                 default:
                     return r.fail(Reader::member(p, QStringLiteral("sides")),
-                                  QStringLiteral("%1 may hold only the letters l, t, r and b").arg(quoted(sides)));
+                        QStringLiteral("%1 may hold only the letters l, t, r and b").arg(quoted(sides)));
                 }
             }
             border.sides = edges;
@@ -440,7 +454,8 @@ private:
     bool parsePicture(const QJsonObject &o, const QString &path, ReportObject &object)
     {
         int fit = 0;
-        if (!r.choice(o, path, "fit", { QStringLiteral("aspect"), QStringLiteral("stretch"), QStringLiteral("center") }, fit))
+        if (!r.choice(
+                o, path, "fit", { QStringLiteral("aspect"), QStringLiteral("stretch"), QStringLiteral("center") }, fit))
             return false;
         object.fit = PictureFit(fit);
         QString file, data;
@@ -455,14 +470,16 @@ private:
                 return r.fail(p, QStringLiteral("picture %1 not found").arg(quoted(QDir::toNativeSeparators(full))));
             QImage image;
             if (!image.load(full))
-                return r.fail(p, QStringLiteral("picture %1 cannot be read").arg(quoted(QDir::toNativeSeparators(full))));
+                return r.fail(
+                    p, QStringLiteral("picture %1 cannot be read").arg(quoted(QDir::toNativeSeparators(full))));
             object.picture = image;
         } else if (!data.isEmpty()) {
-            const auto decoded = QByteArray::fromBase64Encoding(data.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+            const auto decoded
+                = QByteArray::fromBase64Encoding(data.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
             QImage image;
             if (!decoded || !image.loadFromData(*decoded)) {
-                return r.fail(Reader::member(path, QStringLiteral("data")),
-                              QStringLiteral("is not a picture in base64"));
+                return r.fail(
+                    Reader::member(path, QStringLiteral("data")), QStringLiteral("is not a picture in base64"));
             }
             object.picture = image;
         }
@@ -478,11 +495,11 @@ private:
         if (!r.string(o, path, "kind", kind, true))
             return false;
         static const QStringList kinds
-                = { QStringLiteral("memo"), QStringLiteral("picture"), QStringLiteral("line"), QStringLiteral("rect") };
+            = { QStringLiteral("memo"), QStringLiteral("picture"), QStringLiteral("line"), QStringLiteral("rect") };
         const int index = kinds.indexOf(kind);
         if (index < 0) {
             return r.fail(Reader::member(path, QStringLiteral("kind")),
-                          QStringLiteral("%1 is not one of %2").arg(quoted(kind), kinds.join(QStringLiteral(", "))));
+                QStringLiteral("%1 is not one of %2").arg(quoted(kind), kinds.join(QStringLiteral(", "))));
         }
         object.kind = ReportObjectKind(index + 1);
 
@@ -492,7 +509,8 @@ private:
         if (!parseName(o, path, object.name) || !r.number(o, path, "x", x, -maxLength, maxLength, true)
             || !r.number(o, path, "y", y, -maxLength, maxLength, true)
             || !r.number(o, path, "width", w, minSize, maxLength, true)
-            || !r.number(o, path, "height", h, minSize, maxLength, true) || !r.boolean(o, path, "visible", object.visible))
+            || !r.number(o, path, "height", h, minSize, maxLength, true)
+            || !r.boolean(o, path, "visible", object.visible))
             return false;
         object.geometry = QRectF(x, y, w, h);
 
@@ -505,17 +523,17 @@ private:
                 || !parseFont(font, Reader::member(path, QStringLiteral("font")), object.font)
                 || !r.color(o, path, "color", object.textColor) || !r.color(o, path, "fill", object.fillColor)
                 || !r.choice(o, path, "align",
-                             { QStringLiteral("left"), QStringLiteral("center"), QStringLiteral("right"),
-                               QStringLiteral("justify") },
-                             align)
-                || !r.choice(o, path, "valign", { QStringLiteral("top"), QStringLiteral("center"), QStringLiteral("bottom") },
-                             valign)
+                    { QStringLiteral("left"), QStringLiteral("center"), QStringLiteral("right"),
+                        QStringLiteral("justify") },
+                    align)
+                || !r.choice(o, path, "valign",
+                    { QStringLiteral("top"), QStringLiteral("center"), QStringLiteral("bottom") }, valign)
                 || !r.boolean(o, path, "word_wrap", object.wordWrap)
                 || !r.boolean(o, path, "expressions", object.expressions)
                 || !r.number(o, path, "padding", object.padding, 0, 100) || !parseBorder(o, path, object.border))
                 return false;
             static const Qt::Alignment horizontal[]
-                    = { Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight, Qt::AlignJustify };
+                = { Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight, Qt::AlignJustify };
             static const Qt::Alignment vertical[] = { Qt::AlignTop, Qt::AlignVCenter, Qt::AlignBottom };
             object.alignment = horizontal[align] | vertical[valign];
             return true;
@@ -525,7 +543,7 @@ private:
         case ReportObjectKind::Line: {
             QJsonObject pen;
             return r.object(o, path, "pen", pen)
-                    && parsePen(pen, Reader::member(path, QStringLiteral("pen")), object.pen);
+                && parsePen(pen, Reader::member(path, QStringLiteral("pen")), object.pen);
         }
         case ReportObjectKind::Rect:
             // A rect without a border member is outlined all round.
@@ -559,7 +577,8 @@ ReportObject *findIn(std::vector<ReportObject> &objects, const QString &name)
 class Painter
 {
 public:
-    explicit Painter(QPainter &painter) : p(painter)
+    explicit Painter(QPainter &painter)
+        : p(painter)
     {
         const QPaintDevice *device = painter.device();
         m_dpiX = device ? device->logicalDpiX() : 72;
@@ -758,8 +777,8 @@ void ReportLayout::renderPage(QPainter &painter, int pageIndex, const QHash<QStr
         const QPointF origin(printable.left(), printable.top() + placed.top);
         // a band taller than the page is cut at the page's bottom margin
         painter.save();
-        painter.setClipRect(p.rect(QRectF(0, printable.top(), paperSize().width(), printable.height())),
-                            Qt::IntersectClip);
+        painter.setClipRect(
+            p.rect(QRectF(0, printable.top(), paperSize().width(), printable.height())), Qt::IntersectClip);
         for (const ReportObject &object : placed.band->objects) {
             if (object.visible)
                 p.object(object, origin, vars);
