@@ -501,6 +501,8 @@ private:
             return r.fail(Reader::member(path, QStringLiteral("kind")),
                 QStringLiteral("%1 is not one of %2").arg(quoted(kind), kinds.join(QStringLiteral(", "))));
         }
+        // in the order of ReportObjectKind, after Band
+        static_assert(int(ReportObjectKind::Memo) == 1 && int(ReportObjectKind::Rect) == 4);
         object.kind = ReportObjectKind(index + 1);
 
         // A line's end may lie left of or above its start.
