@@ -20,11 +20,19 @@ namespace {
 
 JsonDataSet::FieldList fields()
 {
-    return { { QStringLiteral("id"), FT::Integer },       { QStringLiteral("Name"), FT::String },
-             { QStringLiteral("note"), FT::Memo },        { QStringLiteral("small"), FT::SmallInt },
-             { QStringLiteral("big"), FT::LargeInt },     { QStringLiteral("price"), FT::Float },
-             { QStringLiteral("ok"), FT::Boolean },       { QStringLiteral("day"), FT::Date },
-             { QStringLiteral("at"), FT::DateTime },      { QStringLiteral("naïve"), FT::String } };
+    const std::pair<const char *, FT> defs[] = {
+        { "id", FT::Integer },   { "Name", FT::String }, { "note", FT::Memo },  { "small", FT::SmallInt },
+        { "big", FT::LargeInt }, { "price", FT::Float }, { "ok", FT::Boolean }, { "day", FT::Date },
+        { "at", FT::DateTime },  { "na\xc3\xafve", FT::String },
+    };
+    JsonDataSet::FieldList list;
+    for (const auto &d : defs) {
+        MemTable::FieldDef f;
+        f.name = QString::fromUtf8(d.first);
+        f.type = d.second;
+        list.append(f);
+    }
+    return list;
 }
 
 // What the document path gives.
