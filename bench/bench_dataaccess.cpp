@@ -26,6 +26,8 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
+#include <ctime>
+#include <malloc.h>
 #include <cstdio>
 #include <vector>
 
@@ -48,29 +50,50 @@ public:
         }
         QElapsedTimer t;
         t.start();
+        const qint64 cpu0 = threadCpuNs();
         const bool r = QCoreApplication::notify(receiver, event);
         const qint64 ns = t.nsecsElapsed();
+        const qint64 cpu = threadCpuNs() - cpu0;
         --m_depth;
         if (recording) {
             longestNs = std::max(longestNs, ns);
             totalNs += ns;
+            longestCpuNs = std::max(longestCpuNs, cpu);
+            totalCpuNs += cpu;
         }
         return r;
+    }
+
+    static qint64 threadCpuNs()
+    {
+        timespec ts{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
     }
 
     void reset()
     {
         longestNs = 0;
         totalNs = 0;
+        longestCpuNs = 0;
+        totalCpuNs = 0;
     }
 
     bool recording = false;
     qint64 longestNs = 0;
     qint64 totalNs = 0;
+    qint64 longestCpuNs = 0; // the UI thread's own CPU time, whatever else runs
+    qint64 totalCpuNs = 0;
 
 private:
     int m_depth = 0;
 };
+
+qint64 heapInUse()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return qint64(m.uordblks + m.hblkhd);
+}
 
 struct MemStatus
 {
