@@ -24,6 +24,7 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <ctime>
@@ -43,6 +44,9 @@ public:
 
     bool notify(QObject *receiver, QEvent *event) override
     {
+        // every thread's events come here; only the UI thread's count
+        if (QThread::currentThread() != thread())
+            return QCoreApplication::notify(receiver, event);
         if (m_depth++ > 0) {
             const bool r = QCoreApplication::notify(receiver, event);
             --m_depth;

@@ -278,7 +278,12 @@ void MainWindow::signOut()
     // signs in
     m_userLabel->clear();
     m_customerLabel->clear();
-    const bool signedOut = m_controller->SignOut();
+    bool signedOut = false;
+    try {
+        signedOut = m_controller->SignOut();
+    } catch (const std::exception &e) {
+        MsgErr(Platform::messageOf(e));
+    }
     updateSessionLabels();
     if (!signedOut)
         return;

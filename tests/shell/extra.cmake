@@ -21,14 +21,14 @@ add_dependencies(tst_packagelist ${fixture_plugins})
 target_compile_definitions(tst_packagelist PRIVATE FIXTURE_PLUGIN_DIR="${fixture_plugin_dir}")
 
 # The controller's tests: a module whose screens open from the menus, beside
-# the package-list fixtures (a library that fails to start, one that is no
-# module).
+# the package-list fixtures (modules that fail to start or to stop, a library
+# that is no module).
 zelt_add_module(fixturescreen SOURCES ${PROJECT_SOURCE_DIR}/tests/fixtures/plugins/fixture_screen_plugin.cpp)
 target_link_libraries(fixturescreen PRIVATE Qt6::Widgets)
 set_target_properties(fixturescreen PROPERTIES
     LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fixtures/plugins
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fixtures/plugins)
 if(TARGET tst_appcontroller)
-    add_dependencies(tst_appcontroller fixturescreen fixturegood fixturefailstart fixtureplain)
+    add_dependencies(tst_appcontroller fixturescreen fixturefailstart fixturefailstop fixtureplain)
     target_compile_definitions(tst_appcontroller PRIVATE FIXTURE_PLUGIN_DIR="${CMAKE_BINARY_DIR}/fixtures/plugins")
 endif()

@@ -158,6 +158,7 @@ private Q_SLOTS:
     void badMenuTrees();
     void brokenPackageList_data();
     void brokenPackageList();
+    void headerWithoutChildArray();
 
     void childWindowOpensOnceAndComesToFront();
     void closedScreenOpensAnew();
@@ -171,6 +172,7 @@ private Q_SLOTS:
     void closeAllStopsAtModifiedScreen();
     void signOutStopsAtModifiedScreen();
     void pluginScreenOpensAndIsUnloadedAtSignOut();
+    void signOutGoesOnWhenAPackageFailsToStop();
     void destructionReleasesOpenScreens();
 
 private:
@@ -291,12 +293,12 @@ std::function<int(QDialog &)> tst_AppController::signInScript()
         if (!form)
             return Platform::ModalResult::Cancel;
         form->show();
-        if (!QTest::qWaitFor([&] { return form->State() == TLoginState::lsReady; }, 5000))
+        if (!QTest::qWaitFor([&] { return form->State() == TLoginState::lsReady; }, 15000))
             return Platform::ModalResult::Cancel;
         form->edtEmail->setText(QStringLiteral("sarah@zelt.local"));
         form->edtPass->setText(QStringLiteral("Demo#2024"));
         QTest::mouseClick(form->btnSignIn, Qt::LeftButton);
-        if (!QTest::qWaitFor([&] { return form->State() == TLoginState::lsDone; }, 5000))
+        if (!QTest::qWaitFor([&] { return form->State() == TLoginState::lsDone; }, 15000))
             return Platform::ModalResult::Cancel;
         return form->result();
     };
@@ -626,6 +628,18 @@ void tst_AppController::brokenPackageList()
     QVERIFY(!IsLogin);
 }
 
+void tst_AppController::headerWithoutChildArray()
+{
+    signedIn();
+    loadMenus(QJsonArray { header(QStringLiteral("Odd"), QStringLiteral("not an array")),
+                           header(QStringLiteral("Bare"), QJsonValue::Undefined) });
+    QCOMPARE(m_bar->groupCount(), 2);
+    QVERIFY(m_bar->group(0)->entries().isEmpty());
+    QVERIFY(m_bar->group(1)->entries().isEmpty());
+    QCOMPARE(m_ctl->MenuList()->Count(), 1);
+    QVERIFY(m_presenter->messages.isEmpty());
+}
+
 // --------------------------------------------------------------- screens
 
 void tst_AppController::childWindowOpensOnceAndComesToFront()
@@ -829,7 +843,7 @@ void tst_AppController::signOutStopsAtModifiedScreen()
     loadMenus(salesMenus(), QJsonArray { package(QStringLiteral("fix"), QStringLiteral("fixturescreen.bpl")) });
     item(101)->click();
     QPointer<TBaseChildFrm> orders = m_ctl->OpenedForms()->Find(101);
-    orders->SetDataMode(dmAdd);
+    orders->SetDataMode(dmEdit);
     m_ctl->LoadWelcomeForm();
 
     QVERIFY(!m_ctl->SignOut());
@@ -891,6 +905,28 @@ void tst_AppController::pluginScreenOpensAndIsUnloadedAtSignOut()
     QVERIFY(m_presenter->messages.isEmpty());
     item(301)->click();
     QVERIFY(m_ctl->OpenedForms()->Find(301));
+}
+
+void tst_AppController::signOutGoesOnWhenAPackageFailsToStop()
+{
+    installPlugin(QStringLiteral("fixturefailstop"));
+    installPlugin(QStringLiteral("fixturescreen"));
+    signedIn();
+    loadMenus(salesMenus(), QJsonArray { package(QStringLiteral("stuck"), QStringLiteral("fixturefailstop.bpl")),
+                                         package(QStringLiteral("fix"), QStringLiteral("fixturescreen.bpl")) });
+    QVERIFY(m_presenter->messages.isEmpty());
+
+    QVERIFY(m_ctl->SignOut());
+    // told, and the module behind it was unloaded all the same
+    QCOMPARE(m_presenter->texts(),
+             QStringList { QStringLiteral("Package fixturefailstop.bpl failed to stop: Fixture refuses to stop.") });
+    QVERIFY(!ClassRegistry::instance().contains(QStringLiteral("TFixtureScreenFrm")));
+    QVERIFY(!ClassRegistry::instance().contains(QStringLiteral("TFixtureStuckFrm")));
+    for (int i = 0; i < m_ctl->PackageList()->Count(); ++i)
+        QVERIFY(!m_ctl->PackageList()->Items(i)->IsLoad);
+    // and the sign-in form came
+    QCOMPARE(m_presenter->modals.size(), 1);
+    QCOMPARE(m_presenter->modals.at(0).className, QStringLiteral("TLoginFrm"));
 }
 
 void tst_AppController::destructionReleasesOpenScreens()

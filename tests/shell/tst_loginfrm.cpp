@@ -183,7 +183,7 @@ std::unique_ptr<TLoginFrm> tst_LoginFrm::openForm()
 
 bool tst_LoginFrm::waitReady(TLoginFrm &form)
 {
-    return QTest::qWaitFor([&] { return form.State() != TLoginState::lsAuthenticating; }, 5000)
+    return QTest::qWaitFor([&] { return form.State() != TLoginState::lsAuthenticating; }, 15000)
         && form.State() == TLoginState::lsReady;
 }
 
@@ -356,7 +356,7 @@ void tst_LoginFrm::authenticationRefused()
     m_custAuthStatus = 401;
     m_custAuth = "{\"message\":\"Invalid customer key or secret key.\"}";
     auto form = openForm();
-    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsRejected; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsRejected; }, 15000));
     // the body as it came; the label shows its message
     QCOMPARE(AppSettingsError, QString::fromUtf8(m_custAuth));
     QCOMPARE(form->lblMessage->text(), QStringLiteral("Invalid customer key or secret key."));
@@ -426,7 +426,7 @@ void tst_LoginFrm::unusableAuthenticationAnswer()
     m_custAuth = body;
     ApiUrl = QStringLiteral("http://before");
     auto form = openForm();
-    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsRejected; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsRejected; }, 15000));
     QVERIFY2(AppSettingsError.contains(mentions), qPrintable(AppSettingsError));
     QVERIFY(AppSettingsError.startsWith(QStringLiteral("The customer service's answer cannot be used: ")));
     QCOMPARE(form->lblMessage->text(), AppSettingsError);
@@ -461,7 +461,7 @@ void tst_LoginFrm::installedBuildUnknown()
         m_folder->write(QStringLiteral("updates.json"), content);
 
     auto form = openForm();
-    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsRejected; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsRejected; }, 15000));
     const QString path = QDir(m_folder->path()).filePath(QStringLiteral("updates.json"));
     QCOMPARE(AppSettingsError, QStringLiteral("The installed build is unknown: \"") + QDir::cleanPath(path) + reason);
     QVERIFY(!IsAppSettingsValid);
@@ -502,7 +502,7 @@ void tst_LoginFrm::signInWritesAppConf()
     form->edtPass->setText(password);
     form->chkRememberMe->setChecked(remember);
     QTest::mouseClick(form->btnSignIn, Qt::LeftButton);
-    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsDone; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsDone; }, 15000));
 
     QCOMPARE(form->result(), int(Platform::ModalResult::Ok));
     const RecordedRequest r = m_server->lastRequest();
@@ -532,7 +532,7 @@ void tst_LoginFrm::signInRefusedTouchesNothing()
     form->edtPass->setText(QStringLiteral("wrong"));
     form->chkRememberMe->setChecked(true);
     form->btnSignInClick();
-    QVERIFY(QTest::qWaitFor([&] { return form->State() != TLoginState::lsSigningIn; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return form->State() != TLoginState::lsSigningIn; }, 15000));
 
     QCOMPARE(form->State(), TLoginState::lsReady);
     QCOMPARE(form->lblMessage->text(), QStringLiteral("Invalid email or password."));
@@ -548,7 +548,7 @@ void tst_LoginFrm::signInRefusedTouchesNothing()
     m_loginStatus = 200;
     m_login = loginAnswer();
     form->btnSignInClick();
-    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsDone; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsDone; }, 15000));
     QCOMPARE(form->result(), int(Platform::ModalResult::Ok));
 }
 
@@ -595,7 +595,7 @@ void tst_LoginFrm::incompleteSignInAnswer()
     form->edtPass->setText(QStringLiteral("Demo#2024"));
     form->chkRememberMe->setChecked(true);
     form->btnSignInClick();
-    QVERIFY(QTest::qWaitFor([&] { return form->State() != TLoginState::lsSigningIn; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return form->State() != TLoginState::lsSigningIn; }, 15000));
 
     // a failed sign-in: the form stays, nothing is kept or written
     QCOMPARE(form->State(), TLoginState::lsReady);
@@ -632,7 +632,7 @@ void tst_LoginFrm::signingInLocksTheForm()
     QCOMPARE(m_server->requestCount(), 1);
 
     release.release();
-    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsDone; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsDone; }, 15000));
     QCOMPARE(form->result(), int(Platform::ModalResult::Ok));
 }
 
@@ -645,7 +645,7 @@ void tst_LoginFrm::appConfThatCannotBeWritten()
     QVERIFY(form);
     form->chkRememberMe->setChecked(true);
     form->btnSignInClick();
-    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsDone; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsDone; }, 15000));
     // signed in all the same, and told that remembering failed
     QCOMPARE(form->result(), int(Platform::ModalResult::Ok));
     QCOMPARE(m_presenter->messages.size(), 1);
@@ -668,7 +668,7 @@ void tst_LoginFrm::enterKeys()
     QCOMPARE(m_server->requestCount(), 0);
 
     QTest::keyClick(form->edtPass, Qt::Key_Enter);
-    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsDone; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsDone; }, 15000));
     QCOMPARE(m_server->lastRequest().path, QStringLiteral("/auth/v1/login"));
 }
 
@@ -701,7 +701,7 @@ void tst_LoginFrm::languageSwitchesCaptions()
     QCOMPARE(form->btnClose->text(), QStringLiteral("Tutup"));
     // the refusal follows the language too
     form->btnSignInClick();
-    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsReady; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsReady; }, 15000));
     QCOMPARE(form->lblMessage->text(), QStringLiteral("Email atau kata sandi tidak valid."));
 
     form->cboLang->setCurrentIndex(0);

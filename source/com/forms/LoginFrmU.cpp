@@ -544,19 +544,21 @@ void TLoginFrm::GetAppSettings()
         + jsonEscaped(AppMode) + QStringLiteral("\"}");
     FAuthClient = std::make_unique<TZeltRestClient>(OrvUrl, TimeOut, TimeOut);
     const QPointer<TLoginFrm> self(this);
+    // only the answer to the latest request counts
+    const int request = ++FAuthRequest;
     try {
         FAuthClient
             ->SendRequest(
-                [self](const Platform::HttpResponse &AResponse) {
-                    if (!self)
+                [self, request](const Platform::HttpResponse &AResponse) {
+                    if (!self || self->FAuthRequest != request)
                         return;
                     if (AResponse.success())
                         self->AuthSucceeded(AResponse.body);
                     else
                         self->AuthFailed(AResponse.content());
                 },
-                [self](const Platform::Error &AError) {
-                    if (self)
+                [self, request](const Platform::Error &AError) {
+                    if (self && self->FAuthRequest == request)
                         self->AuthFailed(AError.message());
                 },
                 false)

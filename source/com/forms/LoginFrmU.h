@@ -137,6 +137,7 @@ private:
 
     QString FAppIniFile; // app.conf, read at creation, written after sign-in
     std::unique_ptr<TZeltRestClient> FAuthClient;
+    int FAuthRequest = 0;
     TLoginState FState = TLoginState::lsAuthenticating;
     bool FShown = false;
 };
