@@ -348,6 +348,11 @@ struct FieldKey
     FieldType type = FieldType::String;
     QString key;      // lower-case name
     QByteArray ascii; // the same when it is ASCII, else empty
+    // The text last read for this field, shared by the next row that holds
+    // the same (lists sorted by status, unit or category repeat a lot).
+    const char *lastBegin = nullptr;
+    qsizetype lastLength = 0;
+    QString lastText;
 };
 
 class RowReader
@@ -460,7 +465,7 @@ private:
             if (field < 0) {
                 if (!skipValue(p, end, 3))
                     return false;
-            } else if (!readCell(p, end, m_keys[size_t(field)].type, cells[field])) {
+            } else if (!readCell(p, end, m_keys[size_t(field)], cells[field])) {
                 return false;
             }
             skipWs(p, end);
@@ -477,16 +482,42 @@ private:
         }
     }
 
-    bool readCell(const char *&p, const char *end, FieldType type, QVariant &cell)
+    // One text cell, shared with the previous row's when the bytes are the same.
+    bool textCell(const RawString &raw, FieldKey &key, QVariant &cell)
     {
+        const qsizetype length = raw.end - raw.begin;
+        if (!raw.escaped && key.lastBegin && key.lastLength == length
+            && std::memcmp(key.lastBegin, raw.begin, size_t(length)) == 0) {
+            cell = key.lastText;
+            return true;
+        }
+        QString text;
+        if (!decode(raw, text))
+            return false;
+        if (!raw.escaped) {
+            key.lastBegin = raw.begin;
+            key.lastLength = length;
+            key.lastText = text;
+        }
+        cell = std::move(text);
+        return true;
+    }
+
+    bool readCell(const char *&p, const char *end, FieldKey &key, QVariant &cell)
+    {
+        const FieldType type = key.type;
         if (p >= end)
             return false;
         switch (*p) {
         case '"': {
             ++p;
             RawString raw;
+            if (!scanString(p, end, raw))
+                return false;
+            if (type == FieldType::String || type == FieldType::Memo)
+                return textCell(raw, key, cell);
             QString text;
-            if (!scanString(p, end, raw) || !decode(raw, text))
+            if (!decode(raw, text))
                 return false;
             switch (type) {
             case FieldType::String:
