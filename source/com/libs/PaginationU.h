@@ -20,10 +20,11 @@ class QLabel;
 // when the user picks another page or page size. It fetches nothing itself;
 // the owner reads the page and the rows per page from the two selectors.
 //
-// The page selector should be editable, so that it can show a page that is
-// not in its list (page 1 of an empty list). A selector's value counts as
-// changed when its current item changes or when text typed into it is
-// committed (editing finished) and differs from what it held.
+// The page selector should be editable (set before the controller is made),
+// so that it can show a page that is not in its list (page 1 of an empty
+// list). A selector's value counts as changed when its current item changes
+// or when text typed into it is committed (editing finished) and differs
+// from what it held; typing alone asks for nothing.
 //
 // The widgets stay the form's; the controller only hooks their signals,
 // writes a "tag" property (1 first, 2 previous, 3 next, 4 last) into the

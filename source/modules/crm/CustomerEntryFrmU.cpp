@@ -87,7 +87,7 @@ TCustomerEntryFrm::~TCustomerEntryFrm()
 
 void TCustomerEntryFrm::CreateControls()
 {
-    resize(520, 460);
+    resize(500, 370);
 
     auto lineEdit = [this](const char *AName, int AMaxLength) {
         auto *edit = new QLineEdit(this);

@@ -48,15 +48,15 @@ const Column Columns[] = {
     { "partner_id", FieldType::Integer, nullptr, 0 },
     { "partner_code", FieldType::String, &sLabelCustomerCode, 110 },
     { "partner_name", FieldType::String, &sLabelCustomerName, 240 },
-    { "industry", FieldType::String, &sLabelIndustry, 140 },
+    { "industry", FieldType::String, &sLabelIndustry, 130 },
     { "address", FieldType::String, nullptr, 0 },
-    { "city", FieldType::String, &sLabelCity, 120 },
+    { "city", FieldType::String, &sLabelCity, 110 },
     { "phone", FieldType::String, &sLabelPhone, 120 },
-    { "email", FieldType::String, &sLabelEmail, 200 },
+    { "email", FieldType::String, &sLabelEmail, 190 },
     { "website", FieldType::String, nullptr, 0 },
     { "is_active", FieldType::Boolean, &sLabelActive, 60 },
-    { "updated_at", FieldType::DateTime, &sLabelUpdatedAt, 140 },
-    { "updated_by", FieldType::String, &sLabelUpdatedBy, 160 },
+    { "updated_at", FieldType::DateTime, &sLabelUpdatedAt, 130 },
+    { "updated_by", FieldType::String, &sLabelUpdatedBy, 140 },
 };
 
 const char *const PageSizes[] = { "10", "20", "50", "100", "200", "500", "1000" };
