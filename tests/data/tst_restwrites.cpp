@@ -38,6 +38,7 @@ private Q_SLOTS:
     void bodyFailureSendsNothing();
     void transportFailureOrder();
     void writeDoesNotTouchTables();
+    void closedScreenGetsNoCallbacks();
 
 private:
     std::unique_ptr<DataTestEnv> m_env;
@@ -305,6 +306,39 @@ void tst_RestWrites::writeDoesNotTouchTables()
     QCOMPARE(m_contact->recordCount(), 2);
     QCOMPARE(m_contact->recNo(), 1);
     QVERIFY(m_contact->readOnly());
+}
+
+// The screen that asked closes before the answer: its tables go with it, and
+// neither its callbacks nor an error dialog may run for it.
+void tst_RestWrites::closedScreenGetsNoCallbacks()
+{
+    auto heldReply = [](int AStatus) {
+        Reply r = Reply::json(R"({"errors": [{"key": "name", "message": "required"}]})", AStatus);
+        r.delayMs = 300;
+        return r;
+    };
+    m_contact->appendRows({ { 1, QStringLiteral("A") } });
+    m_env->server.enqueue(heldReply(400));
+    RestPatch(ContactsUrl, m_contact.get(), probedParams(m_log.entries), &m_errorHandler, m_log.complete(),
+              m_log.error(), true, true);
+    QVERIFY(m_env->server.waitForRequests(1));
+    m_contact.reset();
+    QVERIFY(waitFor(QStringLiteral("hide")));
+
+    auto detail = contactTable();
+    auto list = std::make_unique<TTableList>();
+    list->AddTable(QStringLiteral("master"), detail.get(), ttMaster);
+    m_env->server.enqueue(heldReply(422));
+    RestGetDetail(ContactsUrl, std::move(list), false, probedParams(m_log.entries), &m_errorHandler,
+                  m_log.complete(), nullptr, true, true);
+    QVERIFY(m_env->server.waitForRequests(2));
+    detail.reset();
+    QTRY_COMPARE_WITH_TIMEOUT(m_log.count(QStringLiteral("hide")), 2, 5000);
+    QTest::qWait(50);
+
+    QCOMPARE(m_log.entries, QStringList({ "release", "hide", "release", "hide" }));
+    QVERIFY(m_env->presenter->messages.isEmpty());
+    QCOMPARE(WaitDlg->ProcessCount(), 0);
 }
 
 QTEST_MAIN(tst_RestWrites)

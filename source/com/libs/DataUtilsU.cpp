@@ -214,23 +214,6 @@ const QString DataMember = QStringLiteral("data");
 const QString PagesMember = QStringLiteral("pages");
 const QString JsonContentType = QStringLiteral("application/json");
 
-// Which read a table shows: every read into a table takes a new number, and
-// only the holder of the table's current number may load rows into it.
-const char *const ReadGenerationProperty = "_zelt_readGeneration";
-
-quint64 startReadInto(MemTable *ATable)
-{
-    static quint64 counter = 0; // UI thread only
-    const quint64 generation = ++counter;
-    ATable->setProperty(ReadGenerationProperty, QVariant::fromValue(generation));
-    return generation;
-}
-
-bool isLatestReadInto(const MemTable *ATable, quint64 AGeneration)
-{
-    return ATable && ATable->property(ReadGenerationProperty).toULongLong() == AGeneration;
-}
-
 // One step of a completion: whatever it throws stays here, so that the steps
 // after it (thaw, release, wait dialog) still run and nothing reaches the
 // event loop.
@@ -324,7 +307,7 @@ struct ListRead
     std::unique_ptr<THttpParams> params;
     JsonDataSet::FieldList fields; // the table's, taken before the task starts
     QPointer<MemTable> table;
-    quint64 generation = 0;
+    Platform::TableReadTicket ticket;
     QPointer<TPagination> pagination;
     Callbacks cb;
 };
@@ -378,7 +361,7 @@ void startListRead(std::unique_ptr<ListRead> ARead)
     table->close();
     table->open();
     table->setReadOnly(false);
-    ARead->generation = startReadInto(table);
+    ARead->ticket = Platform::TableReadTicket::begin(table);
     ARead->fields = table->fieldDefs();
     ARead->client = authorisedClient();
 
@@ -412,7 +395,7 @@ void startListRead(std::unique_ptr<ListRead> ARead)
         // a destroyed table takes its screen's paging bar and callbacks with it
         const bool ownerAlive = !r.table.isNull();
         if (reply.success) {
-            if (isLatestReadInto(r.table, r.generation))
+            if (r.ticket.isCurrent())
                 installRows(r, reply);
         } else if (ownerAlive) {
             r.cb.report(reply.status, reply.body);
@@ -649,7 +632,18 @@ const TTableData *TTableList::Find(const QString &AKey) const
 
 bool TTableList::isCurrent(const Entry &AEntry) const
 {
-    return AEntry.Generation == 0 || isLatestReadInto(AEntry.Guard, AEntry.Generation);
+    return AEntry.Ticket.generation() == 0 || AEntry.Ticket.isCurrent();
+}
+
+bool TTableList::HasLiveTable() const
+{
+    if (FData.empty())
+        return true;
+    for (const Entry &e : FData) {
+        if (e.Guard)
+            return true;
+    }
+    return false;
 }
 
 void TTableList::InitTable()
@@ -662,7 +656,7 @@ void TTableList::InitTable()
         table->close();
         table->open();
         table->setReadOnly(false);
-        e.Generation = startReadInto(table);
+        e.Ticket = Platform::TableReadTicket::begin(table);
     }
 }
 
@@ -752,6 +746,9 @@ struct DocumentRequest
     std::unique_ptr<THttpParams> params;
     std::unique_ptr<TTableList> list;
     Callbacks cb;
+
+    // Whoever asked still exists; answer only then (see RestGetDetail).
+    bool ownerAlive() const { return !list || list->HasLiveTable(); }
 };
 
 struct SimpleReply
@@ -805,21 +802,25 @@ void RestGetDetail(const QString &AUrl, std::unique_ptr<TTableList> ATableList, 
 
     auto success = [request, closing, AReadOnly](SimpleReply reply) {
         DocumentRequest &r = *request;
+        const bool ownerAlive = r.ownerAlive();
         if (reply.success) {
             if (r.list)
                 guardedStep("loading the document", [&] { r.list->LoadData(reply.body, AReadOnly); });
-        } else {
+        } else if (ownerAlive) {
             r.cb.report(reply.status, reply.body);
         }
         closing(r);
-        r.cb.completed();
+        if (ownerAlive)
+            r.cb.completed();
         r.cb.release();
     };
 
     auto failure = [request, closing](const Platform::Error &e) {
         DocumentRequest &r = *request;
+        const bool ownerAlive = r.ownerAlive();
         closing(r);
-        r.cb.report(500, e.message());
+        if (ownerAlive)
+            r.cb.report(500, e.message());
         r.cb.release();
     };
 
@@ -879,18 +880,21 @@ void RestSend(const QString &AMethod, const QString &AUrl, std::unique_ptr<TTabl
 
     auto success = [request, closing](SimpleReply reply) {
         DocumentRequest &r = *request;
+        const bool ownerAlive = r.ownerAlive();
         closing(r);
-        if (reply.success)
+        if (ownerAlive && reply.success)
             r.cb.completed();
-        else
+        else if (ownerAlive)
             r.cb.report(reply.status, reply.body);
         r.cb.release();
     };
 
     auto failure = [request, closing](const Platform::Error &e) {
         DocumentRequest &r = *request;
+        const bool ownerAlive = r.ownerAlive();
         closing(r);
-        r.cb.report(500, e.message());
+        if (ownerAlive)
+            r.cb.report(500, e.message());
         r.cb.release();
     };
 

@@ -3,6 +3,7 @@
 #include "com_global.h"
 #include "HttpClient.h"
 #include "MemTable.h"
+#include "TableReadTicket.h"
 
 #include <QHash>
 #include <QPointer>
@@ -68,6 +69,9 @@ public:
     void SetRestClientParams(Platform::HttpClient &ARestClient) const;
 
     int Count() const { return int(FData.size()); }
+    // False once every table of the list has been destroyed, which means the
+    // screen that asked is gone; a list without tables has nobody to lose.
+    bool HasLiveTable() const;
     bool Contains(const QString &AKey) const { return FData.contains(AKey); }
     // nullptr when absent.
     const TParamData *Find(const QString &AKey) const;
@@ -170,6 +174,9 @@ public:
     QString GetJSONString();
 
     int Count() const { return int(FData.size()); }
+    // False once every table of the list has been destroyed, which means the
+    // screen that asked is gone; a list without tables has nobody to lose.
+    bool HasLiveTable() const;
     // nullptr when absent.
     const TTableData *Find(const QString &AKey) const;
 
@@ -178,7 +185,7 @@ private:
     {
         TTableData Data;
         QPointer<Platform::MemTable> Guard;
-        quint64 Generation = 0; // of the read started by InitTable; 0 before
+        Platform::TableReadTicket Ticket; // of the read started by InitTable
     };
     Entry *findEntry(const QString &AKey);
     bool isCurrent(const Entry &AEntry) const;
@@ -189,7 +196,9 @@ private:
 // GET into the tables of the list (which becomes this call's, as does the
 // parameter set). Closing steps: thaw, release, wait dialog, then
 // ACompleteProc, also after a failure status but not after a transport
-// failure.
+// failure. When every table of the list has been destroyed meanwhile, the
+// screen is gone: the callbacks and the error report are skipped (this also
+// holds for RestSend and its forms).
 COM_EXPORT void RestGetDetail(const QString &AUrl, std::unique_ptr<TTableList> ATableList, bool AReadOnly,
                               std::unique_ptr<THttpParams> AHttpParams, TErrorHandler *AErrorHandler,
                               TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter);

@@ -8,12 +8,10 @@ const char *const TableReadTicket::PropertyName = "_zelt_readGeneration";
 
 namespace {
 
-// Numbers are unique in the process, not per table, so that any two reads
-// differ. DataUtilsU numbers its reads from 1 with a counter of its own under
-// the same property; starting far above it keeps the two families apart.
+// Unique in the process, not per table, so that any two reads differ.
 quint64 nextGeneration()
 {
-    static quint64 counter = quint64(1) << 48; // UI thread only
+    static quint64 counter = 0; // UI thread only
     return ++counter;
 }
 
