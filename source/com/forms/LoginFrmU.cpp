@@ -1,5 +1,7 @@
 #include "LoginFrmU.h"
 
+#include "BrandMark.h"
+
 #include "AppPaths.h"
 #include "DialogPresenter.h"
 #include "Errors.h"
@@ -45,10 +47,7 @@ constexpr int MaxShownError = 400;
 // updates.json is a short record; anything bigger is not ours.
 constexpr qint64 MaxUpdatesFileSize = qint64(16) * 1024 * 1024;
 
-const QColor Brand(0x07, 0xB8, 0xF8);
-const QColor BrandDark(0x03, 0x86, 0xC6);
 const QColor Navy(0x0B, 0x2A, 0x4A);
-const QColor Ink(57, 57, 57);
 
 bool &fullScreenSetting()
 {
@@ -102,44 +101,6 @@ QString iniSafe(const QString &value)
 }
 
 // -------------------------------------------------------------- pictures
-
-QPixmap drawLogo(const QSize &size, qreal ratio)
-{
-    QPixmap pixmap(size * ratio);
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-
-    const qreal tile = size.height() - 4;
-    const QRectF tileRect(2, 2, tile, tile);
-    QLinearGradient fill(tileRect.topLeft(), tileRect.bottomRight());
-    fill.setColorAt(0, Brand);
-    fill.setColorAt(1, BrandDark);
-    QPainterPath rounded;
-    rounded.addRoundedRect(tileRect, tile * 0.2, tile * 0.2);
-    p.fillPath(rounded, fill);
-    p.setPen(QPen(Qt::white, tile * 0.11, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    const qreal m = tile * 0.27;
-    const QPointF z[] = { tileRect.topLeft() + QPointF(m, m), tileRect.topRight() + QPointF(-m, m),
-                          tileRect.bottomLeft() + QPointF(m, -m), tileRect.bottomRight() + QPointF(-m, -m) };
-    p.drawPolyline(z, 4);
-
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(int(tile * 0.55));
-    font.setBold(true);
-    p.setFont(font);
-    const qreal left = tileRect.right() + tile * 0.3;
-    const QRectF textRect(left, 0, size.width() - left, size.height());
-    p.setPen(Ink);
-    const QString zelt = QStringLiteral("Zelt");
-    p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, zelt);
-    const qreal zeltWidth = QFontMetricsF(font).horizontalAdvance(zelt + QLatin1Char(' '));
-    p.setPen(BrandDark);
-    p.drawText(textRect.adjusted(zeltWidth, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("ERP"));
-    return pixmap;
-}
 
 QIcon flagIcon(bool AIndonesia)
 {
@@ -195,7 +156,7 @@ protected:
         QLinearGradient sky(r.topLeft(), r.bottomRight());
         sky.setColorAt(0, Navy);
         sky.setColorAt(0.55, QColor(0x0E, 0x4C, 0x7E));
-        sky.setColorAt(1, BrandDark);
+        sky.setColorAt(1, Platform::BrandColors::BrandDark);
         p.fillRect(r, sky);
 
         // soft light and a few ribbons, scaled with the shorter side
@@ -365,7 +326,7 @@ void TLoginFrm::BuildControls()
 
     Image1 = new QLabel(Panel2);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(drawLogo(QSize(190, 48), devicePixelRatioF()));
+    Image1->setPixmap(Platform::drawBrandMark(QSize(190, 48), devicePixelRatioF()));
     panel->addWidget(Image1, 0, Qt::AlignLeft);
     panel->addSpacing(18);
 

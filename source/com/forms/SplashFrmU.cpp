@@ -1,5 +1,7 @@
 #include "SplashFrmU.h"
 
+#include "BrandMark.h"
+
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -15,61 +17,6 @@ namespace {
 
 constexpr int FormWidth = 613;
 constexpr int FormHeight = 307;
-const QColor Brand(0x07, 0xB8, 0xF8);
-const QColor BrandDark(0x03, 0x86, 0xC6);
-const QColor Ink(57, 57, 57);
-
-// Our mark at splash size: a blue tile with a white "Z", the product name
-// and a line under it.
-QPixmap drawLogo(const QSize &size, qreal ratio)
-{
-    QPixmap pixmap(size * ratio);
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-
-    const qreal tile = size.height() - 8;
-    const QRectF tileRect(4, 4, tile, tile);
-    QLinearGradient fill(tileRect.topLeft(), tileRect.bottomRight());
-    fill.setColorAt(0, Brand);
-    fill.setColorAt(1, BrandDark);
-    QPainterPath rounded;
-    rounded.addRoundedRect(tileRect, tile * 0.18, tile * 0.18);
-    p.fillPath(rounded, fill);
-
-    p.setPen(QPen(Qt::white, tile * 0.11, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    const qreal m = tile * 0.27;
-    const QPointF z[] = {
-        tileRect.topLeft() + QPointF(m, m),
-        tileRect.topRight() + QPointF(-m, m),
-        tileRect.bottomLeft() + QPointF(m, -m),
-        tileRect.bottomRight() + QPointF(-m, -m),
-    };
-    p.drawPolyline(z, 4);
-
-    const qreal textLeft = tileRect.right() + tile * 0.25;
-    QFont name(QStringLiteral("Tahoma"));
-    name.setPixelSize(int(tile * 0.52));
-    name.setBold(true);
-    p.setFont(name);
-    const QRectF nameRect(textLeft, 0, size.width() - textLeft, size.height() * 0.66);
-    const QString zelt = QStringLiteral("Zelt");
-    p.setPen(Ink);
-    p.drawText(nameRect, Qt::AlignLeft | Qt::AlignBottom, zelt);
-    p.setPen(Brand);
-    p.drawText(nameRect.adjusted(QFontMetricsF(name).horizontalAdvance(zelt), 0, 0, 0),
-               Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("ERP"));
-
-    QFont line(QStringLiteral("Tahoma"));
-    line.setPixelSize(qMax(10, int(tile * 0.14)));
-    p.setFont(line);
-    p.setPen(QColor(120, 120, 120));
-    p.drawText(QRectF(textLeft + 2, size.height() * 0.68, size.width() - textLeft, size.height() * 0.3),
-               Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Enterprise Resource Planning"));
-    return pixmap;
-}
 
 } // namespace
 
@@ -93,7 +40,7 @@ TSplashFrm::TSplashFrm(QWidget *AOwner)
 
     imgLogo->setObjectName(QStringLiteral("imgLogo"));
     const qreal ratio = devicePixelRatioF();
-    imgLogo->setPixmap(drawLogo(QSize(340, 96), ratio));
+    imgLogo->setPixmap(Platform::drawBrandMark(QSize(340, 96), ratio, QStringLiteral("Enterprise Resource Planning")));
     imgLogo->setAlignment(Qt::AlignCenter);
 
     lblStatus->setObjectName(QStringLiteral("lblStatus"));

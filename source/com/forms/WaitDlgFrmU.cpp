@@ -1,5 +1,7 @@
 #include "WaitDlgFrmU.h"
 
+#include "BrandMark.h"
+
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -13,52 +15,6 @@ namespace {
 constexpr int FormWidth = 305;
 constexpr int FormHeight = 143;
 constexpr int TickMs = 120;
-
-// Our mark: a rounded blue tile with a white "Z", then the product name.
-QPixmap makeLogo(const QSize &size)
-{
-    QPixmap pixmap(size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-
-    const int tile = size.height() - 4;
-    const QRectF tileRect(2, 2, tile, tile);
-    QPainterPath rounded;
-    rounded.addRoundedRect(tileRect, 7, 7);
-    p.fillPath(rounded, QColor(0x07, 0xB8, 0xF8));
-
-    QPen zPen(Qt::white, 4.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    p.setPen(zPen);
-    const qreal m = tile * 0.27;
-    const QPointF zPoints[] = {
-        tileRect.topLeft() + QPointF(m, m),
-        tileRect.topRight() + QPointF(-m, m),
-        tileRect.bottomLeft() + QPointF(m, -m),
-        tileRect.bottomRight() + QPointF(-m, -m),
-    };
-    p.drawPolyline(zPoints, 4);
-
-    const QRectF textRect(tileRect.right() + 6, 0, size.width() - tileRect.right() - 6, size.height());
-    const QString zelt = QStringLiteral("Zelt");
-    const QString erp = QStringLiteral("ERP");
-    QFont font(QStringLiteral("Tahoma"));
-    font.setBold(true);
-    // the fallback font may run wider than Tahoma: shrink until the name fits
-    for (int px = 22; px >= 10; --px) {
-        font.setPixelSize(px);
-        if (QFontMetricsF(font).horizontalAdvance(zelt + erp) <= textRect.width())
-            break;
-    }
-    p.setFont(font);
-    p.setPen(QColor(57, 57, 57));
-    p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, zelt);
-    const qreal zeltWidth = QFontMetricsF(font).horizontalAdvance(zelt);
-    p.setPen(QColor(0x07, 0xB8, 0xF8));
-    p.drawText(textRect.adjusted(zeltWidth, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, erp);
-    return pixmap;
-}
 
 } // namespace
 
@@ -144,7 +100,7 @@ TWaitDlgFrm::TWaitDlgFrm(QWidget *AOwner)
 
     imgLogo->setObjectName(QStringLiteral("imgLogo"));
     imgLogo->setGeometry(73, 25, 135, 42);
-    imgLogo->setPixmap(makeLogo(QSize(135, 42)));
+    imgLogo->setPixmap(Platform::drawBrandMark(QSize(135, 42), devicePixelRatioF()));
     // a picture only: it must not take clicks (disabling it would grey it)
     imgLogo->setAttribute(Qt::WA_TransparentForMouseEvents);
 
