@@ -269,6 +269,35 @@ bool literal(const char *&p, const char *end, const char *word, qsizetype length
     return true;
 }
 
+// The members or elements of an object or array: p is at the opening
+// bracket and ends past the closing one; readItem reads one member or
+// element and leaves p just past it.
+template<typename ReadItem>
+bool readContainer(const char *&p, const char *end, char close, ReadItem &&readItem)
+{
+    ++p;
+    skipWs(p, end);
+    if (p < end && *p == close) {
+        ++p;
+        return true;
+    }
+    for (;;) {
+        if (!readItem())
+            return false;
+        skipWs(p, end);
+        if (p >= end)
+            return false;
+        if (*p == ',') {
+            ++p;
+            continue;
+        }
+        if (*p != close)
+            return false;
+        ++p;
+        return true;
+    }
+}
+
 // Checks one value of any kind and steps over it.
 bool skipValue(const char *&p, const char *end, int depth)
 {
@@ -276,58 +305,14 @@ bool skipValue(const char *&p, const char *end, int depth)
     if (p >= end)
         return false;
     switch (*p) {
-    case '{': {
-        if (depth >= MaxDepth)
-            return false;
-        ++p;
-        skipWs(p, end);
-        if (p < end && *p == '}') {
-            ++p;
-            return true;
-        }
-        for (;;) {
+    case '{':
+        return depth < MaxDepth && readContainer(p, end, '}', [&] {
             RawString key;
-            if (!expect(p, end, '"') || !scanString(p, end, key) || !expect(p, end, ':')
-                || !skipValue(p, end, depth + 1))
-                return false;
-            skipWs(p, end);
-            if (p >= end)
-                return false;
-            if (*p == ',') {
-                ++p;
-                continue;
-            }
-            if (*p != '}')
-                return false;
-            ++p;
-            return true;
-        }
-    }
-    case '[': {
-        if (depth >= MaxDepth)
-            return false;
-        ++p;
-        skipWs(p, end);
-        if (p < end && *p == ']') {
-            ++p;
-            return true;
-        }
-        for (;;) {
-            if (!skipValue(p, end, depth + 1))
-                return false;
-            skipWs(p, end);
-            if (p >= end)
-                return false;
-            if (*p == ',') {
-                ++p;
-                continue;
-            }
-            if (*p != ']')
-                return false;
-            ++p;
-            return true;
-        }
-    }
+            return expect(p, end, '"') && scanString(p, end, key) && expect(p, end, ':')
+                && skipValue(p, end, depth + 1);
+        });
+    case '[':
+        return depth < MaxDepth && readContainer(p, end, ']', [&] { return skipValue(p, end, depth + 1); });
     case '"': {
         ++p;
         RawString s;
@@ -377,39 +362,21 @@ public:
     // p is at '['.
     bool readArray(const char *&p, const char *end, ParsedRows &out)
     {
-        ++p;
-        skipWs(p, end);
-        if (p < end && *p == ']') {
-            ++p;
-            return true;
-        }
-        for (;;) {
+        return readContainer(p, end, ']', [&] {
             skipWs(p, end);
             if (p >= end)
                 return false;
-            if (*p == '{') {
-                MemTable::Row row(qsizetype(m_keys.size()));
-                if (!readRow(p, end, row))
-                    return false;
-                out.rows.push_back(std::move(row));
-            } else {
+            if (*p != '{') {
                 // not a row; counted as the document path counts it
-                if (!skipValue(p, end, 2))
-                    return false;
                 ++out.skippedElements;
+                return skipValue(p, end, 2);
             }
-            skipWs(p, end);
-            if (p >= end)
+            MemTable::Row row(qsizetype(m_keys.size()));
+            if (!readRow(p, end, row))
                 return false;
-            if (*p == ',') {
-                ++p;
-                continue;
-            }
-            if (*p != ']')
-                return false;
-            ++p;
+            out.rows.push_back(std::move(row));
             return true;
-        }
+        });
     }
 
 private:
@@ -447,14 +414,8 @@ private:
     // in the document.
     bool readRow(const char *&p, const char *end, MemTable::Row &row)
     {
-        ++p;
-        skipWs(p, end);
-        if (p < end && *p == '}') {
-            ++p;
-            return true;
-        }
         QVariant *cells = row.data();
-        for (;;) {
+        return readContainer(p, end, '}', [&] {
             RawString key;
             if (!expect(p, end, '"') || !scanString(p, end, key))
                 return false;
@@ -462,24 +423,8 @@ private:
             if (field == -2 || !expect(p, end, ':'))
                 return false;
             skipWs(p, end);
-            if (field < 0) {
-                if (!skipValue(p, end, 3))
-                    return false;
-            } else if (!readCell(p, end, m_keys[size_t(field)], cells[field])) {
-                return false;
-            }
-            skipWs(p, end);
-            if (p >= end)
-                return false;
-            if (*p == ',') {
-                ++p;
-                continue;
-            }
-            if (*p != '}')
-                return false;
-            ++p;
-            return true;
-        }
+            return field < 0 ? skipValue(p, end, 3) : readCell(p, end, m_keys[size_t(field)], cells[field]);
+        });
     }
 
     // One text cell, shared with the previous row's when the bytes are the same.
@@ -601,7 +546,8 @@ bool readArrayMember(const FieldList &fields, const QByteArray &body, const QStr
 {
     const char *p = body.constData();
     const char *const end = p + body.size();
-    if (!expect(p, end, '{'))
+    skipWs(p, end);
+    if (p >= end || *p != '{')
         return false;
 
     bool ascii = true;
@@ -614,49 +560,36 @@ bool readArrayMember(const FieldList &fields, const QByteArray &body, const QStr
     QByteArray others("{");
     bool seenProperty = false;
 
-    skipWs(p, end);
-    if (p < end && *p == '}') {
-        ++p;
-    } else {
-        for (;;) {
-            RawString key;
-            if (!expect(p, end, '"') || !scanString(p, end, key) || !expect(p, end, ':'))
+    const bool read = readContainer(p, end, '}', [&] {
+        RawString key;
+        if (!expect(p, end, '"') || !scanString(p, end, key) || !expect(p, end, ':'))
+            return false;
+        skipWs(p, end);
+        const bool isProperty = sameKey(key, property, propertyAscii);
+        if (isProperty) {
+            if (seenProperty)
                 return false;
-            skipWs(p, end);
-            const bool isProperty = sameKey(key, property, propertyAscii);
-            if (isProperty) {
-                if (seenProperty)
-                    return false;
-                seenProperty = true;
-            }
-            if (isProperty && p < end && *p == '[') {
-                if (!reader.readArray(p, end, out))
-                    return false;
-                out.hasArray = true;
-            } else {
-                const char *value = p;
-                if (!skipValue(p, end, 1))
-                    return false;
-                if (others.size() > 1)
-                    others += ',';
-                others += '"';
-                others.append(key.begin, key.end - key.begin);
-                others += "\":";
-                others.append(value, p - value);
-            }
-            skipWs(p, end);
-            if (p >= end)
-                return false;
-            if (*p == ',') {
-                ++p;
-                continue;
-            }
-            if (*p != '}')
-                return false;
-            ++p;
-            break;
+            seenProperty = true;
         }
-    }
+        if (isProperty && p < end && *p == '[') {
+            if (!reader.readArray(p, end, out))
+                return false;
+            out.hasArray = true;
+            return true;
+        }
+        const char *value = p;
+        if (!skipValue(p, end, 1))
+            return false;
+        if (others.size() > 1)
+            others += ',';
+        others += '"';
+        others.append(key.begin, key.end - key.begin);
+        others += "\":";
+        others.append(value, p - value);
+        return true;
+    });
+    if (!read)
+        return false;
     skipWs(p, end);
     if (p != end)
         return false;
