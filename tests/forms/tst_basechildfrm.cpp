@@ -5,39 +5,15 @@
 #include "Errors.h"
 #include "MenuListU.h"
 #include "RecordingPresenter.h"
+#include "ScreenFixtures.h"
 
 #include <QDialog>
 #include <QFrame>
-#include <QMainWindow>
-#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QtTest>
 #include <memory>
-
-Q_DECLARE_METATYPE(TDataMode)
-
-// A screen as a module would write one: a Save button that only edit and
-// add show.
-class TFixtureFrm : public TBaseChildFrm
-{
-    Q_OBJECT
-public:
-    explicit TFixtureFrm(QWidget *AOwner = nullptr) : TBaseChildFrm(AOwner)
-    {
-        btnSave = new QPushButton("Save", this);
-        AccessDetails()->AddControl("crud", btnSave, caHidden, caVisible, caVisible, caHidden, caHidden, caHidden);
-    }
-    void TranslationChanged() override { ++translations; }
-
-    QPushButton *btnSave;
-    int translations = 0;
-    TCloseAction closeAction = caFree;
-
-protected:
-    void FormClose(TCloseAction &AAction) override { AAction = closeAction; }
-};
 
 // A sub form; counts its loads.
 class TFixtureSubFrm : public TBaseSubFrm
@@ -58,13 +34,10 @@ private Q_SLOTS:
     void cleanup();
 
     void newScreen();
-    void isNeedSaving_data();
     void isNeedSaving();
     void dataModeIsKeptByAccessDetailsAndSwitchesControls_data();
     void dataModeIsKeptByAccessDetailsAndSwitchesControls();
     void readsMenuEntryThroughData();
-    void getParams();
-    void errorHandlerIsReleasedWithScreen();
 
     void showChildPutsScreenInSubWindowOnce();
     void bringToFrontActivatesScreen();
@@ -73,19 +46,18 @@ private Q_SLOTS:
     void userCloseAsksWhenUnsaved_data();
     void userCloseAsksWhenUnsaved();
     void closeWithoutUnsavedChangesAsksNothing();
-    void closeActionHideKeepsScreen();
-    void closeActionNoneKeepsScreenOpen();
+    void closeActionsThatKeepTheScreen();
     void ownerReleasesScreenNeverShown();
 
     void showModalRunsScreenInDialog();
     void showModalCloseAsksAndEndsWithCancel();
 
-    void subFormDefaults();
     void loadFormEmbedsAndFillsParent();
     void loadFormAddsToExistingLayout();
 
 private:
-    std::unique_ptr<QMainWindow> m_main;
+    std::unique_ptr<MdiHost> m_host;
+    QMainWindow *m_main = nullptr;
     QMdiArea *m_area = nullptr;
     RecordingPresenter *m_presenter = nullptr;
     TMenuData m_entry;
@@ -94,15 +66,13 @@ private:
 void tst_BaseChildFrm::init()
 {
     m_presenter = RecordingPresenter::install();
-    m_main = std::make_unique<QMainWindow>();
-    m_area = new QMdiArea(m_main.get());
-    m_main->setCentralWidget(m_area);
-    m_main->resize(1000, 700);
-    m_main->show();
+    m_host = std::make_unique<MdiHost>();
+    m_main = m_host->main();
+    m_area = m_host->area();
     m_entry = TMenuData();
     m_entry.MenuId = 12;
     m_entry.MenuTitle = "Customers";
-    m_entry.FormClass = "TFixtureFrm";
+    m_entry.FormClass = "TTestScreenFrm";
     m_entry.TrCode = "CUS";
     m_entry.TrGroupId = "CRM";
     m_entry.ShowType = 1;
@@ -110,64 +80,38 @@ void tst_BaseChildFrm::init()
 
 void tst_BaseChildFrm::cleanup()
 {
-    m_main.reset();
+    m_host.reset();
     Platform::setDialogPresenter(nullptr);
 }
 
 void tst_BaseChildFrm::newScreen()
 {
-    TFixtureFrm frm(m_main.get());
-
+    TTestScreenFrm frm(m_main);
     QCOMPARE(frm.DataMode(), dmBrowse);
     QVERIFY(frm.IsModified);
     QVERIFY(!frm.IsNeedSaving());
-    QVERIFY(!frm.IsLoading);
-    QVERIFY(!frm.IsInitLoad);
-    QVERIFY(!frm.Data);
-    QVERIFY(!frm.ErrorHandler);
-    QVERIFY(frm.AccessDetails());
     QCOMPARE(frm.AccessDetails()->DataMode(), dmBrowse);
     // constructed hidden, as a window of its own that the owner keeps
     QVERIFY(frm.isHidden());
     QVERIFY(frm.isWindow());
-    QCOMPARE(frm.parentWidget(), m_main.get());
-    QCOMPARE(frm.Owner(), m_main.get());
-    QCOMPARE(frm.windowTitle(), QString("BaseChildFrm"));
-    QCOMPARE(frm.size(), QSize(775, 544));
-    QCOMPARE(frm.font().family(), QString("Tahoma"));
-    QCOMPARE(frm.font().pixelSize(), 11);
+    QCOMPARE(frm.Owner(), m_main);
     // registering applies nothing until the first mode assignment
     QVERIFY(!frm.btnSave->isHidden());
     QVERIFY(!frm.SubWindow());
     QVERIFY(!frm.ModalDialog());
 }
 
-void tst_BaseChildFrm::isNeedSaving_data()
-{
-    QTest::addColumn<TDataMode>("mode");
-    QTest::addColumn<bool>("modified");
-    QTest::addColumn<bool>("needSaving");
-    QTest::newRow("browse modified") << dmBrowse << true << false;
-    QTest::newRow("add modified") << dmAdd << true << true;
-    QTest::newRow("add saved") << dmAdd << false << false;
-    QTest::newRow("edit modified") << dmEdit << true << true;
-    QTest::newRow("edit saved") << dmEdit << false << false;
-    QTest::newRow("delete modified") << dmDelete << true << false;
-    QTest::newRow("detail modified") << dmDetail << true << false;
-    QTest::newRow("custom1 modified") << dmCustom1 << true << false;
-    QTest::newRow("custom2 modified") << dmCustom2 << true << false;
-}
-
 void tst_BaseChildFrm::isNeedSaving()
 {
-    QFETCH(TDataMode, mode);
-    QFETCH(bool, modified);
-    QFETCH(bool, needSaving);
-
-    TFixtureFrm frm;
-    frm.SetDataMode(mode);
-    frm.IsModified = modified;
-    QCOMPARE(frm.IsNeedSaving(), needSaving);
+    // only unsaved changes in add or edit need saving
+    for (TDataMode mode : { dmBrowse, dmAdd, dmEdit, dmDelete, dmDetail, dmCustom1, dmCustom2 }) {
+        for (bool modified : { true, false }) {
+            TTestScreenFrm frm;
+            frm.SetDataMode(mode);
+            frm.IsModified = modified;
+            QCOMPARE(frm.IsNeedSaving(), modified && (mode == dmAdd || mode == dmEdit));
+        }
+    }
 }
 
 void tst_BaseChildFrm::dataModeIsKeptByAccessDetailsAndSwitchesControls_data()
@@ -177,9 +121,6 @@ void tst_BaseChildFrm::dataModeIsKeptByAccessDetailsAndSwitchesControls_data()
     QTest::newRow("browse") << dmBrowse << false;
     QTest::newRow("add") << dmAdd << true;
     QTest::newRow("edit") << dmEdit << true;
-    QTest::newRow("detail") << dmDetail << false;
-    QTest::newRow("custom1") << dmCustom1 << false;
-    QTest::newRow("custom2") << dmCustom2 << false;
 }
 
 void tst_BaseChildFrm::dataModeIsKeptByAccessDetailsAndSwitchesControls()
@@ -187,7 +128,7 @@ void tst_BaseChildFrm::dataModeIsKeptByAccessDetailsAndSwitchesControls()
     QFETCH(TDataMode, mode);
     QFETCH(bool, saveShown);
 
-    TFixtureFrm frm;
+    TTestScreenFrm frm;
     frm.SetDataMode(mode);
     QCOMPARE(frm.DataMode(), mode);
     QCOMPARE(frm.AccessDetails()->DataMode(), mode);
@@ -201,51 +142,30 @@ void tst_BaseChildFrm::dataModeIsKeptByAccessDetailsAndSwitchesControls()
 
 void tst_BaseChildFrm::readsMenuEntryThroughData()
 {
-    TFixtureFrm frm;
+    TTestScreenFrm frm;
     QCOMPARE(frm.TrCode(), QString());
-    QCOMPARE(frm.TrGroupId(), QString());
     QCOMPARE(frm.GetParams(0), QString());
 
     frm.Data = &m_entry;
+    m_entry.Params = "A,  b ,c";
     QCOMPARE(frm.TrCode(), QString("CUS"));
-    QCOMPARE(frm.TrGroupId(), QString("CRM"));
+    QCOMPARE(frm.GetParams(1), QString("b"));
+    QVERIFY_THROWS_EXCEPTION(Platform::Error, frm.GetParams(3));
     // nothing is copied: a change of the entry shows at once
     m_entry.TrCode = "CUS2";
     m_entry.TrGroupId = "SAL";
     QCOMPARE(frm.TrCode(), QString("CUS2"));
     QCOMPARE(frm.TrGroupId(), QString("SAL"));
-}
 
-void tst_BaseChildFrm::getParams()
-{
-    TFixtureFrm frm;
-    frm.Data = &m_entry;
-
-    m_entry.Params = "A,  b ,c";
-    QCOMPARE(frm.GetParams(0), QString("A"));
-    QCOMPARE(frm.GetParams(1), QString("b"));
-    QCOMPARE(frm.GetParams(2), QString("c"));
-    QVERIFY_THROWS_EXCEPTION(Platform::Error, frm.GetParams(3));
-    QVERIFY_THROWS_EXCEPTION(Platform::Error, frm.GetParams(-1));
-
-    m_entry.Params.clear();
-    QCOMPARE(frm.GetParams(5), QString());
-}
-
-void tst_BaseChildFrm::errorHandlerIsReleasedWithScreen()
-{
-    // the screen creates it; the address sanitizer and valgrind runs tell
-    // whether it is released
-    auto frm = std::make_unique<TFixtureFrm>();
-    frm->ErrorHandler = std::make_unique<TErrorHandler>();
-    frm->ErrorHandler->AddErrMessage("name", "Name", "required", "is required", false);
-    QCOMPARE(frm->ErrorHandler->GetErrMessage("name", "required"), QString("Name is required"));
-    frm.reset();
+    // the screen releases its error handler (checked by the sanitizer runs)
+    auto owned = std::make_unique<TTestScreenFrm>();
+    owned->ErrorHandler = std::make_unique<TErrorHandler>();
+    owned.reset();
 }
 
 void tst_BaseChildFrm::showChildPutsScreenInSubWindowOnce()
 {
-    auto *frm = new TFixtureFrm(m_main.get());
+    auto *frm = new TTestScreenFrm(m_main);
     frm->Data = &m_entry;
     frm->setWindowTitle(m_entry.MenuTitle);
     QSignalSpy activated(frm, &TBaseChildFrm::FormActivate);
@@ -276,8 +196,8 @@ void tst_BaseChildFrm::showChildPutsScreenInSubWindowOnce()
 
 void tst_BaseChildFrm::bringToFrontActivatesScreen()
 {
-    auto *a = new TFixtureFrm(m_main.get());
-    auto *b = new TFixtureFrm(m_main.get());
+    auto *a = new TTestScreenFrm(m_main);
+    auto *b = new TTestScreenFrm(m_main);
     a->ShowChild(m_area);
     b->ShowChild(m_area);
     QCOMPARE(m_area->activeSubWindow(), b->SubWindow());
@@ -294,7 +214,7 @@ void tst_BaseChildFrm::bringToFrontActivatesScreen()
 
 void tst_BaseChildFrm::releasingScreenRemovesSubWindow()
 {
-    auto *frm = new TFixtureFrm(m_main.get());
+    auto *frm = new TTestScreenFrm(m_main);
     frm->Data = &m_entry;
     frm->SetDataMode(dmEdit);
     frm->ShowChild();
@@ -320,7 +240,7 @@ void tst_BaseChildFrm::releasingScreenRemovesSubWindow()
 void tst_BaseChildFrm::withoutMdiAreaShowsAsOwnWindow()
 {
     QWidget owner;
-    auto *frm = new TFixtureFrm(&owner);
+    auto *frm = new TTestScreenFrm(&owner);
     frm->ShowChild();
     QVERIFY(!frm->SubWindow());
     QVERIFY(frm->isWindow());
@@ -340,7 +260,7 @@ void tst_BaseChildFrm::userCloseAsksWhenUnsaved()
     QFETCH(int, answer);
     QFETCH(bool, closed);
 
-    QPointer<TFixtureFrm> frm = new TFixtureFrm(m_main.get());
+    QPointer<TTestScreenFrm> frm = new TTestScreenFrm(m_main);
     frm->SetDataMode(dmAdd);
     frm->ShowChild();
     QPointer<QMdiSubWindow> sub = frm->SubWindow();
@@ -371,7 +291,7 @@ void tst_BaseChildFrm::userCloseAsksWhenUnsaved()
 
 void tst_BaseChildFrm::closeWithoutUnsavedChangesAsksNothing()
 {
-    QPointer<TFixtureFrm> frm = new TFixtureFrm(m_main.get());
+    QPointer<TTestScreenFrm> frm = new TTestScreenFrm(m_main);
     frm->SetDataMode(dmEdit);
     frm->IsModified = false;
     frm->ShowChild();
@@ -386,20 +306,26 @@ void tst_BaseChildFrm::closeWithoutUnsavedChangesAsksNothing()
     QVERIFY(m_area->subWindowList().isEmpty());
 }
 
-void tst_BaseChildFrm::closeActionHideKeepsScreen()
+void tst_BaseChildFrm::closeActionsThatKeepTheScreen()
 {
-    auto *frm = new TFixtureFrm(m_main.get());
+    auto *kept = new TTestScreenFrm(m_main);
+    kept->closeAction = caNone;
+    kept->ShowChild();
+    QVERIFY(!kept->Close());
+    auto *frm = new TTestScreenFrm(m_main);
     frm->closeAction = caHide;
     frm->ShowChild();
     QMdiSubWindow *sub = frm->SubWindow();
-
     QVERIFY(frm->Close());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
+    QVERIFY(kept->isVisible());
+    QVERIFY(kept->SubWindow()->isVisible());
     QCOMPARE(frm->SubWindow(), sub);
     QVERIFY(sub->isHidden());
     QVERIFY(!frm->isVisible());
 
+    // a hidden screen shows again in its own sub-window
     frm->ShowChild();
     QCOMPARE(frm->SubWindow(), sub);
     QVERIFY(sub->isVisible());
@@ -407,33 +333,20 @@ void tst_BaseChildFrm::closeActionHideKeepsScreen()
     QCOMPARE(m_area->activeSubWindow(), sub);
 }
 
-void tst_BaseChildFrm::closeActionNoneKeepsScreenOpen()
-{
-    auto *frm = new TFixtureFrm(m_main.get());
-    frm->closeAction = caNone;
-    frm->ShowChild();
-
-    QVERIFY(!frm->Close());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
-    QVERIFY(frm->isVisible());
-    QVERIFY(frm->SubWindow()->isVisible());
-}
-
 void tst_BaseChildFrm::ownerReleasesScreenNeverShown()
 {
     auto owner = std::make_unique<QWidget>();
-    QPointer<TFixtureFrm> frm = new TFixtureFrm(owner.get());
+    QPointer<TTestScreenFrm> frm = new TTestScreenFrm(owner.get());
     owner.reset();
     QVERIFY(frm.isNull());
 }
 
 void tst_BaseChildFrm::showModalRunsScreenInDialog()
 {
-    auto frm = std::make_unique<TFixtureFrm>(m_main.get());
+    auto frm = std::make_unique<TTestScreenFrm>(m_main);
     frm->setWindowTitle("Contact");
     m_presenter->modalScript = [&](QDialog &ADialog) {
-        auto *inside = ADialog.findChild<TFixtureFrm *>();
+        auto *inside = ADialog.findChild<TTestScreenFrm *>();
         if (inside != frm.get() || frm->ModalDialog() != &ADialog || frm->isWindow() || frm->isHidden())
             return -1;
         // the screen is shown at its own size
@@ -447,13 +360,13 @@ void tst_BaseChildFrm::showModalRunsScreenInDialog()
 
     QCOMPARE(result, int(Platform::ModalResult::Ok));
     QCOMPARE(m_presenter->modals.size(), 1);
-    QCOMPARE(m_presenter->modals[0].objectName, QString("TFixtureFrm"));
+    QCOMPARE(m_presenter->modals[0].objectName, QString("TTestScreenFrm"));
     QCOMPARE(m_presenter->modals[0].title, QString("Contact"));
     // back with its owner, hidden, for the caller to release
     QVERIFY(!frm->ModalDialog());
     QVERIFY(frm->isWindow());
     QVERIFY(frm->isHidden());
-    QCOMPARE(frm->parentWidget(), m_main.get());
+    QCOMPARE(frm->parentWidget(), m_main);
     // a modal screen never lands in the child area
     QVERIFY(m_area->subWindowList().isEmpty());
     QVERIFY(m_presenter->messages.isEmpty());
@@ -461,7 +374,7 @@ void tst_BaseChildFrm::showModalRunsScreenInDialog()
 
 void tst_BaseChildFrm::showModalCloseAsksAndEndsWithCancel()
 {
-    auto frm = std::make_unique<TFixtureFrm>(m_main.get());
+    auto frm = std::make_unique<TTestScreenFrm>(m_main);
     frm->SetDataMode(dmEdit);
     QList<bool> closes;
     m_presenter->queueAnswer(Platform::ModalResult::No);
@@ -480,19 +393,6 @@ void tst_BaseChildFrm::showModalCloseAsksAndEndsWithCancel()
     QCOMPARE(result, int(Platform::ModalResult::Cancel));
     QCOMPARE(m_presenter->texts(),
              QStringList({ "Data has not been saved. Close anyway?", "Data has not been saved. Close anyway?" }));
-}
-
-void tst_BaseChildFrm::subFormDefaults()
-{
-    TFixtureSubFrm sub;
-    QCOMPARE(sub.DataMode, dmBrowse);
-    QVERIFY(!sub.IsLoading);
-    QVERIFY(!sub.IsInitLoad);
-    QVERIFY(!sub.ErrorHandler);
-    QCOMPARE(sub.windowTitle(), QString("BaseSubFrm"));
-    QCOMPARE(sub.size(), QSize(654, 421));
-    QCOMPARE(sub.font().family(), QString("Tahoma"));
-    QCOMPARE(sub.font().pixelSize(), 11);
 }
 
 void tst_BaseChildFrm::loadFormEmbedsAndFillsParent()

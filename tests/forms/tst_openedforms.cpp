@@ -2,24 +2,13 @@
 #include "MenuListU.h"
 #include "OpenedFormsU.h"
 #include "RecordingPresenter.h"
+#include "ScreenFixtures.h"
 
 #include <QAction>
-#include <QMainWindow>
-#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QtTest>
 #include <memory>
-
-Q_DECLARE_METATYPE(TDataMode)
-
-class TFixtureFrm : public TBaseChildFrm
-{
-    Q_OBJECT
-public:
-    using TBaseChildFrm::TBaseChildFrm;
-    void TranslationChanged() override { }
-};
 
 class tst_OpenedForms : public QObject
 {
@@ -28,13 +17,10 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void addReturnsPositions();
     void findByMenuId();
     void deleteTakesFirstMatchOut();
     void releasedScreenLeavesRegistry();
 
-    void closeAllOnEmptyRegistry();
-    void closeAllStopsAtUnsavedScreen();
     void closeAllStopsOnlyForUnsavedAddOrEdit_data();
     void closeAllStopsOnlyForUnsavedAddOrEdit();
     void closeAllThenUserSavesOrDiscards();
@@ -46,10 +32,10 @@ private Q_SLOTS:
 
 private:
     // A screen for menu entry AMenuId, opened the way the controller does.
-    TFixtureFrm *open(int AMenuId, const QString &ACaption, TDataMode AMode = dmBrowse, bool AModified = true);
+    TTestScreenFrm *open(int AMenuId, const QString &ACaption, TDataMode AMode = dmBrowse, bool AModified = true);
     QStringList menuTexts() const;
 
-    std::unique_ptr<QMainWindow> m_main;
+    std::unique_ptr<MdiHost> m_host;
     QMdiArea *m_area = nullptr;
     std::unique_ptr<TOpenedForms> m_forms;
     std::vector<std::unique_ptr<TMenuData>> m_entries;
@@ -60,11 +46,8 @@ private:
 void tst_OpenedForms::init()
 {
     m_presenter = RecordingPresenter::install();
-    m_main = std::make_unique<QMainWindow>();
-    m_area = new QMdiArea(m_main.get());
-    m_main->setCentralWidget(m_area);
-    m_main->resize(1000, 700);
-    m_main->show();
+    m_host = std::make_unique<MdiHost>();
+    m_area = m_host->area();
     m_forms = std::make_unique<TOpenedForms>();
     m_menu = std::make_unique<QMenu>("Window");
 }
@@ -72,19 +55,19 @@ void tst_OpenedForms::init()
 void tst_OpenedForms::cleanup()
 {
     m_forms.reset();
-    m_main.reset();
+    m_host.reset();
     m_menu.reset();
     m_entries.clear();
     Platform::setDialogPresenter(nullptr);
 }
 
-TFixtureFrm *tst_OpenedForms::open(int AMenuId, const QString &ACaption, TDataMode AMode, bool AModified)
+TTestScreenFrm *tst_OpenedForms::open(int AMenuId, const QString &ACaption, TDataMode AMode, bool AModified)
 {
     auto entry = std::make_unique<TMenuData>();
     entry->MenuId = AMenuId;
     entry->MenuTitle = ACaption;
     entry->ShowType = 1;
-    auto *frm = new TFixtureFrm(m_main.get());
+    auto *frm = new TTestScreenFrm(m_host->main());
     frm->Data = entry.get();
     frm->setWindowTitle(ACaption);
     m_entries.push_back(std::move(entry));
@@ -103,21 +86,10 @@ QStringList tst_OpenedForms::menuTexts() const
     return texts;
 }
 
-void tst_OpenedForms::addReturnsPositions()
-{
-    TFixtureFrm a, b, c;
-    QCOMPARE(m_forms->Add(&a), 0);
-    QCOMPARE(m_forms->Add(&b), 1);
-    QCOMPARE(m_forms->Add(&c), 2);
-    QCOMPARE(m_forms->Count(), 3);
-    QCOMPARE(m_forms->Forms(), QList<TBaseChildFrm *>({ &a, &b, &c }));
-    m_forms.reset();
-}
-
 void tst_OpenedForms::findByMenuId()
 {
-    TFixtureFrm *customers = open(10, "Customers");
-    TFixtureFrm *vendors = open(20, "Vendors");
+    TTestScreenFrm *customers = open(10, "Customers");
+    TTestScreenFrm *vendors = open(20, "Vendors");
 
     QCOMPARE(m_forms->Find(10), customers);
     QCOMPARE(m_forms->Find(20), vendors);
@@ -130,13 +102,13 @@ void tst_OpenedForms::findByMenuId()
 
 void tst_OpenedForms::deleteTakesFirstMatchOut()
 {
-    TFixtureFrm *a = open(10, "A");
-    TFixtureFrm *b = open(20, "B");
+    TTestScreenFrm *a = open(10, "A");
+    TTestScreenFrm *b = open(20, "B");
 
     m_forms->Delete(99);
     QCOMPARE(m_forms->Forms(), QList<TBaseChildFrm *>({ a, b }));
 
-    QPointer<TFixtureFrm> guard(a);
+    QPointer<TTestScreenFrm> guard(a);
     m_forms->Delete(10);
     QCOMPARE(m_forms->Forms(), QList<TBaseChildFrm *>({ b }));
     QCOMPARE(m_forms->Find(10), nullptr);
@@ -147,8 +119,8 @@ void tst_OpenedForms::deleteTakesFirstMatchOut()
 
 void tst_OpenedForms::releasedScreenLeavesRegistry()
 {
-    TFixtureFrm *a = open(10, "A");
-    TFixtureFrm *b = open(20, "B");
+    TTestScreenFrm *a = open(10, "A");
+    TTestScreenFrm *b = open(20, "B");
     // the controller's destroy handler, as it hooks it
     QList<int> handled;
     connect(a, &TBaseChildFrm::FormDestroy, this, [&](TBaseChildFrm *ASender) {
@@ -166,51 +138,14 @@ void tst_OpenedForms::releasedScreenLeavesRegistry()
     QCOMPARE(m_forms->Find(20), nullptr);
 }
 
-void tst_OpenedForms::closeAllOnEmptyRegistry()
-{
-    QCOMPARE(m_forms->CloseAll(), nullptr);
-}
-
-void tst_OpenedForms::closeAllStopsAtUnsavedScreen()
-{
-    // Given A (browse), B (edit, modified) and C (browse), opened in this
-    // order, with C in front
-    QPointer<TFixtureFrm> a = open(1, "A");
-    QPointer<TFixtureFrm> b = open(2, "B", dmEdit, true);
-    QPointer<TFixtureFrm> c = open(3, "C");
-    QCOMPARE(m_area->activeSubWindow(), c->SubWindow());
-
-    // When everything is closed
-    TBaseChildFrm *stopped = m_forms->CloseAll();
-
-    // Then A is released, B stops it and is brought to the front, C is
-    // untouched, and nothing was asked
-    QCOMPARE(stopped, b.data());
-    QVERIFY(a.isNull());
-    QVERIFY(b && c);
-    QCOMPARE(m_forms->Forms(), QList<TBaseChildFrm *>({ b.data(), c.data() }));
-    QCOMPARE(m_area->subWindowList().size(), 2);
-    QCOMPARE(m_area->activeSubWindow(), b->SubWindow());
-    QCOMPARE(m_area->subWindowList(QMdiArea::StackingOrder).last(), b->SubWindow());
-    QVERIFY(m_presenter->messages.isEmpty());
-    QVERIFY(b->isVisible() && c->isVisible());
-    QCOMPARE(b->DataMode(), dmEdit);
-}
-
 void tst_OpenedForms::closeAllStopsOnlyForUnsavedAddOrEdit_data()
 {
     QTest::addColumn<TDataMode>("mode");
     QTest::addColumn<bool>("modified");
     QTest::addColumn<bool>("stops");
     QTest::newRow("add modified") << dmAdd << true << true;
-    QTest::newRow("add not modified") << dmAdd << false << false;
-    QTest::newRow("edit modified") << dmEdit << true << true;
     QTest::newRow("edit not modified") << dmEdit << false << false;
     QTest::newRow("browse modified") << dmBrowse << true << false;
-    QTest::newRow("delete modified") << dmDelete << true << false;
-    QTest::newRow("detail modified") << dmDetail << true << false;
-    QTest::newRow("custom1 modified") << dmCustom1 << true << false;
-    QTest::newRow("custom2 modified") << dmCustom2 << true << false;
 }
 
 void tst_OpenedForms::closeAllStopsOnlyForUnsavedAddOrEdit()
@@ -219,17 +154,20 @@ void tst_OpenedForms::closeAllStopsOnlyForUnsavedAddOrEdit()
     QFETCH(bool, modified);
     QFETCH(bool, stops);
 
-    QPointer<TFixtureFrm> first = open(1, "First");
-    QPointer<TFixtureFrm> screen = open(2, "Screen", mode, modified);
-    QPointer<TFixtureFrm> last = open(3, "Last");
+    QCOMPARE(m_forms->CloseAll(), nullptr); // nothing open: nothing stops it
+    QPointer<TTestScreenFrm> first = open(1, "First");
+    QPointer<TTestScreenFrm> screen = open(2, "Screen", mode, modified);
+    QPointer<TTestScreenFrm> last = open(3, "Last");
 
     TBaseChildFrm *stopped = m_forms->CloseAll();
 
     QVERIFY(first.isNull());
     if (stops) {
+        // the unsaved screen stops it and comes to the front; the rest stays
         QCOMPARE(stopped, screen.data());
         QVERIFY(last);
         QCOMPARE(m_forms->Count(), 2);
+        QCOMPARE(m_area->activeSubWindow(), screen->SubWindow());
     } else {
         QCOMPARE(stopped, nullptr);
         QVERIFY(screen.isNull());
@@ -243,8 +181,8 @@ void tst_OpenedForms::closeAllStopsOnlyForUnsavedAddOrEdit()
 void tst_OpenedForms::closeAllThenUserSavesOrDiscards()
 {
     // Given close-all stopped at an unsaved order
-    QPointer<TFixtureFrm> order = open(5, "Purchase Order", dmAdd, true);
-    QPointer<TFixtureFrm> vendors = open(6, "Vendors");
+    QPointer<TTestScreenFrm> order = open(5, "Purchase Order", dmAdd, true);
+    QPointer<TTestScreenFrm> vendors = open(6, "Vendors");
     QCOMPARE(m_forms->CloseAll(), order.data());
 
     // When the user closes it and answers No to the confirmation
@@ -281,7 +219,7 @@ void tst_OpenedForms::windowsMenuListsOpenScreens()
     QCOMPARE(m_forms->WindowsMenu(), m_menu.get());
     QCOMPARE(menuTexts(), QStringList({ "Cascade" }));
 
-    TFixtureFrm *customers = open(10, "Customers");
+    TTestScreenFrm *customers = open(10, "Customers");
     open(20, "Vendors & Items");
     QCOMPARE(menuTexts(), QStringList({ "Cascade", "--", "Customers", "Vendors && Items" }));
 
@@ -302,8 +240,8 @@ void tst_OpenedForms::windowsMenuListsOpenScreens()
 void tst_OpenedForms::windowsMenuEntryBringsScreenToFront()
 {
     m_forms->SetWindowsMenu(m_menu.get());
-    TFixtureFrm *customers = open(10, "Customers");
-    TFixtureFrm *vendors = open(20, "Vendors");
+    TTestScreenFrm *customers = open(10, "Customers");
+    TTestScreenFrm *vendors = open(20, "Vendors");
     QCOMPARE(m_area->activeSubWindow(), vendors->SubWindow());
     QSignalSpy activated(customers, &TBaseChildFrm::FormActivate);
 
@@ -317,7 +255,7 @@ void tst_OpenedForms::windowsMenuEntryBringsScreenToFront()
 void tst_OpenedForms::windowsMenuMarksActiveScreen()
 {
     m_forms->SetWindowsMenu(m_menu.get());
-    TFixtureFrm *customers = open(10, "Customers");
+    TTestScreenFrm *customers = open(10, "Customers");
     open(20, "Vendors");
     customers->BringToFront();
 
@@ -341,7 +279,7 @@ void tst_OpenedForms::windowsMenuLeftCleanWhenRegistryGoes()
 
     // a menu handed over later gets the screens listed too
     m_forms = std::make_unique<TOpenedForms>();
-    TFixtureFrm *vendors = open(20, "Vendors");
+    TTestScreenFrm *vendors = open(20, "Vendors");
     QMenu other;
     m_forms->SetWindowsMenu(&other);
     QCOMPARE(other.actions().size(), 1);

@@ -2,12 +2,10 @@
 #include "ClassRegistry.h"
 #include "ComPackageU.h"
 #include "MenuListU.h"
-#include "OpenedFormsU.h"
 #include "RecordingPresenter.h"
+#include "ScreenFixtures.h"
 #include "WelcomeFrmU.h"
 
-#include <QMainWindow>
-#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QtTest>
 #include <memory>
@@ -22,12 +20,12 @@ private Q_SLOTS:
     void findableByNameRightAfterLibraryStart();
     void createdByNameIsPlainWhiteWelcomeScreen();
     void showsFramelessFillingChildArea();
-    void closingReleasesItAndNextOneIsNew();
 
 private:
     TBaseChildFrm *create();
 
-    std::unique_ptr<QMainWindow> m_main;
+    std::unique_ptr<MdiHost> m_host;
+    QMainWindow *m_main = nullptr;
     QMdiArea *m_area = nullptr;
     RecordingPresenter *m_presenter = nullptr;
     TMenuData m_entry;
@@ -36,11 +34,9 @@ private:
 void tst_WelcomeFrm::init()
 {
     m_presenter = RecordingPresenter::install();
-    m_main = std::make_unique<QMainWindow>();
-    m_area = new QMdiArea(m_main.get());
-    m_main->setCentralWidget(m_area);
-    m_main->resize(1000, 700);
-    m_main->show();
+    m_host = std::make_unique<MdiHost>();
+    m_main = m_host->main();
+    m_area = m_host->area();
     m_entry.MenuId = 0;
     m_entry.MenuTitle = "Welcome";
     m_entry.FormClass = "TWelcomeFrm";
@@ -49,7 +45,7 @@ void tst_WelcomeFrm::init()
 
 void tst_WelcomeFrm::cleanup()
 {
-    m_main.reset();
+    m_host.reset();
     Platform::setDialogPresenter(nullptr);
 }
 
@@ -57,7 +53,7 @@ void tst_WelcomeFrm::cleanup()
 TBaseChildFrm *tst_WelcomeFrm::create()
 {
     const Platform::ClassRegistry::Entry &entry = Platform::ClassRegistry::instance().get(m_entry.FormClass);
-    auto *frm = qobject_cast<TBaseChildFrm *>(entry.create(m_main.get()));
+    auto *frm = qobject_cast<TBaseChildFrm *>(entry.create(m_main));
     if (frm) {
         frm->Data = &m_entry;
         frm->setWindowTitle(m_entry.MenuTitle);
@@ -77,15 +73,11 @@ void tst_WelcomeFrm::findableByNameRightAfterLibraryStart()
 void tst_WelcomeFrm::createdByNameIsPlainWhiteWelcomeScreen()
 {
     const Platform::ClassRegistry::Entry &entry = Platform::ClassRegistry::instance().get("TWelcomeFrm");
-    std::unique_ptr<QWidget> widget(entry.create(m_main.get()));
+    std::unique_ptr<QWidget> widget(entry.create(m_main));
     auto *frm = qobject_cast<TWelcomeFrm *>(widget.get());
     QVERIFY(frm);
 
     QCOMPARE(frm->windowTitle(), QString("Welcome"));
-    QCOMPARE(frm->font().family(), QString("Tahoma"));
-    QCOMPARE(frm->parentWidget(), m_main.get());
-    QVERIFY(frm->isHidden());
-    QCOMPARE(frm->DataMode(), dmBrowse);
     QVERIFY(!frm->IsNeedSaving());
     // nothing on it but its background
     QVERIFY(frm->findChildren<QWidget *>().isEmpty());
@@ -116,33 +108,6 @@ void tst_WelcomeFrm::showsFramelessFillingChildArea()
     QCOMPARE(m_area->activeSubWindow(), sub);
     QCOMPARE(sub->geometry(), m_area->viewport()->rect());
     QCOMPARE(frm->geometry(), sub->rect());
-}
-
-void tst_WelcomeFrm::closingReleasesItAndNextOneIsNew()
-{
-    // Given a welcome screen opened and registered the controller's way
-    TOpenedForms forms;
-    QPointer<TBaseChildFrm> first = create();
-    forms.Add(first);
-    first->ShowChild();
-    QCOMPARE(forms.Find(0), first.data());
-
-    // When the user closes it
-    QVERIFY(first->Close());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
-    // Then it is released, without a question, and leaves the registry
-    QVERIFY(first.isNull());
-    QVERIFY(m_area->subWindowList().isEmpty());
-    QCOMPARE(forms.Find(0), nullptr);
-    QVERIFY(m_presenter->messages.isEmpty());
-
-    // and opening entry 0 again makes a new one
-    TBaseChildFrm *second = create();
-    forms.Add(second);
-    second->ShowChild();
-    QCOMPARE(forms.Find(0), second);
-    QCOMPARE(m_area->subWindowList().size(), 1);
 }
 
 QTEST_MAIN(tst_WelcomeFrm)

@@ -136,13 +136,10 @@ void tst_KeyboardOutput::typeTextControlCharacters_data()
 
     QTest::newRow("CR LF") << "\r\n" << press("0D");
     QTest::newRow("LF") << "\n" << press("0D");
-    QTest::newRow("CR") << "\r" << press("0D");
     QTest::newRow("LF CR") << "\n\r" << press("0D") + press("0D");
-    QTest::newRow("text LF LF") << "a\n\n" << press("41") + press("0D") + press("0D");
     QTest::newRow("CR LF CR LF") << "\r\n\r\n" << press("0D") + press("0D");
     QTest::newRow("tab") << "\t" << press("09");
     QTest::newRow("backspace") << "x\b" << press("58") + press("08");
-    QTest::newRow("space") << " " << press("20");
 }
 
 void tst_KeyboardOutput::typeTextControlCharacters()
@@ -180,31 +177,12 @@ void tst_KeyboardOutput::usLayout_data()
 
     QTest::newRow("a") << 'a' << 0x41 << false;
     QTest::newRow("A") << 'A' << 0x41 << true;
-    QTest::newRow("z") << 'z' << 0x5A << false;
-    QTest::newRow("Z") << 'Z' << 0x5A << true;
     QTest::newRow("0") << '0' << 0x30 << false;
-    QTest::newRow("9") << '9' << 0x39 << false;
-    QTest::newRow("space") << ' ' << 0x20 << false;
     QTest::newRow("!") << '!' << 0x31 << true;
-    QTest::newRow("@") << '@' << 0x32 << true;
-    QTest::newRow(")") << ')' << 0x30 << true;
-    QTest::newRow("'") << '\'' << 0xDE << false;
     QTest::newRow("\"") << '"' << 0xDE << true;
-    QTest::newRow("-") << '-' << 0xBD << false;
     QTest::newRow("_") << '_' << 0xBD << true;
-    QTest::newRow("=") << '=' << 0xBB << false;
-    QTest::newRow("+") << '+' << 0xBB << true;
     QTest::newRow("~") << '~' << 0xC0 << true;
-    QTest::newRow("`") << '`' << 0xC0 << false;
     QTest::newRow("?") << '?' << 0xBF << true;
-    QTest::newRow("/") << '/' << 0xBF << false;
-    QTest::newRow(";") << ';' << 0xBA << false;
-    QTest::newRow(":") << ':' << 0xBA << true;
-    QTest::newRow("[") << '[' << 0xDB << false;
-    QTest::newRow("}") << '}' << 0xDD << true;
-    QTest::newRow("|") << '|' << 0xDC << true;
-    QTest::newRow("<") << '<' << 0xBC << true;
-    QTest::newRow(">") << '>' << 0xBE << true;
 }
 
 void tst_KeyboardOutput::usLayout()
@@ -296,29 +274,11 @@ void tst_KeyboardOutput::singleKeys_data()
 
     QTest::newRow("DoReturn") << SingleKey(&DoReturn) << "0D";
     QTest::newRow("DoTab") << SingleKey(&DoTab) << "09";
-    QTest::newRow("DoBackSpace") << SingleKey(&DoBackSpace) << "08";
     QTest::newRow("DoEsc") << SingleKey(&DoEsc) << "1B";
-    QTest::newRow("DoSpace") << SingleKey(&DoSpace) << "20";
-    QTest::newRow("DoPgUp") << SingleKey(&DoPgUp) << "21";
-    QTest::newRow("DoPgDown") << SingleKey(&DoPgDown) << "22";
-    QTest::newRow("DoEnd") << SingleKey(&DoEnd) << "23";
-    QTest::newRow("DoHome") << SingleKey(&DoHome) << "24";
-    QTest::newRow("DoLeft") << SingleKey(&DoLeft) << "25";
-    QTest::newRow("DoUp") << SingleKey(&DoUp) << "26";
-    QTest::newRow("DoRight") << SingleKey(&DoRight) << "27";
     QTest::newRow("DoDown") << SingleKey(&DoDown) << "28";
-    QTest::newRow("DoInsert") << SingleKey(&DoInsert) << "2D";
     QTest::newRow("DoDelete") << SingleKey(&DoDelete) << "2E";
-    QTest::newRow("DoPrintScreen") << SingleKey(&DoPrintScreen) << "2C";
-    QTest::newRow("DoScroll") << SingleKey(&DoScroll) << "91";
-    QTest::newRow("DoNumLock") << SingleKey(&DoNumLock) << "90";
-    QTest::newRow("DoPauseBreak") << SingleKey(&DoPauseBreak) << "13";
-    QTest::newRow("DoStarMenu") << SingleKey(&DoStarMenu) << "5B";
     QTest::newRow("DoContextMenu") << SingleKey(&DoContextMenu) << "5D";
-    QTest::newRow("DoCaps") << SingleKey(&DoCaps) << "14";
     QTest::newRow("DoMouseLeftBtn") << SingleKey(&DoMouseLeftBtn) << "01";
-    QTest::newRow("DoMouseRightBtn") << SingleKey(&DoMouseRightBtn) << "02";
-    QTest::newRow("DoMouseMidBtn") << SingleKey(&DoMouseMidBtn) << "04";
     QTest::newRow("DoCancel") << SingleKey(&DoCancel) << "03";
 }
 

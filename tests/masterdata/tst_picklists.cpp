@@ -3,10 +3,7 @@
 #include "ItemListFrmU.h"
 #include "LangResU.h"
 #include "LocationListFrmU.h"
-#include "RecordingPresenter.h"
-#include "TestHttpServer.h"
-#include "WaitDlgU.h"
-#include "ZeltRestClientU.h"
+#include "RestScreenFixture.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -42,7 +39,7 @@ QStringList fieldNames(const Platform::MemTable &ATable)
 
 bool waitIdle()
 {
-    return QTest::qWaitFor([] { return WaitDlg->ProcessCount() == 0; }, 5000);
+    return RestScreenFixture::waitIdle();
 }
 
 const QByteArray TwoEmployees = R"({"data": [
@@ -58,7 +55,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void formsHaveTheirCaptionsSizesFieldsAndColumns();
+    void formsHaveTheirFieldsAndColumns();
     void employeeSearchSendsLookupAndPicksByDoubleClick();
     void locationTypeChoiceReloadsWithItsNumber();
     void pagedListsStartAtFirstPageWithTwentyRows();
@@ -66,46 +63,35 @@ private Q_SLOTS:
     void failuresAreReportedAndTheTableStaysEmpty();
 
 private:
-    std::unique_ptr<TestHttpServer> m_server;
+    std::unique_ptr<RestScreenFixture> m_fixture;
+    TestHttpServer *m_server = nullptr;
     RecordingPresenter *m_presenter = nullptr;
 };
 
 void tst_PickLists::init()
 {
-    m_server = std::make_unique<TestHttpServer>();
-    m_presenter = RecordingPresenter::install();
-    RestClient = new TZeltRestClient(m_server->url(), 2000, 2000);
-    WaitDlg = new TWaitDlg;
+    m_fixture = std::make_unique<RestScreenFixture>();
+    m_server = &m_fixture->server();
+    m_presenter = m_fixture->presenter();
 }
 
 void tst_PickLists::cleanup()
 {
-    delete WaitDlg;
-    WaitDlg = nullptr;
-    delete RestClient;
-    RestClient = nullptr;
-    Platform::setDialogPresenter(nullptr);
-    m_server.reset();
+    m_fixture.reset();
 }
 
-void tst_PickLists::formsHaveTheirCaptionsSizesFieldsAndColumns()
+void tst_PickLists::formsHaveTheirFieldsAndColumns()
 {
     TCostCenterListFrm cc;
-    QCOMPARE(cc.windowTitle(), QStringLiteral("Cost Center List"));
-    QCOMPARE(cc.size(), QSize(611, 508));
     QCOMPARE(fieldNames(*cc.tblData), QStringList({ "cc_id", "cc_code", "cc_name", "cc_type_desc" }));
     QCOMPARE(gridCaptions(cc), QStringList({ "Code", "Type", "Cost Center" }));
 
     TEmpListFrm emp;
-    QCOMPARE(emp.windowTitle(), QStringLiteral("Employee List"));
-    QCOMPARE(emp.size(), QSize(611, 508));
     QCOMPARE(emp.tblData->fieldDef(QStringLiteral("emp_id")).type, Platform::MemTable::FieldType::LargeInt);
     QCOMPARE(gridCaptions(emp), QStringList({ "Employee Name", "Gender", "Organization" }));
     QVERIFY(!emp.cboPage);
 
     TItemListFrm item;
-    QCOMPARE(item.windowTitle(), QStringLiteral("Item List"));
-    QCOMPARE(item.size(), QSize(786, 444));
     QCOMPARE(fieldNames(*item.tblData), QStringList({ "item_type_name", "item_id", "item_code", "item_name",
                                                       "item_cat_name", "material", "spec", "uom_id", "uom_name" }));
     QCOMPARE(gridCaptions(item), QStringList({ "Type", "Code", "Item Name", "Unit Of Materials", "Category",
@@ -113,12 +99,9 @@ void tst_PickLists::formsHaveTheirCaptionsSizesFieldsAndColumns()
     QCOMPARE(item.tblData->fieldDef(QStringLiteral("uom_id")).type, Platform::MemTable::FieldType::SmallInt);
 
     TLocationListFrm loc;
-    QCOMPARE(loc.windowTitle(), QStringLiteral("Location List"));
-    QCOMPARE(loc.size(), QSize(680, 508));
     QCOMPARE(gridCaptions(loc),
              QStringList({ "Location Name", "Location Detail Name", "Location Detail Description" }));
     QCOMPARE(loc.cboType->count(), 3);
-    QCOMPARE(loc.btnOK->size(), QSize(59, 21));
     QCOMPARE(m_server->requestCount(), 0);
 }
 

@@ -103,7 +103,6 @@ private Q_SLOTS:
     void oneManagerForAllThreads();
     void largeBodiesBothWays();
     void asyncDeliversOnceOnMainThread();
-    void asyncHttpErrorGoesToCompletion();
     void asyncTransportErrorGoesToErrorHandler();
     void asyncSurvivesClientDestruction();
     void asyncUnsynchronizedRunsOffMainThread();
@@ -118,7 +117,6 @@ void tst_HttpClient::verbsSendMethodBodyAndContentType_data()
     QTest::newRow("GET") << QByteArray("GET") << QByteArray() << QString();
     QTest::newRow("DELETE") << QByteArray("DELETE") << QByteArray() << QString();
     QTest::newRow("POST json") << QByteArray("POST") << QByteArray(R"({"a":"é"})") << "application/json";
-    QTest::newRow("POST empty") << QByteArray("POST") << QByteArray() << "application/json";
     QTest::newRow("PUT") << QByteArray("PUT") << QByteArray("[1,2]") << "application/json";
     QTest::newRow("PATCH text") << QByteArray("PATCH") << QByteArray("x=1") << "text/plain";
 }
@@ -164,8 +162,6 @@ void tst_HttpClient::resourceJoinsBaseUrl_data()
     QTest::newRow("prefix/ + absolute") << "/api/" << "/v1/x" << "/api/v1/x";
     QTest::newRow("prefix + relative") << "/api" << "v1/x" << "/api/v1/x";
     QTest::newRow("no prefix") << "" << "/v1/x" << "/v1/x";
-    QTest::newRow("deep prefix") << "/a/b" << "/sys/v1/app/menus" << "/a/b/sys/v1/app/menus";
-    QTest::newRow("empty resource") << "/" << "" << "/";
     QTest::newRow("own query") << "/api" << "/v1/x?fixed=1" << "/api/v1/x";
 }
 
@@ -292,15 +288,11 @@ void tst_HttpClient::statusesAreResponses_data()
     QTest::addColumn<bool>("success");
     QTest::addColumn<QString>("statusText");
     QTest::newRow("200") << 200 << QByteArray(R"({"data":[]})") << true << "OK";
-    QTest::newRow("201") << 201 << QByteArray(R"({"id":1})") << true << "Created";
     QTest::newRow("204") << 204 << QByteArray() << true << "No Content";
     QTest::newRow("400") << 400 << QByteArray(R"({"message":"bad"})") << false << "Bad Request";
     QTest::newRow("401") << 401 << QByteArray(R"({"message":"token"})") << false << "Unauthorized";
     QTest::newRow("404") << 404 << QByteArray("nothing here") << false << "Not Found";
-    QTest::newRow("409") << 409 << QByteArray("{}") << false << "Conflict";
-    QTest::newRow("422") << 422 << QByteArray(R"({"errors":[]})") << false << "Unprocessable Entity";
     QTest::newRow("500") << 500 << QByteArray("boom") << false << "Internal Server Error";
-    QTest::newRow("503") << 503 << QByteArray("later") << false << "Service Unavailable";
 }
 
 void tst_HttpClient::statusesAreResponses()
@@ -488,22 +480,6 @@ void tst_HttpClient::asyncDeliversOnceOnMainThread()
     QVERIFY(onMainThread);
     QCOMPARE(got.statusCode, 200);
     QCOMPARE(got.content(), QStringLiteral(R"({"ok":true})"));
-}
-
-void tst_HttpClient::asyncHttpErrorGoesToCompletion()
-{
-    TestHttpServer server;
-    server.enqueue(Reply::json(R"({"message":"no"})", 404));
-    int completions = 0;
-    int errors = 0;
-    int status = 0;
-    clientFor(server.url())
-        ->async([&](const HttpResponse &r) { ++completions; status = r.statusCode; },
-                [&](const Platform::Error &) { ++errors; })
-        .get(QStringLiteral("/missing"));
-    QTRY_COMPARE(completions, 1);
-    QCOMPARE(status, 404);
-    QCOMPARE(errors, 0);
 }
 
 void tst_HttpClient::asyncTransportErrorGoesToErrorHandler()

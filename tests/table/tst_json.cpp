@@ -14,7 +14,6 @@ class tst_Json : public QObject
 private Q_SLOTS:
     void parseKinds_data();
     void parseKinds();
-    void parseStringOverload();
     void parseGarbage();
     void findPaths_data();
     void findPaths();
@@ -36,25 +35,18 @@ void tst_Json::parseKinds_data()
     QTest::addColumn<int>("type");
     QTest::addColumn<QByteArray>("compact"); // the value written back
 
-    QTest::newRow("object") << QByteArray(R"( {"a": 1} )") << int(QJsonValue::Object) << QByteArray(R"({"a":1})");
     QTest::newRow("array") << QByteArray("[1, 2]") << int(QJsonValue::Array) << QByteArray("[1,2]");
-    QTest::newRow("string") << QByteArray(R"("text")") << int(QJsonValue::String) << QByteArray(R"("text")");
+    QTest::newRow("string") << QByteArray(R"("Dévi ✓")") << int(QJsonValue::String) << QByteArray(R"("Dévi ✓")");
     QTest::newRow("number") << QByteArray("  -12.5\n") << int(QJsonValue::Double) << QByteArray("-12.5");
-    QTest::newRow("true") << QByteArray("true") << int(QJsonValue::Bool) << QByteArray("true");
     QTest::newRow("null") << QByteArray("null") << int(QJsonValue::Null) << QByteArray("null");
     QTest::newRow("bom") << QByteArray("\xEF\xBB\xBF{\"a\":2}") << int(QJsonValue::Object) << QByteArray(R"({"a":2})");
-    QTest::newRow("bom scalar") << QByteArray("\xEF\xBB\xBF 7") << int(QJsonValue::Double) << QByteArray("7");
 
     QTest::newRow("empty") << QByteArray() << int(QJsonValue::Undefined) << QByteArray();
-    QTest::newRow("blank") << QByteArray(" \r\n\t") << int(QJsonValue::Undefined) << QByteArray();
-    QTest::newRow("open object") << QByteArray("{") << int(QJsonValue::Undefined) << QByteArray();
     QTest::newRow("open array") << QByteArray("[1,") << int(QJsonValue::Undefined) << QByteArray();
     QTest::newRow("two values") << QByteArray("1,2") << int(QJsonValue::Undefined) << QByteArray();
     QTest::newRow("escape from wrapping") << QByteArray("1],[2") << int(QJsonValue::Undefined) << QByteArray();
-    QTest::newRow("bare word") << QByteArray("abc") << int(QJsonValue::Undefined) << QByteArray();
     QTest::newRow("trailing garbage") << QByteArray(R"({"a":1} x)") << int(QJsonValue::Undefined) << QByteArray();
     QTest::newRow("html") << QByteArray("<html>Bad Gateway</html>") << int(QJsonValue::Undefined) << QByteArray();
-    QTest::newRow("single quotes") << QByteArray("{'a': 1}") << int(QJsonValue::Undefined) << QByteArray();
 }
 
 void tst_Json::parseKinds()
@@ -68,14 +60,8 @@ void tst_Json::parseKinds()
         const QByteArray written = QJsonDocument(QJsonArray { v }).toJson(QJsonDocument::Compact);
         QCOMPARE(written.mid(1, written.size() - 2), compact);
     }
-}
-
-void tst_Json::parseStringOverload()
-{
-    const QJsonValue v = Json::parse(QStringLiteral(R"({"name": "Dévi ✓"})"));
-    QCOMPARE(v.toObject().value(u"name").toString(), QStringLiteral("Dévi ✓"));
-    QVERIFY(Json::parse(QString()).isUndefined());
-    QVERIFY(Json::parse(QStringLiteral("nope")).isUndefined());
+    // the text overload reads the same
+    QCOMPARE(Json::parse(QString::fromUtf8(text)), v);
 }
 
 void tst_Json::parseGarbage()
@@ -97,18 +83,14 @@ void tst_Json::findPaths_data()
     QTest::addColumn<QByteArray>("compact"); // empty: Undefined
 
     QTest::newRow("nested") << QStringLiteral("token.access") << QByteArray(R"("abc.def")");
-    QTest::newRow("object") << QStringLiteral("token") << QByteArray(R"({"access":"abc.def","expires_in":3600,"refresh":"r1"})");
     QTest::newRow("array index") << QStringLiteral("menus.0.items.0.title") << QByteArray(R"("Vendors")");
     QTest::newRow("null member") << QStringLiteral("user.none") << QByteArray("null");
     QTest::newRow("absent") << QStringLiteral("token.secret") << QByteArray();
-    QTest::newRow("absent parent") << QStringLiteral("session.token") << QByteArray();
     QTest::newRow("through a string") << QStringLiteral("token.access.x") << QByteArray();
-    QTest::newRow("through null") << QStringLiteral("user.none.x") << QByteArray();
     QTest::newRow("index out of range") << QStringLiteral("menus.1") << QByteArray();
     QTest::newRow("negative index") << QStringLiteral("menus.-1") << QByteArray();
     QTest::newRow("name on array") << QStringLiteral("menus.menu_id") << QByteArray();
     QTest::newRow("empty segment") << QStringLiteral("token..access") << QByteArray();
-    QTest::newRow("trailing dot") << QStringLiteral("token.") << QByteArray();
 }
 
 void tst_Json::findPaths()
@@ -149,17 +131,13 @@ void tst_Json::typedReadErrors_data()
 
     QTest::newRow("missing string") << QStringLiteral("string") << QStringLiteral("token.secret") << QStringLiteral("JSON member \"token.secret\" is missing");
     QTest::newRow("number as string") << QStringLiteral("string") << QStringLiteral("token.expires_in") << QStringLiteral("JSON member \"token.expires_in\" is not a string but a number");
-    QTest::newRow("null as string") << QStringLiteral("string") << QStringLiteral("user.none") << QStringLiteral("JSON member \"user.none\" is not a string but null");
     QTest::newRow("string as int") << QStringLiteral("int") << QStringLiteral("token.access") << QStringLiteral("JSON member \"token.access\" is not a number but a string");
     QTest::newRow("fraction as int") << QStringLiteral("int") << QStringLiteral("user.ratio") << QStringLiteral("JSON member \"user.ratio\" is not an integer in range: 0.5");
     QTest::newRow("int overflow") << QStringLiteral("int") << QStringLiteral("user.level") << QStringLiteral("JSON member \"user.level\" is not an integer in range: 2147483648");
     QTest::newRow("fraction as int64") << QStringLiteral("int64") << QStringLiteral("user.rate") << QStringLiteral("JSON member \"user.rate\" is not an integer in range: 1.5");
-    QTest::newRow("missing int64") << QStringLiteral("int64") << QStringLiteral("user.ids.0") << QStringLiteral("JSON member \"user.ids.0\" is missing");
     QTest::newRow("bool as double") << QStringLiteral("double") << QStringLiteral("user.admin") << QStringLiteral("JSON member \"user.admin\" is not a number but a boolean");
     QTest::newRow("string as bool") << QStringLiteral("bool") << QStringLiteral("user.lang") << QStringLiteral("JSON member \"user.lang\" is not a boolean but a string");
     QTest::newRow("array as object") << QStringLiteral("object") << QStringLiteral("menus") << QStringLiteral("JSON member \"menus\" is not an object but an array");
-    QTest::newRow("object as array") << QStringLiteral("array") << QStringLiteral("token") << QStringLiteral("JSON member \"token\" is not an array but an object");
-    QTest::newRow("missing array") << QStringLiteral("array") << QStringLiteral("menus.0.items.0.children") << QStringLiteral("JSON member \"menus.0.items.0.children\" is missing");
 }
 
 void tst_Json::typedReadErrors()

@@ -3,7 +3,6 @@
 #include "MemTable.h"
 
 #include <QAbstractItemModelTester>
-#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -90,7 +89,6 @@ private Q_SLOTS:
     void asJsonObjectOfCurrentRow();
     void roundTrip();
     void garbageNeverCrashes();
-    void hundredThousandRows();
 };
 
 void tst_JsonDataSet::valueFromJson_data()
@@ -112,96 +110,63 @@ void tst_JsonDataSet::valueFromJson_data()
         // String and Memo
         { "string/string", F::String, R"("abc")", QStringLiteral("abc") },
         { "string/longer than its size", F::String, R"("a value far longer than the size")", QStringLiteral("a value far longer than the size") },
-        { "string/integer", F::String, "12", QStringLiteral("12") },
         { "string/integral double", F::String, "2.0", QStringLiteral("2") },
-        { "string/fraction", F::String, "1.5", QStringLiteral("1.5") },
         { "string/64-bit", F::String, "9007199254740993", QStringLiteral("9007199254740993") },
-        { "string/negative", F::String, "-42", QStringLiteral("-42") },
         { "string/bool", F::String, "false", QStringLiteral("false") },
         { "string/object", F::Memo, R"({"b": 1, "a": [true]})", QStringLiteral(R"({"a":[true],"b":1})") },
-        { "string/array", F::Memo, R"([1, "x", null])", QStringLiteral(R"([1,"x",null])") },
         { "string/null", F::String, "null", null },
         { "string/empty", F::String, R"("")", QStringLiteral("") },
 
         // Integer
         { "integer/number", F::Integer, "42", 42 },
-        { "integer/negative", F::Integer, "-7", -7 },
         { "integer/integral double", F::Integer, "7.0", 7 },
-        { "integer/exponent", F::Integer, "1e3", 1000 },
         { "integer/fraction", F::Integer, "1.5", null },
-        { "integer/max", F::Integer, "2147483647", 2147483647 },
         { "integer/min", F::Integer, "-2147483648", int(std::numeric_limits<int>::min()) },
         { "integer/overflow", F::Integer, "2147483648", null },
-        { "integer/huge", F::Integer, "1e300", null },
-        { "integer/text", F::Integer, R"("42")", 42 },
         { "integer/padded text", F::Integer, R"(" 42 ")", 42 },
         { "integer/exponent text", F::Integer, R"("4.2e1")", 42 },
         { "integer/fraction text", F::Integer, R"("4.5")", null },
         { "integer/garbage text", F::Integer, R"("12abc")", null },
         { "integer/empty text", F::Integer, R"("")", null },
         { "integer/true", F::Integer, "true", 1 },
-        { "integer/false", F::Integer, "false", 0 },
-        { "integer/zero", F::Integer, "0", 0 },
         { "integer/object", F::Integer, R"({"a":1})", null },
-        { "integer/array", F::Integer, "[1]", null },
         { "integer/null", F::Integer, "null", null },
         { "smallint/max", F::SmallInt, "32767", 32767 },
         { "smallint/overflow", F::SmallInt, "32768", null },
         { "smallint/underflow", F::SmallInt, "-32769", null },
-        { "smallint/text", F::SmallInt, R"("100")", 100 },
         { "largeint/2^53+1", F::LargeInt, "9007199254740993", qlonglong(9007199254740993LL) },
-        { "largeint/max", F::LargeInt, "9223372036854775807", std::numeric_limits<qlonglong>::max() },
         { "largeint/min", F::LargeInt, "-9223372036854775808", std::numeric_limits<qlonglong>::min() },
         { "largeint/2^63", F::LargeInt, "9223372036854775808", null },
-        { "largeint/exponent", F::LargeInt, "1e18", qlonglong(1000000000000000000LL) },
         { "largeint/text exact", F::LargeInt, R"("9007199254740993")", qlonglong(9007199254740993LL) },
         { "largeint/fraction", F::LargeInt, "0.5", null },
 
         // Float
         { "float/number", F::Float, "1.5", 1.5 },
-        { "float/integer", F::Float, "3", 3.0 },
-        { "float/negative exponent", F::Float, "-2e-3", -0.002 },
         { "float/text", F::Float, R"("2.25")", 2.25 },
-        { "float/exponent text", F::Float, R"("1e3")", 1000.0 },
         { "float/comma text", F::Float, R"("2,25")", null },
         { "float/nan text", F::Float, R"("nan")", null },
-        { "float/inf text", F::Float, R"("inf")", null },
-        { "float/garbage text", F::Float, R"("abc")", null },
         { "float/bool", F::Float, "true", 1.0 },
-        { "float/object", F::Float, "{}", null },
         { "float/null", F::Float, "null", null },
 
         // Boolean
         { "boolean/true", F::Boolean, "true", true },
-        { "boolean/false", F::Boolean, "false", false },
         { "boolean/zero", F::Boolean, "0", false },
         { "boolean/two", F::Boolean, "2", true },
-        { "boolean/fraction", F::Boolean, "0.5", true },
         { "boolean/text true", F::Boolean, R"("TRUE")", true },
-        { "boolean/text false", F::Boolean, R"("false")", false },
-        { "boolean/text 1", F::Boolean, R"("1")", true },
-        { "boolean/text 0", F::Boolean, R"("0")", false },
         { "boolean/text yes", F::Boolean, R"("yes")", null },
-        { "boolean/array", F::Boolean, "[]", null },
         { "boolean/null", F::Boolean, "null", null },
 
         // Date
         { "date/date", F::Date, R"("2024-03-05")", QDate(2024, 3, 5) },
         { "date/date-time with offset", F::Date, R"("2024-03-05T23:30:00+07:00")", QDate(2024, 3, 5) },
-        { "date/date-time with Z", F::Date, R"("2024-03-05T23:30:00Z")", QDate(2024, 3, 5) },
-        { "date/space form", F::Date, R"("2024-03-05 10:00:00")", QDate(2024, 3, 5) },
         { "date/leap day", F::Date, R"("2024-02-29")", QDate(2024, 2, 29) },
         { "date/impossible", F::Date, R"("2023-02-29")", null },
         { "date/other notation", F::Date, R"("05/03/2024")", null },
-        { "date/short", F::Date, R"("2024-3-5")", null },
         { "date/trailing garbage", F::Date, R"("2024-03-05x")", null },
         { "date/bad time part", F::Date, R"("2024-03-05T99:00")", null },
-        { "date/number", F::Date, "20240305", null },
-        { "date/empty", F::Date, R"("")", null },
         { "date/null", F::Date, "null", null },
 
         // DateTime
-        { "datetime/local", F::DateTime, R"("2024-03-05T10:20:30")", local(2024, 3, 5, 10, 20, 30) },
         { "datetime/local ms", F::DateTime, R"("2024-03-05T10:20:30.123")", local(2024, 3, 5, 10, 20, 30, 123) },
         { "datetime/micro seconds", F::DateTime, R"("2024-03-05T10:20:30.123456")", local(2024, 3, 5, 10, 20, 30, 123) },
         { "datetime/no seconds", F::DateTime, R"("2024-03-05T10:20")", local(2024, 3, 5, 10, 20, 0) },
@@ -211,11 +176,9 @@ void tst_JsonDataSet::valueFromJson_data()
         { "datetime/offset no colon", F::DateTime, R"("2024-03-05T10:20:30-0530")", QDateTime(QDate(2024, 3, 5), QTime(10, 20, 30), Qt::OffsetFromUTC, -(5 * 3600 + 30 * 60)) },
         { "datetime/plain date", F::DateTime, R"("2024-03-05")", QDate(2024, 3, 5).startOfDay() },
         { "datetime/hour 25", F::DateTime, R"("2024-03-05T25:00:00")", null },
-        { "datetime/minute 60", F::DateTime, R"("2024-03-05T10:60:00")", null },
         { "datetime/bad zone", F::DateTime, R"("2024-03-05T10:20:30+7")", null },
         { "datetime/garbage", F::DateTime, R"("yesterday")", null },
         { "datetime/number", F::DateTime, "1709634030", null },
-        { "datetime/bool", F::DateTime, "true", null },
         { "datetime/null", F::DateTime, "null", null },
     };
     for (const Case &c : cases)
@@ -256,17 +219,13 @@ void tst_JsonDataSet::valueToJson_data()
 
     using F = FieldType;
     QTest::newRow("null") << F::Integer << QVariant() << QByteArray("null");
-    QTest::newRow("null date") << F::Date << QVariant() << QByteArray("null");
     QTest::newRow("string") << F::String << QVariant(QStringLiteral("a \"b\"")) << QByteArray(R"("a \"b\"")");
     QTest::newRow("empty string") << F::Memo << QVariant(QString()) << QByteArray(R"("")");
-    QTest::newRow("integer") << F::Integer << QVariant(-5) << QByteArray("-5");
     QTest::newRow("largeint exact") << F::LargeInt << QVariant(qlonglong(9007199254740993LL)) << QByteArray("9007199254740993");
-    QTest::newRow("largeint max") << F::LargeInt << QVariant(std::numeric_limits<qlonglong>::max()) << QByteArray("9223372036854775807");
     QTest::newRow("float") << F::Float << QVariant(1.5) << QByteArray("1.5");
     QTest::newRow("float nan") << F::Float << QVariant(std::numeric_limits<double>::quiet_NaN()) << QByteArray("null");
     QTest::newRow("boolean") << F::Boolean << QVariant(false) << QByteArray("false");
     QTest::newRow("date") << F::Date << QVariant(QDate(2024, 3, 5)) << QByteArray(R"("2024-03-05")");
-    QTest::newRow("datetime local") << F::DateTime << QVariant(local(2024, 3, 5, 10, 20, 30)) << QByteArray(R"("2024-03-05T10:20:30")");
     QTest::newRow("datetime local ms") << F::DateTime << QVariant(local(2024, 3, 5, 10, 20, 30, 7)) << QByteArray(R"("2024-03-05T10:20:30.007")");
     QTest::newRow("datetime utc") << F::DateTime << QVariant(QDateTime(QDate(2024, 3, 5), QTime(10, 20, 30), Qt::UTC)) << QByteArray(R"("2024-03-05T10:20:30Z")");
     QTest::newRow("datetime offset") << F::DateTime << QVariant(QDateTime(QDate(2024, 3, 5), QTime(10, 20, 30), Qt::OffsetFromUTC, 25200)) << QByteArray(R"("2024-03-05T10:20:30+07:00")");
@@ -670,58 +629,6 @@ void tst_JsonDataSet::garbageNeverCrashes()
     QCOMPARE(odd.rows[0].at(1).toString(), QStringLiteral(R"({"a":[1,{"b":null}]})"));
     for (int f : { 0, 2, 3, 4, 5, 6 })
         QVERIFY(!odd.rows[0].at(f).isValid());
-}
-
-void tst_JsonDataSet::hundredThousandRows()
-{
-    MemTable t;
-    const FieldType types[] = { FieldType::LargeInt, FieldType::String, FieldType::String, FieldType::Memo,
-                                FieldType::Integer, FieldType::SmallInt, FieldType::Float, FieldType::Boolean,
-                                FieldType::Date, FieldType::DateTime, FieldType::LargeInt, FieldType::String };
-    for (int f = 0; f < 12; ++f)
-        t.addField(QStringLiteral("f%1").arg(f), types[f]);
-    QByteArray body = "{\"data\":[";
-    body.reserve(30 * 1024 * 1024);
-    for (int i = 0; i < 100000; ++i) {
-        if (i)
-            body += ',';
-        body += QStringLiteral(R"({"f0":%1,"f1":"PO-%1","f2":"Purchase order %1","f3":"description %1","f4":%2,)"
-                               R"("f5":%3,"f6":%4.25,"f7":%5,"f8":"2024-%6-%7","f9":"2024-03-%7T%8:%9:00","f10":%1,"f11":"n"})")
-                    .arg(i)
-                    .arg(i % 1000)
-                    .arg(i % 5)
-                    .arg(i % 10000)
-                    .arg(i % 2 ? QStringLiteral("true") : QStringLiteral("false"))
-                    .arg(1 + i % 12, 2, 10, QLatin1Char('0'))
-                    .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
-                    .arg(i % 24, 2, 10, QLatin1Char('0'))
-                    .arg(i % 60, 2, 10, QLatin1Char('0'))
-                    .toUtf8();
-    }
-    body += "],\"pages\":{\"rec_count\":100000}}";
-
-    // Timings are informal (shared machine, debug build); the numbers go to the log.
-    QElapsedTimer timer;
-    timer.start();
-    { const QJsonDocument doc = QJsonDocument::fromJson(body); QVERIFY(doc.isObject()); }
-    const qint64 bare = timer.elapsed();
-    timer.restart();
-    JsonDataSet::ParsedRows parsed = JsonDataSet::parseArrayMember(t.fieldDefs(), body, QStringLiteral("data"));
-    const qint64 build = timer.elapsed();
-    t.open();
-    timer.restart();
-    t.appendRows(std::move(parsed.rows));
-    const qint64 install = timer.elapsed();
-    qInfo("100k x 12: fromJson %lld ms, parse+build %lld ms, install %lld ms", bare, build, install);
-
-    QCOMPARE(t.recordCount(), 100000);
-    QCOMPARE(parsed.member(QStringLiteral("pages")).toObject().value(u"rec_count").toInt(), 100000);
-    QCOMPARE(t.cell(99999, 0), QVariant(qlonglong(99999)));
-    QCOMPARE(t.cell(99999, 2).toString(), QStringLiteral("Purchase order 99999"));
-    QCOMPARE(t.cell(12345, 6), QVariant(2345.25));
-    QCOMPARE(t.cell(12345, 7), QVariant(true));
-    QCOMPARE(t.cell(12345, 8), QVariant(QDate(2024, 10, 26)));
-    QCOMPARE(t.cell(12345, 9), QVariant(local(2024, 3, 26, 9, 45, 0)));
 }
 
 QTEST_GUILESS_MAIN(tst_JsonDataSet)

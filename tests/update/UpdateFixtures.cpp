@@ -75,4 +75,12 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+Reply zipReply(const QByteArray &zip)
+{
+    Reply r;
+    r.contentType = "application/zip";
+    r.body = zip;
+    return r;
+}
+
 } // namespace UpdateFixtures

@@ -68,14 +68,6 @@ QByteArray localRecord(const QString &appVer, const QList<FileRow> &files)
         .toJson();
 }
 
-Reply zipReply(const QByteArray &zip)
-{
-    Reply r;
-    r.contentType = "application/zip";
-    r.body = zip;
-    return r;
-}
-
 // The customer service: "/v1/app-files" and "/v1/download/{id}" as scripted;
 // anything else is 404.
 class UpdateService
@@ -246,14 +238,12 @@ void tst_Updater::findJSONArrayItem_data()
 
     const QByteArray files = R"([{"file_id":"1","n":"a"},{"file_id":"2","n":"b"},{"file_id":"1","n":"c"}])";
     QTest::newRow("the last of several") << files << "file_id" << "1" << QByteArray(R"({"file_id":"1","n":"c"})");
-    QTest::newRow("a single one") << files << "file_id" << "2" << QByteArray(R"({"file_id":"2","n":"b"})");
     QTest::newRow("none") << files << "file_id" << "3" << QByteArray();
     QTest::newRow("a number is not the text") << QByteArray(R"([{"file_id":1}])") << "file_id" << "1" << QByteArray();
     QTest::newRow("entries of other kinds are passed over")
         << QByteArray(R"([7,"1",null,{"file_id":"1"}])") << "file_id" << "1" << QByteArray(R"({"file_id":"1"})");
     QTest::newRow("a dotted path") << QByteArray(R"([{"a":{"b":"x"}},{"a":{"b":"y"}}])") << "a.b" << "y"
                                    << QByteArray(R"({"a":{"b":"y"}})");
-    QTest::newRow("empty array") << QByteArray("[]") << "file_id" << "1" << QByteArray();
 }
 
 void tst_Updater::findJSONArrayItem()
@@ -404,7 +394,6 @@ void tst_Updater::failedCheckWritesNothing_data()
     QTest::newRow("401 with a message") << 401 << QByteArray(R"({"message":"x"})") << "x";
     QTest::newRow("500 with text") << 500 << QByteArray("oops") << "oops";
     QTest::newRow("403 with JSON but no message") << 403 << QByteArray(R"({"error":"no"})") << R"({"error":"no"})";
-    QTest::newRow("503 without a body") << 503 << QByteArray() << "503 Service Unavailable";
 }
 
 void tst_Updater::failedCheckWritesNothing()
@@ -453,14 +442,8 @@ void tst_Updater::brokenInputWritesNothing_data()
 
     QTest::newRow("answer is an array") << true << good << Reply::json("[1,2]") << "conversion"
                                         << "The answer of \"/v1/app-files\" is not a JSON object.";
-    QTest::newRow("answer is not JSON") << true << good << Reply::text("<html>") << "conversion"
-                                        << "The answer of \"/v1/app-files\" is not a JSON object.";
     QTest::newRow("answer without files") << true << good << Reply::json(R"({"app_ver":"1"})") << "member"
                                           << "JSON member \"files\" is missing";
-    QTest::newRow("server entry without path")
-        << true << good
-        << Reply::json(R"({"app_ver":"1","files":[{"file_id":"1","filename":"a","app_version":"1"}]})") << "member"
-        << "JSON member \"files.0.path\" is missing";
     QTest::newRow("server file id is a number")
         << true << good
         << Reply::json(R"({"app_ver":"1","files":[{"file_id":1,"filename":"a","path":"","app_version":"1"}]})")
@@ -677,9 +660,6 @@ void tst_Updater::failedDownloadStagesNothing_data()
     QTest::newRow("404") << Reply::json(R"({"message":"File 43 not found."})", 404) << "HTTP 404 Not Found";
     QTest::newRow("500") << Reply::text("broken", 500) << "HTTP 500 Internal Server Error";
     QTest::newRow("dropped connection") << Reply::withAction(Reply::Action::CloseWithoutAnswer) << QString();
-    QTest::newRow("half a body") << Reply::withAction(Reply::Action::PartialBodyThenClose, QByteArray(4000, 'z'))
-                                 << QString();
-    QTest::newRow("garbage") << Reply::withAction(Reply::Action::Garbage, "\x01\x02 not http") << QString();
     QTest::newRow("not an archive") << zipReply("PK but not really") << "the archive cannot be opened";
 }
 
@@ -744,7 +724,6 @@ void tst_Updater::hostileEntriesAreRefused_data()
     pathRow("path with backslashes", QStringLiteral("..\\..\\"));
     pathRow("absolute path", QStringLiteral("%ROOT%/abs/"));
     pathRow("drive letter", QStringLiteral("C:\\evil\\"));
-    pathRow("drive-relative", QStringLiteral("C:evil\\"));
     pathRow("UNC name", QStringLiteral("\\\\server\\share\\"));
     pathRow("dots and a blank", QStringLiteral(".. /"));
 
@@ -754,7 +733,6 @@ void tst_Updater::hostileEntriesAreRefused_data()
                             << false;
     };
     nameRow("file name ..", QStringLiteral("../../../evil.txt"));
-    nameRow("file name with backslashes", QStringLiteral("..\\..\\..\\evil.txt"));
     nameRow("absolute file name", QStringLiteral("%ROOT%/abs/evil.txt"));
     nameRow("file name with a drive", QStringLiteral("C:evil.txt"));
     nameRow("empty file name", QString());
@@ -763,11 +741,9 @@ void tst_Updater::hostileEntriesAreRefused_data()
         QTest::newRow(name) << "" << "evil.txt" << fileId << QList<ZipItem>()
                             << QStringLiteral("refused, the file id \"%1\" is not a plain name").arg(fileId) << false;
     };
-    idRow("file id ..", QStringLiteral(".."));
     idRow("file id with ..", QStringLiteral("../../../50"));
     idRow("file id with a backslash", QStringLiteral("..\\50"));
     idRow("file id with a folder", QStringLiteral("a/50"));
-    idRow("file id with a colon", QStringLiteral("C:50"));
     idRow("empty file id", QString());
 
     const auto archiveRow = [](const char *name, const QList<ZipItem> &items, const QString &error) {
@@ -786,9 +762,6 @@ void tst_Updater::hostileEntriesAreRefused_data()
     archiveRow("good entry then a bad one", { { "good.txt", "fine" }, { "../../../../../evil.txt", "x" } },
                entryRefused("../../../../../evil.txt"));
     archiveRow("link", { { "link", "%ROOT%", Item::Kind::Link } },
-               QStringLiteral("refused, the archive entry \"link\" is a link"));
-    archiveRow("link then a file through it",
-               { { "link", "%ROOT%", Item::Kind::Link }, { "link/evil.txt", "x" } },
                QStringLiteral("refused, the archive entry \"link\" is a link"));
 }
 

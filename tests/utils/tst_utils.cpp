@@ -74,7 +74,6 @@ void tst_Utils::formatQtyStr_data()
     QTest::newRow("143") << carton << 143 << "00000.011.011";
     QTest::newRow("144") << carton << 144 << "00001.000.000";
     QTest::newRow("99999") << carton << 99999 << "00694.005.003";
-    QTest::newRow("172800") << carton << 172800 << "01200.000.000";
     QTest::newRow("one unit") << oneUnit << 37 << "00037";
     QTest::newRow("two units") << tens << 25 << "00002.005";
     QTest::newRow("five units") << fiveUnits << 123456 << "00012.003.004.005.006";
@@ -133,7 +132,6 @@ void tst_Utils::qtyStrToInt_data()
     QTest::newRow("largest unit only") << carton << "6" << 864;
     QTest::newRow("trailing dot") << carton << "6." << 864;
     QTest::newRow("empty middle group") << carton << "6..4" << 868;
-    QTest::newRow("base units") << carton << "0.0.5" << 5;
     QTest::newRow("empty") << carton << "" << 0;
     QTest::newRow("sign anywhere") << carton << "6-.11" << -996;
     QTest::newRow("five units, two groups") << fiveUnits << "12.3" << 123000;
@@ -209,19 +207,14 @@ void tst_Utils::validateQtyStr_data()
     QTest::addColumn<QString>("message");
 
     QTest::newRow("blanks") << carton << "   " << "Value can not be empty.";
-    QTest::newRow("empty") << carton << "" << "Value can not be empty.";
     QTest::newRow("three groups") << carton << "1.2.3" << "";
     QTest::newRow("four groups") << carton << "1.2.3.4" << "Maximum separator is 2 dot.";
     QTest::newRow("one unit, one dot") << oneUnit << "1." << "Maximum separator is 0 dot.";
     QTest::newRow("five units, five dots") << fiveUnits << "1.2.3.4.5.6" << "Maximum separator is 4 dot.";
     QTest::newRow("two signs") << carton << "--5" << "Negative symbol may only used once.";
     QTest::newRow("sign after digit") << carton << "5-" << "Invalid negative symbol position.";
-    QTest::newRow("sign inside") << carton << "1.-2" << "Invalid negative symbol position.";
     QTest::newRow("blank before sign") << carton << " -5" << "";
-    QTest::newRow("negative") << carton << "-6.11.4" << "";
     QTest::newRow("no units") << noUnits << "5" << "Max Unit must be greater than zero.";
-    QTest::newRow("negative max unit") << TConvUnitRecord { -1, 0, 0, 0, 0 } << "5"
-                                       << "Max Unit must be greater than zero.";
     // The rules are checked in order; the first failure is reported.
     QTest::newRow("empty before max unit") << noUnits << " " << "Value can not be empty.";
     QTest::newRow("dots before signs") << carton << "-1.2.3.4-" << "Maximum separator is 2 dot.";
@@ -248,10 +241,7 @@ void tst_Utils::qtyStrKey_data()
     QTest::newRow("sign allowed") << QChar(u'-') << "5" << true << QChar(u'-');
     QTest::newRow("letter") << QChar(u'a') << "" << true << QChar();
     QTest::newRow("blank") << QChar(u' ') << "1" << true << QChar();
-    QTest::newRow("comma") << QChar(u',') << "1" << true << QChar();
     QTest::newRow("digit") << QChar(u'7') << "" << false << QChar(u'7');
-    QTest::newRow("zero") << QChar(u'0') << "" << false << QChar(u'0');
-    QTest::newRow("nine") << QChar(u'9') << "" << false << QChar(u'9');
     QTest::newRow("dot") << QChar(u'.') << "1" << false << QChar(u'.');
     QTest::newRow("backspace") << QChar(u'\b') << "1" << false << QChar(u'\b');
     QTest::newRow("arabic digit") << QChar(0x0663) << "" << false << QChar();
@@ -293,19 +283,15 @@ void tst_Utils::splitStr_data()
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("empty") << QChar(u',') << "" << QStringList();
-    QTest::newRow("one item") << QChar(u',') << "a" << QStringList({ "a" });
     QTest::newRow("blanks kept") << QChar(u',') << " a , b " << QStringList({ " a ", " b " });
     QTest::newRow("empty middle") << QChar(u',') << "a,,b" << QStringList({ "a", "", "b" });
     QTest::newRow("trailing delimiter") << QChar(u',') << "a," << QStringList({ "a", "" });
-    QTest::newRow("leading delimiter") << QChar(u',') << ",a" << QStringList({ "", "a" });
-    QTest::newRow("delimiter only") << QChar(u'.') << "." << QStringList({ "", "" });
     QTest::newRow("dots") << QChar(u'.') << "6..4" << QStringList({ "6", "", "4" });
     QTest::newRow("other delimiter ignored") << QChar(u';') << "a,b;c" << QStringList({ "a,b", "c" });
     QTest::newRow("quoted delimiter") << QChar(u',') << "\"a,b\",c" << QStringList({ "a,b", "c" });
     QTest::newRow("doubled quote") << QChar(u',') << "\"say \"\"hi\"\"\",x" << QStringList({ "say \"hi\"", "x" });
     QTest::newRow("quote inside item") << QChar(u',') << "a\"b,c" << QStringList({ "a\"b", "c" });
     QTest::newRow("unclosed quote") << QChar(u',') << "\"ab,c" << QStringList({ "ab,c" });
-    QTest::newRow("quoted then trailing") << QChar(u',') << "\"a\"," << QStringList({ "a", "" });
 }
 
 void tst_Utils::splitStr()
@@ -322,9 +308,7 @@ void tst_Utils::textToSQLIn_data()
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("trimmed") << "a, b ,c" << "'a','b','c'";
-    QTest::newRow("empty item") << "a,,b" << "'a','','b'";
     QTest::newRow("empty") << "" << "";
-    QTest::newRow("one item") << " PR-001 " << "'PR-001'";
     QTest::newRow("quote doubled") << "O'Brien" << "'O''Brien'";
     QTest::newRow("quote at the end") << "a,b'" << "'a','b'''";
     QTest::newRow("injection attempt") << "x'); DROP TABLE t; --" << "'x''); DROP TABLE t; --'";
