@@ -2,7 +2,11 @@
 // the loaded plugin and driven through its controls: add and edit, the
 // bodies it sends, the validation and server messages it shows, and the
 // unsaved-changes guard.
+#include "ContactEntryFrmU.h"
+#include "ContactListFrmU.h"
 #include "CrmTestSupport.h"
+#include "EmpListFrmU.h"
+#include "Report.h"
 #include "ResourceStrings.h"
 
 #include <QCheckBox>
@@ -11,7 +15,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPrintPreviewDialog>
 #include <QPushButton>
+#include <QTableView>
 #include <functional>
 
 using namespace CrmTest;
@@ -62,6 +68,7 @@ private Q_SLOTS:
     void closeAsksOnlyWithUnsavedChanges();
     void runningSaveKeepsScreenOpen();
     void captionsAndMessagesFollowLanguage();
+    void savedCustomerOpensContactsAndPrintsItsCard();
 
 private:
     // Shows AForm modally; ASteps runs while the dialog is up. Returns the
@@ -437,6 +444,82 @@ void tst_CustomerEntry::captionsAndMessagesFollowLanguage()
     control<QPushButton>(form.get(), "btnSave")->click();
     QCOMPARE(m_presenter->texts(),
              QStringList { QStringLiteral("Kode Pelanggan tidak boleh kosong.\rNama Pelanggan tidak boleh kosong.") });
+}
+
+void tst_CustomerEntry::savedCustomerOpensContactsAndPrintsItsCard()
+{
+    // Given a saved customer with two contacts
+    m_server->setHandler([](const RecordedRequest &ARequest) {
+        if (ARequest.path == CustomersPath + QStringLiteral("/42")) {
+            QJsonObject record = customer(42);
+            record.insert(QStringLiteral("contacts"),
+                          QJsonArray { QJsonObject { { QStringLiteral("contact_id"), 7 },
+                                                     { QStringLiteral("contact_name"), QStringLiteral("Ani") },
+                                                     { QStringLiteral("job_position"), QStringLiteral("Buyer") } },
+                                       QJsonObject { { QStringLiteral("contact_id"), 8 },
+                                                     { QStringLiteral("contact_name"), QStringLiteral("Budi") },
+                                                     { QStringLiteral("email"), QStringLiteral("b@c42.id") } } });
+            return Reply::json(QJsonDocument(QJsonObject { { QStringLiteral("data"), record } }).toJson());
+        }
+        if (ARequest.path.startsWith(QLatin1String("/hrm/")))
+            return Reply::json(R"({"data": [{"emp_id": 3, "emp_name": "Sarah Sales"}]})");
+        return Reply::json(R"({"data": []})");
+    });
+    auto form = createScreen(EntryClass);
+    QVERIFY(QMetaObject::invokeMethod(form.get(), "StartEdit", Q_ARG(int, 42)));
+    form->show();
+    QTRY_COMPARE(form->DataMode(), dmEdit);
+
+    // When the user picks Budi from the contacts, then prints the card for Sarah
+    int contactOpened = 0;
+    bool deleteOffered = false;
+    m_presenter->modalScript = [&](QDialog &ADialog) -> int {
+        if (auto *list = qobject_cast<TContactListFrm *>(&ADialog)) {
+            ADialog.show();
+            if (!QTest::qWaitFor([&] { return !list->IsLoading; }, 5000))
+                return ModalResult::Cancel;
+            list->tvContact->setCurrentIndex(list->tblData->index(1, 1));
+            list->btnSave->click();
+            return ADialog.result();
+        }
+        if (auto *entry = qobject_cast<TContactEntryFrm *>(&ADialog)) {
+            contactOpened = entry->DataMode == dmEdit && entry->CustomerID == 42 ? entry->ContactID : -1;
+            deleteOffered = !entry->btnDelete->isHidden();
+            return ModalResult::Cancel;
+        }
+        if (auto *employees = qobject_cast<TEmpListFrm *>(&ADialog)) {
+            ADialog.show();
+            if (!QTest::qWaitFor([&] { return employees->tblData->recordCount() == 1; }, 5000))
+                return ModalResult::Cancel;
+            employees->btnOK->click();
+            return ADialog.result();
+        }
+        return ModalResult::Cancel; // the print preview
+    };
+    control<QPushButton>(form.get(), "btnContacts")->click();
+    control<QPushButton>(form.get(), "btnPrint")->click();
+    m_presenter->modalScript = nullptr;
+
+    // Then the contact opens for editing, with Delete, and the card is previewed
+    QCOMPARE(contactOpened, 8);
+    QVERIFY(deleteOffered);
+    QStringList shown;
+    for (const RecordingPresenter::Modal &m : m_presenter->modals)
+        shown.append(m.className);
+    QCOMPARE(shown, QStringList({ "TContactListFrm", "TContactEntryFrm", "TEmpListFrm", "QPrintPreviewDialog" }));
+    QCOMPARE(requestsTo(*m_server, "GET", CustomersPath + QStringLiteral("/42")).size(), 2);
+    QVERIFY(m_presenter->messages.isEmpty());
+
+    Platform::Report card;
+    bool prepared = false;
+    QVERIFY(QMetaObject::invokeMethod(form.get(), "PrepareCustomerCard", Q_RETURN_ARG(bool, prepared),
+                                      Q_ARG(Platform::Report *, &card), Q_ARG(QString, QStringLiteral("Sarah Sales"))));
+    QVERIFY(prepared);
+    QCOMPARE(card.findObject(QStringLiteral("memPartnerName"))->text, QStringLiteral("Customer 42"));
+    QCOMPARE(card.findObject(QStringLiteral("memSalesPerson"))->text, QStringLiteral("Sarah Sales"));
+    QCOMPARE(card.findObject(QStringLiteral("memContacts"))->text, QStringLiteral("Ani | Buyer\nBudi | b@c42.id"));
+    QVERIFY(!card.findObject(QStringLiteral("bndNoContacts"))->visible);
+    QCOMPARE(card.pageCount(), 1);
 }
 
 QTEST_MAIN(tst_CustomerEntry)

@@ -2,6 +2,7 @@
 // driven through its controls: the list requests it sends, the rows and
 // page meta it shows, search, status filter and paging, the buttons per
 // mode, and the entry screen it opens for add and edit.
+#include "BrowseDlgU.h"
 #include "CrmTestSupport.h"
 #include "MenuListU.h"
 #include "ResourceStrings.h"
@@ -97,9 +98,11 @@ private Q_SLOTS:
     void refusedOrFailedReadGivesButtonsBack_data();
     void refusedOrFailedReadGivesButtonsBack();
     void onlyLatestReadCounts();
+    void searchOvertakingSlowPageKeepsARowSelected();
     void addOpensEntryAndRefreshesAfterSave();
     void editOpensSelectedCustomer();
     void cancelledEntryReadsNothing();
+    void findBrowsesCustomersAndOpensThePickedOne();
     void captionsFollowLanguage();
 
 private:
@@ -408,6 +411,37 @@ void tst_CustomerList::onlyLatestReadCounts()
     QVERIFY(m_presenter->messages.isEmpty());
 }
 
+void tst_CustomerList::searchOvertakingSlowPageKeepsARowSelected()
+{
+    // Given a slow first page, when a search is answered before it, then
+    // the search's rows stay with one selected once the slow page ends, and
+    // Edit opens that customer
+    m_server->setHandler([](const RecordedRequest &ARequest) {
+        if (ARequest.path != CustomersPath)
+            return detailReply(ARequest.path.section(QLatin1Char('/'), -1).toInt());
+        const bool search = !ARequest.queryValue(QStringLiteral("q")).isEmpty();
+        Reply reply = customerPage(ARequest, search ? 3 : CustomerCount);
+        reply.delayMs = search ? 0 : 400;
+        return reply;
+    });
+    auto form = openList();
+    ListControls c(form.get());
+    QVERIFY(m_server->waitForRequests(1));
+    QTest::keyClicks(c.search, QStringLiteral("abc"));
+    QTest::keyClick(c.search, Qt::Key_Return);
+    QTRY_COMPARE(form->DataMode(), dmBrowse);
+    QTest::qWait(600); // the slow page has ended by now
+
+    QCOMPARE(c.table()->recordCount(), 3);
+    QVERIFY(c.grid->currentIndex().isValid());
+    QCOMPARE(c.grid->currentIndex().row(), 0);
+    QVERIFY(c.edit->isEnabled());
+    m_presenter->modalScript = [](QDialog &) { return int(ModalResult::Cancel); };
+    c.edit->trigger();
+    QCOMPARE(m_presenter->modals.size(), 1);
+    QTRY_COMPARE(requestsTo(*m_server, "GET", CustomersPath + QStringLiteral("/1")).size(), 1);
+}
+
 void tst_CustomerList::addOpensEntryAndRefreshesAfterSave()
 {
     serveCustomers();
@@ -508,6 +542,48 @@ void tst_CustomerList::cancelledEntryReadsNothing()
     QCOMPARE(m_server->requestCount(), 1);
     // the entry screen is gone with its dialog
     QVERIFY(!form->findChild<QLineEdit *>(QStringLiteral("edtCode")));
+}
+
+void tst_CustomerList::findBrowsesCustomersAndOpensThePickedOne()
+{
+    serveCustomers();
+    auto form = openList();
+    QTRY_COMPARE(form->DataMode(), dmBrowse);
+
+    // the browse dialog: search "ani", pick the second row of its first page
+    QStringList columns;
+    m_presenter->modalScript = [&](QDialog &ADialog) {
+        auto *browse = qobject_cast<TBrowseDlgFrm *>(&ADialog);
+        if (!browse)
+            return int(ModalResult::Cancel); // the entry screen it opens
+        ADialog.show();
+        if (!QTest::qWaitFor([&] { return browse->tblData()->recordCount() == 20; }, 5000))
+            return int(ModalResult::None);
+        for (int i = 0; i < browse->tblData()->columnCount(); ++i) {
+            if (!browse->grdData->isColumnHidden(i))
+                columns.append(browse->tblData()->headerData(i, Qt::Horizontal).toString());
+        }
+        browse->edtSearch->setText(QStringLiteral("ani"));
+        QTest::keyClick(browse->edtSearch, Qt::Key_Return);
+        if (!QTest::qWaitFor([&] { return m_server->requestCount() == 3 && browse->tblData()->recordCount() == 20; }, 5000))
+            return int(ModalResult::None);
+        browse->grdData->setCurrentIndex(browse->tblData()->index(1, 1));
+        browse->btnOK->click();
+        return ADialog.result();
+    };
+    control<QAction>(form.get(), "actFind")->trigger();
+
+    QCOMPARE(m_presenter->modals.size(), 2);
+    QCOMPARE(m_presenter->modals.first().title, QStringLiteral("Find Customer"));
+    QCOMPARE(m_presenter->modals.last().title, QStringLiteral("Edit Customer"));
+    QCOMPARE(columns, QStringList({ "Customer Code", "Customer Name", "City" }));
+    const QList<RecordedRequest> reads = requestsTo(*m_server, "GET", CustomersPath);
+    QCOMPARE(reads.size(), 3); // the list's page, then the dialog's two
+    QCOMPARE(reads[2].queryValue(QStringLiteral("mode")), QStringLiteral("browse"));
+    QCOMPARE(reads[2].queryValue(QStringLiteral("q")), QStringLiteral("ani"));
+    QCOMPARE(reads[2].queryValue(QStringLiteral("page_rows")), QStringLiteral("20"));
+    QCOMPARE(reads[2].queryValue(QStringLiteral("order")), QStringLiteral("partner_name"));
+    QTRY_COMPARE(requestsTo(*m_server, "GET", CustomersPath + QStringLiteral("/2")).size(), 1);
 }
 
 void tst_CustomerList::captionsFollowLanguage()

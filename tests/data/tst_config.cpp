@@ -1,10 +1,10 @@
 #include "RecordingPresenter.h"
+#include "DataTestSupport.h"
 #include "TestHttpServer.h"
 #include "UtilsU.h"
 #include "WaitDlgU.h"
 #include "ZeltRestClientU.h"
 
-#include <QTcpServer>
 #include <QtTest>
 
 using Platform::MessageButton;
@@ -25,15 +25,6 @@ QByteArray envelope(const QList<QByteArray> &entries)
     return body + "]}";
 }
 
-quint16 closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
-
 } // namespace
 
 class tst_Config : public QObject
@@ -50,11 +41,9 @@ private Q_SLOTS:
     void neverLoadedId();
     void lookupIgnoresCaseAndFirstWins();
     void secondLoadAppendsButFirstStillWins();
-    void emptyDataIsQuiet();
     void failures_data();
     void failures();
     void transportFailure();
-    void withoutRestClient();
     void waitDialogClosedOnce_data();
     void waitDialogClosedOnce();
 
@@ -207,6 +196,13 @@ void tst_Config::neverLoadedId()
     QCOMPARE(v.metaType(), QMetaType::fromType<QString>());
     QCOMPARE(v.toString(), QString());
     QCOMPARE(m_server->requestCount(), 0);
+
+    // nor after a load without entries, which is quiet
+    m_server->enqueue(Reply::json(R"({"data": []})"));
+    config.LoadConfig();
+    QCOMPARE(config.Count(), 0);
+    QCOMPARE(config.ValueAsInteger(QStringLiteral("nothing")), 0);
+    QVERIFY(m_presenter->messages.isEmpty());
 }
 
 void tst_Config::lookupIgnoresCaseAndFirstWins()
@@ -233,15 +229,6 @@ void tst_Config::secondLoadAppendsButFirstStillWins()
     QCOMPARE(m_server->requestCount(), 2);
     QCOMPARE(config.Count(), 2);
     QCOMPARE(config.ValueAsInteger(QStringLiteral("rows")), 10);
-}
-
-void tst_Config::emptyDataIsQuiet()
-{
-    m_server->enqueue(Reply::json(R"({"data": []})"));
-    TConfig config;
-    config.LoadConfig();
-    QCOMPARE(config.Count(), 0);
-    QVERIFY(m_presenter->messages.isEmpty());
 }
 
 void tst_Config::failures_data()
@@ -310,22 +297,21 @@ void tst_Config::transportFailure()
     QCOMPARE(config.Count(), 0);
 
     m_presenter->clear();
-    TZeltRestClient refused(QStringLiteral("http://127.0.0.1:%1").arg(closedPort()), 5000, 5000);
+    TZeltRestClient refused(QStringLiteral("http://127.0.0.1:%1").arg(refusedPort()), 5000, 5000);
     RestClient = &refused;
     config.LoadConfig();
     QCOMPARE(m_presenter->messages.size(), 1);
     QVERIFY2(m_presenter->messages.at(0).text.startsWith(QLatin1String("Connection refused")),
              qPrintable(m_presenter->messages.at(0).text));
-    RestClient = m_rest.get();
-}
 
-void tst_Config::withoutRestClient()
-{
+    // no client at all: said, nothing sent
+    m_presenter->clear();
     RestClient = nullptr;
-    TConfig config;
+    const int sent = m_server->requestCount();
     config.LoadConfig();
     QCOMPARE(m_presenter->texts(), QStringList(QStringLiteral("No connection to the server has been set up.")));
-    QCOMPARE(m_server->requestCount(), 0);
+    QCOMPARE(m_server->requestCount(), sent);
+    RestClient = m_rest.get();
 }
 
 void tst_Config::waitDialogClosedOnce_data()

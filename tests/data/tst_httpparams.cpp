@@ -69,13 +69,11 @@ void tst_HttpParams::addParamsType1GivesFiveQueryEntries()
 
     TestHttpServer server;
     const RecordedRequest r = sendWith(server, &params);
-    QCOMPARE(r.queryItems.size(), 5);
-    QCOMPARE(r.queryValue(QStringLiteral("mode")), QString());
-    QVERIFY(r.hasQueryItem(QStringLiteral("mode")));
-    QVERIFY(r.hasQueryItem(QStringLiteral("q")));
-    QCOMPARE(r.queryValue(QStringLiteral("status")), QStringLiteral("1"));
-    QCOMPARE(r.queryValue(QStringLiteral("page")), QStringLiteral("1"));
-    QCOMPARE(r.queryValue(QStringLiteral("page_rows")), QStringLiteral("20"));
+    // in no particular order
+    QList<QPair<QString, QString>> sent = r.queryItems;
+    std::sort(sent.begin(), sent.end());
+    QCOMPARE(sent, (QList<QPair<QString, QString>>{ { "mode", "" }, { "page", "1" }, { "page_rows", "20" },
+                                                    { "q", "" }, { "status", "1" } }));
     QCOMPARE(r.path, QStringLiteral("/com/v1/master/contacts"));
 }
 

@@ -182,7 +182,10 @@ void tst_JsonRowReader::sameAsDocumentPath_data()
     QTest::addColumn<int>("direct"); // 1 read directly, 0 left to the document path, -1 either
     QTest::newRow("typical") << QByteArray(
         R"({"data":[{"id":1,"name":"A","price":1.5,"ok":true,"day":"2024-01-02","at":"2024-01-02T03:04:05Z"}],"pages":{"page":1,"page_count":1,"rec_count":1}})") << 1;
+    QTest::newRow("empty body") << QByteArray() << -1;
     QTest::newRow("empty object") << QByteArray("{}") << 1;
+    QTest::newRow("data null") << QByteArray(R"({"data":null,"pages":{}})") << -1;
+    QTest::newRow("data a string") << QByteArray(R"({"data":"[]"})") << -1;
     QTest::newRow("empty data") << QByteArray(R"( { "data" : [ ] } )") << 1;
     QTest::newRow("empty rows") << QByteArray(R"({"data":[{},{}]})") << 1;
     QTest::newRow("non-object elements") << QByteArray(R"({"data":[null,1,"x",[],{"id":2},true,[{"id":3}]]})") << 1;

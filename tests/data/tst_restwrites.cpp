@@ -145,20 +145,18 @@ void tst_RestWrites::verbsOfEveryWrapper_data()
 {
     QTest::addColumn<int>("which");
     QTest::addColumn<QByteArray>("method");
-    QTest::addColumn<bool>("withList");
-    QTest::newRow("RestPost list") << 0 << QByteArray("POST") << true;
-    QTest::newRow("RestPost table") << 1 << QByteArray("POST") << false;
-    QTest::newRow("RestPatch list") << 2 << QByteArray("PATCH") << true;
-    QTest::newRow("RestPatch table") << 3 << QByteArray("PATCH") << false;
-    QTest::newRow("RestPut list") << 4 << QByteArray("PUT") << true;
-    QTest::newRow("RestPut table") << 5 << QByteArray("PUT") << false;
+    QTest::newRow("RestPost list") << 0 << QByteArray("POST");
+    QTest::newRow("RestPost table") << 1 << QByteArray("POST");
+    QTest::newRow("RestPatch list") << 2 << QByteArray("PATCH");
+    QTest::newRow("RestPatch table") << 3 << QByteArray("PATCH");
+    QTest::newRow("RestPut list") << 4 << QByteArray("PUT");
+    QTest::newRow("RestPut table") << 5 << QByteArray("PUT");
 }
 
 void tst_RestWrites::verbsOfEveryWrapper()
 {
     QFETCH(int, which);
     QFETCH(QByteArray, method);
-    QFETCH(bool, withList);
     m_contact->appendRows({ { 5, QStringLiteral("Dewi") } });
     auto list = std::make_unique<TTableList>();
     list->AddTable(QStringLiteral("master"), m_contact.get(), ttMaster);
@@ -173,7 +171,6 @@ void tst_RestWrites::verbsOfEveryWrapper()
     case 4: RestPut(ContactsUrl, std::move(list), std::move(params), eh, m_log.complete(), nullptr, true, true); break;
     case 5: RestPut(ContactsUrl, t, std::move(params), eh, m_log.complete(), nullptr, true, true); break;
     }
-    Q_UNUSED(withList);
     QVERIFY(waitFor(QStringLiteral("complete")));
     QCOMPARE(m_log.entries, QStringList({ "release", "hide", "complete" }));
     const RecordedRequest r = m_env->server.lastRequest();

@@ -65,14 +65,11 @@ private Q_SLOTS:
     void cleanup();
 
     void loadReportFromProgramFolder();
-    void loadReportMissingFile();
     void loadReportFaultyFile_data();
     void loadReportFaultyFile();
-    void settersIgnoreUnknownNames();
-    void settersIgnoreEmptyReport();
+    void settersIgnoreWhatIsNotThere();
     void setVisibleAndHeight();
-    void setTextAndPictureByName();
-    void loadPicture();
+    void setTextAndPictures();
     void samplePurchaseOrder();
 
 private:
@@ -91,19 +88,9 @@ void tst_UFastReport::cleanup()
 
 void tst_UFastReport::loadReportFromProgramFolder()
 {
+    // only under reports/ beside the program
     TempAppFolder folder;
-    folder.write(QStringLiteral("reports/po.json"), layoutJson(sampleBands));
-    Report report;
-    QVERIFY(LoadReport(report, QStringLiteral("po.json")));
-    QVERIFY(m_presenter->messages.isEmpty());
-    QVERIFY(report.findObject(QStringLiteral("memTitle")));
-    QCOMPARE(report.fileName(), folder.filePath(QStringLiteral("reports/po.json")));
-}
-
-void tst_UFastReport::loadReportMissingFile()
-{
-    TempAppFolder folder;
-    folder.write(QStringLiteral("po.json"), layoutJson(sampleBands)); // beside the program, not under reports/
+    folder.write(QStringLiteral("po.json"), layoutJson(sampleBands));
     Report report;
     QVERIFY(!LoadReport(report, QStringLiteral("po.json")));
     const QString path = QDir::toNativeSeparators(folder.filePath(QStringLiteral("reports/po.json")));
@@ -111,6 +98,13 @@ void tst_UFastReport::loadReportMissingFile()
     QCOMPARE(m_presenter->messages.first().kind, MessageKind::Error);
     QCOMPARE(m_presenter->messages.first().buttons, MessageButtons(MessageButton::Ok));
     QVERIFY(report.isEmpty());
+
+    m_presenter->clear();
+    folder.write(QStringLiteral("reports/po.json"), layoutJson(sampleBands));
+    QVERIFY(LoadReport(report, QStringLiteral("po.json")));
+    QVERIFY(m_presenter->messages.isEmpty());
+    QVERIFY(report.findObject(QStringLiteral("memTitle")));
+    QCOMPARE(report.fileName(), folder.filePath(QStringLiteral("reports/po.json")));
 }
 
 void tst_UFastReport::loadReportFaultyFile_data()
@@ -166,7 +160,7 @@ void tst_UFastReport::loadReportFaultyFile()
     QCOMPARE(report.findObject(QStringLiteral("memTitle")), nullptr);
 }
 
-void tst_UFastReport::settersIgnoreUnknownNames()
+void tst_UFastReport::settersIgnoreWhatIsNotThere()
 {
     TempAppFolder folder;
     folder.write(QStringLiteral("reports/po.json"), layoutJson(sampleBands));
@@ -188,18 +182,15 @@ void tst_UFastReport::settersIgnoreUnknownNames()
     LoadPicture(report, QStringLiteral("memTitle"), folder.filePath(QStringLiteral("red.png")));
 
     QCOMPARE(snapshot(report), before);
-    QVERIFY(m_presenter->messages.isEmpty());
-}
 
-void tst_UFastReport::settersIgnoreEmptyReport()
-{
-    Report report;
-    SetMemoText(report, QStringLiteral("memTitle"), QStringLiteral("x"));
-    SetVisible(report, QStringLiteral("memTitle"), false);
-    SetHeight(report, QStringLiteral("memTitle"), 1);
-    SetPicture(report, QStringLiteral("picLogo"), QImage());
-    LoadPicture(report, QStringLiteral("picLogo"), QStringLiteral("/nonexistent.png"));
-    QVERIFY(report.isEmpty());
+    // nor on a report with nothing loaded
+    Report empty;
+    SetMemoText(empty, QStringLiteral("memTitle"), QStringLiteral("x"));
+    SetVisible(empty, QStringLiteral("memTitle"), false);
+    SetHeight(empty, QStringLiteral("memTitle"), 1);
+    SetPicture(empty, QStringLiteral("picLogo"), QImage());
+    LoadPicture(empty, QStringLiteral("picLogo"), QStringLiteral("/nonexistent.png"));
+    QVERIFY(empty.isEmpty());
     QVERIFY(m_presenter->messages.isEmpty());
 }
 
@@ -234,24 +225,7 @@ void tst_UFastReport::setVisibleAndHeight()
     QCOMPARE(report.findObject(QStringLiteral("memTitle"))->geometry.height(), 0.0);
 }
 
-void tst_UFastReport::setTextAndPictureByName()
-{
-    TempAppFolder folder;
-    folder.write(QStringLiteral("reports/po.json"), layoutJson(sampleBands));
-    Report report;
-    QVERIFY(LoadReport(report, QStringLiteral("po.json")));
-
-    SetMemoText(report, QStringLiteral("MEMTITLE"), QStringLiteral("Purchase Order"));
-    QCOMPARE(report.findObject(QStringLiteral("memTitle"))->text, QStringLiteral("Purchase Order"));
-
-    QImage image(4, 4, QImage::Format_RGB32);
-    image.fill(Qt::green);
-    SetPicture(report, QStringLiteral("PICLOGO"), image);
-    image.fill(Qt::red);
-    QCOMPARE(report.findObject(QStringLiteral("picLogo"))->picture.pixelColor(1, 1), QColor(Qt::green));
-}
-
-void tst_UFastReport::loadPicture()
+void tst_UFastReport::setTextAndPictures()
 {
     TempAppFolder folder;
     folder.write(QStringLiteral("reports/po.json"), layoutJson(sampleBands));
@@ -260,6 +234,15 @@ void tst_UFastReport::loadPicture()
     Report report;
     QVERIFY(LoadReport(report, QStringLiteral("po.json")));
     auto logo = [&] { return report.findObject(QStringLiteral("picLogo"))->picture; };
+
+    // names in any letter case; the picture is a copy
+    SetMemoText(report, QStringLiteral("MEMTITLE"), QStringLiteral("Purchase Order"));
+    QCOMPARE(report.findObject(QStringLiteral("memTitle"))->text, QStringLiteral("Purchase Order"));
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    SetPicture(report, QStringLiteral("PICLOGO"), image);
+    image.fill(Qt::red);
+    QCOMPARE(logo().pixelColor(1, 1), QColor(Qt::green));
 
     LoadPicture(report, QStringLiteral("picLogo"), folder.filePath(QStringLiteral("blue.png")));
     QCOMPARE(logo().size(), QSize(8, 4));

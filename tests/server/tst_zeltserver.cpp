@@ -259,6 +259,11 @@ QString signIn(Client &client, const QString &email)
         .value(QStringLiteral("access")).toString();
 }
 
+QJsonObject object(const char *json)
+{
+    return QJsonDocument::fromJson(json).object();
+}
+
 bool hasMembers(const QJsonObject &row, const QStringList &members)
 {
     for (const QString &m : members) {
@@ -279,12 +284,10 @@ private Q_SLOTS:
 
     void customerAuth_data();
     void customerAuth();
-    void customerAuthAnswersTheTenantAddress();
     void login_data();
     void login();
     void bearerTokenGuardsEveryRoute_data();
     void bearerTokenGuardsEveryRoute();
-    void expiredTokenIsRefused();
 
     void menusDifferPerUser();
     void configEntriesAreTyped();
@@ -297,7 +300,7 @@ private Q_SLOTS:
     void showAllInBothSpellings();
     void lookupsAnswerWholeLists();
 
-    void customerCreateReadUpdate();
+    void customerWritesKeepTheSearchKey();
     void customerValidation_data();
     void customerValidation();
     void customerMasterDetailWrite();
@@ -399,27 +402,18 @@ void tst_ZeltServer::customerAuth()
                                    "state_name", "postal_code", "country_name"})
             QVERIFY2(data.value(QLatin1String(member)).isString(), member);
         QVERIFY(!data.value(QStringLiteral("token")).toObject().value(QStringLiteral("access")).toString().isEmpty());
+        // the client binds its REST client to api_url and signs in there
+        QCOMPARE(data.value(QStringLiteral("api_url")).toString(), m_server.baseUrl());
+        QCOMPARE(data.value(QStringLiteral("cust_name")).toString(), QStringLiteral("PT Zelt Demo Indonesia"));
+        QCOMPARE(data.value(QStringLiteral("app_ver")).toString(), QStringLiteral("1.0.3"));
+        Client tenant(data.value(QStringLiteral("api_url")).toString());
+        QVERIFY(!signIn(tenant, QStringLiteral("sarah@zelt.local")).isEmpty());
     } else if (errorKey.isEmpty()) {
         QVERIFY(!r.message().isEmpty());
         QVERIFY(!r.json().contains(QStringLiteral("data")));
     } else {
         QVERIFY2(errorKeys(r).contains(errorKey), r.body.constData());
     }
-}
-
-void tst_ZeltServer::customerAuthAnswersTheTenantAddress()
-{
-    const HttpReply r = m_http.post(QStringLiteral("/v1/cust-auth"),
-                                    QJsonObject{{QStringLiteral("cust_key"), QStringLiteral("ZELT-DEMO-0001")},
-                                                {QStringLiteral("secret_key"), QStringLiteral("demo-secret-0001")},
-                                                {QStringLiteral("mode"), QStringLiteral("dev")}});
-    const QJsonObject data = r.json().value(QStringLiteral("data")).toObject();
-    // the client binds its REST client to api_url and signs in there
-    QCOMPARE(data.value(QStringLiteral("api_url")).toString(), m_server.baseUrl());
-    QCOMPARE(data.value(QStringLiteral("cust_name")).toString(), QStringLiteral("PT Zelt Demo Indonesia"));
-    QCOMPARE(data.value(QStringLiteral("app_ver")).toString(), QStringLiteral("1.0.3"));
-    Client tenant(data.value(QStringLiteral("api_url")).toString());
-    QVERIFY(!signIn(tenant, QStringLiteral("sarah@zelt.local")).isEmpty());
 }
 
 void tst_ZeltServer::login_data()
@@ -483,6 +477,10 @@ void tst_ZeltServer::bearerTokenGuardsEveryRoute_data()
     QTest::newRow("basic scheme") << menus << QByteArray("Basic c2FyYWg6eA==") << 401;
     QTest::newRow("customers without token") << QStringLiteral("/crm/v1/master/customers") << QByteArray() << 401;
     QTest::newRow("app-files without token") << QStringLiteral("/v1/app-files") << QByteArray() << 401;
+    // a user token does not open the customer service, nor the other way round
+    QTest::newRow("user token on app-files") << QStringLiteral("/v1/app-files") << "Bearer " + m_sarah.toLatin1() << 401;
+    QTest::newRow("customer token on menus") << menus << "Bearer " + customerToken().toLatin1() << 401;
+    QTest::newRow("scheme in lower case") << menus << "bearer " + m_sarah.toLatin1() << 200;
 }
 
 void tst_ZeltServer::bearerTokenGuardsEveryRoute()
@@ -492,35 +490,7 @@ void tst_ZeltServer::bearerTokenGuardsEveryRoute()
     QFETCH(int, status);
     const HttpReply r = m_http.send("GET", target, QByteArray(), QString(), authorization);
     QCOMPARE(r.status, status);
-    QVERIFY(!r.message().isEmpty());
-}
-
-void tst_ZeltServer::expiredTokenIsRefused()
-{
-    // a user token does not open the customer service, nor the other way round
-    const QString custToken = customerToken();
-    QCOMPARE(m_http.get(QStringLiteral("/v1/app-files"), m_sarah).status, 401);
-    QCOMPARE(m_http.get(QStringLiteral("/sys/v1/app/menus"), custToken).status, 401);
-    QCOMPARE(m_http.send("GET", QStringLiteral("/sys/v1/app/menus"), QByteArray(), QString(),
-                         "bearer " + m_sarah.toLatin1()).status, 200);
-
-    // Given a second server on the same file whose tokens live one second
-    ServerProcess shortLived;
-    QVERIFY(shortLived.start({QStringLiteral("--db"), m_db, QStringLiteral("--files"), m_files,
-                              QStringLiteral("--token-ttl"), QStringLiteral("1"), QStringLiteral("--quiet")}));
-    Client client(shortLived.baseUrl());
-    const QString token = signIn(client, QStringLiteral("budi@zelt.local"));
-    QCOMPARE(client.get(QStringLiteral("/sys/v1/config"), token).status, 200);
-    // When the second has passed
-    QTest::qWait(1200);
-    // Then the token is refused, by both servers, with a message
-    const HttpReply expired = client.get(QStringLiteral("/sys/v1/config"), token);
-    QCOMPARE(expired.status, 401);
-    QVERIFY(expired.message().contains(QStringLiteral("expired")));
-    QCOMPARE(m_http.get(QStringLiteral("/sys/v1/config"), token).status, 401);
-    // and the long-lived token of the first server still works
-    QCOMPARE(client.get(QStringLiteral("/sys/v1/config"), m_sarah).status, 200);
-    QCOMPARE(shortLived.stop(), 0);
+    QCOMPARE(r.message().isEmpty(), status == 200);
 }
 
 // ------------------------------------------------------------------ menus and config
@@ -690,21 +660,6 @@ void tst_ZeltServer::itemPagesDoNotOverlap()
 
 void tst_ZeltServer::searchMatchesTheDocumentedColumns()
 {
-    // customers: code, name, city or e-mail, without regard to case
-    const QStringList searches = {QStringLiteral("JAYA"), QStringLiteral("medan"), QStringLiteral("cust-0001"), QStringLiteral(".CO.ID")};
-    for (const QString &q : searches) {
-        const HttpReply r = m_http.get(QStringLiteral("/crm/v1/master/customers") + query({{"mode", "list"}, {"q", q}, {"status", "0"}, {"page", "1"}, {"page_rows", "1000"}}), m_sarah);
-        QCOMPARE(r.status, 200);
-        QVERIFY2(!r.data().isEmpty(), qPrintable(q));
-        QCOMPARE(r.pages().value(QStringLiteral("rec_count")).toInt(), r.data().size());
-        for (const QJsonValue &v : r.data()) {
-            const QJsonObject row = v.toObject();
-            bool found = false;
-            for (const char *col : {"partner_code", "partner_name", "city", "email"})
-                found = found || row.value(QLatin1String(col)).toString().contains(q, Qt::CaseInsensitive);
-            QVERIFY2(found, qPrintable(q + QStringLiteral(": ") + row.value(QStringLiteral("partner_name")).toString()));
-        }
-    }
     // "%" and "_" are matched as themselves, not as wildcards
     QCOMPARE(m_http.get(QStringLiteral("/crm/v1/master/customers") + query({{"q", "%"}}), m_sarah).pages().value(QStringLiteral("rec_count")).toInt(), 0);
     QCOMPARE(m_http.get(QStringLiteral("/crm/v1/master/customers") + query({{"q", "_"}}), m_sarah).pages().value(QStringLiteral("rec_count")).toInt(), 0);
@@ -815,48 +770,27 @@ void tst_ZeltServer::lookupsAnswerWholeLists()
 
 // ------------------------------------------------------------------ customers and contacts
 
-void tst_ZeltServer::customerCreateReadUpdate()
+// Creating and editing a customer through the screens is proven end to end
+// (tst_endtoend::customerAddedThenEdited); here what the screens never show.
+void tst_ZeltServer::customerWritesKeepTheSearchKey()
 {
     const QString path = QStringLiteral("/crm/v1/master/customers");
-    const QJsonObject customer{{QStringLiteral("partner_code"), QStringLiteral("T-CRUD-1")},
-                               {QStringLiteral("partner_name"), QStringLiteral("PT Uji Coba Sentosa")},
-                               {QStringLiteral("industry"), QStringLiteral("Retail")},
-                               {QStringLiteral("address"), QStringLiteral("Jl. Kenanga No. 3")},
-                               {QStringLiteral("city"), QStringLiteral("Cirebon")},
-                               {QStringLiteral("phone"), QStringLiteral("+62 231 555 0101")},
-                               {QStringLiteral("email"), QStringLiteral("sales@ujicoba.co.id")},
-                               {QStringLiteral("website"), QStringLiteral("www.ujicoba.co.id")},
-                               {QStringLiteral("is_active"), true}};
-    const HttpReply created = m_http.post(path, customer, m_sarah);
+    const HttpReply created = m_http.post(path, QJsonObject{{QStringLiteral("partner_code"), QStringLiteral("T-CRUD-1")},
+                                                            {QStringLiteral("partner_name"), QStringLiteral("PT Uji Coba Sentosa")},
+                                                            {QStringLiteral("city"), QStringLiteral("Cirebon")}},
+                                          m_sarah);
     QCOMPARE(created.status, 201);
     const QJsonObject row = created.json().value(QStringLiteral("data")).toObject();
     const qint64 id = row.value(QStringLiteral("partner_id")).toInteger();
-    QVERIFY(id > 0);
-    for (auto it = customer.constBegin(); it != customer.constEnd(); ++it)
-        QCOMPARE(row.value(it.key()), it.value());
-    QCOMPARE(row.value(QStringLiteral("updated_by")).toString(), QStringLiteral("sarah@zelt.local"));
     QVERIFY(QDateTime::fromString(row.value(QStringLiteral("updated_at")).toString(), QStringLiteral("yyyy-MM-ddTHH:mm:ss")).isValid());
     QCOMPARE(row.value(QStringLiteral("contacts")).toArray().size(), 0);
-
-    // read back: the detail, and the list by search
-    QCOMPARE(customerById(id).value(QStringLiteral("partner_name")).toString(), QStringLiteral("PT Uji Coba Sentosa"));
-    const HttpReply found = m_http.get(path + QStringLiteral("?mode=list&q=cirebon&status=1&page=1&page_rows=20"), m_sarah);
-    QCOMPARE(found.data().size(), 1);
-    QCOMPARE(found.data().at(0).toObject().value(QStringLiteral("partner_id")).toInteger(), id);
-
-    // PATCH changes what is sent and keeps the rest
-    const HttpReply patched = m_http.patch(path + QStringLiteral("/%1").arg(id),
-                                           QJsonObject{{QStringLiteral("partner_name"), QStringLiteral("PT Uji Coba Sejahtera")},
-                                                       {QStringLiteral("is_active"), false}},
-                                           m_budi);
-    QCOMPARE(patched.status, 200);
-    const QJsonObject after = customerById(id);
-    QCOMPARE(after.value(QStringLiteral("partner_name")).toString(), QStringLiteral("PT Uji Coba Sejahtera"));
-    QCOMPARE(after.value(QStringLiteral("is_active")).toBool(), false);
-    QCOMPARE(after.value(QStringLiteral("city")).toString(), QStringLiteral("Cirebon"));
-    QCOMPARE(after.value(QStringLiteral("updated_by")).toString(), QStringLiteral("budi@zelt.local"));
+    QCOMPARE(m_http.patch(path + QStringLiteral("/%1").arg(id),
+                          QJsonObject{{QStringLiteral("partner_name"), QStringLiteral("PT Uji Coba Sejahtera")},
+                                      {QStringLiteral("is_active"), false}},
+                          m_budi).status, 200);
     // the search key follows the new name
     QCOMPARE(m_http.get(path + QStringLiteral("?q=uji%20coba%20sejahtera&status=2"), m_sarah).data().size(), 1);
+    QCOMPARE(m_http.get(path + QStringLiteral("?q=uji%20coba%20sentosa&status=0"), m_sarah).data().size(), 0);
 
     // unknown ids are 404 for read and write
     QCOMPARE(m_http.get(path + QStringLiteral("/999999"), m_sarah).status, 404);
@@ -917,20 +851,13 @@ void tst_ZeltServer::customerValidation()
 void tst_ZeltServer::customerMasterDetailWrite()
 {
     // Given a document of a master and its contacts table, as a table list sends it
-    const QJsonObject document{
-        {QStringLiteral("partner_id"), 0},
-        {QStringLiteral("partner_code"), QStringLiteral("T-MD-1")},
-        {QStringLiteral("partner_name"), QStringLiteral("Northwind Marine Pte Ltd")},
-        {QStringLiteral("city"), QStringLiteral("Singapore")},
-        {QStringLiteral("is_active"), true},
-        {QStringLiteral("contacts"), QJsonArray{
-             QJsonObject{{QStringLiteral("contact_id"), 0}, {QStringLiteral("contact_name"), QStringLiteral("Grace Lim")},
-                         {QStringLiteral("contact_type"), 1}, {QStringLiteral("email"), QStringLiteral("grace@northwind.sg")},
-                         {QStringLiteral("country_id"), 196}, {QStringLiteral("is_active"), true}},
-             QJsonObject{{QStringLiteral("contact_id"), QJsonValue::Null}, {QStringLiteral("contact_name"), QStringLiteral("Accounts Payable")},
-                         {QStringLiteral("contact_type"), 2}, {QStringLiteral("street1"), QStringLiteral("1 Harbour Drive")},
-                         {QStringLiteral("zip"), QStringLiteral("117439")}, {QStringLiteral("country_id"), 196}},
-             QJsonObject{{QStringLiteral("contact_name"), QStringLiteral("Warehouse")}, {QStringLiteral("contact_type"), 3}}}}};
+    const QJsonObject document = object(R"({"partner_id": 0, "partner_code": "T-MD-1",
+        "partner_name": "Northwind Marine Pte Ltd", "city": "Singapore", "is_active": true, "contacts": [
+        {"contact_id": 0, "contact_name": "Grace Lim", "contact_type": 1, "email": "grace@northwind.sg",
+         "country_id": 196, "is_active": true},
+        {"contact_id": null, "contact_name": "Accounts Payable", "contact_type": 2, "street1": "1 Harbour Drive",
+         "zip": "117439", "country_id": 196},
+        {"contact_name": "Warehouse", "contact_type": 3}]})");
     const HttpReply created = m_http.post(QStringLiteral("/crm/v1/master/customers"), document, m_sarah);
     QCOMPARE(created.status, 201);
     const QJsonObject customer = created.json().value(QStringLiteral("data")).toObject();
@@ -998,17 +925,12 @@ void tst_ZeltServer::contactsCrud()
 {
     const qint64 customer = 7;
     // Given a new contact row as the entry form fills it (every field of its table)
-    const QJsonObject row{
-        {QStringLiteral("contact_id"), 0}, {QStringLiteral("contact_name"), QStringLiteral("Dewi Lestari")},
-        {QStringLiteral("job_position"), QStringLiteral("Procurement Officer")}, {QStringLiteral("contact_type"), 1},
-        {QStringLiteral("street1"), QStringLiteral("Jl. Melati No. 8")}, {QStringLiteral("street2"), QStringLiteral("")},
-        {QStringLiteral("city"), QStringLiteral("Bandung")}, {QStringLiteral("state_id"), 12}, {QStringLiteral("zip"), QStringLiteral("40111")},
-        {QStringLiteral("country_id"), 100}, {QStringLiteral("phone"), QStringLiteral("+62 22 555 0199")},
-        {QStringLiteral("mobile"), QStringLiteral("+62 812 1111 2222")}, {QStringLiteral("email"), QStringLiteral("dewi@example.co.id")},
-        {QStringLiteral("customer_id"), customer}, {QStringLiteral("notes"), QStringLiteral("Prefers e-mail")},
-        {QStringLiteral("title"), QStringLiteral("Ms")}, {QStringLiteral("image_id"), QJsonValue::Null},
-        {QStringLiteral("is_active"), true}, {QStringLiteral("is_del"), false}, {QStringLiteral("user_del"), QJsonValue::Null},
-        {QStringLiteral("date_del"), QJsonValue::Null}, {QStringLiteral("last_update"), QStringLiteral("")}};
+    QJsonObject row = object(R"({"contact_id": 0, "contact_name": "Dewi Lestari",
+        "job_position": "Procurement Officer", "contact_type": 1, "street1": "Jl. Melati No. 8", "street2": "",
+        "city": "Bandung", "state_id": 12, "zip": "40111", "country_id": 100, "phone": "+62 22 555 0199",
+        "mobile": "+62 812 1111 2222", "email": "dewi@example.co.id", "notes": "Prefers e-mail", "title": "Ms",
+        "image_id": null, "is_active": true, "is_del": false, "user_del": null, "date_del": null, "last_update": ""})");
+    row.insert(QStringLiteral("customer_id"), customer);
     const HttpReply created = m_http.post(QStringLiteral("/crm/v1/master/contacts"), row, m_sarah);
     QCOMPARE(created.status, 201);
     const qint64 id = created.json().value(QStringLiteral("data")).toObject().value(QStringLiteral("contact_id")).toInteger();

@@ -61,22 +61,17 @@ private Q_SLOTS:
     void welcomeEntryBeforeAnyLoad();
     void getParams_data();
     void getParams();
-    void getParamsBeyondLastRaises();
-    void appendRefusesDuplicate();
-    void findUnknownRaises();
+    void appendRefusesDuplicateFindRaises();
 
     void threeLevelTreeBuildsSideBar();
-    void sideBarShowsTreeCollapsedWithImages();
-    void clickCarriesMenuId();
+    void sideBarShowsTreeAndClicksCarryMenuId();
     void clickHandlerMayReloadTheSideBar();
 
     void missingMembers_data();
     void missingMembers();
     void repeatedIdStopsAtThatNode();
-    void nonHeaderAtTopLevelRefused_data();
-    void nonHeaderAtTopLevelRefused();
-    void absurdNestingRefused();
-    void noSideBarRefused();
+    void refusedTrees_data();
+    void refusedTrees();
 
     void secondLoadNeedsClear();
     void destroyedListLeavesItemsHarmless();
@@ -125,6 +120,9 @@ void tst_MenuList::getParams_data()
     QTest::newRow("trailing comma") << "a,b," << 2 << "";
     QTest::newRow("blank inside kept") << "status = 2, mode" << 0 << "status = 2";
     QTest::newRow("single") << "  add  " << 0 << "add";
+    QTest::newRow("beyond the last")
+        << "a,b" << 2 << "raises: Parameter index 2 is out of bounds: menu 7 has 2 parameters.";
+    QTest::newRow("negative") << "a,b" << -1 << "raises: Parameter index -1 is out of bounds: menu 7 has 2 parameters.";
 }
 
 void tst_MenuList::getParams()
@@ -133,25 +131,21 @@ void tst_MenuList::getParams()
     QFETCH(int, index);
     QFETCH(QString, expected);
     TMenuData data;
-    data.Params = params;
-    QCOMPARE(data.GetParams(index), expected);
-}
-
-void tst_MenuList::getParamsBeyondLastRaises()
-{
-    TMenuData data;
     data.MenuId = 7;
-    data.Params = QStringLiteral("a,b");
-    try {
-        data.GetParams(2);
-        QFAIL("an index beyond the last item must raise");
-    } catch (const Platform::Error &e) {
-        QCOMPARE(e.message(), QStringLiteral("Parameter index 2 is out of bounds: menu 7 has 2 parameters."));
+    data.Params = params;
+    if (!expected.startsWith(QLatin1String("raises: "))) {
+        QCOMPARE(data.GetParams(index), expected);
+        return;
     }
-    QVERIFY_THROWS_EXCEPTION(Platform::Error, data.GetParams(-1));
+    try {
+        data.GetParams(index);
+        QFAIL("an index outside the items must raise");
+    } catch (const Platform::Error &e) {
+        QCOMPARE(e.message(), expected.mid(8));
+    }
 }
 
-void tst_MenuList::appendRefusesDuplicate()
+void tst_MenuList::appendRefusesDuplicateFindRaises()
 {
     TMenuList list;
     list.Append(5, QStringLiteral("First"), QStringLiteral("TAFrm"), QString(), QString(), QString(), QString(), 1);
@@ -165,11 +159,7 @@ void tst_MenuList::appendRefusesDuplicate()
     QCOMPARE(list.Find(5)->MenuTitle, QStringLiteral("First"));
     QVERIFY_THROWS_EXCEPTION(Platform::DuplicateKeyError,
                              list.Append(0, QString(), QString(), QString(), QString(), QString(), QString(), 1));
-}
 
-void tst_MenuList::findUnknownRaises()
-{
-    TMenuList list;
     try {
         list.Find(77);
         QFAIL("an unknown id must raise");
@@ -253,10 +243,16 @@ void tst_MenuList::threeLevelTreeBuildsSideBar()
     QVERIFY(!m_bar->isUpdating());
 }
 
-void tst_MenuList::sideBarShowsTreeCollapsedWithImages()
+void tst_MenuList::sideBarShowsTreeAndClicksCarryMenuId()
 {
     TMenuList list;
     list.SetSideBar(m_bar.get());
+    QList<int> clicked;
+    list.SetOnMenuClick([&](QObject *sender) {
+        auto *item = qobject_cast<SideBarItem *>(sender);
+        QVERIFY(item);
+        clicked.append(item->tag());
+    });
     list.LoadMenus(threeLevelTree(), nullptr);
     m_bar->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_bar.get()));
@@ -283,33 +279,19 @@ void tst_MenuList::sideBarShowsTreeCollapsedWithImages()
     QVERIFY(head->isChecked());
     QVERIFY(button->isVisible());
     QVERIFY(!m_bar->itemButtons(m_bar->item(3)).first()->isVisible()); // Reports still folded
-    QTest::mouseClick(head, Qt::LeftButton);
-    QVERIFY(!purchasing->isExpanded());
-    QVERIFY(!button->isVisible());
-}
 
-void tst_MenuList::clickCarriesMenuId()
-{
-    TMenuList list;
-    list.SetSideBar(m_bar.get());
-    QList<int> clicked;
-    list.SetOnMenuClick([&](QObject *sender) {
-        auto *item = qobject_cast<SideBarItem *>(sender);
-        QVERIFY(item);
-        clicked.append(item->tag());
-    });
-    list.LoadMenus(threeLevelTree(), nullptr);
-    m_bar->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_bar.get()));
-    m_bar->group(0)->setExpanded(true);
+    // A click on an item carries its menu id.
     m_bar->group(1)->setExpanded(true);
     QSignalSpy spy(m_bar.get(), &SideBar::itemClicked);
-
     QTest::mouseClick(m_bar->itemButtons(m_bar->item(3)).first(), Qt::LeftButton);
-    QTest::mouseClick(m_bar->itemButtons(m_bar->item(1)).first(), Qt::LeftButton);
+    QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(clicked, (QList<int> { 103, 101 }));
     QCOMPARE(spy.count(), 2);
     QCOMPARE(spy.at(0).at(0).value<SideBarItem *>(), m_bar->item(3));
+
+    QTest::mouseClick(head, Qt::LeftButton);
+    QVERIFY(!purchasing->isExpanded());
+    QVERIFY(!button->isVisible());
 }
 
 void tst_MenuList::clickHandlerMayReloadTheSideBar()
@@ -412,60 +394,48 @@ void tst_MenuList::repeatedIdStopsAtThatNode()
     QCOMPARE(list.Find(21)->MenuTitle, QStringLiteral("One"));
 }
 
-void tst_MenuList::nonHeaderAtTopLevelRefused_data()
+// Trees the list refuses as a whole: nothing of them is loaded.
+void tst_MenuList::refusedTrees_data()
 {
-    QTest::addColumn<QJsonObject>("node");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("screen") << screen(31, QStringLiteral("Loose"), 0, QStringLiteral("TProbeFrm"))
-                            << "Menu node menus[1] (\"Loose\") is not a header; the top level of the menu tree "
-                               "holds header nodes only.";
-}
+    QTest::addColumn<QJsonArray>("tree");
+    QTest::addColumn<bool>("withSideBar");
+    QTest::addColumn<QString>("message"); // what the error starts with
+    QTest::addColumn<int>("groups");
 
-void tst_MenuList::nonHeaderAtTopLevelRefused()
-{
-    QFETCH(QJsonObject, node);
-    QFETCH(QString, message);
-    TMenuList list;
-    list.SetSideBar(m_bar.get());
-    try {
-        list.LoadMenus(QJsonArray { header(QStringLiteral("H"), 1, 0), node }, nullptr);
-        QFAIL("a loose node at the top level must raise");
-    } catch (const Platform::Error &e) {
-        QCOMPARE(e.message(), message);
-    }
-    QCOMPARE(list.Count(), 1);
-    QCOMPARE(m_bar->itemCount(), 1);
-    QCOMPARE(m_bar->groupCount(), 1);
-}
-
-void tst_MenuList::absurdNestingRefused()
-{
-    QJsonArray tree { screen(41, QStringLiteral("Deep"), 0, QStringLiteral("TProbeFrm")) };
+    QTest::newRow("screen at the top level")
+        << QJsonArray { header(QStringLiteral("H"), 1, 0), screen(31, QStringLiteral("Loose"), 0, QStringLiteral("TProbeFrm")) }
+        << true
+        << "Menu node menus[1] (\"Loose\") is not a header; the top level of the menu tree holds header nodes only."
+        << 1;
+    QJsonArray deep { screen(41, QStringLiteral("Deep"), 0, QStringLiteral("TProbeFrm")) };
     for (int level = 40; level >= 1; --level)
-        tree = QJsonArray { header(QStringLiteral("L%1").arg(level), level, 0, tree) };
+        deep = QJsonArray { header(QStringLiteral("L%1").arg(level), level, 0, deep) };
+    QTest::newRow("nested 40 deep") << deep << true
+                                    << "The menu tree is nested deeper than 32 levels at menus[0]" << -1;
+    QTest::newRow("no side bar") << threeLevelTree() << false
+                                 << "The menu list has no side bar to show the menus in." << 0;
+}
+
+void tst_MenuList::refusedTrees()
+{
+    QFETCH(QJsonArray, tree);
+    QFETCH(bool, withSideBar);
+    QFETCH(QString, message);
+    QFETCH(int, groups);
     TMenuList list;
-    list.SetSideBar(m_bar.get());
+    if (withSideBar)
+        list.SetSideBar(m_bar.get());
     try {
         list.LoadMenus(tree, nullptr);
-        QFAIL("a tree nested 40 deep must raise");
+        QFAIL("the tree must be refused");
     } catch (const Platform::Error &e) {
-        QVERIFY2(e.message().startsWith(QStringLiteral("The menu tree is nested deeper than 32 levels at menus[0]")),
-                 qPrintable(e.message()));
+        QVERIFY2(e.message().startsWith(message), qPrintable(e.message()));
     }
-    QVERIFY(!list.Contains(41));
+    QCOMPARE(list.MenuIds(), QList<int> { 0 });
+    QCOMPARE(m_bar->itemCount(), 1);
+    if (groups >= 0)
+        QCOMPARE(m_bar->groupCount(), groups);
     QVERIFY(!m_bar->isUpdating());
-}
-
-void tst_MenuList::noSideBarRefused()
-{
-    TMenuList list;
-    try {
-        list.LoadMenus(threeLevelTree(), nullptr);
-        QFAIL("loading without a side bar must raise");
-    } catch (const Platform::Error &e) {
-        QCOMPARE(e.message(), QStringLiteral("The menu list has no side bar to show the menus in."));
-    }
-    QCOMPARE(list.Count(), 1);
 }
 
 void tst_MenuList::secondLoadNeedsClear()

@@ -48,9 +48,8 @@ private Q_SLOTS:
     void commonEntryTakesAReferenceToCom();
     void loadRegistersUnloadUnregisters();
     void missingFileSkippedSilently();
-    void libraryThatDoesNotLoadIsReportedOnceAndStops();
-    void moduleThatFailsToStartIsReportedAndLeavesNothing();
-    void libraryWithoutEntryPointsIsRefused();
+    void unusableModuleStopsTheList_data();
+    void unusableModuleStopsTheList();
     void badEntriesReportedOnce_data();
     void badEntriesReportedOnce();
     void unloadFailureReachesCaller();
@@ -191,55 +190,48 @@ void tst_PackageList::missingFileSkippedSilently()
     QVERIFY(registered(Good));
 }
 
-void tst_PackageList::libraryThatDoesNotLoadIsReportedOnceAndStops()
+// A module that cannot be used is told once, in the platform's or the
+// module's own words, and the list stops there: the good module after it
+// is not loaded, and nothing the bad one registered stays.
+void tst_PackageList::unusableModuleStopsTheList_data()
 {
-    // Given a file under a library's name that holds text, then a good module
-    const QString junk = TPackageList::LibraryFileName(QStringLiteral("notalib.bpl"));
-    m_folder->write(junk, "this is not a shared library\n");
+    QTest::addColumn<QString>("base"); // empty: a text file under a library's name
+    QTest::addColumn<QString>("message"); // empty: what QLibrary says of the file
+
+    QTest::newRow("not a library") << QString() << QString();
+    QTest::newRow("fails to start") << "fixturefailstart"
+                                    << "Package fixturefailstart.bpl failed to start: Fixture refuses to start.";
+    QTest::newRow("no entry points") << "fixtureplain"
+                                     << "Package fixtureplain.bpl is not a ZeltERP module: %1 does not export the "
+                                        "module entry points.";
+}
+
+void tst_PackageList::unusableModuleStopsTheList()
+{
+    QFETCH(QString, base);
+    QFETCH(QString, message);
+    const QString file = base.isEmpty() ? QStringLiteral("notalib.bpl") : base + QStringLiteral(".bpl");
+    if (base.isEmpty()) {
+        m_folder->write(TPackageList::LibraryFileName(file), "this is not a shared library\n");
+        QLibrary probe(m_folder->filePath(TPackageList::LibraryFileName(file)));
+        QVERIFY(!probe.load());
+        message = probe.errorString();
+    } else {
+        install(base);
+    }
     install(QStringLiteral("fixturegood"));
-    QLibrary probe(m_folder->filePath(junk));
-    QVERIFY(!probe.load());
-    const QString platformMessage = probe.errorString();
 
-    // When the list is loaded
     TPackageList list;
-    list.LoadPackageData(QJsonArray { entry(QStringLiteral("junk"), QStringLiteral("notalib.bpl")),
+    list.LoadPackageData(QJsonArray { entry(QStringLiteral("bad"), file),
                                       entry(QStringLiteral("fixture"), QStringLiteral("fixturegood.bpl")) });
-
-    // Then the platform's message is shown once and nothing after it loads
-    QCOMPARE(m_presenter->texts(), QStringList { platformMessage });
+    if (message.contains(QLatin1String("%1")))
+        message = message.arg(Platform::applicationFolder() + TPackageList::LibraryFileName(file));
+    QCOMPARE(m_presenter->texts(), QStringList { message });
     QCOMPARE(m_presenter->messages.first().kind, Platform::MessageKind::Error);
     QCOMPARE(list.Count(), 2);
     QVERIFY(!list.Items(1)->IsLoad);
-    QVERIFY(!registered(Good));
-}
-
-void tst_PackageList::moduleThatFailsToStartIsReportedAndLeavesNothing()
-{
-    install(QStringLiteral("fixturefailstart"));
-    install(QStringLiteral("fixturegood"));
-    TPackageList list;
-    list.LoadPackageData(QJsonArray { entry(QStringLiteral("bad"), QStringLiteral("fixturefailstart.bpl")),
-                                      entry(QStringLiteral("fixture"), QStringLiteral("fixturegood.bpl")) });
-    QCOMPARE(m_presenter->texts(),
-             QStringList { QStringLiteral("Package fixturefailstart.bpl failed to start: Fixture refuses to start.") });
-    QCOMPARE(list.Count(), 2);
-    QVERIFY(!list.Items(1)->IsLoad);
-    // What it registered before failing would point into unloaded code.
     QVERIFY(!registered(Partial));
     QVERIFY(!registered(Good));
-}
-
-void tst_PackageList::libraryWithoutEntryPointsIsRefused()
-{
-    install(QStringLiteral("fixtureplain"));
-    TPackageList list;
-    list.LoadPackageData(QJsonArray { entry(QStringLiteral("plain"), QStringLiteral("fixtureplain.bpl")) });
-    const QString path = Platform::applicationFolder() + TPackageList::LibraryFileName(QStringLiteral("fixtureplain.bpl"));
-    QCOMPARE(m_presenter->texts(),
-             QStringList { QStringLiteral("Package fixtureplain.bpl is not a ZeltERP module: ") + path
-                           + QStringLiteral(" does not export the module entry points.") });
-    QVERIFY(!list.Items(1)->IsLoad);
 }
 
 void tst_PackageList::badEntriesReportedOnce_data()

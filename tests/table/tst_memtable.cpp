@@ -40,7 +40,6 @@ private Q_SLOTS:
     void bulkRowsAreNormalised();
     void freezeHoldsViewsSteady();
     void freezeKeepsTableViewConsistent();
-    void thawWithoutFreezeIsHarmless();
 
 private:
     std::unique_ptr<MemTable> makeTable();
@@ -613,14 +612,9 @@ void tst_MemTable::bulkRowsAreNormalised()
     // Short rows are padded; values of another type are converted.
     t.appendRows({ { QStringLiteral("5"), 12, QStringLiteral("3") },
                    { 6, QStringLiteral("n"), 4, 1, QStringLiteral("2024-01-02") } });
-    QCOMPARE(t.rowAt(0).size(), 5);
-    QCOMPARE(t.cell(0, 0), QVariant(qlonglong(5)));
-    QCOMPARE(t.cell(0, 1), QVariant(QStringLiteral("12")));
-    QCOMPARE(t.cell(0, 2), QVariant(3));
-    QVERIFY(!t.cell(0, 4).isValid());
+    QCOMPARE(t.rowAt(0), row(5, QStringLiteral("12"), 3));
+    QCOMPARE(t.rowAt(1), row(6, QStringLiteral("n"), 4, true, QDate(2024, 1, 2)));
     QCOMPARE(t.cell(1, 0).typeId(), QMetaType::LongLong);
-    QCOMPARE(t.cell(1, 3), QVariant(true));
-    QCOMPARE(t.cell(1, 4), QVariant(QDate(2024, 1, 2)));
 
     // One bad value refuses the whole batch before anything changes.
     QSignalSpy inserted(&t, &QAbstractItemModel::rowsInserted);
@@ -638,16 +632,22 @@ void tst_MemTable::bulkRowsAreNormalised()
 
 void tst_MemTable::freezeHoldsViewsSteady()
 {
-    // Given a table with two rows frozen twice,
+    // A thaw without a freeze does nothing.
     MemTable &t = *m_table;
     t.open();
+    QSignalSpy reset(&t, &QAbstractItemModel::modelReset);
+    t.enableControls();
+    QVERIFY(!t.controlsDisabled());
+    QCOMPARE(reset.count(), 0);
+
+    // Given a table with two rows frozen twice,
     t.appendRows({ row(1, QStringLiteral("a"), 1), row(2, QStringLiteral("b"), 2) });
     t.first();
+    reset.clear();
     t.disableControls();
     t.disableControls();
     QVERIFY(t.controlsDisabled());
 
-    QSignalSpy reset(&t, &QAbstractItemModel::modelReset);
     QSignalSpy inserted(&t, &QAbstractItemModel::rowsInserted);
     QSignalSpy removed(&t, &QAbstractItemModel::rowsRemoved);
     QSignalSpy changed(&t, &QAbstractItemModel::dataChanged);
@@ -742,19 +742,6 @@ void tst_MemTable::freezeKeepsTableViewConsistent()
     view.scrollToBottom();
     t.enableControls();
     QCOMPARE(view.verticalHeader()->count(), 1);
-}
-
-void tst_MemTable::thawWithoutFreezeIsHarmless()
-{
-    MemTable &t = *m_table;
-    t.open();
-    QSignalSpy reset(&t, &QAbstractItemModel::modelReset);
-    t.enableControls();
-    QVERIFY(!t.controlsDisabled());
-    QCOMPARE(reset.count(), 0);
-    t.disableControls();
-    t.enableControls();
-    QCOMPARE(reset.count(), 1);
 }
 
 QTEST_MAIN(tst_MemTable)

@@ -13,10 +13,15 @@ const Platform::ResourceString sLabelPrevPage = { "sLabelPrevPage", "Previous pa
 const Platform::ResourceString sLabelNextPage = { "sLabelNextPage", "Next page" };
 const Platform::ResourceString sLabelLastPage = { "sLabelLastPage", "Last page" };
 const Platform::ResourceString sErrInvalidEmail = { "sErrInvalidEmail", "is not a valid e-mail address." };
+const Platform::ResourceString sLabelFind = { "sLabelFind", "Find" };
+const Platform::ResourceString sHeaderFindCustomer = { "sHeaderFindCustomer", "Find Customer" };
+const Platform::ResourceString sLabelAddContact = { "sLabelAddContact", "Add Contact" };
+const Platform::ResourceString sLabelPrint = { "sLabelPrint", "Print" };
 
 QList<const Platform::ResourceString *> CrmResourceStrings()
 {
     return { &sHeaderNewCustomer, &sHeaderEditCustomer, &sLabelCustomerCode, &sLabelCity,
              &sLabelEmail,        &sLabelWebsite,       &sLabelRefresh,      &sLabelFirstPage,
-             &sLabelPrevPage,     &sLabelNextPage,      &sLabelLastPage,     &sErrInvalidEmail };
+             &sLabelPrevPage,     &sLabelNextPage,      &sLabelLastPage,     &sErrInvalidEmail,
+             &sLabelFind,         &sHeaderFindCustomer, &sLabelAddContact,   &sLabelPrint };
 }

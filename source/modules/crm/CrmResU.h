@@ -19,6 +19,10 @@ extern const Platform::ResourceString sLabelPrevPage;
 extern const Platform::ResourceString sLabelNextPage;
 extern const Platform::ResourceString sLabelLastPage;
 extern const Platform::ResourceString sErrInvalidEmail;
+extern const Platform::ResourceString sLabelFind;
+extern const Platform::ResourceString sHeaderFindCustomer;
+extern const Platform::ResourceString sLabelAddContact;
+extern const Platform::ResourceString sLabelPrint;
 
 // Registered with the resource-string repository while the module is loaded.
 inline constexpr const char CrmResourceProduct[] = "CRM Resource Strings";

@@ -1,16 +1,22 @@
 #include "CustomerEntryFrmU.h"
 
 #include "AccessDetailsU.h"
+#include "ContactEntryFrmU.h"
+#include "ContactListFrmU.h"
 #include "CrmResU.h"
 #include "CrmUtilsU.h"
 #include "DataUtilsU.h"
+#include "DialogPresenter.h"
+#include "EmpListFrmU.h"
 #include "ErrorHandlerU.h"
 #include "LangResU.h"
 #include "MemTable.h"
 #include "MsgDlgU.h"
 #include "TranslationU.h"
+#include "UFastReport.h"
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -29,6 +35,10 @@ namespace {
 
 const QString CustomersUrl = QStringLiteral("/crm/v1/master/customers");
 const QString CustomerUrl = QStringLiteral("/crm/v1/master/customers/{partner_id}");
+const QString CustomerCardReport = QStringLiteral("customer-card.json");
+// The country a contact's state list starts with; the contact form moves
+// to the contact's own country once it is read.
+constexpr int DefaultCountryId = 100;
 
 // The rules this screen checks before it saves.
 const QString RuleEmpty = QStringLiteral("empty");
@@ -55,6 +65,21 @@ const Member Members[] = {
     { "is_active", FieldType::Boolean, &sLabelActive },
 };
 
+// The members of a customer's contacts that the card prints.
+const char *const ContactFields[] = { "contact_id", "contact_name", "job_position", "contact_type_c",
+                                      "phone", "mobile", "email" };
+
+// The members the contact forms send, with the captions their errors use.
+const std::pair<const char *, const Platform::ResourceString *> ContactMembers[] = {
+    { "contact_name", &sLabelName },      { "job_position", &sLabelJobPosition },
+    { "title", &sLabelTitle },            { "street1", &sLabelAddress },
+    { "street2", &sLabelAddress },        { "city", &sLabelContactCity },
+    { "state_id", &sLabelState },         { "zip", &sLabelZip },
+    { "country_id", &sLabelCountry },     { "phone", &sLabelPhone },
+    { "mobile", &sLabelMobile },          { "email", &sLabelContactEmail },
+    { "notes", &sLabelNotes },            { "customer_id", &sLabelCustomerName },
+};
+
 std::unique_ptr<THttpParams> partnerIdParam(int APartnerId)
 {
     auto params = std::make_unique<THttpParams>();
@@ -72,6 +97,12 @@ TCustomerEntryFrm::TCustomerEntryFrm(QWidget *AOwner) : TBaseChildFrm(AOwner)
     FCustomer->setObjectName(QStringLiteral("mtCustomer"));
     for (const Member &m : Members)
         FCustomer->addField(QLatin1String(m.field), m.type);
+    FContacts = new MemTable(this);
+    FContacts->setObjectName(QStringLiteral("mtContacts"));
+    for (const char *field : ContactFields)
+        FContacts->addField(QLatin1String(field), QLatin1String(field) == QLatin1String("contact_id")
+                                                      ? FieldType::Integer
+                                                      : FieldType::String);
 
     CreateControls();
     RegisterAccessDetails();
@@ -142,7 +173,24 @@ void TCustomerEntryFrm::CreateControls()
     connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
 
+    // the customer's contacts and card: for a saved customer only
+    auto pushButton = [this](const char *AName) {
+        auto *button = new QPushButton(this);
+        button->setObjectName(QLatin1String(AName));
+        button->setAutoDefault(false);
+        return button;
+    };
+    btnContacts = pushButton("btnContacts");
+    btnAddContact = pushButton("btnAddContact");
+    btnPrint = pushButton("btnPrint");
+    connect(btnContacts, &QPushButton::clicked, this, [this] { btnContactsClick(); });
+    connect(btnAddContact, &QPushButton::clicked, this, [this] { btnAddContactClick(); });
+    connect(btnPrint, &QPushButton::clicked, this, [this] { btnPrintClick(); });
+
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(btnContacts);
+    buttons->addWidget(btnAddContact);
+    buttons->addWidget(btnPrint);
     buttons->addStretch(1);
     buttons->addWidget(btnSave);
     buttons->addWidget(btnCancel);
@@ -165,6 +213,8 @@ void TCustomerEntryFrm::RegisterAccessDetails()
     access->AddControl(none, grpCustomer, caDisabled, caEnabled, caEnabled, caDisabled, caDisabled, caDisabled);
     access->AddControl(none, chkActive, caHidden, caHidden, caVisible, caVisible, caHidden, caHidden);
     access->AddControl(none, btnSave, caDisabled, caEnabled, caEnabled, caDisabled, caDisabled, caDisabled);
+    for (QPushButton *button : { btnContacts, btnAddContact, btnPrint })
+        access->AddControl(none, button, caHidden, caHidden, caVisible, caHidden, caHidden, caHidden);
 }
 
 void TCustomerEntryFrm::RegisterErrorMessages()
@@ -182,6 +232,10 @@ void TCustomerEntryFrm::RegisterErrorMessages()
     }
     ErrorHandler->AddErrMessage(QString(), QString(), RuleEmpty, sErrEmpty.text(), false);
     ErrorHandler->AddErrMessage(QString(), QString(), RuleEmail, sErrInvalidEmail.text(), false);
+
+    FContactErrors = std::make_unique<TErrorHandler>();
+    for (const auto &[field, caption] : ContactMembers)
+        FContactErrors->AddErrMessage(QLatin1String(field), caption->text(), QString(), QString(), false);
 }
 
 void TCustomerEntryFrm::TranslationChanged()
@@ -198,6 +252,9 @@ void TCustomerEntryFrm::TranslationChanged()
     TTranslation::TranslateControl(chkActive, sLabelActive, false);
     TTranslation::TranslateControl(btnSave, sLabelSave, false);
     TTranslation::TranslateControl(btnCancel, sLabelCancel, false);
+    TTranslation::TranslateControl(btnContacts, sHeaderContacts, false);
+    TTranslation::TranslateControl(btnAddContact, sLabelAddContact, false);
+    TTranslation::TranslateControl(btnPrint, sLabelPrint, false);
     RegisterErrorMessages();
 }
 
@@ -225,6 +282,7 @@ void TCustomerEntryFrm::StartEdit(int APartnerId)
 
     auto tables = std::make_unique<TTableList>();
     tables->AddTable(QStringLiteral("master"), FCustomer, ttMaster);
+    tables->AddTable(QStringLiteral("contacts"), QStringLiteral("contacts"), FContacts, ttDetail);
     // The screen may be closed before the answer comes: the callbacks check.
     const QPointer<TCustomerEntryFrm> self(this);
     RestGetDetail(CustomerUrl, std::move(tables), false, partnerIdParam(APartnerId), nullptr,
@@ -365,4 +423,118 @@ void TCustomerEntryFrm::btnSaveClick()
 void TCustomerEntryFrm::btnCancelClick()
 {
     RunAction([this] { Close(); });
+}
+
+// ---- contacts and the customer card ----------------------------------------
+
+void TCustomerEntryFrm::ShowContacts()
+{
+    // The shared forms are dialogs: created here, shown through the
+    // presenter, released when this returns.
+    TContactListFrm list(this);
+    list.CustomerID = FPartnerId;
+    list.ErrorHandler = FContactErrors.get();
+    list.LoadData();
+    if (list.ShowModal() != Platform::ModalResult::Ok)
+        return;
+    // the picked row is the list's current one
+    if (const int contactId = list.tblData->value(QStringLiteral("contact_id")).toInt(); contactId > 0)
+        EditContact(contactId);
+}
+
+void TCustomerEntryFrm::EditContact(int AContactId)
+{
+    TContactEntryFrm entry(this);
+    entry.DataMode = AContactId > 0 ? dmEdit : dmAdd;
+    entry.CustomerID = FPartnerId;
+    entry.ContactID = AContactId;
+    entry.CountryID = DefaultCountryId;
+    entry.ErrorHandler = FContactErrors.get();
+    // an existing contact may be deleted from its form
+    entry.btnDelete->setVisible(AContactId > 0);
+    if (entry.ShowModal() == Platform::ModalResult::Ok)
+        ReloadContacts();
+}
+
+void TCustomerEntryFrm::ReloadContacts()
+{
+    // the record's own fields may hold unsaved edits: read the contacts only
+    auto tables = std::make_unique<TTableList>();
+    tables->AddTable(QStringLiteral("contacts"), QStringLiteral("contacts"), FContacts, ttDetail);
+    const QPointer<TCustomerEntryFrm> self(this);
+    RestGetDetail(CustomerUrl, std::move(tables), true, partnerIdParam(FPartnerId), nullptr, nullptr,
+                  [self](int AStatus, const QString &AText) {
+                      if (self)
+                          self->FContactErrors->ShowErrorMessage(AStatus, AText);
+                  },
+                  false, false);
+}
+
+bool TCustomerEntryFrm::PrepareCustomerCard(Platform::Report *AReport, const QString &ASalesPerson)
+{
+    if (!AReport)
+        return false;
+    Platform::Report &rep = *AReport;
+    if (!LoadReport(rep, CustomerCardReport))
+        return false;
+    auto text = [this](const char *AField) { return FCustomer->value(QLatin1String(AField)).toString(); };
+    SetMemoText(rep, QStringLiteral("memPartnerCode"), text("partner_code"));
+    SetMemoText(rep, QStringLiteral("memPartnerName"), text("partner_name"));
+    SetMemoText(rep, QStringLiteral("memIndustry"), text("industry"));
+    SetMemoText(rep, QStringLiteral("memAddress"), text("address"));
+    SetMemoText(rep, QStringLiteral("memCity"), text("city"));
+    SetMemoText(rep, QStringLiteral("memPhone"), text("phone"));
+    SetMemoText(rep, QStringLiteral("memEmail"), text("email"));
+    SetMemoText(rep, QStringLiteral("memWebsite"), text("website"));
+    SetMemoText(rep, QStringLiteral("memStatus"), FCustomer->value(QStringLiteral("is_active")).toBool()
+                                                       ? sLabelActive.text()
+                                                       : sLabelNotActive.text());
+    SetMemoText(rep, QStringLiteral("memSalesPerson"), ASalesPerson);
+
+    // one line per contact; the band grows with them
+    QStringList lines;
+    for (int row = 0; row < FContacts->recordCount(); ++row) {
+        QStringList parts;
+        for (const char *field : { "contact_name", "job_position", "contact_type_c", "phone", "mobile", "email" }) {
+            const QString value = FContacts->cell(row, FContacts->fieldIndex(QLatin1String(field))).toString().trimmed();
+            if (!value.isEmpty())
+                parts.append(value);
+        }
+        lines.append(parts.join(QStringLiteral(" | ")));
+    }
+    SetVisible(rep, QStringLiteral("bndContacts"), !lines.isEmpty());
+    SetVisible(rep, QStringLiteral("bndNoContacts"), lines.isEmpty());
+    const float lineHeight = 5.0f;
+    SetMemoText(rep, QStringLiteral("memContacts"), lines.join(QLatin1Char('\n')));
+    SetHeight(rep, QStringLiteral("memContacts"), lineHeight * float(lines.size()));
+    SetHeight(rep, QStringLiteral("bndContacts"), lineHeight * float(lines.size()) + 2.0f);
+    rep.setVariable(QStringLiteral("PrintedAt"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+    return true;
+}
+
+void TCustomerEntryFrm::PrintCustomerCard()
+{
+    // the sales person who visits the customer signs the card
+    TEmpListFrm employees(this);
+    if (Platform::dialogPresenter().showModal(employees) != Platform::ModalResult::Ok)
+        return;
+    const QString salesPerson = employees.tblData->value(QStringLiteral("emp_name")).toString();
+    Platform::Report report;
+    if (PrepareCustomerCard(&report, salesPerson))
+        report.showPreview(this);
+}
+
+void TCustomerEntryFrm::btnContactsClick()
+{
+    RunAction([this] { ShowContacts(); });
+}
+
+void TCustomerEntryFrm::btnAddContactClick()
+{
+    RunAction([this] { EditContact(0); });
+}
+
+void TCustomerEntryFrm::btnPrintClick()
+{
+    RunAction([this] { PrintCustomerCard(); });
 }

@@ -9,8 +9,11 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
+class TErrorHandler;
+
 namespace Platform {
 class MemTable;
+class Report;
 }
 
 // One customer, new or existing, in a form with Save and Cancel. A new
@@ -33,6 +36,12 @@ public:
 
     void TranslationChanged() override;
 
+    // The customer card of the record on show, with its contacts and
+    // ASalesPerson, in ARep; false when the layout could not be loaded.
+    // Invokable, so that a test that creates the screen by name can look
+    // at the card.
+    Q_INVOKABLE bool PrepareCustomerCard(Platform::Report *ARep, const QString &ASalesPerson);
+
 public Q_SLOTS:
     void StartAdd();
     void StartEdit(int APartnerId);
@@ -54,11 +63,25 @@ private:
     void SaveSucceeded();
     void SaveFailed(int AStatus, const QString &AText);
 
+    // The customer's contacts, through the shared contact forms; a new
+    // customer has none until it is saved.
+    void ShowContacts();
+    void EditContact(int AContactId);
+    void ReloadContacts();
+    void PrintCustomerCard();
+
     void FieldChange();
     void btnSaveClick();
     void btnCancelClick();
+    void btnContactsClick();
+    void btnAddContactClick();
+    void btnPrintClick();
 
     Platform::MemTable *FCustomer = nullptr;
+    // The contacts that came with the record, for the customer card.
+    Platform::MemTable *FContacts = nullptr;
+    // The contact forms report with the contact members' captions.
+    std::unique_ptr<TErrorHandler> FContactErrors;
     int FPartnerId = 0;
     bool FIsSaving = false;
 
@@ -80,6 +103,9 @@ private:
     QLabel *lblWebsite = nullptr;
     QLineEdit *edtWebsite = nullptr;
     QCheckBox *chkActive = nullptr;
+    QPushButton *btnContacts = nullptr;
+    QPushButton *btnAddContact = nullptr;
+    QPushButton *btnPrint = nullptr;
     QPushButton *btnSave = nullptr;
     QPushButton *btnCancel = nullptr;
 };

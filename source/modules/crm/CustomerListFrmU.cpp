@@ -1,6 +1,7 @@
 #include "CustomerListFrmU.h"
 
 #include "AccessDetailsU.h"
+#include "BrowseDlgU.h"
 #include "CrmResU.h"
 #include "CrmUtilsU.h"
 #include "CustomerEntryFrmU.h"
@@ -111,6 +112,9 @@ void TCustomerListFrm::CreateControls()
     actAdd->setShortcut(QKeySequence::New);
     actEdit = tbMain->addAction(themeIcon("document-edit", style(), QStyle::SP_FileDialogDetailedView), QString());
     actEdit->setObjectName(QStringLiteral("actEdit"));
+    actFind = tbMain->addAction(themeIcon("edit-find", style(), QStyle::SP_FileDialogContentsView), QString());
+    actFind->setObjectName(QStringLiteral("actFind"));
+    actFind->setShortcut(QKeySequence::Find);
     tbMain->addSeparator();
     actRefresh = tbMain->addAction(themeIcon("view-refresh", style(), QStyle::SP_BrowserReload), QString());
     actRefresh->setObjectName(QStringLiteral("actRefresh"));
@@ -118,6 +122,7 @@ void TCustomerListFrm::CreateControls()
     connect(actAdd, &QAction::triggered, this, [this] { actAddExecute(); });
     connect(actEdit, &QAction::triggered, this, [this] { actEditExecute(); });
     connect(actRefresh, &QAction::triggered, this, [this] { actRefreshExecute(); });
+    connect(actFind, &QAction::triggered, this, [this] { actFindExecute(); });
 
     lblSearch = new QLabel(this);
     edtSearch = new QLineEdit(this);
@@ -233,6 +238,9 @@ void TCustomerListFrm::RegisterAccessDetails()
                        caEnabled);
     access->AddControl(QStringLiteral("crud"), actEdit, caEnabled, caDisabled, caDisabled, caDisabled, caDisabled,
                        caDisabled);
+    // Find reads for itself: only a running read of the list holds it back
+    access->AddControl(QStringLiteral("crud"), actFind, caEnabled, caDisabled, caDisabled, caDisabled, caDisabled,
+                       caEnabled);
     access->AddControl(QStringLiteral("crud"), actRefresh, caEnabled, caDisabled, caDisabled, caDisabled,
                        caDisabled, caEnabled);
 }
@@ -242,6 +250,7 @@ void TCustomerListFrm::TranslationChanged()
     TTranslation::TranslateControl(actAdd, sLabelAdd, false);
     TTranslation::TranslateControl(actEdit, sLabelEdit, false);
     TTranslation::TranslateControl(actRefresh, sLabelRefresh, false);
+    TTranslation::TranslateControl(actFind, sLabelFind, false);
     TTranslation::TranslateSearch(lblSearch, edtSearch,
                                   { sLabelCustomerCode.text(), sLabelCustomerName.text(), sLabelCity.text(),
                                     sLabelEmail.text() });
@@ -319,8 +328,14 @@ bool TCustomerListFrm::ReadFinished(quint64 ARead)
 {
     // Only the latest read counts: a search typed while a page was loading
     // starts a second read, and the first may end after it started.
-    if (ARead != FReadSerial)
+    if (ARead != FReadSerial) {
+        // An earlier read that ends after the latest one thaws the grid
+        // last, and the thaw drops the row the latest one selected: without
+        // a current row Edit would do nothing.
+        if (!IsLoading && FCustomers->recordCount() > 0 && !tvData->currentIndex().isValid())
+            tvData->selectRow(0);
         return false;
+    }
     if (IsLoading) {
         IsLoading = false;
         // the grid is for looking; Edit changes a customer
@@ -370,6 +385,32 @@ void TCustomerListFrm::actEditExecute()
 void TCustomerListFrm::actRefreshExecute()
 {
     RunAction([this] { LoadData(); });
+}
+
+void TCustomerListFrm::actFindExecute()
+{
+    RunAction([this] {
+        // every customer, searched and paged by the dialog itself; the
+        // picked row is the dialog's current one
+        TBrowseDlg dlg(bdtBrowse, CustomersUrl, true);
+        TBrowseDlgColumns &columns = dlg.Columns();
+        columns.AddColumn(QStringLiteral("partner_id"), FieldType::Integer, 0, false, QString(), 0, Qt::AlignLeft,
+                          QString());
+        columns.AddColumn(QStringLiteral("partner_code"), FieldType::String, 20, true, sLabelCustomerCode.text(), 110,
+                          Qt::AlignLeft, QString());
+        columns.AddColumn(QStringLiteral("partner_name"), FieldType::String, 100, true, sLabelCustomerName.text(),
+                          260, Qt::AlignLeft, QString());
+        columns.AddColumn(QStringLiteral("city"), FieldType::String, 100, true, sLabelCity.text(), 130,
+                          Qt::AlignLeft, QString());
+        dlg.SetUsePagination(true);
+        dlg.SetDefaultPageRows(20);
+        dlg.SetOrderBy(QStringLiteral("partner_name"));
+        dlg.Form()->setWindowTitle(sHeaderFindCustomer.text());
+        if (dlg.ShowModal() != Platform::ModalResult::Ok)
+            return;
+        if (const int partnerId = dlg.Dataset()->value(QStringLiteral("partner_id")).toInt(); partnerId > 0)
+            OpenEntry(partnerId);
+    });
 }
 
 void TCustomerListFrm::edtSearchKeyPress()

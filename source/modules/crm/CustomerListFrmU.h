@@ -17,7 +17,8 @@ class MemTable;
 
 // The customer list: a search box, a status filter, the customers of one
 // page in a grid and a paging bar. Add and Edit open TCustomerEntryFrm as a
-// dialog; the list reads its page again after a save.
+// dialog; the list reads its page again after a save. Find browses every
+// customer in a TBrowseDlg and opens the one picked.
 //
 // A menu entry may preset the filter through its params, e.g. "status=2"
 // for the inactive customers.
@@ -56,6 +57,7 @@ private:
     void actAddExecute();
     void actEditExecute();
     void actRefreshExecute();
+    void actFindExecute();
     void edtSearchKeyPress();
     void cboStatusChange();
 
@@ -67,6 +69,7 @@ private:
     QAction *actAdd = nullptr;
     QAction *actEdit = nullptr;
     QAction *actRefresh = nullptr;
+    QAction *actFind = nullptr;
     QLabel *lblSearch = nullptr;
     QLineEdit *edtSearch = nullptr;
     QLabel *lblStatus = nullptr;
