@@ -1,6 +1,10 @@
 #include "ComPackageU.h"
 
+#include "BaseChildFrmU.h"
 #include "ClassRegistry.h"
+#include "ContactEntryFrmU.h"
+#include "ContactListFrmU.h"
+#include "ResourceStrings.h"
 #include "ComDmU.h"
 #include "GlobalVarsU.h"
 #include "KeyboardOutputU.h"
@@ -12,8 +16,18 @@
 #include <functional>
 #include <vector>
 
+namespace {
+
+// The shared forms' own texts, beside the catalogue of LangResU, so that
+// translations and the language check know them.
+const QString FormsResourceProduct = QStringLiteral("Common Forms Resource Strings");
+
+} // namespace
+
 void RegisterModuleClasses()
 {
+    Platform::ResourceStringRepository::instance().registerProduct(
+        FormsResourceProduct, { &sMsgCloseUnsavedConfirm, &sHeaderNewContact, &sLabelContactTypeContact, &sLabelInvoiceAddress, &sLabelDeliveryAddress, &sLabelTitle, &sLabelJobPosition, &sLabelCountry, &sLabelContactCity, &sLabelState, &sLabelZip, &sLabelPhoto, &sLabelBack, &sHeaderContactList, &sLabelContactName, &sLabelPosition, &sLabelMobile, &sLabelContactEmail, &sLabelCompany, &sLabelContactLastUpdate });
     ComDm = new TComDm(nullptr);
     Platform::ClassRegistry::instance().registerClass<TWelcomeFrm>(QStringLiteral("TWelcomeFrm"));
 }
@@ -23,6 +37,7 @@ void UnRegisterModuleClasses()
     Platform::ClassRegistry::instance().unregisterClass(QStringLiteral("TWelcomeFrm"));
     delete ComDm;
     ComDm = nullptr;
+    Platform::ResourceStringRepository::instance().unregisterProduct(FormsResourceProduct);
 }
 
 namespace {
