@@ -4,9 +4,17 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <cstdlib>
 
 int main(int argc, char *argv[])
 {
+#ifndef Q_OS_WIN
+    // With TZ unset, glibc re-reads /etc/localtime for every local date-time,
+    // which makes loading lists with dates slow. Set before any thread starts.
+    const char *tz = std::getenv("TZ");
+    if (!tz || !*tz)
+        setenv("TZ", ":/etc/localtime", 1);
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZeltERP"));
     QApplication::setApplicationDisplayName(QStringLiteral("ZeltERP"));
