@@ -449,15 +449,7 @@ void TContactEntryFrm::InsertData()
                  if (self)
                      self->InsertCompleted();
              },
-             // the handler's own report, and Save back for another try
-             [self](int AStatus, const QString &AText) {
-                 if (!self)
-                     return;
-                 self->btnSave->setEnabled(true);
-                 if (self->ErrorHandler)
-                     self->ErrorHandler->ShowErrorMessage(AStatus, AText);
-             },
-             true, true);
+             SaveFailed(), true, true);
 }
 
 void TContactEntryFrm::UpdateData()
@@ -469,14 +461,19 @@ void TContactEntryFrm::UpdateData()
                   if (self)
                       self->UpdateCompleted();
               },
-              [self](int AStatus, const QString &AText) {
-                  if (!self)
-                      return;
-                  self->btnSave->setEnabled(true);
-                  if (self->ErrorHandler)
-                      self->ErrorHandler->ShowErrorMessage(AStatus, AText);
-              },
-              true, true);
+              SaveFailed(), true, true);
+}
+
+std::function<void(int, const QString &)> TContactEntryFrm::SaveFailed()
+{
+    const QPointer<TContactEntryFrm> self(this);
+    return [self](int AStatus, const QString &AText) {
+        if (!self)
+            return;
+        self->btnSave->setEnabled(true);
+        if (self->ErrorHandler)
+            self->ErrorHandler->ShowErrorMessage(AStatus, AText);
+    };
 }
 
 void TContactEntryFrm::InsertCompleted()

@@ -108,6 +108,8 @@ private:
     bool FormValidation();
     void InsertData();
     void UpdateData();
+    // A refused or failed save: the handler's own report, and Save back for another try.
+    std::function<void(int, const QString &)> SaveFailed();
     void DeleteData();
     void InsertCompleted();
     void UpdateCompleted();
