@@ -96,6 +96,20 @@ private:
     TestHttpServer *m_server = nullptr;
     RecordingPresenter *m_presenter = nullptr;
     TErrorHandler m_errors;
+
+    // Sets what the calling screen sets and shows the form (which loads then).
+    void showEntry(TContactEntryFrm &AFrm, TDataMode AMode, int AContactID, int ACountryID = -1)
+    {
+        AFrm.DataMode = AMode;
+        if (AMode == dmAdd)
+            AFrm.CustomerID = 7;
+        else
+            AFrm.ContactID = AContactID;
+        if (ACountryID >= 0)
+            AFrm.CountryID = ACountryID;
+        AFrm.ErrorHandler = &m_errors;
+        AFrm.show();
+    }
 };
 
 void tst_ContactForms::init()
@@ -120,11 +134,7 @@ void tst_ContactForms::newContactStartsWithDefaultsAndIsPosted()
         return lookupReply(r);
     });
     TContactEntryFrm frm;
-    frm.DataMode = dmAdd;
-    frm.CustomerID = 7;
-    frm.CountryID = 100;
-    frm.ErrorHandler = &m_errors;
-    frm.show();
+    showEntry(frm, dmAdd, 0, 100);
     QTRY_COMPARE(frm.cboCountry->currentText(), QStringLiteral("Indonesia"));
     QTRY_COMPARE(frm.tblState->recordCount(), 2);
 
@@ -182,11 +192,7 @@ void tst_ContactForms::existingContactIsReadPatchedAndRefusalsKeepTheFormOpen()
         return lookupReply(r);
     });
     TContactEntryFrm frm;
-    frm.DataMode = dmEdit;
-    frm.ContactID = 12;
-    frm.CountryID = 100;
-    frm.ErrorHandler = &m_errors;
-    frm.show();
+    showEntry(frm, dmEdit, 12, 100);
     QVERIFY(m_fixture->waitLoaded(3));
 
     // Then the record is on show, with its own country's states
@@ -234,11 +240,7 @@ void tst_ContactForms::countryChoiceReloadsStatesExceptWhileDeleting()
         return lookupReply(r);
     });
     TContactEntryFrm frm;
-    frm.DataMode = dmEdit;
-    frm.ContactID = 12;
-    frm.CountryID = 101;
-    frm.ErrorHandler = &m_errors;
-    frm.show();
+    showEntry(frm, dmEdit, 12, 101);
     QTRY_COMPARE(frm.cboState->currentText(), QStringLiteral("Johor"));
     const int statesBefore = requestsTo(*m_server, "GET", QStringLiteral("/com/v1/master/states")).size();
 
@@ -300,10 +302,7 @@ void tst_ContactForms::deleteAsksAndReportsItsOutcome()
         return lookupReply(r);
     });
     TContactEntryFrm frm;
-    frm.DataMode = dmEdit;
-    frm.ContactID = 12;
-    frm.ErrorHandler = &m_errors;
-    frm.show();
+    showEntry(frm, dmEdit, 12);
     QTRY_COMPARE(frm.edtName->text(), QStringLiteral("Budi Santoso"));
     // every read done, the states of the contact's country included
     QTRY_COMPARE(frm.cboState->currentText(), QStringLiteral("Johor"));
@@ -346,10 +345,7 @@ void tst_ContactForms::entryWithoutRecordOrLookupsStaysUsable()
         return Reply::json(R"({"data": [{"state_id": "x", "state_name": 5}, 7, null]})");
     });
     TContactEntryFrm frm;
-    frm.DataMode = dmEdit;
-    frm.ContactID = 12;
-    frm.ErrorHandler = &m_errors;
-    frm.show();
+    showEntry(frm, dmEdit, 12);
     QVERIFY(m_fixture->waitLoaded(3));
     QTRY_COMPARE(frm.tblState->recordCount(), 1);
     QTRY_VERIFY(!m_presenter->messages.isEmpty()); // the countries' transport failure
