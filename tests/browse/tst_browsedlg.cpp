@@ -143,6 +143,11 @@ void tst_BrowseDlg::widthFollowsShownColumnsPagingAndOverride()
         int width;
         int expected;
     };
+    int shownWidth = 0; // outlives the loop: the last script stays installed
+    m_presenter->modalScript = [&](QDialog &d) {
+        shownWidth = d.width();
+        return int(Platform::ModalResult::Cancel);
+    };
     for (const Case &c : { Case { false, 0, 400 }, Case { true, 0, 500 }, Case { false, 640, 640 },
                            Case { true, 640, 640 } }) {
         TBrowseDlg dlg(bdtBrowse, ItemsUrl, false);
@@ -150,11 +155,6 @@ void tst_BrowseDlg::widthFollowsShownColumnsPagingAndOverride()
         dlg.SetAutoLoad(false);
         dlg.SetUsePagination(c.paging);
         dlg.SetWidth(c.width);
-        int shownWidth = 0;
-        m_presenter->modalScript = [&](QDialog &d) {
-            shownWidth = d.width();
-            return int(Platform::ModalResult::Cancel);
-        };
         QCOMPARE(dlg.ShowModal(), 2);
         QCOMPARE(shownWidth, c.expected);
         QCOMPARE(dlg.Form()->height(), 517);

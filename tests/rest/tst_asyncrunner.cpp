@@ -45,8 +45,8 @@ void tst_AsyncRunner::successOnMainThreadTaskOffIt()
         [&](const Platform::Error &) { ++errors; });
     QTRY_COMPARE(value, 42);
     QVERIFY(taskThread != nullptr);
-    QVERIFY(taskThread != qApp->thread());
-    QCOMPARE(handlerThread, qApp->thread());
+    QVERIFY(taskThread != QCoreApplication::instance()->thread());
+    QCOMPARE(handlerThread, QCoreApplication::instance()->thread());
     QCOMPARE(errors, 0);
 }
 
@@ -110,7 +110,7 @@ void tst_AsyncRunner::failuresReachErrorOnce()
     QCOMPARE(successes, 0);
     QCOMPARE(got, message);
     QCOMPARE(isConversion, keepsType);
-    QCOMPARE(handlerThread, qApp->thread());
+    QCOMPARE(handlerThread, QCoreApplication::instance()->thread());
 }
 
 void tst_AsyncRunner::moveOnlyResult()

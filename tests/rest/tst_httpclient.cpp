@@ -455,7 +455,7 @@ void tst_HttpClient::asyncDeliversOnceOnMainThread()
                                         [&](const HttpResponse &r) {
                                             ++completions;
                                             got = r;
-                                            onMainThread = QThread::currentThread() == qApp->thread();
+                                            onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
                                         },
                                         [&](const Platform::Error &) { ++errors; })
                                        .get(QStringLiteral("/a"));
@@ -492,7 +492,7 @@ void tst_HttpClient::asyncTransportErrorGoesToErrorHandler()
                     ++errors;
                     message = e.message();
                     isTransport = dynamic_cast<const TransportError *>(&e) != nullptr;
-                    onMainThread = QThread::currentThread() == qApp->thread();
+                    onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
                 })
         .get(QStringLiteral("/x"));
     QTRY_COMPARE(errors, 1);
