@@ -1,9 +1,27 @@
+# zelt_precompile_qt(<target>)
+# Precompiles the Qt headers nearly every unit includes; on two cores this
+# roughly halves a clean build, which keeps CI's two full builds short.
+function(zelt_precompile_qt target)
+    if(ZELT_PCH)
+        target_precompile_headers(${target} PRIVATE
+            <QString> <QStringList> <QList> <QHash> <QVariant> <QDateTime> <QPointer>
+            <QJsonArray> <QJsonDocument> <QJsonObject> <QJsonValue> <QCoreApplication>
+            <QWidget> <QDialog> <QLabel> <QLineEdit> <QPushButton> <QComboBox>
+            <QVBoxLayout> <QHBoxLayout> <functional> <memory> <vector>)
+    endif()
+endfunction()
+
 # zelt_add_test(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>])
 # One QtTest executable registered with CTest, run offscreen.
 function(zelt_add_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE Zelt::com zelt_testsupport Qt6::Test ${ARG_LIBS})
+    if(ZELT_PCH)
+        # compiled once for all tests; a test whose extra libraries change the
+        # flags the header depends on just compiles without it
+        target_precompile_headers(${name} REUSE_FROM zelt_testsupport)
+    endif()
     add_test(NAME ${name} COMMAND ${name})
     set(env "QT_QPA_PLATFORM=offscreen")
     if(ZELT_SANITIZE)

@@ -2,65 +2,49 @@
 
 // What the data-access tests share: a real server with the REST client and
 // the wait dialog set up for it, a recorder of the request cycle's closing
-// steps, and the tables the screens would declare.
+// steps, a paging bar and the tables the screens would declare.
 
 #include "DataUtilsU.h"
 #include "MemTable.h"
+#include "PaginationU.h"
 #include "RecordingPresenter.h"
 #include "TestHttpServer.h"
 #include "WaitDlgFrmU.h"
 #include "WaitDlgU.h"
 #include "ZeltRestClientU.h"
 
+#include <QComboBox>
 #include <QEvent>
-#include <QMetaType>
-#include <QPointer>
-#include <QStringList>
+#include <QLabel>
+#include <QPushButton>
 #include <QTcpServer>
 #include <QtTest>
 #include <memory>
 
-// A parameter value that notes when the last copy of it goes, which is when
-// the parameter set holding it is released. It is sent as "probe".
 struct ReleaseProbe
 {
-    struct Sentinel
-    {
-        QStringList *log = nullptr;
-        ~Sentinel()
-        {
-            if (log)
-                log->append(QStringLiteral("release"));
-        }
-    };
-    std::shared_ptr<Sentinel> sentinel;
+    std::shared_ptr<int> sentinel;
 };
 Q_DECLARE_METATYPE(ReleaseProbe)
 
-inline void registerReleaseProbe()
-{
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    QMetaType::registerConverter<ReleaseProbe, QString>([](const ReleaseProbe &) { return QStringLiteral("probe"); });
-}
-
-// A parameter set whose release is written to the log.
+// A parameter set holding a value that writes "release" to the log when its
+// last copy goes, which is when the set is released. It is sent as "probe".
 inline std::unique_ptr<THttpParams> probedParams(QStringList &ALog)
 {
-    registerReleaseProbe();
+    static const bool registered = QMetaType::registerConverter<ReleaseProbe, QString>(
+        [](const ReleaseProbe &) { return QStringLiteral("probe"); });
+    Q_UNUSED(registered);
+    const ReleaseProbe probe{ std::shared_ptr<int>(new int(0), [&ALog](int *AValue) {
+        delete AValue;
+        ALog.append(QStringLiteral("release"));
+    }) };
     auto params = std::make_unique<THttpParams>();
-    ReleaseProbe probe;
-    probe.sentinel = std::make_shared<ReleaseProbe::Sentinel>();
-    probe.sentinel->log = &ALog;
     params->AddParam(QStringLiteral("probe"), QVariant::fromValue(probe), pdtString, ptQuery);
     return params;
 }
 
-// Writes "thaw" when a table's views are reset at the last thaw (nothing
-// else resets them while a read runs: the table is frozen), and "hide" when
-// the wait window goes.
+// Writes "thaw" when a table's views are reset at the last thaw (a frozen
+// table resets them at no other time), "hide" when the wait window goes.
 class CycleLog : public QObject
 {
 public:
@@ -70,11 +54,7 @@ public:
     {
         connect(ATable, &QAbstractItemModel::modelReset, this, [this, AName] { entries.append(AName); });
     }
-    void watchWaitDlg()
-    {
-        if (WaitDlg && WaitDlg->WaitDlgFrm())
-            WaitDlg->WaitDlgFrm()->installEventFilter(this);
-    }
+    void watchWaitDlg() { WaitDlg->WaitDlgFrm()->installEventFilter(this); }
     TProc complete(const QString &AName = QStringLiteral("complete"))
     {
         return [this, AName] { entries.append(AName); };
@@ -87,6 +67,15 @@ public:
         };
     }
     int count(const QString &AEntry) const { return int(entries.count(AEntry)); }
+    bool waitFor(const QString &AEntry, int ACount = 1)
+    {
+        return QTest::qWaitFor([&] { return count(AEntry) >= ACount; }, 5000);
+    }
+    void clear()
+    {
+        entries.clear();
+        lastErrorText.clear();
+    }
     QString lastErrorText;
 
 protected:
@@ -98,16 +87,15 @@ protected:
     }
 };
 
-// The server, RestClient pointed at it with a token, the wait dialog and
-// the recording presenter; everything global is put back on destruction.
+// The server, RestClient pointed at it, the wait dialog and the recording
+// presenter; everything global is put back on destruction.
 struct DataTestEnv
 {
     TestHttpServer server;
     RecordingPresenter *presenter = nullptr;
 
-    explicit DataTestEnv(bool AWithWaitDlg = true)
+    explicit DataTestEnv(bool AWithWaitDlg = true) : presenter(RecordingPresenter::install())
     {
-        presenter = RecordingPresenter::install();
         RestClient = new TZeltRestClient(server.url(), 5000, 5000);
         RestClient->SetHeaderData(QStringLiteral("tok"), QStringLiteral("ref"), QStringLiteral("id_ID"));
         if (AWithWaitDlg)
@@ -127,27 +115,50 @@ struct DataTestEnv
 inline quint16 refusedPort()
 {
     QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 9;
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
+    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : quint16(9);
+}
+
+// The paging bar of a list screen; each reload it asks for is noted as
+// "page/size".
+struct PagingBar
+{
+    QWidget form;
+    QComboBox *pageSize = new QComboBox(&form);
+    QComboBox *page = new QComboBox(&form);
+    QPushButton *first = new QPushButton(&form), *prev = new QPushButton(&form);
+    QPushButton *next = new QPushButton(&form), *last = new QPushButton(&form);
+    QLabel *pageCount = new QLabel(&form), *recordCount = new QLabel(&form);
+    std::unique_ptr<TPagination> pagination;
+    QStringList reloads;
+
+    PagingBar()
+    {
+        page->setEditable(true);
+        pageSize->addItems({ QStringLiteral("10"), QStringLiteral("20"), QStringLiteral("50") });
+        pageSize->setCurrentIndex(1);
+        pagination = std::make_unique<TPagination>(pageSize, page, first, prev, next, last, pageCount, recordCount);
+        pagination->SetOnPageDataChange(
+            [this] { reloads.append(page->currentText() + QLatin1Char('/') + pageSize->currentText()); });
+    }
+};
+
+using FT = Platform::MemTable::FieldType;
+
+inline std::unique_ptr<Platform::MemTable> newTable(std::initializer_list<std::pair<const char *, FT>> AFields)
+{
+    auto t = std::make_unique<Platform::MemTable>();
+    for (const auto &[name, type] : AFields)
+        t->addField(QString::fromLatin1(name), type);
+    t->open();
+    return t;
 }
 
 // The contact table of a screen: lower-case names as the server sends them,
 // one with capitals to show that names are matched in lower case.
 inline std::unique_ptr<Platform::MemTable> contactTable()
 {
-    using FT = Platform::MemTable::FieldType;
-    auto t = std::make_unique<Platform::MemTable>();
-    t->addField(QStringLiteral("contact_id"), FT::Integer);
-    t->addField(QStringLiteral("Contact_Name"), FT::String, 50);
-    t->addField(QStringLiteral("job_position"), FT::String, 50);
-    t->addField(QStringLiteral("birth_date"), FT::Date);
-    t->addField(QStringLiteral("salary"), FT::Float);
-    t->addField(QStringLiteral("active"), FT::Boolean);
-    t->open();
-    return t;
+    return newTable({ { "contact_id", FT::Integer }, { "Contact_Name", FT::String }, { "job_position", FT::String },
+                      { "birth_date", FT::Date }, { "salary", FT::Float }, { "active", FT::Boolean } });
 }
 
 inline QStringList columnTexts(const Platform::MemTable &ATable, const QString &AField)

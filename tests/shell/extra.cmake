@@ -1,11 +1,11 @@
-# Module plugins for the package-list test, one source in four variants, built
-# into a folder of their own: the test copies what it needs into a temporary
-# application folder, beside a file that is not a library at all.
+# Module plugins for the package-list test, one source in three variants,
+# built into a folder of their own: the test copies what it needs into a
+# temporary application folder.
 include(${PROJECT_SOURCE_DIR}/cmake/ZeltModule.cmake)
 
 set(fixture_plugin_dir ${CMAKE_BINARY_DIR}/fixtures/plugins)
 set(fixture_plugins)
-foreach(variant good fail_start fail_stop plain)
+foreach(variant good fail_start fail_stop)
     string(REPLACE "_" "" libname "fixture${variant}")
     string(TOUPPER "FIXTURE_${variant}" define)
     zelt_add_module(${libname} SOURCES ${PROJECT_SOURCE_DIR}/tests/fixtures/plugins/fixture_plugin.cpp)
@@ -20,15 +20,13 @@ endforeach()
 add_dependencies(tst_packagelist ${fixture_plugins})
 target_compile_definitions(tst_packagelist PRIVATE FIXTURE_PLUGIN_DIR="${fixture_plugin_dir}")
 
-# The controller's tests: a module whose screens open from the menus, beside
-# the package-list fixtures (modules that fail to start or to stop, a library
-# that is no module).
+# The controller's tests: a module whose screen opens from the menus.
 zelt_add_module(fixturescreen SOURCES ${PROJECT_SOURCE_DIR}/tests/fixtures/plugins/fixture_screen_plugin.cpp)
 target_link_libraries(fixturescreen PRIVATE Qt6::Widgets)
 set_target_properties(fixturescreen PROPERTIES
-    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fixtures/plugins
-    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fixtures/plugins)
+    LIBRARY_OUTPUT_DIRECTORY ${fixture_plugin_dir}
+    RUNTIME_OUTPUT_DIRECTORY ${fixture_plugin_dir})
 if(TARGET tst_appcontroller)
-    add_dependencies(tst_appcontroller fixturescreen fixturefailstart fixturefailstop fixtureplain)
-    target_compile_definitions(tst_appcontroller PRIVATE FIXTURE_PLUGIN_DIR="${CMAKE_BINARY_DIR}/fixtures/plugins")
+    add_dependencies(tst_appcontroller fixturescreen)
+    target_compile_definitions(tst_appcontroller PRIVATE FIXTURE_PLUGIN_DIR="${fixture_plugin_dir}")
 endif()

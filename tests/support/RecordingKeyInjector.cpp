@@ -11,21 +11,16 @@ RecordingKeyInjector *RecordingKeyInjector::install()
 void RecordingKeyInjector::sendKey(quint16 virtualKey, bool down)
 {
     events.append(Event { false, virtualKey, down });
-    if (onEvent)
-        onEvent(events.constLast());
 }
 
 void RecordingKeyInjector::sendMouseButton(Qt::MouseButton button, bool down)
 {
     events.append(Event { true, quint16(button), down });
-    if (onEvent)
-        onEvent(events.constLast());
 }
 
-bool RecordingKeyInjector::asyncKeyState(quint8 virtualKey)
+bool RecordingKeyInjector::asyncKeyState(quint8)
 {
-    queriedKeys.append(virtualKey);
-    return pressedKeys.contains(virtualKey);
+    return false; // no key is held down
 }
 
 QStringList RecordingKeyInjector::sequence() const

@@ -3,9 +3,7 @@
 #include "KeyInjector.h"
 
 #include <QList>
-#include <QSet>
 #include <QStringList>
-#include <functional>
 
 // Records every injected event instead of delivering it. Install it with
 // RecordingKeyInjector::install(); the pointer stays valid until another
@@ -32,9 +30,4 @@ public:
     void clear() { events.clear(); }
 
     QList<Event> events;
-    // Keys that asyncKeyState reports as pressed.
-    QSet<quint8> pressedKeys;
-    QList<quint8> queriedKeys;
-    // Called after each recorded event (to stop or pause typing midway).
-    std::function<void(const Event &)> onEvent;
 };

@@ -5,9 +5,9 @@
 #include <QList>
 #include <QString>
 
-// Records what would be started instead of starting it, and can be told to
-// fail. Install it with RecordingProcessLauncher::install(); the pointer
-// stays valid until another launcher is installed.
+// Records what would be started instead of starting it. Install it with
+// RecordingProcessLauncher::install(); the pointer stays valid until another
+// launcher is installed.
 class RecordingProcessLauncher : public Platform::ProcessLauncher
 {
 public:
@@ -29,9 +29,6 @@ public:
     void startService(const QString &serviceName) override;
 
     QList<Call> calls;
-    // When not empty, every call is recorded and then throws
-    // Platform::Error with this message.
-    QString failWith;
 
 private:
     void record(Call call);

@@ -124,8 +124,6 @@ public:
     Handler handler;
     int sequence = 0;
     int connections = 0;
-    int open = 0;
-    int peakOpen = 0;
 
     quint16 port = 0;
     QSemaphore ready;
@@ -173,27 +171,11 @@ public:
         , m_id(id)
     {
         socket->setParent(this);
-        {
-            QMutexLocker lock(&server->mutex);
-            server->peakOpen = std::max(server->peakOpen, ++server->open);
-        }
         connect(socket, &QTcpSocket::readyRead, this, &Connection::onReadyRead);
-        connect(socket, &QTcpSocket::disconnected, this, &Connection::closed);
         connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
     }
 
-    ~Connection() override { closed(); }
-
 private:
-    void closed()
-    {
-        if (m_counted) {
-            m_counted = false;
-            QMutexLocker lock(&m_server->mutex);
-            --m_server->open;
-        }
-    }
-
     void onReadyRead()
     {
         if (m_done) {
@@ -355,7 +337,6 @@ private:
     bool m_busy = false;       // an answer is pending (delayed)
     bool m_done = false;       // no more answers on this connection
     bool m_closeAfter = false;
-    bool m_counted = true;
 };
 
 } // namespace
@@ -442,11 +423,6 @@ int TestHttpServer::connectionCount() const
     return d->connections;
 }
 
-int TestHttpServer::peakOpenConnections() const
-{
-    QMutexLocker lock(&d->mutex);
-    return d->peakOpen;
-}
 
 bool TestHttpServer::waitForRequests(int count, int timeoutMs) const
 {

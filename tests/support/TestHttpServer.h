@@ -87,7 +87,6 @@ public:
     RecordedRequest lastRequest() const;
     int requestCount() const;
     int connectionCount() const;     // sockets accepted so far
-    int peakOpenConnections() const; // most sockets open at one time
     // True once at least count requests have arrived.
     bool waitForRequests(int count, int timeoutMs = 5000) const;
     // Forgets the recorded requests and the queued replies.

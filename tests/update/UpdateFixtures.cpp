@@ -12,7 +12,7 @@
 
 namespace UpdateFixtures {
 
-QByteArray makeZip(const QList<ZipItem> &items, bool stored)
+QByteArray makeZip(const QList<ZipItem> &items)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -21,19 +21,12 @@ QByteArray makeZip(const QList<ZipItem> &items, bool stored)
         qFatal("cannot create a zip archive");
     for (const ZipItem &item : items) {
         QuaZipNewInfo info(item.name);
-        if (item.kind == ZipItem::Kind::Link)
-            info.externalAttr = quint32(0120777) << 16; // a Unix symbolic link
-        else if (item.kind == ZipItem::Kind::Folder)
-            info.externalAttr = (quint32(040755) << 16) | 0x10;
-        else
-            info.externalAttr = quint32(0100644) << 16;
+        // a Unix symbolic link or a plain file
+        info.externalAttr = (item.isLink ? quint32(0120777) : quint32(0100644)) << 16;
         QuaZipFile out(&zip);
-        const bool opened = stored ? out.open(QIODevice::WriteOnly, info, nullptr, 0, 0, 0)
-                                   : out.open(QIODevice::WriteOnly, info);
-        if (!opened)
+        if (!out.open(QIODevice::WriteOnly, info))
             qFatal("cannot add an entry to a zip archive");
-        if (item.kind != ZipItem::Kind::Folder)
-            out.write(item.content);
+        out.write(item.content);
         out.close();
     }
     zip.close();
@@ -73,14 +66,6 @@ QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-Reply zipReply(const QByteArray &zip)
-{
-    Reply r;
-    r.contentType = "application/zip";
-    r.body = zip;
-    return r;
 }
 
 } // namespace UpdateFixtures

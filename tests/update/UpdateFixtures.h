@@ -13,23 +13,23 @@ namespace UpdateFixtures {
 
 struct ZipItem
 {
-    enum class Kind { File, Folder, Link };
     QString name;
-    QByteArray content; // a link's target for Link
-    Kind kind = Kind::File;
+    QByteArray content; // a link's target when isLink
+    bool isLink = false;
 };
 
-// The archive as the server would send it. Stored (not deflated) entries
-// keep their bytes visible, so a test can damage them.
-QByteArray makeZip(const QList<ZipItem> &items, bool stored = false);
-
+// The archive as the server would send it.
+QByteArray makeZip(const QList<ZipItem> &items);
 // Every folder, file and link under root, relative to it: files with their
 // content, folders as "<folder>", links as "<link> target".
 QMap<QString, QByteArray> snapshot(const QString &root);
-
 // The service's answer to "/v1/download/{id}".
-Reply zipReply(const QByteArray &zip);
-
+inline Reply zipReply(const QByteArray &zip)
+{
+    Reply r = Reply::text(zip);
+    r.contentType = "application/zip";
+    return r;
+}
 void writeFile(const QString &path, const QByteArray &content);
 QByteArray readFile(const QString &path);
 

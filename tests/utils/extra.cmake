@@ -4,6 +4,3 @@ add_executable(relaunch_probe ${dir}/relaunch_probe.cpp)
 target_link_libraries(relaunch_probe PRIVATE Zelt::com)
 add_dependencies(tst_relauncher relaunch_probe)
 target_compile_definitions(tst_relauncher PRIVATE RELAUNCH_PROBE="$<TARGET_FILE:relaunch_probe>")
-
-# TextToSQLIn is checked against a real SQL engine.
-target_link_libraries(tst_utils PRIVATE Qt6::Sql)

@@ -1,0 +1,440 @@
+// The customer screens of the CRM module, created by class name from the
+// loaded plugin and driven through their controls against a recording
+// server: the list's requests, reads that overtake each other, Find, and the
+// entry screen's bodies, refusal and printed card.
+#include "AppPaths.h"
+#include "BaseChildFrmU.h"
+#include "BrowseDlgU.h"
+#include "ClassRegistry.h"
+#include "EmpListFrmU.h"
+#include "MemTable.h"
+#include "MenuListU.h"
+#include "PackageListU.h"
+#include "RecordingPresenter.h"
+#include "Report.h"
+#include "TestHttpServer.h"
+#include "ZeltRestClientU.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPrintPreviewDialog>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolButton>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+namespace ModalResult = Platform::ModalResult;
+
+namespace {
+
+const QString ListClass = QStringLiteral("TCustomerListFrm");
+const QString EntryClass = QStringLiteral("TCustomerEntryFrm");
+const QString CustomersPath = QStringLiteral("/crm/v1/master/customers");
+const QByteArray Token = "crm-test-token";
+
+std::unique_ptr<TBaseChildFrm> createScreen(const QString &AClassName)
+{
+    return std::unique_ptr<TBaseChildFrm>(
+        qobject_cast<TBaseChildFrm *>(Platform::ClassRegistry::instance().get(AClassName).create(nullptr)));
+}
+
+// A named control of a screen; a missing one fails the test at once.
+template<typename T>
+T *control(const QObject *AParent, const char *AName)
+{
+    T *found = AParent->findChild<T *>(QLatin1String(AName));
+    if (!found)
+        qFatal("control %s not found", AName);
+    return found;
+}
+
+QJsonObject customer(int AId)
+{
+    auto text = [AId](const char *AFormat) { return QString::fromLatin1(AFormat).arg(AId); };
+    return QJsonObject { { "partner_id", AId }, { "partner_code", QStringLiteral("C%1").arg(AId, 4, 10, QChar('0')) },
+                         { "partner_name", text("Customer %1") }, { "industry", "Retail" },
+                         { "address", text("Jl. Sudirman %1") }, { "city", "Jakarta" }, { "phone", text("021-555-%1") },
+                         { "email", text("c%1@example.co.id") }, { "website", text("https://c%1.example.co.id") },
+                         { "is_active", AId % 10 != 0 }, { "updated_at", "2024-06-01T10:00:00" },
+                         { "updated_by", "sarah@zelt.local" } };
+}
+
+// One page of ACount customers (ids from 1), cut as the server cuts it.
+Reply customerPage(const RecordedRequest &ARequest, int ACount)
+{
+    const int page = qMax(1, ARequest.queryValue(QStringLiteral("page")).toInt());
+    const int rows = qMax(1, ARequest.queryValue(QStringLiteral("page_rows")).toInt());
+    QJsonArray data;
+    for (int id = (page - 1) * rows + 1; id <= qMin(ACount, page * rows); ++id)
+        data.append(customer(id));
+    const QJsonObject pages { { "page", page }, { "page_rows", rows }, { "page_count", (ACount + rows - 1) / rows },
+                              { "rec_count", ACount } };
+    return Reply::json(QJsonDocument(QJsonObject { { "data", data }, { "pages", pages } }).toJson());
+}
+
+// The detail carries more than the entry screen edits.
+Reply detailReply(int AId, const QJsonArray &AContacts = { QJsonObject { { "contact_id", 7 } } })
+{
+    QJsonObject record = customer(AId);
+    record.insert(QStringLiteral("contacts"), AContacts);
+    return Reply::json(QJsonDocument(QJsonObject { { "data", record } }).toJson(QJsonDocument::Compact));
+}
+
+QList<RecordedRequest> requestsTo(const TestHttpServer &AServer, const QByteArray &AMethod, const QString &APath)
+{
+    QList<RecordedRequest> result;
+    for (const RecordedRequest &r : AServer.requests()) {
+        if (r.method == AMethod && r.path == APath)
+            result.append(r);
+    }
+    return result;
+}
+
+const int CustomerCount = 45;
+
+// The query of a list request as sorted name=value pairs.
+QString queryOf(const RecordedRequest &ARequest)
+{
+    QStringList items;
+    for (const auto &item : ARequest.queryItems)
+        items.append(item.first + QLatin1Char('=') + item.second);
+    items.sort();
+    return items.join(QLatin1Char('&'));
+}
+
+Platform::MemTable *tableOf(const TBaseChildFrm &AForm)
+{
+    return qobject_cast<Platform::MemTable *>(control<QTableView>(&AForm, "tvData")->model());
+}
+
+QLineEdit *edit(const TBaseChildFrm &AForm, const char *AName)
+{
+    return control<QLineEdit>(&AForm, AName);
+}
+
+void typeInto(QLineEdit *AEdit, const QString &AText)
+{
+    AEdit->selectAll();
+    QTest::keyClicks(AEdit, AText);
+}
+
+} // namespace
+
+class tst_CustomerScreens : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void listPagesAndSearches();
+    void overtakenReadLosesNoCurrentRow_data();
+    void overtakenReadLosesNoCurrentRow();
+    void findBrowsesCustomersAndOpensThePickedOne();
+    void addPostsTheTypedCustomer();
+    void editLoadsRecordAndPatchesIt();
+    void refusalNamesTheFieldsAndGivesSaveBack();
+    void printPreviewsTheCustomerCard();
+private:
+    std::unique_ptr<TBaseChildFrm> openList();
+    // Searches (a "q" of some text) find three customers; the other reads
+    // page through all of them. Details are answered too.
+    void serveCustomers(int ASearchDelayMs = 0, int APageDelayMs = 0);
+    // Shows AForm modally, runs ASteps, then clicks Save and waits for the
+    // dialog to close; returns its result (None when it is still open).
+    int saveModal(TBaseChildFrm *AForm, const std::function<void()> &ASteps);
+    RecordingPresenter *m_presenter = nullptr;
+    std::unique_ptr<TestHttpServer> m_server;
+    TPackageList m_packages;
+    TMenuData m_menu;
+};
+
+void tst_CustomerScreens::initTestCase()
+{
+    m_presenter = RecordingPresenter::install();
+    Platform::setApplicationFolder(QStringLiteral(CRM_PLUGIN_DIR));
+    m_packages.LoadPackageData(QJsonArray { QJsonObject { { "package_id", "crm" }, { "package_file", "crm.bpl" } } });
+    m_server = std::make_unique<TestHttpServer>();
+    RestClient = new TZeltRestClient(m_server->url(), 2000, 2000);
+    RestClient->SetHeaderData(QString::fromLatin1(Token), QStringLiteral("refresh"), QStringLiteral("en_US"));
+    QVERIFY(Platform::ClassRegistry::instance().contains(ListClass));
+    QVERIFY(Platform::ClassRegistry::instance().contains(EntryClass));
+    m_menu.MenuId = 101;
+    m_menu.MenuTitle = QStringLiteral("Customers");
+    m_menu.FormClass = ListClass;
+}
+
+void tst_CustomerScreens::cleanupTestCase()
+{
+    delete RestClient;
+    RestClient = nullptr;
+    m_server.reset();
+    m_packages.UnloadPackageData();
+    QVERIFY(!Platform::ClassRegistry::instance().contains(ListClass));
+}
+
+void tst_CustomerScreens::init()
+{
+    m_presenter->clear();
+    m_presenter->modalScript = nullptr;
+    m_server->setHandler({});
+    m_server->clear();
+}
+
+void tst_CustomerScreens::serveCustomers(int ASearchDelayMs, int APageDelayMs)
+{
+    m_server->setHandler([=](const RecordedRequest &ARequest) {
+        if (ARequest.path != CustomersPath)
+            return detailReply(ARequest.path.section(QLatin1Char('/'), -1).toInt());
+        const bool search = !ARequest.queryValue(QStringLiteral("q")).isEmpty();
+        Reply reply = customerPage(ARequest, search ? 3 : CustomerCount);
+        reply.delayMs = search ? ASearchDelayMs : APageDelayMs;
+        return reply;
+    });
+}
+
+std::unique_ptr<TBaseChildFrm> tst_CustomerScreens::openList()
+{
+    auto form = createScreen(ListClass);
+    form->Data = &m_menu;
+    form->setWindowTitle(m_menu.MenuTitle);
+    form->show();
+    return form;
+}
+
+int tst_CustomerScreens::saveModal(TBaseChildFrm *AForm, const std::function<void()> &ASteps)
+{
+    m_presenter->modalScript = [&](QDialog &ADialog) {
+        ADialog.show();
+        ASteps();
+        control<QPushButton>(AForm, "btnSave")->click();
+        return QTest::qWaitFor([&] { return !ADialog.isVisible(); }, 5000) ? ADialog.result() : int(ModalResult::None);
+    };
+    const int result = AForm->ShowModal();
+    m_presenter->modalScript = nullptr;
+    return result;
+}
+
+void tst_CustomerScreens::listPagesAndSearches()
+{
+    serveCustomers();
+    auto form = openList();
+    Platform::MemTable *table = tableOf(*form);
+    auto *search = control<QLineEdit>(form.get(), "edtSearch");
+    QTRY_COMPARE(form->DataMode(), dmBrowse);
+    QCOMPARE(table->recordCount(), 20);
+    QCOMPARE(queryOf(m_server->lastRequest()), QStringLiteral("mode=list&page=1&page_rows=20&q=&status=0"));
+    QCOMPARE(m_server->lastRequest().header("Authorization"), QByteArray("Bearer ") + Token);
+    QCOMPARE(control<QLabel>(form.get(), "lblPageCount")->text(), QStringLiteral("of 3"));
+    control<QToolButton>(form.get(), "btnLast")->click();
+    QVERIFY(m_server->waitForRequests(2));
+    QCOMPARE(m_server->lastRequest().queryValue(QStringLiteral("page")), QStringLiteral("3"));
+    QTRY_COMPARE(table->recordCount(), 5);
+    QTRY_COMPARE(form->DataMode(), dmBrowse);
+    QTest::keyClicks(search, QStringLiteral("  Jakarta Raya "));
+    QTest::qWait(50);
+    QCOMPARE(m_server->requestCount(), 2);
+    QTest::keyClick(search, Qt::Key_Return);
+    QVERIFY(m_server->waitForRequests(3));
+    QCOMPARE(queryOf(m_server->lastRequest()), QStringLiteral("mode=list&page=1&page_rows=20&q=Jakarta Raya&status=0"));
+    QTRY_COMPARE(table->recordCount(), 3);
+    QVERIFY(m_presenter->messages.isEmpty());
+}
+
+void tst_CustomerScreens::overtakenReadLosesNoCurrentRow_data()
+{
+    QTest::addColumn<int>("searchDelayMs");
+    QTest::addColumn<int>("pageDelayMs");
+    QTest::newRow("search answered after the page") << 400 << 100;
+    QTest::newRow("search answered before the page") << 0 << 400;
+}
+
+void tst_CustomerScreens::overtakenReadLosesNoCurrentRow()
+{
+    // Given a first page still on its way, when a search is sent, then only
+    // the search's answer counts, whichever comes first, and its first row
+    // is the current one that Edit opens
+    QFETCH(int, searchDelayMs);
+    QFETCH(int, pageDelayMs);
+    serveCustomers(searchDelayMs, pageDelayMs);
+    auto form = openList();
+    QVERIFY(m_server->waitForRequests(1));
+    auto *search = control<QLineEdit>(form.get(), "edtSearch");
+    QTest::keyClicks(search, QStringLiteral("abc"));
+    QTest::keyClick(search, Qt::Key_Return);
+    QTRY_COMPARE(form->DataMode(), dmBrowse);
+    QCOMPARE(tableOf(*form)->recordCount(), 3);
+    QTest::qWait(qMax(searchDelayMs, pageDelayMs) + 200); // both answers are in by now
+    QCOMPARE(tableOf(*form)->recordCount(), 3);
+    QCOMPARE(control<QLabel>(form.get(), "lblRecordCount")->text(), QStringLiteral("Total : 3 records"));
+    QCOMPARE(control<QTableView>(form.get(), "tvData")->currentIndex().row(), 0);
+    m_presenter->modalScript = [](QDialog &) { return int(ModalResult::Cancel); };
+    control<QAction>(form.get(), "actEdit")->trigger();
+    QCOMPARE(m_presenter->modals.size(), 1);
+    QTRY_COMPARE(requestsTo(*m_server, "GET", CustomersPath + QStringLiteral("/1")).size(), 1);
+    QVERIFY(m_presenter->messages.isEmpty());
+}
+
+void tst_CustomerScreens::findBrowsesCustomersAndOpensThePickedOne()
+{
+    serveCustomers();
+    auto form = openList();
+    QTRY_COMPARE(form->DataMode(), dmBrowse);
+    m_presenter->modalScript = [&](QDialog &ADialog) {
+        auto *browse = qobject_cast<TBrowseDlgFrm *>(&ADialog);
+        if (!browse)
+            return int(ModalResult::Cancel);
+        ADialog.show();
+        if (!QTest::qWaitFor([&] { return browse->tblData()->recordCount() == 20; }, 5000))
+            return int(ModalResult::None);
+        browse->edtSearch->setText(QStringLiteral("ani"));
+        QTest::keyClick(browse->edtSearch, Qt::Key_Return);
+        if (!QTest::qWaitFor([&] { return browse->tblData()->recordCount() == 3; }, 5000))
+            return int(ModalResult::None);
+        browse->grdData->setCurrentIndex(browse->tblData()->index(1, 1));
+        browse->btnOK->click();
+        return ADialog.result();
+    };
+    control<QAction>(form.get(), "actFind")->trigger();
+    QCOMPARE(m_presenter->modals.size(), 2);
+    QCOMPARE(m_presenter->modals.first().title, QStringLiteral("Find Customer"));
+    QCOMPARE(m_presenter->modals.last().title, QStringLiteral("Edit Customer"));
+    const RecordedRequest search = requestsTo(*m_server, "GET", CustomersPath).last();
+    QCOMPARE(search.queryValue(QStringLiteral("mode")), QStringLiteral("browse"));
+    QCOMPARE(search.queryValue(QStringLiteral("q")), QStringLiteral("ani"));
+    QTRY_COMPARE(requestsTo(*m_server, "GET", CustomersPath + QStringLiteral("/2")).size(), 1);
+}
+
+void tst_CustomerScreens::addPostsTheTypedCustomer()
+{
+    m_server->enqueue(Reply::json(R"({"data":{"partner_id":601}})", 201));
+    auto form = createScreen(EntryClass);
+    QCOMPARE(form->DataMode(), dmAdd);
+    const int result = saveModal(form.get(), [&] {
+        typeInto(edit(*form, "edtCode"), QStringLiteral("C-001"));
+        typeInto(edit(*form, "edtName"), QStringLiteral("PT Maju Jaya"));
+        QTest::keyClicks(control<QPlainTextEdit>(form.get(), "memAddress"), QStringLiteral("Jl. Sudirman 1"));
+        typeInto(edit(*form, "edtCity"), QStringLiteral("  Jakarta  "));
+        typeInto(edit(*form, "edtEmail"), QStringLiteral("info@maju.co.id"));
+    });
+    QCOMPARE(result, int(ModalResult::Ok));
+    const QList<RecordedRequest> posts = requestsTo(*m_server, "POST", CustomersPath);
+    QCOMPARE(m_server->requestCount(), 1);
+    QCOMPARE(posts.size(), 1);
+    // exactly the members the server reads, text trimmed
+    const QJsonObject expected {
+        { "partner_code", "C-001" }, { "partner_name", "PT Maju Jaya" }, { "industry", "" },
+        { "address", "Jl. Sudirman 1" }, { "city", "Jakarta" }, { "phone", "" },
+        { "email", "info@maju.co.id" }, { "website", "" }, { "is_active", true },
+    };
+    QCOMPARE(QJsonDocument::fromJson(posts.first().body).object(), expected);
+    QCOMPARE(m_presenter->texts(), QStringList { QStringLiteral("Data has been saved.") });
+    QVERIFY(!form->IsNeedSaving());
+}
+
+void tst_CustomerScreens::editLoadsRecordAndPatchesIt()
+{
+    m_server->setHandler([](const RecordedRequest &ARequest) {
+        return ARequest.method == "GET" ? detailReply(42) : Reply::json(R"({"data":{"partner_id":42}})");
+    });
+    auto form = createScreen(EntryClass);
+    QVERIFY(QMetaObject::invokeMethod(form.get(), "StartEdit", Q_ARG(int, 42)));
+    QCOMPARE(form->DataMode(), dmDetail);
+    QVERIFY(!control<QPushButton>(form.get(), "btnSave")->isEnabled());
+    const int result = saveModal(form.get(), [&] {
+        QTRY_COMPARE(form->DataMode(), dmEdit);
+        QCOMPARE(edit(*form, "edtName")->text(), QStringLiteral("Customer 42"));
+        QVERIFY(!form->IsNeedSaving());
+        typeInto(edit(*form, "edtName"), QStringLiteral("PT Customer Empat Dua"));
+        control<QCheckBox>(form.get(), "chkActive")->click();
+    });
+    QCOMPARE(result, int(ModalResult::Ok));
+    QCOMPARE(requestsTo(*m_server, "GET", CustomersPath + QStringLiteral("/42")).size(), 1);
+    const QList<RecordedRequest> patches = requestsTo(*m_server, "PATCH", CustomersPath + QStringLiteral("/42"));
+    QCOMPARE(patches.size(), 1);
+    QJsonObject expected = customer(42);
+    for (const char *server : { "partner_id", "updated_at", "updated_by" })
+        expected.remove(QLatin1String(server));
+    expected.insert(QStringLiteral("partner_name"), QStringLiteral("PT Customer Empat Dua"));
+    expected.insert(QStringLiteral("is_active"), false);
+    QCOMPARE(QJsonDocument::fromJson(patches.first().body).object(), expected);
+    QCOMPARE(m_presenter->texts(), QStringList { QStringLiteral("Data has been saved.") });
+}
+
+void tst_CustomerScreens::refusalNamesTheFieldsAndGivesSaveBack()
+{
+    m_server->enqueue(Reply::json(R"({"errors":[{"key":"partner_code","message":"partner_code already exists"},)"
+                                  R"({"key":"email","message":"email is not a valid e-mail address"}],)"
+                                  R"("message":"partner_code already exists; email is not a valid e-mail address"})",
+                                  400));
+    auto form = createScreen(EntryClass);
+    form->show();
+    typeInto(edit(*form, "edtCode"), QStringLiteral("C-001"));
+    typeInto(edit(*form, "edtName"), QStringLiteral("PT Maju Jaya"));
+    typeInto(edit(*form, "edtEmail"), QStringLiteral("a@b"));
+    auto *save = control<QPushButton>(form.get(), "btnSave");
+    save->click();
+    QVERIFY(!save->isEnabled()); // nothing to change while the server decides
+    QTRY_COMPARE(m_presenter->messages.size(), 1);
+    QCOMPARE(m_presenter->texts().first(),
+             QStringLiteral("Customer Code already exists\rEmail is not a valid e-mail address"));
+    QCOMPARE(m_presenter->messages.first().kind, Platform::MessageKind::Error);
+    QCOMPARE(form->DataMode(), dmAdd);
+    QVERIFY(save->isEnabled());
+    save->click();
+    QVERIFY(m_server->waitForRequests(2));
+    QCOMPARE(m_server->lastRequest().method, QByteArray("POST"));
+}
+
+void tst_CustomerScreens::printPreviewsTheCustomerCard()
+{
+    const QJsonArray contacts { QJsonObject { { "contact_name", "Ani" }, { "job_position", "Buyer" } },
+                                QJsonObject { { "contact_name", "Budi" }, { "email", "b@c42.id" } } };
+    m_server->setHandler([contacts](const RecordedRequest &ARequest) {
+        if (ARequest.path == CustomersPath + QStringLiteral("/42"))
+            return detailReply(42, contacts);
+        if (ARequest.path.startsWith(QLatin1String("/hrm/")))
+            return Reply::json(R"({"data": [{"emp_id": 3, "emp_name": "Sarah Sales"}]})");
+        return Reply::json(R"({"data": []})");
+    });
+    auto form = createScreen(EntryClass);
+    QVERIFY(QMetaObject::invokeMethod(form.get(), "StartEdit", Q_ARG(int, 42)));
+    form->show();
+    QTRY_COMPARE(form->DataMode(), dmEdit);
+    m_presenter->modalScript = [&](QDialog &ADialog) -> int {
+        if (auto *employees = qobject_cast<TEmpListFrm *>(&ADialog)) {
+            ADialog.show();
+            if (!QTest::qWaitFor([&] { return employees->tblData->recordCount() == 1; }, 5000))
+                return ModalResult::Cancel;
+            employees->btnOK->click();
+            return ADialog.result();
+        }
+        return ModalResult::Cancel; // the print preview
+    };
+    control<QPushButton>(form.get(), "btnPrint")->click();
+    m_presenter->modalScript = nullptr;
+    QStringList shown;
+    for (const RecordingPresenter::Modal &m : std::as_const(m_presenter->modals))
+        shown.append(m.className);
+    QCOMPARE(shown, QStringList({ "TEmpListFrm", "QPrintPreviewDialog" }));
+    QVERIFY(m_presenter->messages.isEmpty());
+    Platform::Report card;
+    bool prepared = false;
+    QVERIFY(QMetaObject::invokeMethod(form.get(), "PrepareCustomerCard", Q_RETURN_ARG(bool, prepared),
+                                      Q_ARG(Platform::Report *, &card), Q_ARG(QString, QStringLiteral("Sarah Sales"))));
+    QVERIFY(prepared);
+    QCOMPARE(card.findObject(QStringLiteral("memSalesPerson"))->text, QStringLiteral("Sarah Sales"));
+    QCOMPARE(card.findObject(QStringLiteral("memContacts"))->text, QStringLiteral("Ani | Buyer\nBudi | b@c42.id"));
+}
+
+QTEST_MAIN(tst_CustomerScreens)
+#include "tst_customerscreens.moc"

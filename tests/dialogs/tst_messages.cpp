@@ -1,0 +1,187 @@
+// The message boxes and the error handler, through the replaceable presenter.
+#include "ErrorHandlerU.h"
+#include "MsgDlgU.h"
+#include "RecordingPresenter.h"
+
+#include <QtTest>
+
+using Platform::MessageButton;
+using Platform::MessageButtons;
+using Platform::MessageKind;
+namespace ModalResult = Platform::ModalResult;
+
+namespace {
+const QString BadRequestUndefined = QStringLiteral("Bad Request.\r\nUdefined Error.");
+
+void registerFields(TErrorHandler &AHandler)
+{
+    AHandler.AddErrMessage(QStringLiteral("code"), QStringLiteral("Code"), QString(), QString(), false);
+    AHandler.AddErrMessage(QStringLiteral("name"), QStringLiteral("Vendor Name"), QString(), QString(), false);
+}
+} // namespace
+
+class tst_Messages : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void infoAndConfirmReturnThePresentersAnswer();
+    void errStatus_data();
+    void errStatus();
+    void statusDialogs_data();
+    void statusDialogs();
+    void envelopes_data();
+    void envelopes();
+private:
+    RecordingPresenter *m_presenter = nullptr;
+};
+
+void tst_Messages::init()
+{
+    m_presenter = RecordingPresenter::install();
+}
+
+void tst_Messages::cleanup()
+{
+    Platform::setDialogPresenter(nullptr);
+    m_presenter = nullptr;
+}
+
+void tst_Messages::infoAndConfirmReturnThePresentersAnswer()
+{
+    const MessageButtons yesNoCancel = MessageButton::Yes | MessageButton::No | MessageButton::Cancel;
+    QCOMPARE(MsgInfo(mitSaved), int(ModalResult::Ok));
+    m_presenter->queueAnswer(ModalResult::No);
+    QCOMPARE(MsgConfirm(mctDelete), int(ModalResult::No));
+    m_presenter->queueAnswer(ModalResult::Cancel);
+    QCOMPARE(MsgConfirm(QStringLiteral("Close 3 screens?"), yesNoCancel), int(ModalResult::Cancel));
+    QCOMPARE(m_presenter->texts(), QStringList({ QStringLiteral("Data has been saved."),
+                                                 QStringLiteral("Are you sure to delete this data?"),
+                                                 QStringLiteral("Close 3 screens?") }));
+    const auto &m = m_presenter->messages;
+    QCOMPARE(m.at(0).kind, MessageKind::Information);
+    QCOMPARE(m.at(1).kind, MessageKind::Confirmation);
+    QCOMPARE(m.at(1).buttons, MessageButtons(MessageButton::Yes | MessageButton::No));
+    QCOMPARE(m.at(2).buttons, yesNoCancel);
+}
+
+void tst_Messages::errStatus_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("statusText");
+    const QString clientError = QStringLiteral("Undefined client error.");
+    const QString undefined = QStringLiteral("Udefined Error.");
+    QTest::newRow("400") << 400 << QStringLiteral("Bad Request.");
+    QTest::newRow("401") << 401 << QStringLiteral("Unauthorized or session has expired, please re-login.");
+    QTest::newRow("403") << 403 << QStringLiteral("Forbidden.");
+    QTest::newRow("404") << 404 << QStringLiteral("Page Not Found.");
+    QTest::newRow("499") << 499 << clientError;
+    QTest::newRow("500") << 500 << QStringLiteral("Server Error.");
+    QTest::newRow("0") << 0 << undefined;
+    QTest::newRow("600") << 600 << undefined;
+}
+
+void tst_Messages::errStatus()
+{
+    QFETCH(int, status);
+    QFETCH(QString, statusText);
+    QCOMPARE(HttpStatusText(status), statusText);
+    QCOMPARE(MsgErr(status, QStringLiteral("x")), int(ModalResult::Ok));
+    QCOMPARE(MsgErr(status, QString()), int(ModalResult::Ok));
+    // the detail follows on its own line; without one, the status text alone
+    QCOMPARE(m_presenter->texts(), QStringList({ statusText + QStringLiteral("\r\nx"), statusText }));
+    for (const auto &m : std::as_const(m_presenter->messages)) {
+        QCOMPARE(m.kind, MessageKind::Error);
+        QCOMPARE(m.buttons, MessageButtons(MessageButton::Ok));
+    }
+}
+
+void tst_Messages::statusDialogs_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("shown");
+    const QString json = QStringLiteral(R"({"errors":[{"key":"name","message":"name taken"}]})");
+    QTest::newRow("401 html") << 401 << QStringLiteral("<html>401</html>")
+                              << QStringLiteral("Unauthorized or session has expired, please re-login.");
+    // only a 400 is read as an envelope; others show the body as it came
+    QTest::newRow("403 raw json") << 403 << json << QStringLiteral("Forbidden.\r\n") + json;
+    QTest::newRow("409 raw json") << 409 << json << QStringLiteral("Undefined client error.\r\n") + json;
+    QTest::newRow("400 envelope") << 400 << json << QStringLiteral("Vendor Name taken");
+    QTest::newRow("400 html") << 400 << QStringLiteral("<html><body>Bad gateway</body></html>") << BadRequestUndefined;
+    QTest::newRow("500") << 500 << QStringLiteral("Connection refused")
+                         << QStringLiteral("Server Error.\r\nConnection refused");
+}
+
+void tst_Messages::statusDialogs()
+{
+    QFETCH(int, status);
+    QFETCH(QString, body);
+    QFETCH(QString, shown);
+    TErrorHandler h;
+    registerFields(h);
+    h.ShowErrorMessage(status, body);
+    QCOMPARE(m_presenter->texts(), QStringList { shown });
+    QCOMPARE(m_presenter->messages.constFirst().kind, MessageKind::Error);
+    QCOMPARE(m_presenter->messages.constFirst().buttons, MessageButtons(MessageButton::Ok));
+}
+
+void tst_Messages::envelopes_data()
+{
+    // What a 400 carries, well formed or not: shown as far as it can be and
+    // never thrown (this runs inside a completion handler on the event loop).
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QStringList>("shown");
+    const QStringList undefined { BadRequestUndefined };
+    QTest::newRow("two errors two lines")
+        << QStringLiteral(R"({"errors":[{"key":"code","message":"code is taken"},)"
+                          R"({"key":"name","message":"name is required"}]})")
+        << QStringList { QStringLiteral("Code is taken\rVendor Name is required") };
+    QTest::newRow("key replaced every time, exact spelling only")
+        << QStringLiteral(R"({"errors":[{"key":"CODE","message":"CODE and CODE, not code"}]})")
+        << QStringList { QStringLiteral("Code and Code, not code") };
+    QTest::newRow("quoted lines")
+        << QStringLiteral(R"({"errors":[{"key":"code","message":"code \"A1\" is taken"},{"key":"y","message":"a\rb"},)"
+                          R"({"key":"y","message":"plain, with comma"}]})")
+        << QStringList { QStringLiteral("\"Code \"\"A1\"\" is taken\"\r\"a\rb\"\rplain, with comma") };
+    QTest::newRow("errors win over message")
+        << QStringLiteral(R"({"message":"Validation failed","errors":[{"key":"y","message":"bad value"}]})")
+        << QStringList { QStringLiteral("bad value") };
+    QTest::newRow("message only") << QStringLiteral(R"({"message":"code \"A1\" exists"})")
+                                  << QStringList { QStringLiteral("code \"A1\" exists") };
+    QTest::newRow("neither") << QStringLiteral(R"({"status":400,"error":"x"})") << QStringList();
+    QTest::newRow("html") << QStringLiteral("<!DOCTYPE html><html></html>") << undefined;
+    QTest::newRow("truncated") << QStringLiteral(R"({"errors":[{"key":"a","mess)") << undefined;
+    QTest::newRow("element without key") << QStringLiteral(R"({"errors":[{"message":"name is required"}]})")
+                                         << QStringList { QStringLiteral("name is required") };
+    QTest::newRow("element without message") << QStringLiteral(R"({"errors":[{"key":"name"}]})") << undefined;
+    QTest::newRow("element not an object") << QStringLiteral(R"({"errors":["name is required", 3, null, []]})")
+                                           << undefined;
+    QTest::newRow("good and bad elements")
+        << QStringLiteral(R"({"errors":[{"key":"name"},{"key":"name","message":"name is required"},7]})")
+        << QStringList { QStringLiteral("Vendor Name is required") };
+    QTest::newRow("errors is an object") << QStringLiteral(R"({"errors":{"key":"name"},"message":"Invalid"})")
+                                         << QStringList { QStringLiteral("Invalid") };
+    const QString deep = QString(100000, QLatin1Char('[')) + QString(100000, QLatin1Char(']'));
+    QTest::newRow("nesting beyond the parser") << QStringLiteral("{\"errors\":") + deep + QLatin1Char('}') << undefined;
+}
+
+void tst_Messages::envelopes()
+{
+    QFETCH(QString, body);
+    QFETCH(QStringList, shown);
+    TErrorHandler h;
+    registerFields(h);
+    // both forms: the body alone, and the body of a 400
+    h.ShowErrorMessage(body);
+    QCOMPARE(m_presenter->texts(), shown);
+    m_presenter->clear();
+    h.ShowErrorMessage(400, body);
+    QCOMPARE(m_presenter->texts(), shown);
+    for (const auto &m : std::as_const(m_presenter->messages))
+        QCOMPARE(m.kind, MessageKind::Error);
+}
+
+QTEST_GUILESS_MAIN(tst_Messages)
+#include "tst_messages.moc"
