@@ -28,16 +28,6 @@ const QByteArray Contact12 = R"({"data": [{"contact_id": 12, "customer_id": 7, "
     "job_position": "Buyer", "contact_type": 3, "city": "Johor Bahru", "state_id": 5, "country_id": 101,
     "is_active": false, "partner_name": "not a field of the form"}]})";
 
-QList<RecordedRequest> requestsTo(const TestHttpServer &AServer, const QByteArray &AMethod, const QString &APath)
-{
-    QList<RecordedRequest> result;
-    for (const RecordedRequest &r : AServer.requests()) {
-        if (r.method == AMethod && r.path == APath)
-            result.append(r);
-    }
-    return result;
-}
-
 // Contact 12, the reference data every entry form reads when it opens, and
 // AWrite for any write.
 TestHttpServer::Handler serving(const QByteArray &AWrite, int AStatus = 200)
@@ -109,7 +99,7 @@ void tst_ContactForms::newContactIsPostedOnce()
     frm.btnSave->click(); // a second click while the first save runs sends nothing
     QVERIFY(m_fixture->waitLoaded(3));
     QTRY_COMPARE(frm.result(), int(MR::Ok));
-    const auto posts = requestsTo(*m_server, "POST", QStringLiteral("/crm/v1/master/contacts"));
+    const auto posts = m_server->requestsTo("POST", QStringLiteral("/crm/v1/master/contacts"));
     QCOMPARE(posts.size(), 1);
     const QJsonObject body = QJsonDocument::fromJson(posts[0].body).object();
     QCOMPARE(body.value(QStringLiteral("customer_id")).toInt(), 7);
@@ -131,18 +121,18 @@ void tst_ContactForms::existingContactIsReadPatchedAndCountryChangeClearsTheStat
     QVERIFY(frm.rbDeliveryAddress->isChecked());
     QTRY_COMPARE(frm.cboCountry->currentText(), QStringLiteral("Malaysia"));
     QTRY_COMPARE(frm.cboState->currentText(), QStringLiteral("Johor"));
-    const int statesRead = requestsTo(*m_server, "GET", QStringLiteral("/com/v1/master/states")).size();
+    const int statesRead = m_server->requestsTo("GET", QStringLiteral("/com/v1/master/states")).size();
     frm.cboCountry->setCurrentIndex(0);
     emit frm.cboCountry->activated(0);
     QTRY_COMPARE(frm.tblState->recordCount(), 2);
-    const auto states = requestsTo(*m_server, "GET", QStringLiteral("/com/v1/master/states"));
+    const auto states = m_server->requestsTo("GET", QStringLiteral("/com/v1/master/states"));
     QCOMPARE(states.size(), statesRead + 1);
     QCOMPARE(states.last().queryValue(QStringLiteral("params")), QStringLiteral("100"));
     QCOMPARE(frm.cboState->currentIndex(), -1);
     frm.edtJobPosition->setText(QStringLiteral("Head Buyer"));
     frm.btnSave->click();
     QTRY_COMPARE(frm.result(), int(MR::Ok));
-    const auto sent = requestsTo(*m_server, "PATCH", ContactPath);
+    const auto sent = m_server->requestsTo("PATCH", ContactPath);
     QCOMPARE(sent.size(), 1);
     const QJsonObject body = QJsonDocument::fromJson(sent[0].body).object();
     QCOMPARE(body.value(QStringLiteral("contact_id")).toInt(), 12);
@@ -172,7 +162,7 @@ void tst_ContactForms::deleteOnlyWhenConfirmed()
     frm.btnDelete->click();
     QTRY_COMPARE(frm.result(), int(MR::Ok));
     QCOMPARE(m_presenter->texts(), QStringList({ question, question, QStringLiteral("Data has been deleted.") }));
-    QCOMPARE(requestsTo(*m_server, "DELETE", ContactPath).size(), 1);
+    QCOMPARE(m_server->requestsTo("DELETE", ContactPath).size(), 1);
     QVERIFY(!frm.isVisible());
 }
 

@@ -11,6 +11,7 @@
 #include "MenuListU.h"
 #include "PackageListU.h"
 #include "RecordingPresenter.h"
+#include "ScreenFixtures.h"
 #include "Report.h"
 #include "TestHttpServer.h"
 #include "ZeltRestClientU.h"
@@ -47,16 +48,6 @@ std::unique_ptr<TBaseChildFrm> createScreen(const QString &AClassName)
         qobject_cast<TBaseChildFrm *>(Platform::ClassRegistry::instance().get(AClassName).create(nullptr)));
 }
 
-// A named control of a screen; a missing one fails the test at once.
-template<typename T>
-T *control(const QObject *AParent, const char *AName)
-{
-    T *found = AParent->findChild<T *>(QLatin1String(AName));
-    if (!found)
-        qFatal("control %s not found", AName);
-    return found;
-}
-
 QJsonObject customer(int AId)
 {
     auto text = [AId](const char *AFormat) { return QString::fromLatin1(AFormat).arg(AId); };
@@ -87,16 +78,6 @@ Reply detailReply(int AId, const QJsonArray &AContacts = { QJsonObject { { "cont
     QJsonObject record = customer(AId);
     record.insert(QStringLiteral("contacts"), AContacts);
     return Reply::json(QJsonDocument(QJsonObject { { "data", record } }).toJson(QJsonDocument::Compact));
-}
-
-QList<RecordedRequest> requestsTo(const TestHttpServer &AServer, const QByteArray &AMethod, const QString &APath)
-{
-    QList<RecordedRequest> result;
-    for (const RecordedRequest &r : AServer.requests()) {
-        if (r.method == AMethod && r.path == APath)
-            result.append(r);
-    }
-    return result;
 }
 
 const int CustomerCount = 45;
@@ -280,7 +261,7 @@ void tst_CustomerScreens::overtakenReadLosesNoCurrentRow()
     m_presenter->modalScript = [](QDialog &) { return int(ModalResult::Cancel); };
     control<QAction>(form.get(), "actEdit")->trigger();
     QCOMPARE(m_presenter->modals.size(), 1);
-    QTRY_COMPARE(requestsTo(*m_server, "GET", CustomersPath + QStringLiteral("/1")).size(), 1);
+    QTRY_COMPARE(m_server->requestsTo("GET", CustomersPath + QStringLiteral("/1")).size(), 1);
     QVERIFY(m_presenter->messages.isEmpty());
 }
 
@@ -308,10 +289,10 @@ void tst_CustomerScreens::findBrowsesCustomersAndOpensThePickedOne()
     QCOMPARE(m_presenter->modals.size(), 2);
     QCOMPARE(m_presenter->modals.first().title, QStringLiteral("Find Customer"));
     QCOMPARE(m_presenter->modals.last().title, QStringLiteral("Edit Customer"));
-    const RecordedRequest search = requestsTo(*m_server, "GET", CustomersPath).last();
+    const RecordedRequest search = m_server->requestsTo("GET", CustomersPath).last();
     QCOMPARE(search.queryValue(QStringLiteral("mode")), QStringLiteral("browse"));
     QCOMPARE(search.queryValue(QStringLiteral("q")), QStringLiteral("ani"));
-    QTRY_COMPARE(requestsTo(*m_server, "GET", CustomersPath + QStringLiteral("/2")).size(), 1);
+    QTRY_COMPARE(m_server->requestsTo("GET", CustomersPath + QStringLiteral("/2")).size(), 1);
 }
 
 void tst_CustomerScreens::addPostsTheTypedCustomer()
@@ -327,7 +308,7 @@ void tst_CustomerScreens::addPostsTheTypedCustomer()
         typeInto(edit(*form, "edtEmail"), QStringLiteral("info@maju.co.id"));
     });
     QCOMPARE(result, int(ModalResult::Ok));
-    const QList<RecordedRequest> posts = requestsTo(*m_server, "POST", CustomersPath);
+    const QList<RecordedRequest> posts = m_server->requestsTo("POST", CustomersPath);
     QCOMPARE(m_server->requestCount(), 1);
     QCOMPARE(posts.size(), 1);
     // exactly the members the server reads, text trimmed
@@ -358,8 +339,8 @@ void tst_CustomerScreens::editLoadsRecordAndPatchesIt()
         control<QCheckBox>(form.get(), "chkActive")->click();
     });
     QCOMPARE(result, int(ModalResult::Ok));
-    QCOMPARE(requestsTo(*m_server, "GET", CustomersPath + QStringLiteral("/42")).size(), 1);
-    const QList<RecordedRequest> patches = requestsTo(*m_server, "PATCH", CustomersPath + QStringLiteral("/42"));
+    QCOMPARE(m_server->requestsTo("GET", CustomersPath + QStringLiteral("/42")).size(), 1);
+    const QList<RecordedRequest> patches = m_server->requestsTo("PATCH", CustomersPath + QStringLiteral("/42"));
     QCOMPARE(patches.size(), 1);
     QJsonObject expected = customer(42);
     for (const char *server : { "partner_id", "updated_at", "updated_by" })

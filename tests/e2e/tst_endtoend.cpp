@@ -14,6 +14,7 @@
 #include "MemTable.h"
 #include "PackageListU.h"
 #include "RecordingPresenter.h"
+#include "ScreenFixtures.h"
 #include "SideBar.h"
 #include "TempAppFolder.h"
 
@@ -63,15 +64,6 @@ void typeInto(QLineEdit *AEdit, const QString &AText)
     AEdit->selectAll();
     QTest::keyClick(AEdit, Qt::Key_Delete);
     QTest::keyClicks(AEdit, AText);
-}
-
-template<typename T>
-T *control(const QObject *AParent, const char *AName)
-{
-    T *found = AParent->findChild<T *>(QLatin1String(AName));
-    if (!found)
-        qFatal("control %s not found", AName);
-    return found;
 }
 
 // A modal script that shows the dialog and runs ASteps on it.

@@ -405,6 +405,16 @@ QList<RecordedRequest> TestHttpServer::requests() const
     return d->requests;
 }
 
+QList<RecordedRequest> TestHttpServer::requestsTo(const QByteArray &method, const QString &path) const
+{
+    QList<RecordedRequest> result;
+    for (const RecordedRequest &r : requests()) {
+        if (r.method == method && r.path == path)
+            result.append(r);
+    }
+    return result;
+}
+
 RecordedRequest TestHttpServer::lastRequest() const
 {
     QMutexLocker lock(&d->mutex);

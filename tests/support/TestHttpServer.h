@@ -84,6 +84,7 @@ public:
     void enqueue(Reply reply);
 
     QList<RecordedRequest> requests() const;
+    QList<RecordedRequest> requestsTo(const QByteArray &method, const QString &path) const;
     RecordedRequest lastRequest() const;
     int requestCount() const;
     int connectionCount() const;     // sockets accepted so far

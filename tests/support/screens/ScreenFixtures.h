@@ -12,6 +12,16 @@
 
 Q_DECLARE_METATYPE(TDataMode)
 
+// A named control of a screen; a missing one fails the test at once.
+template<typename T>
+T *control(const QObject *AParent, const char *AName)
+{
+    T *found = AParent->findChild<T *>(QLatin1String(AName));
+    if (!found)
+        qFatal("control %s not found", AName);
+    return found;
+}
+
 // The host's main form as far as screens see it: shown, its central widget
 // the child area.
 class MdiHost
