@@ -16,6 +16,7 @@ private Q_SLOTS:
     void taskOffMainThreadSuccessOnIt();
     void failuresReachErrorOnce_data();
     void failuresReachErrorOnce();
+    void goneContextSilencesHandlers();
 };
 
 void tst_AsyncRunner::taskOffMainThreadSuccessOnIt()
@@ -88,6 +89,31 @@ void tst_AsyncRunner::failuresReachErrorOnce()
     QCOMPARE(got, message);
     QCOMPARE(isConversion, keepsType);
     QCOMPARE(handlerThread, QCoreApplication::instance()->thread());
+}
+
+// A screen closed while its task runs must not have its handlers called.
+void tst_AsyncRunner::goneContextSilencesHandlers()
+{
+    QSemaphore release;
+    int calls = 0;
+    auto context = std::make_unique<QObject>();
+    Async::run(
+        [&] {
+            release.acquire();
+            return 1;
+        },
+        [&](int) { ++calls; }, [&](const Platform::Error &) { ++calls; }, context.get());
+    Async::run([]() -> int { throw std::runtime_error("x"); }, [&](int) { ++calls; },
+               [&](const Platform::Error &) { ++calls; }, context.get());
+    QThread::msleep(50); // the failure's outcome is queued by now, not delivered
+    context.reset();
+    release.release();
+    QTest::qWait(150);
+    QCOMPARE(calls, 0);
+
+    QObject alive;
+    Async::run([] { return 5; }, [&](int v) { calls += v; }, nullptr, &alive);
+    QTRY_COMPARE(calls, 5);
 }
 
 QTEST_GUILESS_MAIN(tst_AsyncRunner)
