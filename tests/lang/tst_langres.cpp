@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <memory>
+
 using Platform::ResourceString;
 using Platform::ResourceStringRepository;
 
@@ -165,6 +167,14 @@ void tst_LangRes::indonesianForEveryEntryAndListenersTold()
     ResourceStringRepository::instance().removeListener(&listener);
     loc->setLanguageIndex(0);
     QCOMPARE(listener.calls, 2);
+
+    // screens never leave explicitly: a destroyed listener is gone from the list
+    {
+        auto gone = std::make_unique<CountingListener>();
+        ResourceStringRepository::instance().addListener(gone.get());
+    }
+    loc->setLanguageIndex(-1); // would call into freed memory otherwise
+    QCOMPARE(loc->languageIndex(), -1);
 }
 
 QTEST_GUILESS_MAIN(tst_LangRes)

@@ -312,11 +312,6 @@ TContactEntryFrm::TContactEntryFrm(QWidget *AParent) : QDialog(AParent)
     Platform::ResourceStringRepository::instance().addListener(this);
 }
 
-TContactEntryFrm::~TContactEntryFrm()
-{
-    Platform::ResourceStringRepository::instance().removeListener(this);
-}
-
 void TContactEntryFrm::TranslationChanged()
 {
     setWindowTitle(sHeaderNewContact.text());

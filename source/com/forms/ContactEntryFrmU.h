@@ -45,7 +45,6 @@ class COM_EXPORT TContactEntryFrm : public QDialog, public Platform::LocalizerLi
     Q_OBJECT
 public:
     explicit TContactEntryFrm(QWidget *AParent = nullptr);
-    ~TContactEntryFrm() override;
 
     // dmAdd: a new contact; any other mode edits ContactID.
     TDataMode DataMode = dmAdd;

@@ -192,11 +192,6 @@ TContactListFrm::TContactListFrm(QWidget *AParent) : QDialog(AParent)
     Platform::ResourceStringRepository::instance().addListener(this);
 }
 
-TContactListFrm::~TContactListFrm()
-{
-    Platform::ResourceStringRepository::instance().removeListener(this);
-}
-
 void TContactListFrm::TranslationChanged()
 {
     setWindowTitle(sHeaderContactList.text());

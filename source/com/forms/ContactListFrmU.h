@@ -37,7 +37,6 @@ class COM_EXPORT TContactListFrm : public QDialog, public Platform::LocalizerLis
     Q_OBJECT
 public:
     explicit TContactListFrm(QWidget *AParent = nullptr);
-    ~TContactListFrm() override;
 
     int CustomerID = 0;
     // Not owned; needed before LoadData.

@@ -21,6 +21,7 @@ struct COM_EXPORT ResourceString
 };
 
 // Told when the active language changes; re-applies its captions there.
+// A listener joins with addListener() and leaves by itself when destroyed.
 class COM_EXPORT LocalizerListener
 {
 public:

@@ -111,10 +111,8 @@ TCustomerEntryFrm::TCustomerEntryFrm(QWidget *AOwner) : TBaseChildFrm(AOwner)
     StartAdd();
 }
 
-TCustomerEntryFrm::~TCustomerEntryFrm()
-{
-    Platform::ResourceStringRepository::instance().removeListener(this);
-}
+// Out of line: the error handler's type is complete only here.
+TCustomerEntryFrm::~TCustomerEntryFrm() = default;
 
 void TCustomerEntryFrm::CreateControls()
 {

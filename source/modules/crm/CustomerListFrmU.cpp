@@ -94,11 +94,6 @@ TCustomerListFrm::TCustomerListFrm(QWidget *AOwner) : TBaseChildFrm(AOwner)
     SetDataMode(dmEmpty);
 }
 
-TCustomerListFrm::~TCustomerListFrm()
-{
-    Platform::ResourceStringRepository::instance().removeListener(this);
-}
-
 void TCustomerListFrm::CreateControls()
 {
     resize(1000, 600);

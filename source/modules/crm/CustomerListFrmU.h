@@ -32,7 +32,6 @@ public:
     static constexpr TDataMode dmEmpty = dmCustom2;
 
     explicit TCustomerListFrm(QWidget *AOwner = nullptr);
-    ~TCustomerListFrm() override;
 
     void TranslationChanged() override;
 
