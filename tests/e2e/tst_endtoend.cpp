@@ -1,7 +1,5 @@
-// The whole client, driven through its controls, against zelt-server on a
-// fresh database; what the screens write is looked up in its SQLite file. The
-// slots build on each other: one session, from the customer authentication
-// to the sign-out.
+// The whole client, driven through its controls, against zelt-server on a fresh database; what the
+// screens write is looked up in its SQLite file. The slots build on each other: one session.
 #include "AppControllerU.h"
 #include "AppPaths.h"
 #include "BaseChildFrmU.h"
@@ -21,7 +19,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -35,7 +32,6 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
 #include <memory>
@@ -66,7 +62,12 @@ void typeInto(QLineEdit *AEdit, const QString &AText)
     QTest::keyClicks(AEdit, AText);
 }
 
-// A modal script that shows the dialog and runs ASteps on it.
+void clickToClose(QDialog &ADialog, QAbstractButton *AButton)
+{
+    QTest::mouseClick(AButton, Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([&] { return !ADialog.isVisible(); }, Wait));
+}
+
 std::function<int(QDialog &)> driving(const std::function<void(QDialog &)> &ASteps)
 {
     return [ASteps](QDialog &ADialog) {
@@ -92,39 +93,107 @@ private Q_SLOTS:
     void expiredTokenShowsSessionExpired();
     void signOutUnloadsModule();
 private:
-    QList<QSqlRecord> dbRows(const QString &ASql, const QVariantList &AValues = {}) const;
+    QList<QSqlRecord> dbRows(const QString &ASql, const QVariantList &AValues = {}) const
+    {
+        QSqlQuery query(QSqlDatabase::database(DbConnection));
+        query.prepare(ASql);
+        for (const QVariant &v : AValues)
+            query.addBindValue(v);
+        if (!query.exec())
+            qFatal("cannot run %s: %s", qPrintable(ASql), qPrintable(query.lastError().text()));
+        QList<QSqlRecord> rows;
+        while (query.next())
+            rows.append(query.record());
+        return rows;
+    }
     QSqlRecord dbRecord(const QString &ASql, const QVariantList &AArgs = {}) const
     {
         return dbRows(ASql, AArgs).value(0);
     }
-    QVariant dbValue(const QString &ASql, const QVariantList &AArgs = {}) const
+    QStringList dbCodes(int APage) const
     {
-        return dbRecord(ASql, AArgs).value(0);
+        QStringList codes;
+        for (const QSqlRecord &row : dbRows(QStringLiteral("SELECT partner_code FROM customers"
+                                                           " ORDER BY partner_code COLLATE NOCASE LIMIT 20 OFFSET ?"),
+                                            { (APage - 1) * 20 }))
+            codes.append(row.value(0).toString());
+        return codes;
     }
-    QStringList dbCodes(int APage) const;
-    // Runs ASteps on the modal screen AOpen brings up; dialogs it opens in turn go to m_nestedModal.
-    int runModal(const std::function<void()> &AOpen, const std::function<void(QDialog &)> &ASteps);
+    // Runs ASteps on the modal screen the list's action AAction brings up; dialogs it opens in turn
+    // go to m_nestedModal.
+    int runModal(const char *AAction, const std::function<void(QDialog &)> &ASteps)
+    {
+        bool inside = false;
+        m_presenter->modalScript = [&](QDialog &ADialog) {
+            if (inside)
+                return m_nestedModal ? m_nestedModal(ADialog) : int(ModalResult::Cancel);
+            inside = true;
+            return driving(ASteps)(ADialog);
+        };
+        const int modals = int(m_presenter->modals.size());
+        control<QAction>(customerList(), AAction)->trigger();
+        m_presenter->modalScript = nullptr;
+        m_nestedModal = nullptr; // the outer dialog is recorded last, when it ends
+        return m_presenter->modals.size() > modals ? m_presenter->modals.last().result : int(ModalResult::None);
+    }
     // Picks contact AContactId from the contact list, then runs ASteps on the contact form.
     std::function<int(QDialog &)> pickContactThen(const int &AContactId,
-                                                   const std::function<void(TContactEntryFrm &)> &ASteps);
-    void search(const QString &AText);
+                                                   const std::function<void(TContactEntryFrm &)> &ASteps)
+    {
+        return [&AContactId, ASteps](QDialog &AForm) {
+            if (auto *contacts = qobject_cast<TContactListFrm *>(&AForm)) {
+                return driving([&](QDialog &) {
+                    QVERIFY(QTest::qWaitFor([&] { return !contacts->IsLoading; }, Wait));
+                    Platform::MemTable *rows = contacts->tblData;
+                    const int idField = rows->fieldIndex(QStringLiteral("contact_id"));
+                    int row = rows->recordCount() - 1;
+                    while (row >= 0 && rows->cell(row, idField).toInt() != AContactId)
+                        --row;
+                    QVERIFY2(row >= 0, qPrintable(QString::number(rows->recordCount())));
+                    const QRect cell = contacts->tvContact->visualRect(contacts->tvContact->model()->index(row, 1));
+                    QTest::mouseClick(contacts->tvContact->viewport(), Qt::LeftButton, {}, cell.center());
+                    QTest::mouseClick(contacts->btnSave, Qt::LeftButton);
+                })(AForm);
+            }
+            return driving([&](QDialog &ADialog) {
+                auto *form = qobject_cast<TContactEntryFrm *>(&ADialog);
+                QVERIFY(form && form->ContactID == AContactId);
+                QVERIFY(QTest::qWaitFor([&] { return form->edtName->text() == QLatin1String("Dewi Lestari"); }, Wait));
+                QVERIFY(form->btnDelete->isVisible());
+                ASteps(*form);
+                QVERIFY(QTest::qWaitFor([&] { return !form->isVisible(); }, Wait));
+            })(AForm);
+        };
+    }
+    void search(const QString &AText)
+    {
+        auto *edit = control<QLineEdit>(customerList(), "edtSearch");
+        typeInto(edit, AText);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
     TBaseChildFrm *customerList() const { return m_window->findChild<TBaseChildFrm *>(ListName); }
-    QStringList listCodes() const;
+    QStringList listCodes() const
+    {
+        QStringList codes;
+        auto *table = customerList() ? customerList()->findChild<Platform::MemTable *>(QStringLiteral("mtCustomers"))
+                                     : nullptr;
+        for (int row = 0; table && row < table->recordCount(); ++row)
+            codes.append(table->cell(row, table->fieldIndex(QStringLiteral("partner_code"))).toString());
+        return codes;
+    }
     // Waits until the list's latest read has ended (dmCustom1: read running).
     bool waitListLoaded() const
     {
         return customerList() && QTest::qWaitFor([&] { return customerList()->DataMode() != dmCustom1; }, Wait);
     }
     QTemporaryDir m_serverDir;
-    // The server goes with the test object, and with the test process should that die first.
-    QProcess m_server;
+    QProcess m_server; // killed with the test process should that die first
     QString m_url;
     std::unique_ptr<TempAppFolder> m_folder;
     std::unique_ptr<MainWindow> m_window;
     RecordingPresenter *m_presenter = nullptr;
     std::function<int(QDialog &)> m_nestedModal;
     QString m_dbPath;
-    // What this session added: a code no seeded customer has.
     const QString m_newCode = QStringLiteral("E2E-0001");
 };
 
@@ -151,13 +220,10 @@ void tst_EndToEnd::initTestCase()
     db.setDatabaseName(m_dbPath);
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
     QVERIFY2(db.open(), qPrintable(db.lastError().text()));
-    QCOMPARE(dbValue(QStringLiteral("SELECT COUNT(*) FROM customers")).toInt(), 600);
+    QCOMPARE(dbRecord(QStringLiteral("SELECT COUNT(*) FROM customers")).value(0).toInt(), 600);
     m_folder = std::make_unique<TempAppFolder>();
-    m_folder->write(QStringLiteral("app.conf"),
-                    QStringLiteral("[AppConfig]\nCustKey=ZELT-DEMO-0001\nSecretKey=demo-secret-0001\nMode=dev\n\n"
-                                   "[URL]\nApiURL=%1\n")
-                        .arg(m_url)
-                        .toUtf8());
+    m_folder->write(QStringLiteral("app.conf"), "[AppConfig]\nCustKey=ZELT-DEMO-0001\nSecretKey=demo-secret-0001\n"
+                                                "Mode=dev\n\n[URL]\nApiURL=" + m_url.toUtf8() + "\n");
     for (const char *file : { "lang.ini", "updates.json" }) {
         QFile shipped(BinDir + QLatin1String(file));
         QVERIFY2(shipped.open(QIODevice::ReadOnly), file);
@@ -194,114 +260,19 @@ void tst_EndToEnd::init()
     m_presenter->modalScript = nullptr;
 }
 
-QList<QSqlRecord> tst_EndToEnd::dbRows(const QString &ASql, const QVariantList &AValues) const
-{
-    QSqlQuery query(QSqlDatabase::database(DbConnection));
-    query.prepare(ASql);
-    for (const QVariant &v : AValues)
-        query.addBindValue(v);
-    if (!query.exec())
-        qFatal("cannot run %s: %s", qPrintable(ASql), qPrintable(query.lastError().text()));
-    QList<QSqlRecord> rows;
-    while (query.next())
-        rows.append(query.record());
-    return rows;
-}
-
-QStringList tst_EndToEnd::dbCodes(int APage) const
-{
-    QStringList codes;
-    for (const QSqlRecord &row : dbRows(QStringLiteral("SELECT partner_code FROM customers"
-                                                       " ORDER BY partner_code COLLATE NOCASE LIMIT 20 OFFSET ?"),
-                                        { (APage - 1) * 20 }))
-        codes.append(row.value(0).toString());
-    return codes;
-}
-
-int tst_EndToEnd::runModal(const std::function<void()> &AOpen, const std::function<void(QDialog &)> &ASteps)
-{
-    int depth = 0;
-    m_presenter->modalScript = [&](QDialog &ADialog) {
-        if (depth > 0)
-            return m_nestedModal ? m_nestedModal(ADialog) : int(ModalResult::Cancel);
-        ++depth;
-        const int result = driving(ASteps)(ADialog);
-        --depth;
-        return result;
-    };
-    const int modals = int(m_presenter->modals.size());
-    AOpen();
-    m_presenter->modalScript = nullptr;
-    m_nestedModal = nullptr;
-    // the outer dialog is recorded last, when it ends
-    return m_presenter->modals.size() > modals ? m_presenter->modals.last().result : int(ModalResult::None);
-}
-
-std::function<int(QDialog &)> tst_EndToEnd::pickContactThen(const int &AContactId,
-                                                             const std::function<void(TContactEntryFrm &)> &ASteps)
-{
-    return [&AContactId, ASteps](QDialog &AForm) {
-        if (auto *contacts = qobject_cast<TContactListFrm *>(&AForm)) {
-            return driving([&](QDialog &) {
-                QVERIFY(QTest::qWaitFor([&] { return !contacts->IsLoading; }, Wait));
-                Platform::MemTable *rows = contacts->tblData;
-                int row = -1;
-                for (int r = 0; r < rows->recordCount(); ++r) {
-                    if (rows->cell(r, rows->fieldIndex(QStringLiteral("contact_id"))).toInt() == AContactId)
-                        row = r;
-                }
-                QVERIFY2(row >= 0, qPrintable(QString::number(rows->recordCount())));
-                const QRect cell = contacts->tvContact->visualRect(contacts->tvContact->model()->index(row, 1));
-                QTest::mouseClick(contacts->tvContact->viewport(), Qt::LeftButton, {}, cell.center());
-                QTest::mouseClick(contacts->btnSave, Qt::LeftButton);
-            })(AForm);
-        }
-        return driving([&](QDialog &ADialog) {
-            auto *form = qobject_cast<TContactEntryFrm *>(&ADialog);
-            QVERIFY(form);
-            QCOMPARE(form->ContactID, AContactId);
-            QVERIFY(QTest::qWaitFor([&] { return form->edtName->text() == QLatin1String("Dewi Lestari"); }, Wait));
-            QVERIFY(form->btnDelete->isVisible());
-            ASteps(*form);
-            QVERIFY(QTest::qWaitFor([&] { return !form->isVisible(); }, Wait));
-        })(AForm);
-    };
-}
-
-void tst_EndToEnd::search(const QString &AText)
-{
-    auto *edit = control<QLineEdit>(customerList(), "edtSearch");
-    typeInto(edit, AText);
-    QTest::keyClick(edit, Qt::Key_Return);
-}
-
-QStringList tst_EndToEnd::listCodes() const
-{
-    QStringList codes;
-    auto *table = customerList() ? customerList()->findChild<Platform::MemTable *>(QStringLiteral("mtCustomers"))
-                                 : nullptr;
-    for (int row = 0; table && row < table->recordCount(); ++row)
-        codes.append(table->cell(row, table->fieldIndex(QStringLiteral("partner_code"))).toString());
-    return codes;
-}
-
 void tst_EndToEnd::signInBuildsMenusAndLoadsModule()
 {
-    QString customerShown;
-    QString refusal;
+    QString customerShown, refusal;
     m_presenter->modalScript = driving([&](QDialog &ADialog) {
         auto *form = qobject_cast<TLoginFrm *>(&ADialog);
         QVERIFY(form);
-        // the installation is identified first; then "Sign In" opens
         QVERIFY(QTest::qWaitFor([&] { return form->State() == TLoginState::lsReady; }, Wait));
         customerShown = form->lblCustrName->text();
         typeInto(form->edtEmail, QStringLiteral("sarah@zelt.local"));
         typeInto(form->edtPass, QStringLiteral("wrong password"));
         QTest::mouseClick(form->btnSignIn, Qt::LeftButton);
-        const auto refused = [&] {
-            return form->State() == TLoginState::lsReady && !form->lblMessage->text().isEmpty();
-        };
-        QVERIFY(QTest::qWaitFor(refused, Wait));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return form->State() == TLoginState::lsReady && !form->lblMessage->text().isEmpty(); }, Wait));
         refusal = form->lblMessage->text();
         typeInto(form->edtPass, QStringLiteral("Demo#2024"));
         QTest::mouseClick(form->btnSignIn, Qt::LeftButton);
@@ -325,8 +296,7 @@ void tst_EndToEnd::signInBuildsMenusAndLoadsModule()
     for (const QSqlRecord &menu : menus)
         QVERIFY2(captions.contains(menu.value(0).toString()), qPrintable(captions.join(QLatin1Char('|'))));
     auto &registry = Platform::ClassRegistry::instance();
-    QVERIFY(registry.contains(ListClass));
-    QVERIFY(registry.contains(EntryClass));
+    QVERIFY(registry.contains(ListClass) && registry.contains(EntryClass));
     const TAppPackage *crm = AppController->PackageList()->Items(1);
     QVERIFY(crm->IsLoad && crm->HModule && crm->HModule->isLoaded());
     QCOMPARE(QFileInfo(crm->HModule->fileName()).canonicalFilePath(),
@@ -362,16 +332,14 @@ void tst_EndToEnd::customerListPagedAndSearched()
 
 void tst_EndToEnd::customerAddedEditedAndRefused()
 {
-    TBaseChildFrm *list = customerList();
     QVERIFY(waitListLoaded());
-    const int added = runModal([&] { control<QAction>(list, "actAdd")->trigger(); }, [&](QDialog &ADialog) {
+    const int added = runModal("actAdd", [&](QDialog &ADialog) {
         QCOMPARE(ADialog.findChild<TBaseChildFrm *>()->DataMode(), dmAdd);
         typeInto(control<QLineEdit>(&ADialog, "edtCode"), m_newCode);
         typeInto(control<QLineEdit>(&ADialog, "edtName"), QStringLiteral("PT Uji Ujung Ke Ujung"));
         typeInto(control<QLineEdit>(&ADialog, "edtCity"), QStringLiteral("  Semarang  "));
         typeInto(control<QLineEdit>(&ADialog, "edtEmail"), QStringLiteral("info@ujung.co.id"));
-        QTest::mouseClick(control<QPushButton>(&ADialog, "btnSave"), Qt::LeftButton);
-        QVERIFY(QTest::qWaitFor([&] { return !ADialog.isVisible(); }, Wait));
+        clickToClose(ADialog, control<QPushButton>(&ADialog, "btnSave"));
     });
     QCOMPARE(added, int(ModalResult::Ok));
     QCOMPARE(m_presenter->texts(), QStringList { Saved });
@@ -384,7 +352,7 @@ void tst_EndToEnd::customerAddedEditedAndRefused()
     QTRY_COMPARE_WITH_TIMEOUT(listCodes(), QStringList { m_newCode }, Wait);
     QVERIFY(waitListLoaded());
     m_presenter->clear();
-    const int edited = runModal([&] { control<QAction>(list, "actEdit")->trigger(); }, [&](QDialog &ADialog) {
+    const int edited = runModal("actEdit", [&](QDialog &ADialog) {
         QVERIFY(QTest::qWaitFor([&] { return ADialog.findChild<TBaseChildFrm *>()->DataMode() == dmEdit; }, Wait));
         QCOMPARE(control<QLineEdit>(&ADialog, "edtCity")->text(), QStringLiteral("Semarang"));
         auto *active = control<QCheckBox>(&ADialog, "chkActive");
@@ -392,8 +360,7 @@ void tst_EndToEnd::customerAddedEditedAndRefused()
         typeInto(control<QLineEdit>(&ADialog, "edtName"), QStringLiteral("PT Uji Ujung Ke Ujung Tbk"));
         active->setFocus();
         QTest::keyClick(active, Qt::Key_Space);
-        QTest::mouseClick(control<QPushButton>(&ADialog, "btnSave"), Qt::LeftButton);
-        QVERIFY(QTest::qWaitFor([&] { return !ADialog.isVisible(); }, Wait));
+        clickToClose(ADialog, control<QPushButton>(&ADialog, "btnSave"));
     });
     QCOMPARE(edited, int(ModalResult::Ok));
     QCOMPARE(m_presenter->texts(), QStringList { Saved });
@@ -401,41 +368,43 @@ void tst_EndToEnd::customerAddedEditedAndRefused()
     QCOMPARE(row.value(QStringLiteral("partner_name")).toString(), QStringLiteral("PT Uji Ujung Ke Ujung Tbk"));
     QCOMPARE(row.value(QStringLiteral("is_active")).toInt(), 0);
     QCOMPARE(row.value(QStringLiteral("email")).toString(), QStringLiteral("info@ujung.co.id"));
-    QCOMPARE(dbValue(QStringLiteral("SELECT COUNT(*) FROM customers")).toInt(), 601);
-    // the same code in other letters: the server refuses it
+    QCOMPARE(dbRecord(QStringLiteral("SELECT COUNT(*) FROM customers")).value(0).toInt(), 601);
+    // the same code in other letters: refused, shown with the field's caption; the user gives up
     QVERIFY(waitListLoaded());
     m_presenter->clear();
-    const int refused = runModal([&] { control<QAction>(list, "actAdd")->trigger(); }, [&](QDialog &ADialog) {
+    const QString exists = QStringLiteral("Customer Code already exists");
+    const int refused = runModal("actAdd", [&](QDialog &ADialog) {
         typeInto(control<QLineEdit>(&ADialog, "edtCode"), m_newCode.toLower());
         typeInto(control<QLineEdit>(&ADialog, "edtName"), QStringLiteral("PT Kembar"));
         QTest::mouseClick(control<QPushButton>(&ADialog, "btnSave"), Qt::LeftButton);
         QVERIFY(QTest::qWaitFor([&] { return !m_presenter->messages.isEmpty(); }, Wait));
-        // shown with the field's caption, not the server's member name
-        QCOMPARE(m_presenter->texts(), QStringList { QStringLiteral("Customer Code already exists") });
+        QCOMPARE(m_presenter->texts(), QStringList { exists });
         QCOMPARE(m_presenter->messages.first().kind, Platform::MessageKind::Error);
         QVERIFY(ADialog.isVisible());
-        // the user gives up: asked, and the typing is dropped
         m_presenter->queueAnswer(ModalResult::Yes);
-        QTest::mouseClick(control<QPushButton>(&ADialog, "btnCancel"), Qt::LeftButton);
-        QVERIFY(QTest::qWaitFor([&] { return !ADialog.isVisible(); }, Wait));
+        clickToClose(ADialog, control<QPushButton>(&ADialog, "btnCancel"));
     });
     QCOMPARE(refused, int(ModalResult::Cancel));
-    QCOMPARE(m_presenter->texts(), (QStringList { QStringLiteral("Customer Code already exists"),
-                                                  QStringLiteral("Data has not been saved. Close anyway?") }));
-    QCOMPARE(dbValue(QStringLiteral("SELECT COUNT(*) FROM customers")).toInt(), 601);
+    QCOMPARE(m_presenter->texts(), (QStringList { exists, QStringLiteral("Data has not been saved. Close anyway?") }));
+    QCOMPARE(dbRecord(QStringLiteral("SELECT COUNT(*) FROM customers")).value(0).toInt(), 601);
 }
 
 void tst_EndToEnd::contactsAddedEditedDeleted()
 {
     QVERIFY(waitListLoaded());
     QCOMPARE(listCodes(), QStringList { m_newCode });
-    const int partnerId =
-        dbValue(QStringLiteral("SELECT partner_id FROM customers WHERE partner_code = ?"), { m_newCode }).toInt();
+    const QString byCode = QStringLiteral("SELECT partner_id FROM customers WHERE partner_code = ?");
+    const int partnerId = dbRecord(byCode, { m_newCode }).value(0).toInt();
     const QString contactById = QStringLiteral("SELECT * FROM contacts WHERE contact_id = ?");
     int contactId = 0;
-    const int result = runModal([&] { control<QAction>(customerList(), "actEdit")->trigger(); }, [&](QDialog &ADialog) {
+    const int result = runModal("actEdit", [&](QDialog &ADialog) {
         QVERIFY(QTest::qWaitFor([&] { return ADialog.findChild<TBaseChildFrm *>()->DataMode() == dmEdit; }, Wait));
-        auto *showContacts = control<QPushButton>(&ADialog, "btnContacts");
+        // Opens the contacts with AButton, then checks what was said.
+        const auto contacts = [&](const char *AButton, const QStringList &ATexts) {
+            QTest::mouseClick(control<QPushButton>(&ADialog, AButton), Qt::LeftButton);
+            QCOMPARE(m_presenter->texts(), ATexts);
+            m_presenter->messages.clear();
+        };
         m_nestedModal = driving([&](QDialog &AContact) {
             auto *form = qobject_cast<TContactEntryFrm *>(&AContact);
             QVERIFY(form);
@@ -444,43 +413,35 @@ void tst_EndToEnd::contactsAddedEditedDeleted()
             typeInto(form->edtEmail, QStringLiteral("dewi@ujung.co.id"));
             form->cboState->setFocus();
             QTest::keyClick(form->cboState, Qt::Key_Down);
-            QTest::mouseClick(form->btnSave, Qt::LeftButton);
-            QVERIFY(QTest::qWaitFor([&] { return !form->isVisible(); }, Wait));
+            clickToClose(AContact, form->btnSave);
         });
-        QTest::mouseClick(control<QPushButton>(&ADialog, "btnAddContact"), Qt::LeftButton);
-        QCOMPARE(m_presenter->texts(), QStringList { Saved });
+        contacts("btnAddContact", { Saved });
         QSqlRecord row = dbRecord(QStringLiteral("SELECT * FROM contacts WHERE customer_id = ?"), { partnerId });
         contactId = row.value(QStringLiteral("contact_id")).toInt();
         QCOMPARE(row.value(QStringLiteral("contact_name")).toString(), QStringLiteral("Dewi Lestari"));
         QCOMPARE(row.value(QStringLiteral("contact_type")).toInt(), 1);
         QCOMPARE(row.value(QStringLiteral("country_id")).toInt(), 100);
         QVERIFY(row.value(QStringLiteral("state_id")).toInt() > 0);
-        m_presenter->messages.clear();
         m_nestedModal = pickContactThen(contactId, [](TContactEntryFrm &AForm) {
             typeInto(AForm.edtPhone, QStringLiteral("024-555-0199"));
             QTest::mouseClick(AForm.rbDeliveryAddress, Qt::LeftButton);
             QTest::mouseClick(AForm.btnSave, Qt::LeftButton);
         });
-        QTest::mouseClick(showContacts, Qt::LeftButton);
-        QCOMPARE(m_presenter->texts(), QStringList { Saved });
+        contacts("btnContacts", { Saved });
         row = dbRecord(contactById, { contactId });
         QCOMPARE(row.value(QStringLiteral("phone")).toString(), QStringLiteral("024-555-0199"));
         QCOMPARE(row.value(QStringLiteral("contact_type")).toInt(), 3);
         QCOMPARE(row.value(QStringLiteral("email")).toString(), QStringLiteral("dewi@ujung.co.id"));
-        m_presenter->messages.clear();
         m_nestedModal = pickContactThen(contactId, [this](TContactEntryFrm &AForm) {
             m_presenter->queueAnswer(ModalResult::Yes);
             QTest::mouseClick(AForm.btnDelete, Qt::LeftButton);
         });
-        QTest::mouseClick(showContacts, Qt::LeftButton);
-        QCOMPARE(m_presenter->texts(), (QStringList { QStringLiteral("Are you sure to delete this data?"),
-                                                      QStringLiteral("Data has been deleted.") }));
+        contacts("btnContacts", { QStringLiteral("Are you sure to delete this data?"),
+                                  QStringLiteral("Data has been deleted.") });
         QCOMPARE(dbRecord(contactById, { contactId }).value(QStringLiteral("is_del")).toInt(), 1);
-        m_presenter->messages.clear();
         // nothing of the customer was changed: it closes without a question
         m_nestedModal = nullptr;
-        QTest::mouseClick(control<QPushButton>(&ADialog, "btnCancel"), Qt::LeftButton);
-        QVERIFY(QTest::qWaitFor([&] { return !ADialog.isVisible(); }, Wait));
+        clickToClose(ADialog, control<QPushButton>(&ADialog, "btnCancel"));
     });
     QVERIFY(!QTest::currentTestFailed());
     QCOMPARE(result, int(ModalResult::Cancel));
@@ -490,8 +451,7 @@ void tst_EndToEnd::contactsAddedEditedDeleted()
 void tst_EndToEnd::expiredTokenShowsSessionExpired()
 {
     QVERIFY(waitListLoaded());
-    // Time passes: the session's end moves into the past. This is the one
-    // write the test makes, through a connection of its own.
+    // Time passes: the session's end moves into the past; the one write the test makes.
     {
         QSqlDatabase clock = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("clock"));
         clock.setDatabaseName(m_dbPath);
@@ -509,8 +469,7 @@ void tst_EndToEnd::expiredTokenShowsSessionExpired()
     QTest::qWait(100);
     QCOMPARE(m_presenter->texts(),
              QStringList { QStringLiteral("Unauthorized or session has expired, please re-login.") });
-    QVERIFY(IsLogin);
-    QVERIFY(customerList());
+    QVERIFY(IsLogin && customerList());
     QCOMPARE(m_presenter->modals.size(), 0);
 }
 
@@ -526,8 +485,8 @@ void tst_EndToEnd::signOutUnloadsModule()
     QVERIFY(!IsLogin);
     QTRY_VERIFY_WITH_TIMEOUT(!customerList(), Wait);
     QCOMPARE(m_window->sideBar()->itemCount(), 1);
-    QVERIFY(!Platform::ClassRegistry::instance().contains(ListClass));
-    QVERIFY(!Platform::ClassRegistry::instance().contains(EntryClass));
+    auto &registry = Platform::ClassRegistry::instance();
+    QVERIFY(!registry.contains(ListClass) && !registry.contains(EntryClass));
     TPackageList *packages = AppController->PackageList();
     for (int i = 1; i < packages->Count(); ++i)
         QVERIFY(!packages->Items(i)->IsLoad && !packages->Items(i)->HModule);

@@ -17,13 +17,11 @@
 
 #include <QJsonArray>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMutex>
-#include <QPushButton>
 #include <QtTest>
 
 using Platform::ClassRegistry;
@@ -52,8 +50,7 @@ public:
     ~TPlainWidget() override { --Alive; }
 };
 
-// Sales: Orders 101 | - | Customers 103 (class of a module not built yet) |
-// Plain 105 | Invoices 106
+// Sales: Orders 101 | - | Customers 103 (class of a module not built yet) | Plain 105 | Invoices 106
 QJsonArray salesMenus()
 {
     return QJsonArray { header(QStringLiteral("Sales"), 1, 0,
@@ -62,6 +59,24 @@ QJsonArray salesMenus()
                                             screen(103, QStringLiteral("Customers"), 1, QStringLiteral("TCustomerListFrm")),
                                             screen(105, QStringLiteral("Plain"), 1, QStringLiteral("TPlainWidget")),
                                             screen(106, QStringLiteral("Invoices"), 1, QStringLiteral("TProbeFrm")) }) };
+}
+
+// Signs in through the form as a user would.
+int signInScript(QDialog &dialog)
+{
+    auto *form = qobject_cast<TLoginFrm *>(&dialog);
+    if (!form)
+        return Platform::ModalResult::Cancel;
+    form->show();
+    const auto reaches = [form](TLoginState AState) {
+        return QTest::qWaitFor([&] { return form->State() == AState; }, 15000);
+    };
+    if (!reaches(TLoginState::lsReady))
+        return Platform::ModalResult::Cancel;
+    form->edtEmail->setText(QStringLiteral("sarah@zelt.local"));
+    form->edtPass->setText(QStringLiteral("Demo#2024"));
+    QTest::mouseClick(form->btnSignIn, Qt::LeftButton);
+    return reaches(TLoginState::lsDone) ? form->result() : int(Platform::ModalResult::Cancel);
 }
 
 const QJsonArray FixturePackages { package(QStringLiteral("fix"), QStringLiteral("fixturescreen.bpl")) };
@@ -76,19 +91,39 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void cleanupTestCase();
-
     void loadAccessDataTwice();
     void screenOpensByClassNameOnceAndComesToFront();
     void closeAllAndSignOutStopAtModifiedScreen();
     void signOutUnloadsThenQuitsOrReloads();
-
 private:
-    void signedIn();
-    void loadMenus(const QJsonArray &menus, const QJsonArray &packages = {});
-    Platform::SideBarItem *item(int AMenuId) const;
-    // Signs in through the form as a user would.
-    static int signInScript(QDialog &dialog);
-
+    // The program folder holds the fixture module; a user signs in and gets the menus.
+    void signedIn(const QJsonArray &menus, const QJsonArray &packages = {})
+    {
+        const QString file = TPackageList::LibraryFileName(QStringLiteral("fixturescreen.bpl"));
+        QVERIFY(QFile::copy(QStringLiteral(FIXTURE_PLUGIN_DIR "/") + file, m_folder->filePath(file)));
+        m_presenter->modalScript = signInScript;
+        QVERIFY(m_ctl->SignIn());
+        m_presenter->modalScript = {};
+        m_presenter->clear();
+        loadMenus(menus, packages);
+    }
+    void loadMenus(const QJsonArray &menus, const QJsonArray &packages = {})
+    {
+        {
+            QMutexLocker lock(&m_mutex);
+            m_menus = menusAnswer(menus, packages);
+        }
+        m_ctl->LoadAccessData();
+        m_ctl->HideSplash();
+    }
+    Platform::SideBarItem *item(int AMenuId) const
+    {
+        for (Platform::SideBarItem *i : m_bar->items()) {
+            if (i->tag() == AMenuId && i->index() > 0)
+                return i;
+        }
+        return nullptr;
+    }
     std::unique_ptr<TempAppFolder> m_folder;
     std::unique_ptr<TestHttpServer> m_server;
     RecordingPresenter *m_presenter = nullptr;
@@ -98,7 +133,6 @@ private:
     QMenu *m_windows = nullptr;
     QLabel *m_label = nullptr;
     std::unique_ptr<TAppController> m_ctl;
-
     QMutex m_mutex;
     QByteArray m_menus;
 };
@@ -127,19 +161,15 @@ void tst_AppController::init()
     m_server = std::make_unique<TestHttpServer>();
     const QString url = m_server->url();
     m_server->setHandler([this, url](const RecordedRequest &r) {
+        QMutexLocker lock(&m_mutex);
         if (r.path == QLatin1String("/v1/cust-auth"))
             return Reply::json(custAuthAnswer(url));
         if (r.path == QLatin1String("/auth/v1/login"))
             return Reply::json(loginAnswer());
-        if (r.path == QLatin1String("/sys/v1/app/menus")) {
-            QMutexLocker lock(&m_mutex);
-            return Reply::json(m_menus);
-        }
-        return Reply::json("{\"message\":\"not found\"}", 404);
+        return r.path == QLatin1String("/sys/v1/app/menus") ? Reply::json(m_menus)
+                                                             : Reply::json("{\"message\":\"not found\"}", 404);
     });
     setServiceGlobals(url);
-
-    // what the host gives the controller
     m_main = std::make_unique<QMainWindow>();
     m_mdi = new QMdiArea(m_main.get());
     m_main->setCentralWidget(m_mdi);
@@ -150,9 +180,7 @@ void tst_AppController::init()
     m_label = new QLabel(m_main.get());
     m_main->resize(900, 600);
     m_main->show();
-
-    TProbeFrm::Made = 0;
-    TPlainWidget::Alive = 0;
+    TProbeFrm::Made = TPlainWidget::Alive = 0;
     m_ctl = std::make_unique<TAppController>();
     m_ctl->Init();
     m_ctl->SetMainForm(m_main.get());
@@ -170,66 +198,16 @@ void tst_AppController::cleanup()
     Platform::setDialogPresenter(nullptr);
 }
 
-int tst_AppController::signInScript(QDialog &dialog)
-{
-    auto *form = qobject_cast<TLoginFrm *>(&dialog);
-    if (!form)
-        return Platform::ModalResult::Cancel;
-    form->show();
-    if (!QTest::qWaitFor([&] { return form->State() == TLoginState::lsReady; }, 15000))
-        return Platform::ModalResult::Cancel;
-    form->edtEmail->setText(QStringLiteral("sarah@zelt.local"));
-    form->edtPass->setText(QStringLiteral("Demo#2024"));
-    QTest::mouseClick(form->btnSignIn, Qt::LeftButton);
-    if (!QTest::qWaitFor([&] { return form->State() == TLoginState::lsDone; }, 15000))
-        return Platform::ModalResult::Cancel;
-    return form->result();
-}
-
-// The program folder holds the fixture module; a user signs in.
-void tst_AppController::signedIn()
-{
-    const QString file = TPackageList::LibraryFileName(QStringLiteral("fixturescreen.bpl"));
-    QVERIFY(QFile::copy(QStringLiteral(FIXTURE_PLUGIN_DIR "/") + file, m_folder->filePath(file)));
-    m_presenter->modalScript = signInScript;
-    QVERIFY(m_ctl->SignIn());
-    m_presenter->modalScript = {};
-    m_presenter->clear();
-}
-
-void tst_AppController::loadMenus(const QJsonArray &menus, const QJsonArray &packages)
-{
-    {
-        QMutexLocker lock(&m_mutex);
-        m_menus = menusAnswer(menus, packages);
-    }
-    m_ctl->LoadAccessData();
-    m_ctl->HideSplash();
-}
-
-Platform::SideBarItem *tst_AppController::item(int AMenuId) const
-{
-    for (Platform::SideBarItem *i : m_bar->items()) {
-        if (i->tag() == AMenuId && i->index() > 0)
-            return i;
-    }
-    return nullptr;
-}
-
 void tst_AppController::loadAccessDataTwice()
 {
-    signedIn();
-    m_server->clear();
-    loadMenus(salesMenus());
+    signedIn(salesMenus());
+    QCOMPARE(m_server->lastRequest().path, QStringLiteral("/sys/v1/app/menus"));
     QCOMPARE(m_server->lastRequest().header("Authorization"), QByteArray("Bearer user-access"));
-    const QList<int> ids = m_ctl->MenuList()->MenuIds();
-    QCOMPARE(ids, (QList<int> { 0, 101, 103, 105, 106 }));
-
-    // the same tree again: the same menus, nothing twice
-    loadMenus(salesMenus());
+    const QList<int> ids { 0, 101, 103, 105, 106 };
+    QCOMPARE(m_ctl->MenuList()->MenuIds(), ids);
+    loadMenus(salesMenus()); // the same tree again: the same menus, nothing twice
     QCOMPARE(m_ctl->MenuList()->MenuIds(), ids);
     QCOMPARE(m_bar->itemCount(), 5);
-
     // a smaller tree leaves nothing of the bigger one
     loadMenus(QJsonArray { header(QStringLiteral("Sales"), 1, 0,
                                   QJsonArray { screen(101, QStringLiteral("Orders"), 1, QStringLiteral("TProbeFrm")) }) });
@@ -240,8 +218,7 @@ void tst_AppController::loadAccessDataTwice()
 
 void tst_AppController::screenOpensByClassNameOnceAndComesToFront()
 {
-    signedIn();
-    loadMenus(salesMenus());
+    signedIn(salesMenus());
     // a class not registered, a class that is no screen: told, nothing kept
     item(103)->click();
     item(105)->click();
@@ -249,7 +226,6 @@ void tst_AppController::screenOpensByClassNameOnceAndComesToFront()
     QCOMPARE(m_presenter->messages.at(0).kind, Platform::MessageKind::Error);
     QCOMPARE(TPlainWidget::Alive, 0);
     QVERIFY(m_mdi->subWindowList().isEmpty());
-
     item(101)->click();
     auto *orders = qobject_cast<TProbeFrm *>(m_ctl->OpenedForms()->Find(101));
     QVERIFY(orders);
@@ -257,7 +233,6 @@ void tst_AppController::screenOpensByClassNameOnceAndComesToFront()
     QCOMPARE(orders->SubWindow()->mdiArea(), m_mdi);
     QCOMPARE(m_ctl->ActiveForm(), orders);
     QCOMPARE(m_label->text(), QStringLiteral("Orders"));
-
     item(106)->click();
     QCOMPARE(m_label->text(), QStringLiteral("Invoices"));
     // the second click brings the open one forward, nothing new is made
@@ -265,7 +240,6 @@ void tst_AppController::screenOpensByClassNameOnceAndComesToFront()
     QCOMPARE(TProbeFrm::Made, 2);
     QCOMPARE(m_mdi->activeSubWindow(), orders->SubWindow());
     QCOMPARE(m_ctl->ActiveForm(), orders);
-
     // the active screen closed: the pointer and the label forget it
     QPointer<TBaseChildFrm> closed = orders;
     closed->IsModified = false;
@@ -275,7 +249,6 @@ void tst_AppController::screenOpensByClassNameOnceAndComesToFront()
     QVERIFY(m_ctl->CloseAllForms());
     QVERIFY(m_label->text().isEmpty());
     QCOMPARE(m_windows->actions().size(), 1);
-    QCOMPARE(m_ctl->ActiveForm(), nullptr);
     QCOMPARE(m_presenter->messages.size(), 2);
 }
 
@@ -283,21 +256,18 @@ void tst_AppController::screenOpensByClassNameOnceAndComesToFront()
 // unsaved changes and bring it to the front; the user decides there.
 void tst_AppController::closeAllAndSignOutStopAtModifiedScreen()
 {
-    signedIn();
-    loadMenus(salesMenus(), FixturePackages);
+    signedIn(salesMenus(), FixturePackages);
     item(101)->click();
     item(106)->click();
     m_ctl->LoadWelcomeForm();
     QPointer<TBaseChildFrm> orders = m_ctl->OpenedForms()->Find(101);
     QPointer<TBaseChildFrm> invoices = m_ctl->OpenedForms()->Find(106);
-    QPointer<TBaseChildFrm> welcome = m_ctl->OpenedForms()->Find(0);
-    // the welcome screen, made by its class name, fills the child area
+    QPointer<TBaseChildFrm> welcome = m_ctl->OpenedForms()->Find(0); // made by its class name
     QVERIFY(qobject_cast<TWelcomeFrm *>(welcome));
     QVERIFY(welcome->SubWindow()->isMaximized());
     QVERIFY(welcome->SubWindow()->windowFlags().testFlag(Qt::FramelessWindowHint));
     orders->IsModified = false;
     invoices->SetDataMode(dmEdit); // modified since creation
-
     QVERIFY(!m_ctl->CloseAllForms());
     QVERIFY(!orders);
     QVERIFY(invoices && welcome);
@@ -306,13 +276,11 @@ void tst_AppController::closeAllAndSignOutStopAtModifiedScreen()
     m_mdi->setActiveSubWindow(welcome->SubWindow());
     QVERIFY(!m_ctl->SignOut());
     QCOMPARE(m_mdi->activeSubWindow(), invoices->SubWindow());
-    // still signed in with everything
-    QVERIFY(IsLogin);
+    QVERIFY(IsLogin); // still signed in with everything
     QCOMPARE(m_bar->itemCount(), 5);
     QVERIFY(ClassRegistry::instance().contains(QStringLiteral("TFixtureScreenFrm")));
     QVERIFY(m_presenter->messages.isEmpty());
     QVERIFY(m_presenter->modals.isEmpty());
-
     // the user closes it and answers No, then Yes: then everything closes
     m_presenter->queueAnswer(Platform::ModalResult::No);
     QVERIFY(!invoices->Close());
@@ -331,12 +299,10 @@ void tst_AppController::signOutUnloadsThenQuitsOrReloads()
     const QJsonArray menus { header(QStringLiteral("Fixtures"), 1, 0,
                                     QJsonArray { screen(301, QStringLiteral("Fixture Screen"), 1,
                                                         QStringLiteral("TFixtureScreenFrm")) }) };
-    signedIn();
-    loadMenus(menus, FixturePackages);
+    signedIn(menus, FixturePackages);
     item(301)->click();
     QPointer<TBaseChildFrm> fixture = m_ctl->OpenedForms()->Find(301);
     QCOMPARE(QString::fromLatin1(fixture->metaObject()->className()), QStringLiteral("TFixtureScreenFrm"));
-
     QVERIFY(m_ctl->SignOut());
     QVERIFY(!fixture);
     QCOMPARE(m_presenter->modals.size(), 1);
@@ -345,7 +311,6 @@ void tst_AppController::signOutUnloadsThenQuitsOrReloads()
     QVERIFY(!ClassRegistry::instance().contains(QStringLiteral("TFixtureScreenFrm")));
     QCOMPARE(m_ctl->MenuList()->Count(), 1);
     QCOMPARE(m_bar->itemCount(), 1);
-
     // a user who signs in again gets the splash, then the same tree and module
     m_presenter->modalScript = signInScript;
     QVERIFY(m_ctl->SignOut());
@@ -357,9 +322,7 @@ void tst_AppController::signOutUnloadsThenQuitsOrReloads()
     item(301)->click();
     fixture = m_ctl->OpenedForms()->Find(301);
     QVERIFY(fixture);
-
-    // the controller going: the module's screen goes before its code does,
-    // unsaved or not, and nothing is asked
+    // the controller going: the module's screen goes before its code does, unsaved or not, unasked
     fixture->SetDataMode(dmEdit);
     m_ctl.reset();
     QVERIFY(!fixture);

@@ -1,13 +1,5 @@
 #include "RecordingProcessLauncher.h"
 
-RecordingProcessLauncher *RecordingProcessLauncher::install()
-{
-    auto launcher = std::make_unique<RecordingProcessLauncher>();
-    RecordingProcessLauncher *raw = launcher.get();
-    Platform::setProcessLauncher(std::move(launcher));
-    return raw;
-}
-
 void RecordingProcessLauncher::record(Call call)
 {
     calls.append(std::move(call));

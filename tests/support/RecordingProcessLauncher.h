@@ -5,9 +5,8 @@
 #include <QList>
 #include <QString>
 
-// Records what would be started instead of starting it. Install it with
-// RecordingProcessLauncher::install(); the pointer stays valid until another
-// launcher is installed.
+// Records what would be started instead of starting it; install one with
+// Platform::setProcessLauncher().
 class RecordingProcessLauncher : public Platform::ProcessLauncher
 {
 public:
@@ -20,8 +19,6 @@ public:
         QString workingDirectory;
         Platform::WindowShow show;
     };
-
-    static RecordingProcessLauncher *install();
 
     void startDetached(const QString &program, const QString &parameters, const QString &workingDirectory,
                        Platform::WindowShow show) override;

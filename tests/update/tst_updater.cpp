@@ -7,9 +7,7 @@
 #include "UpdateFixtures.h"
 #include "UpdaterU.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QLabel>
 #include <QMutex>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -29,8 +27,7 @@ struct FileRow
     QString action; // for local records; empty: no "action" member
 };
 
-// {"app_ver", "files"} as the service answers it (compact) or as the local
-// record holds it (indented, with "action" where given).
+// {"app_ver", "files"} as the service answers it (compact) or as the local record holds it (indented).
 QByteArray filesJson(const QString &appVer, const QList<FileRow> &files, bool record)
 {
     QJsonArray array;
@@ -109,20 +106,27 @@ class tst_Updater : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
-
     void checkUpdatesRewritesRecord();
-    void launcherStartsAfterEveryDownload();
-    void failedDownloadChangesNothing_data();
-    void failedDownloadChangesNothing();
+    void updateNowStagesEveryFileOrNothing_data();
+    void updateNowStagesEveryFileOrNothing();
     void hostileEntriesAreRefused_data();
     void hostileEntriesAreRefused();
-
 private:
     QString staging() const { return m_app + QStringLiteral("updates/"); }
     QString record() const { return m_app + QStringLiteral("updates.json"); }
     // Everything under the temporary root except the staging folder and the record.
-    QMap<QString, QByteArray> outsideStaging() const;
-
+    QMap<QString, QByteArray> outsideStaging() const
+    {
+        QMap<QString, QByteArray> all = snapshot(m_root->path());
+        all.removeIf([](const auto &item) { return item.key().startsWith(QLatin1String("outer/app/updates")); });
+        return all;
+    }
+    void updateNow(TLoginFrm &AForm, UpdateService &AService)
+    {
+        OrvUrl = AService.server.url();
+        AForm.btnUpdateNow->setVisible(true);
+        AForm.btnUpdateNow->click();
+    }
     std::unique_ptr<QTemporaryDir> m_root;
     QString m_app;
 };
@@ -149,16 +153,6 @@ void tst_Updater::cleanup()
     m_root.reset();
 }
 
-QMap<QString, QByteArray> tst_Updater::outsideStaging() const
-{
-    QMap<QString, QByteArray> all = snapshot(m_root->path());
-    all.removeIf([](const auto &item) {
-        return item.key() == QLatin1String("outer/app/updates.json") || item.key() == QLatin1String("outer/app/updates")
-            || item.key().startsWith(QLatin1String("outer/app/updates/"));
-    });
-    return all;
-}
-
 void tst_Updater::checkUpdatesRewritesRecord()
 {
     // an unchanged and a retired file installed; the server adds one
@@ -170,9 +164,7 @@ void tst_Updater::checkUpdatesRewritesRecord()
     TZeltUpdater updater(service.server.url(), Token, record(), nullptr);
     const QJsonArray toDownload = updater.CheckUpdates().value(QStringLiteral("files")).toArray();
     QCOMPARE(updater.Error(), QString());
-
     QCOMPARE(service.server.requestCount(), 1);
-    QCOMPARE(service.server.lastRequest().path, QStringLiteral("/v1/app-files"));
     QCOMPARE(service.server.lastRequest().header("Authorization"), QByteArray("Bearer orv-token"));
     const QByteArray expectedRecord = R"({
     "app_ver": "1.0.1",
@@ -202,8 +194,23 @@ void tst_Updater::checkUpdatesRewritesRecord()
     QVERIFY(!QFileInfo::exists(staging())); // a check downloads nothing
 }
 
-void tst_Updater::launcherStartsAfterEveryDownload()
+void tst_Updater::updateNowStagesEveryFileOrNothing_data()
 {
+    QTest::addColumn<Reply>("reply"); // for the new file 3
+    QTest::addColumn<bool>("fails");
+    QTest::addColumn<QString>("reason"); // empty: any text
+    QTest::newRow("every download done") << Reply() << false << QString();
+    QTest::newRow("404") << Reply::json(R"({"message":"File 3 not found."})", 404) << true << "HTTP 404 Not Found";
+    QTest::newRow("dropped connection") << Reply::withAction(Reply::Action::CloseWithoutAnswer) << true << QString();
+    QTest::newRow("not an archive") << zipReply("PK but not really") << true << "the archive cannot be opened";
+}
+
+// The launcher starts only once every download has finished; a failed one changes nothing.
+void tst_Updater::updateNowStagesEveryFileOrNothing()
+{
+    QFETCH(Reply, reply);
+    QFETCH(bool, fails);
+    QFETCH(QString, reason);
     writeFile(record(), localRecord("1.0.1", { { "42", "com.bpl", "bin\\", "1.0.1", "0" } }));
     writeFile(m_app + QStringLiteral("bin/com.bpl"), "installed library");
     writeFile(staging() + QStringLiteral("leftover/from-an-old-run.txt"), "stale");
@@ -214,18 +221,39 @@ void tst_Updater::launcherStartsAfterEveryDownload()
     const QByteArray templates = makeZip({ { "letters/welcome.txt", "welcome 1.0.2" },
                                            { "quotation.txt", "quotation 1.0.2" } });
     service.set("/v1/download/42", zipReply(com));
-    Reply slow = zipReply(templates);
-    slow.delayMs = 300;
-    service.set("/v1/download/3", slow);
+    if (!fails) {
+        reply = zipReply(templates);
+        reply.delayMs = 300;
+    }
+    service.set("/v1/download/3", reply);
     auto witness = std::make_unique<StagingWitness>();
     StagingWitness *launcher = witness.get();
     Platform::setProcessLauncher(std::move(witness));
     const QMap<QString, QByteArray> before = outsideStaging();
-    OrvUrl = service.server.url();
     TLoginFrm form(nullptr);
-    form.btnUpdateNow->setVisible(true);
-    form.btnUpdateNow->click();
-
+    updateNow(form, service);
+    QCOMPARE(outsideStaging(), before); // applying is the launcher's
+    if (fails) { // the form names the file; nothing staged, the launcher not started
+        const QString message = form.lblMessage->text();
+        const QString prefix = QStringLiteral("The update could not be downloaded. The installed version has not been "
+                                              "changed.\ntemplates (file 3): ");
+        QVERIFY2(message.startsWith(prefix), qPrintable(message));
+        if (!reason.isEmpty())
+            QCOMPARE(message, prefix + reason);
+        QVERIFY(service.downloadedIds().contains(QStringLiteral("42")));
+        QVERIFY(!QFileInfo::exists(staging()));
+        QVERIFY(launcher->calls.isEmpty());
+        QCOMPARE(form.result(), 0);
+        QCOMPARE(form.btnUpdateNow->text(), QStringLiteral("Update Now"));
+        QVERIFY(form.btnUpdateNow->isEnabled());
+        // the record now lists the new file with the server's version: it is fetched again next time
+        service.set("/v1/download/3", zipReply(templates));
+        TZeltUpdater updater(service.server.url(), Token, record(), nullptr);
+        QVERIFY2(updater.StageUpdates(), qPrintable(updater.Error()));
+        QCOMPARE(service.downloadedIds().constLast(), QStringLiteral("3"));
+        QCOMPARE(readFile(staging() + QStringLiteral("extract/quotation.txt")), QByteArray("quotation 1.0.2"));
+        return;
+    }
     QCOMPARE(form.lblMessage->text(), QString());
     QCOMPARE(form.result(), int(Platform::ModalResult::Cancel));
     QCOMPARE(launcher->calls.size(), 1);
@@ -244,60 +272,6 @@ void tst_Updater::launcherStartsAfterEveryDownload()
         {"file_id": "42", "filename": "com.bpl", "path": "bin/", "app_version": "1.0.3", "staged": ["com.bpl"]},
         {"file_id": "3", "filename": "templates", "path": "", "app_version": "1.0.2",
          "staged": ["letters/welcome.txt", "quotation.txt"]}]})").object());
-    QCOMPARE(outsideStaging(), before); // applying is the launcher's
-}
-
-void tst_Updater::failedDownloadChangesNothing_data()
-{
-    QTest::addColumn<Reply>("reply");
-    QTest::addColumn<QString>("reason"); // empty: any text
-
-    QTest::newRow("404") << Reply::json(R"({"message":"File 43 not found."})", 404) << "HTTP 404 Not Found";
-    QTest::newRow("dropped connection") << Reply::withAction(Reply::Action::CloseWithoutAnswer) << QString();
-    QTest::newRow("not an archive") << zipReply("PK but not really") << "the archive cannot be opened";
-}
-
-void tst_Updater::failedDownloadChangesNothing()
-{
-    QFETCH(Reply, reply);
-    QFETCH(QString, reason);
-
-    // a good file and a new one whose download fails
-    writeFile(record(), localRecord("1.0.1", { { "42", "com.bpl", "bin/", "1.0.1", "0" } }));
-    writeFile(m_app + QStringLiteral("bin/com.bpl"), "installed library");
-    UpdateService service;
-    service.set("/v1/app-files", appFilesAnswer("1.0.2", { { "42", "com.bpl", "bin/", "1.0.2", {} },
-                                                           { "43", "x.dll", "bin/", "1.0.2", {} } }));
-    service.set("/v1/download/42", zipReply(makeZip({ { "com.bpl", "library 1.0.2" } })));
-    service.set("/v1/download/43", reply);
-    RecordingProcessLauncher *launcher = RecordingProcessLauncher::install();
-    const QMap<QString, QByteArray> installed = outsideStaging();
-    OrvUrl = service.server.url();
-    TLoginFrm form(nullptr);
-    form.btnUpdateNow->setVisible(true);
-    form.btnUpdateNow->click();
-
-    // the form says which file failed; nothing staged or installed, the launcher not started
-    const QString message = form.lblMessage->text();
-    const QString prefix = QStringLiteral("The update could not be downloaded. The installed version has not been "
-                                          "changed.\nx.dll (file 43): ");
-    QVERIFY2(message.startsWith(prefix), qPrintable(message));
-    if (!reason.isEmpty())
-        QCOMPARE(message, prefix + reason);
-    QVERIFY(service.downloadedIds().contains(QStringLiteral("42")));
-    QVERIFY(!QFileInfo::exists(staging()));
-    QCOMPARE(outsideStaging(), installed);
-    QVERIFY(launcher->calls.isEmpty());
-    QCOMPARE(form.result(), 0);
-    QCOMPARE(form.btnUpdateNow->text(), QStringLiteral("Update Now"));
-    QVERIFY(form.btnUpdateNow->isEnabled());
-
-    // the record now lists the new file with the server's version: it is fetched again next time
-    service.set("/v1/download/43", zipReply(makeZip({ { "x.dll", "x 1.0.2" } })));
-    TZeltUpdater updater(service.server.url(), Token, record(), nullptr);
-    QVERIFY2(updater.StageUpdates(), qPrintable(updater.Error()));
-    QCOMPARE(service.downloadedIds().constLast(), QStringLiteral("43"));
-    QCOMPARE(readFile(staging() + QStringLiteral("bin/extract/x.dll")), QByteArray("x 1.0.2"));
 }
 
 void tst_Updater::hostileEntriesAreRefused_data()
@@ -305,16 +279,11 @@ void tst_Updater::hostileEntriesAreRefused_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QList<ZipItem>>("items"); // empty: refused before it is asked for
     QTest::addColumn<QString>("error");      // %ROOT%: the temporary root
-
     const auto leads = [](const char *what, const QString &name) {
         return QStringLiteral("refused, the %1 \"%2\" leads outside the update folder").arg(QLatin1String(what), name);
     };
-    const auto pathRow = [&](const char *name, const QString &path) {
-        QTest::newRow(name) << path << QList<ZipItem>() << leads("path", path);
-    };
-    pathRow("path ..", QStringLiteral("../"));
-    pathRow("path with backslashes", QStringLiteral("..\\..\\"));
-    pathRow("absolute path", QStringLiteral("%ROOT%/abs/"));
+    for (const char *path : { "../", "..\\..\\", "%ROOT%/abs/" })
+        QTest::newRow(path) << QString::fromLatin1(path) << QList<ZipItem>() << leads("path", QLatin1String(path));
     const auto entryRow = [&](const char *name, const QList<ZipItem> &items) {
         QTest::newRow(name) << "bin/" << items << leads("archive entry", items.constLast().name);
     };
@@ -330,7 +299,6 @@ void tst_Updater::hostileEntriesAreRefused()
     QFETCH(QString, path);
     QFETCH(QList<ZipItem>, items);
     QFETCH(QString, error);
-
     // absolute names point into the temporary root, where the test can look
     const QString root = m_root->path();
     path.replace(QLatin1String("%ROOT%"), root);
@@ -345,16 +313,14 @@ void tst_Updater::hostileEntriesAreRefused()
     const QByteArray report = makeZip({ { "customer-list.txt", "report" } });
     service.set("/v1/download/7", zipReply(report));
     const QMap<QString, QByteArray> before = outsideStaging();
-
     const QJsonArray files { toFetch("50", "evil.txt", path), toFetch("7", "customer-list.txt", "reports/") };
     TZeltDownloader downloader(service.server.url(), QJsonObject { { "files", files } }, Token, nullptr);
     downloader.start();
     QVERIFY(downloader.wait(30000));
     const QList<TZeltDownloader::TFileResult> results = downloader.Results();
-
     QCOMPARE(results.size(), 2);
-    QVERIFY(!results.at(0).Ok);
     QCOMPARE(results.at(0).Error, error);
+    QVERIFY(!results.at(0).Ok);
     QCOMPARE(service.downloadedIds().contains(QStringLiteral("50")), requested);
     QVERIFY2(results.at(1).Ok, qPrintable(results.at(1).Error));
     // nothing written for the hostile one, nor anywhere outside the staging
