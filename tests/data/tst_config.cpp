@@ -81,6 +81,13 @@ void tst_Config::typedReads_data()
                                                << true << QVariant(25);
     QTest::newRow("null value") << QByteArray("null") << QByteArray("string") << "" << 0 << 0.0 << false
                                 << QVariant(QString());
+    // the server's numbers are written the same way on every workstation
+    QTest::newRow("float with a thousands look") << QByteArray(R"("1.000")") << QByteArray("float") << "1.000" << 0
+                                                 << 1.0 << true << QVariant(1.0);
+    QTest::newRow("decimal comma is no number") << QByteArray(R"("2,5")") << QByteArray("float") << "2,5" << 0
+                                                << 0.0 << false << QVariant(0.0);
+    QTest::newRow("fraction as a boolean") << QByteArray(R"("0.5")") << QByteArray("boolean") << "0.5" << 0 << 0.5
+                                           << true << QVariant(true);
 }
 
 void tst_Config::typedReads()
@@ -96,6 +103,8 @@ void tst_Config::typedReads()
     TConfig config;
     config.LoadConfig();
     QVERIFY2(m_env->presenter->messages.isEmpty(), qPrintable(m_env->presenter->texts().join(u'|')));
+    // read on a workstation whose numbers use a decimal comma and a thousands dot
+    QLocale::setDefault(QLocale(QLocale::Indonesian, QLocale::Indonesia));
     QCOMPARE(config.ValueAsString(QStringLiteral("k")), asString);
     QCOMPARE(config.ValueAsInteger(QStringLiteral("k")), asInteger);
     QCOMPARE(config.ValueAsFloat(QStringLiteral("k")), asFloat);

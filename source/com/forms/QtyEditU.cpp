@@ -1,7 +1,5 @@
 #include "QtyEditU.h"
 
-#include "Errors.h"
-
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -56,17 +54,8 @@ void TQtyEdit::setValue(qint32 AValue)
 
 QString TQtyEdit::message() const
 {
-    const QString rule = TUtils::ValidateQtyStr(m_edit->text(), m_rec);
-    if (!rule.isEmpty())
-        return rule;
-    // The rules do not look at the digits; a pasted letter or a quantity
-    // beyond 32 bits is only found by converting.
-    try {
-        TUtils::QtyStrToInt(m_edit->text(), m_rec);
-    } catch (const Platform::Error &e) {
-        return e.message();
-    }
-    return QString();
+    // the validation accepts exactly what converts
+    return TUtils::ValidateQtyStr(m_edit->text(), m_rec);
 }
 
 void TQtyEdit::updateMessage()

@@ -8,7 +8,6 @@
 #include "WaitDlgU.h"
 #include "ZeltRestClientU.h"
 
-#include <QLocale>
 #include <QtNumeric>
 
 #include <limits>
@@ -47,10 +46,93 @@ QString padded(qint64 value, int width)
     return value < 0 ? QStringLiteral("-") + digits : digits;
 }
 
-[[noreturn]] void outOfRange(const QString &data)
+QString outOfRangeMessage(const QString &data)
 {
-    throw Platform::ConversionError(QStringLiteral("Quantity \"") + data
-                                    + QStringLiteral("\" is out of range."));
+    return QStringLiteral("Quantity \"") + data + QStringLiteral("\" is out of range.");
+}
+
+QString notAnIntegerMessage(const QString &group)
+{
+    return QStringLiteral("'") + group + QStringLiteral("' is not a valid integer value");
+}
+
+// A factor below zero would write a "-" into a group, which then reads back
+// as the sign of the whole quantity.
+QString recordFault(const TConvUnitRecord &rec)
+{
+    for (int k = 2; k <= rec.MaxUnit && k <= MaxUnits; ++k) {
+        if (unitFactor(rec, k) < 0)
+            return QStringLiteral("Conversion factor of unit ") + QString::number(k) + QStringLiteral(" is negative.");
+    }
+    return QString();
+}
+
+// What a quantity string reads as. The one reader behind both QtyStrToInt
+// and ValidateQtyStr, so that the validation accepts exactly what converts.
+// It forgives what the validation's own rules refuse before it: a blank
+// text (0) and a "-" that is doubled or out of place (the sign is taken
+// from anywhere).
+struct QtyReading
+{
+    qint32 value = 0;
+    bool hasDigit = false;
+    QString fault; // empty when read
+};
+
+QtyReading readQty(const QString &AData, const TConvUnitRecord &rec)
+{
+    QtyReading r;
+    auto fail = [&r](QString message) {
+        r.fault = std::move(message);
+        return r;
+    };
+    if (rec.MaxUnit < 1)
+        return fail(QStringLiteral("Max Unit must be greater than zero."));
+
+    QString data = AData;
+    const bool negative = data.contains(QLatin1Char('-'));
+    data.remove(QLatin1Char('-'));
+    // blanks around the text are no part of it; inside, they are no digits
+    data = data.trimmed();
+    // plain split: a double quote is no digit, so SplitStr's quoting would
+    // only change which group the error names
+    const QStringList groups = data.isEmpty() ? QStringList() : data.split(QLatin1Char('.'));
+    if (groups.size() > rec.MaxUnit)
+        return fail(separatorMessage(rec.MaxUnit));
+    if (rec.MaxUnit > MaxUnits)
+        return fail(QStringLiteral("Max Unit must not be greater than 5."));
+    if (const QString fault = recordFault(rec); !fault.isEmpty())
+        return fail(fault);
+
+    // Every factor is at least 0 and every group value too, so the sum only
+    // grows; each step is checked, and a long run of typed digits never wraps
+    // around into a plausible but wrong quantity.
+    qint64 sum = 0;
+    int unit = rec.MaxUnit;
+    for (const QString &group : groups) {
+        qint64 value = 0;
+        if (!group.isEmpty()) {
+            for (QChar c : group) {
+                if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                    return fail(notAnIntegerMessage(group));
+            }
+            r.hasDigit = true;
+            bool ok = false;
+            value = group.toLongLong(&ok);
+            if (!ok)
+                return fail(outOfRangeMessage(AData));
+        }
+        qint64 term = 0;
+        if (qMulOverflow(value, unitFactor(rec, unit), &term) || qAddOverflow(sum, term, &sum))
+            return fail(outOfRangeMessage(AData));
+        --unit;
+    }
+    // the lowest 32-bit value is the one negative without a positive twin
+    const qint64 limit = negative ? -qint64(std::numeric_limits<qint32>::min()) : std::numeric_limits<qint32>::max();
+    if (sum > limit)
+        return fail(outOfRangeMessage(AData));
+    r.value = qint32(negative ? -sum : sum);
+    return r;
 }
 
 } // namespace
@@ -67,6 +149,8 @@ QString TUtils::FormatQtyStr(qint32 AValue, const TConvUnitRecord &AConvUnitRec)
         return sign;
     if (AConvUnitRec.MaxUnit > MaxUnits)
         throw Platform::ConversionError(QStringLiteral("Max Unit must not be greater than 5."));
+    if (const QString fault = recordFault(AConvUnitRec); !fault.isEmpty())
+        throw Platform::ConversionError(fault);
 
     // 64 bits, so that the lowest 32-bit value keeps its magnitude.
     qint64 rest = AValue;
@@ -86,47 +170,10 @@ QString TUtils::FormatQtyStr(qint32 AValue, const TConvUnitRecord &AConvUnitRec)
 
 qint32 TUtils::QtyStrToInt(const QString &AData, const TConvUnitRecord &AConvUnitRec)
 {
-    QString data = AData;
-    const bool negative = data.contains(QLatin1Char('-'));
-    data.remove(QLatin1Char('-'));
-
-    const QStringList groups = SplitStr(QLatin1Char('.'), data);
-    if (groups.isEmpty())
-        return 0;
-    if (AConvUnitRec.MaxUnit < 1)
-        throw Platform::ConversionError(QStringLiteral("Max Unit must be greater than zero."));
-    if (AConvUnitRec.MaxUnit > MaxUnits)
-        throw Platform::ConversionError(QStringLiteral("Max Unit must not be greater than 5."));
-    if (groups.size() > AConvUnitRec.MaxUnit)
-        throw Platform::ConversionError(separatorMessage(AConvUnitRec.MaxUnit));
-
-    // Every step is checked: a long run of typed digits must never wrap
-    // around into a plausible but wrong quantity.
-    qint64 sum = 0;
-    int unit = AConvUnitRec.MaxUnit;
-    for (const QString &rawGroup : groups) {
-        const QString group = rawGroup.trimmed();
-        qint64 value = 0;
-        if (!group.isEmpty()) {
-            for (QChar c : group) {
-                if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-                    throw Platform::ConversionError(QStringLiteral("'") + rawGroup
-                                                    + QStringLiteral("' is not a valid integer value"));
-            }
-            bool ok = false;
-            value = group.toLongLong(&ok);
-            if (!ok)
-                outOfRange(AData);
-        }
-        qint64 term = 0;
-        if (qMulOverflow(value, unitFactor(AConvUnitRec, unit), &term) || qAddOverflow(sum, term, &sum))
-            outOfRange(AData);
-        --unit;
-    }
-    const qint64 result = negative ? -sum : sum;
-    if (result < std::numeric_limits<qint32>::min() || result > std::numeric_limits<qint32>::max())
-        outOfRange(AData);
-    return qint32(result);
+    const QtyReading r = readQty(AData, AConvUnitRec);
+    if (!r.fault.isEmpty())
+        throw Platform::ConversionError(r.fault);
+    return r.value;
 }
 
 QString TUtils::ValidateQtyStr(const QString &AValue, const TConvUnitRecord &AConvUnitRec)
@@ -142,6 +189,12 @@ QString TUtils::ValidateQtyStr(const QString &AValue, const TConvUnitRecord &ACo
         return QStringLiteral("Negative symbol may only used once.");
     if (trimmed.indexOf(QLatin1Char('-')) > 0)
         return QStringLiteral("Invalid negative symbol position.");
+    const QtyReading r = readQty(AValue, AConvUnitRec);
+    if (!r.fault.isEmpty())
+        return r.fault;
+    // "." or "-" alone reads as 0, but nobody typed a quantity
+    if (!r.hasDigit)
+        return QStringLiteral("Value can not be empty.");
     return QString();
 }
 
@@ -201,13 +254,47 @@ QStringList TUtils::SplitStr(QChar ADelimiter, const QString &AStr)
     return items;
 }
 
+namespace {
+
+// Characters that best-fit conversions to a narrow code page turn into a
+// plain apostrophe: after the quotes have been doubled they would end the
+// literal on the server's side.
+bool looksLikeApostrophe(char16_t c)
+{
+    switch (c) {
+    case 0x02B9: case 0x02BC: case 0x02C8: case 0x2018: case 0x2019:
+    case 0x201A: case 0x201B: case 0x2032: case 0x2035: case 0xFF07:
+        return true;
+    }
+    return false;
+}
+
+QString codePoint(QChar c)
+{
+    return QStringLiteral("U+") + QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+}
+
+} // namespace
+
 QString TUtils::TextToSQLIn(const QString &AText)
 {
     QStringList items = SplitStr(QLatin1Char(','), AText);
-    for (QString &item : items) {
-        QString text = item.trimmed();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        QString text = items.at(i).trimmed();
+        // the quotes are doubled for a dialect without backslash escapes;
+        // what doubling cannot make safe is refused
+        for (QChar c : std::as_const(text)) {
+            const QString item = QStringLiteral("Item ") + QString::number(i + 1);
+            if (c.category() == QChar::Other_Control)
+                throw Platform::ConversionError(item + QStringLiteral(" of the list holds the control character ")
+                                                + codePoint(c) + QLatin1Char('.'));
+            if (looksLikeApostrophe(c.unicode()))
+                throw Platform::ConversionError(item + QStringLiteral(" of the list holds ") + codePoint(c)
+                                                + QStringLiteral(", which looks like an apostrophe; type a plain "
+                                                                 "apostrophe (') instead."));
+        }
         text.replace(QLatin1Char('\''), QStringLiteral("''"));
-        item = QLatin1Char('\'') + text + QLatin1Char('\'');
+        items[i] = QLatin1Char('\'') + text + QLatin1Char('\'');
     }
     return items.join(QLatin1Char(','));
 }
@@ -306,10 +393,12 @@ int TConfig::ValueAsInteger(const QString &AConfigID) const
     return ok ? value : 0;
 }
 
+// The server writes numbers one way on every workstation: the C form, with
+// a decimal point and no thousands separators (QString::toDouble).
 double TConfig::ValueAsFloat(const QString &AConfigID) const
 {
     bool ok = false;
-    const double value = QLocale().toDouble(ValueAsString(AConfigID), &ok);
+    const double value = ValueAsString(AConfigID).toDouble(&ok);
     return ok && qIsFinite(value) ? value : 0.0;
 }
 
@@ -321,6 +410,6 @@ bool TConfig::ValueAsBoolean(const QString &AConfigID) const
     if (text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
         return false;
     bool ok = false;
-    const double number = QLocale().toDouble(text, &ok);
+    const double number = text.toDouble(&ok);
     return ok && !qIsNaN(number) && number != 0.0;
 }

@@ -36,19 +36,22 @@ public:
 
     // MaxUnit groups, the first zero-padded to 5 digits and the others to 3,
     // preceded by "-" for a negative AValue. MaxUnit below 1 gives the sign
-    // alone. Throws Platform::ConversionError for a zero factor of a unit in
-    // use or MaxUnit above 5.
+    // alone. Throws Platform::ConversionError for a zero or negative factor
+    // of a unit in use or MaxUnit above 5.
     static QString FormatQtyStr(qint32 AValue, const TConvUnitRecord &AConvUnitRec);
 
     // The quantity in base units. A "-" anywhere makes it negative; groups
-    // are read from the largest unit down; an empty group is 0. Throws
-    // Platform::ConversionError for a group that is not a decimal number, for
-    // more groups than units, for MaxUnit outside 1..5 and for a result that
-    // does not fit 32 bits.
+    // are read from the largest unit down; an empty group is 0, and so is a
+    // blank text. Blanks around the text are ignored. Throws
+    // Platform::ConversionError for a group that is not a run of decimal
+    // digits, for more groups than units, for MaxUnit outside 1..5, for a
+    // negative factor and for a result that does not fit 32 bits.
     static qint32 QtyStrToInt(const QString &AData, const TConvUnitRecord &AConvUnitRec);
 
     // "" when AValue is acceptable, otherwise the message of the first rule
-    // it breaks. Digits are not examined (the key filter keeps them out).
+    // it breaks: the form of the text first (blank, separators, sign), then
+    // whatever QtyStrToInt would throw, with the same words, and last a text
+    // without any digit. What it accepts, QtyStrToInt reads.
     static QString ValidateQtyStr(const QString &AValue, const TConvUnitRecord &AConvUnitRec);
 
     // Key filter of a quantity edit: AKey becomes QChar() (null) when the key
@@ -63,7 +66,9 @@ public:
 
     // "a, b ,c" -> "'a','b','c'": every comma-separated item trimmed and
     // single-quoted, with single quotes inside doubled so that user text
-    // cannot end the literal.
+    // cannot end the literal. Throws Platform::ConversionError, naming the
+    // item, for a control character or a look-alike of the apostrophe inside
+    // an item.
     static QString TextToSQLIn(const QString &AText);
 };
 
@@ -100,10 +105,10 @@ public:
     QString ValueAsString(const QString &AConfigID) const;
     // The reads below never raise: what does not parse gives 0 or false.
     int ValueAsInteger(const QString &AConfigID) const;
-    // In the number format of the current locale.
+    // With a decimal point, whatever the workstation's locale.
     double ValueAsFloat(const QString &AConfigID) const;
-    // "true" / "false" in any letter case, or a number: 0 is false, any
-    // other number true.
+    // "true" / "false" in any letter case, or a number (decimal point): 0 is
+    // false, any other number true.
     bool ValueAsBoolean(const QString &AConfigID) const;
 
     int Count() const { return int(FValues.size()); }
