@@ -9,6 +9,24 @@ using Platform::SideBar;
 using Platform::SideBarGroup;
 using Platform::SideBarItem;
 
+namespace {
+
+// The text a button paints: "&&" is one ampersand, a single "&" marks the
+// next letter as its keyboard accelerator and is not shown.
+QString shownText(const QAbstractButton *button)
+{
+    QString shown;
+    const QString text = button->text();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == QLatin1Char('&') && ++i == text.size())
+            break;
+        shown += text.at(i);
+    }
+    return shown;
+}
+
+} // namespace
+
 class tst_SideBar : public QObject
 {
     Q_OBJECT
@@ -16,6 +34,7 @@ private Q_SLOTS:
     void suspendIsCounted();
     void groupsAndLinksRefuseWhatCannotBe();
     void failingClickHandlerIsReported();
+    void captionsAreShownAsTheServerWroteThem();
 };
 
 void tst_SideBar::suspendIsCounted()
@@ -34,7 +53,7 @@ void tst_SideBar::suspendIsCounted()
     QVERIFY(!bar.isUpdating());
     // changes outside a suspension show at once
     group->setCaption(QStringLiteral("Sales & Marketing"));
-    QCOMPARE(bar.headerButton(group)->text(), QStringLiteral("Sales & Marketing"));
+    QCOMPARE(shownText(bar.headerButton(group)), QStringLiteral("Sales & Marketing"));
 }
 
 void tst_SideBar::groupsAndLinksRefuseWhatCannotBe()
@@ -70,6 +89,30 @@ void tst_SideBar::failingClickHandlerIsReported()
     QTest::mouseClick(bar.itemButtons(item).first(), Qt::LeftButton);
     QCOMPARE(presenter->texts(), QStringList { QStringLiteral("Nothing here.") });
     QCOMPARE(presenter->messages.first().kind, Platform::MessageKind::Error);
+}
+
+// Menu titles come from the server: an ampersand in one is text, not the
+// mark of a keyboard accelerator.
+void tst_SideBar::captionsAreShownAsTheServerWroteThem()
+{
+    SideBar bar;
+    SideBarGroup *group = bar.addGroup(QStringLiteral("R&D"));
+    SideBarGroup *child = bar.addGroup(QStringLiteral("Q&&A"));
+    child->setParentGroup(group);
+    SideBarItem *item = bar.addItem(QStringLiteral("Terms & Conditions"));
+    group->addLink(item);
+    const QList<std::pair<QAbstractButton *, QString>> shown = {
+        { bar.headerButton(group), QStringLiteral("R&D") },
+        { bar.headerButton(child), QStringLiteral("Q&&A") },
+        { bar.itemButtons(item).value(0), QStringLiteral("Terms & Conditions") },
+    };
+    for (const auto &[button, caption] : shown) {
+        QVERIFY(button);
+        QCOMPARE(shownText(button), caption);
+        QVERIFY2(button->shortcut().isEmpty(), qPrintable(button->shortcut().toString()));
+        QCOMPARE(button->toolTip(), caption);
+    }
+    QCOMPARE(item->caption(), QStringLiteral("Terms & Conditions"));
 }
 
 QTEST_MAIN(tst_SideBar)

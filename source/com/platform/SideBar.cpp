@@ -77,6 +77,14 @@ bool isSeparatorCaption(const QString &caption)
     return caption == QLatin1String("-");
 }
 
+// Captions are the server's text: an "&" in one is shown, not taken as the
+// mark of a keyboard accelerator.
+QString buttonText(const QString &caption)
+{
+    QString text = caption;
+    return text.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- items
@@ -442,7 +450,7 @@ void SideBar::buildGroup(SideBarGroup *group, QWidget *container, int depth)
     auto *header = new GroupHeaderButton(container);
     header->setObjectName(QStringLiteral("sideBarGroup%1").arg(group->m_id));
     header->setProperty("sideBarRole", depth == 0 ? "header" : "subheader");
-    header->setText(group->m_caption);
+    header->setText(buttonText(group->m_caption));
     header->setToolTip(group->m_caption);
     header->setCheckable(true);
     header->setChecked(group->m_expanded);
@@ -483,7 +491,7 @@ void SideBar::buildGroup(SideBarGroup *group, QWidget *container, int depth)
         auto *button = new QPushButton(body);
         button->setObjectName(item->objectName());
         button->setProperty("sideBarRole", "item");
-        button->setText(item->m_caption);
+        button->setText(buttonText(item->m_caption));
         button->setToolTip(item->m_caption);
         button->setFlat(true);
         button->setCursor(Qt::PointingHandCursor);
