@@ -39,8 +39,11 @@ bool LoadReport(Platform::Report &ARep, const QString &AFileName)
 void SetMemoText(Platform::Report &ARep, const QString &AName, const QString &AValue)
 {
     ReportObject *object = ARep.findObject(AName);
-    if (object && object->kind == ReportObjectKind::Memo)
+    if (object && object->kind == ReportObjectKind::Memo) {
         object->text = AValue;
+        // data, not layout: a customer named "ACME [Page]" prints as named
+        object->expressions = false;
+    }
 }
 
 void SetVisible(Platform::Report &ARep, const QString &AName, bool AValue)

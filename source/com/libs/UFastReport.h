@@ -45,7 +45,8 @@ struct COM_EXPORT THeaderData
 // faulty file is reported in an error box and gives false, with ARep left
 // empty.
 COM_EXPORT bool LoadReport(Platform::Report &ARep, const QString &AFileName);
-// The memo's text.
+// The memo's text, printed as it is: brackets in a value are not expanded
+// as variables, which only the layout's own texts are.
 COM_EXPORT void SetMemoText(Platform::Report &ARep, const QString &AName, const QString &AValue);
 // Any object's visibility; a hidden band takes no room.
 COM_EXPORT void SetVisible(Platform::Report &ARep, const QString &AName, bool AValue);
