@@ -38,6 +38,7 @@ private Q_SLOTS:
     void headerRules();
     void unauthorisedRequestCarriesNoStaleToken();
     void handedOutClientsAreDistinct();
+    void noLanguageIsNotTheWorkstations();
     void setHeaderDataFromJson();
     void sendRequestArmsItsOwnClientOnce();
     void timeoutsReachTheClients();
@@ -110,16 +111,35 @@ void tst_ZeltRestClient::handedOutClientsAreDistinct()
     TZeltRestClient rc(server.url(), 3000, 3000);
     rc.SetHeaderData(QStringLiteral("old"), QStringLiteral("r"), QStringLiteral("en_US"));
     auto early = rc.CreateRestClient(true);
-    QVERIFY(early.get() != rc.CreateRestClient(true).get());
-    QVERIFY(&rc.SendRequest(nullptr, nullptr, false) != early.get());
+    // what is set on one client, or armed on the long-lived one, stays there
+    rc.CreateRestClient(true)->addQueryStringParam(QStringLiteral("other"), QStringLiteral("1"));
+    rc.SendRequest(nullptr, nullptr, false).addQueryStringParam(QStringLiteral("armed"), QStringLiteral("1"));
+    QVERIFY(!early->isAsyncArmed());
     rc.SetHeaderData(QStringLiteral("new"), QStringLiteral("r2"), QStringLiteral("id_ID"));
 
     // a client keeps the headers it was handed out with
-    early->get(QStringLiteral("/x"));
+    QCOMPARE(early->get(QStringLiteral("/x")).statusCode, 200); // answered, so not the armed client
+    QCOMPARE(server.requestCount(), 1);
+    QVERIFY(server.lastRequest().queryItems.isEmpty());
     QCOMPARE(server.lastRequest().header("Authorization"), QByteArray("Bearer old"));
     QCOMPARE(server.lastRequest().header("Accept-Language"), QByteArray("en_US"));
     rc.CreateRestClient(true)->get(QStringLiteral("/x"));
     QCOMPARE(server.lastRequest().header("Authorization"), QByteArray("Bearer new"));
+}
+
+// Without a language code the header still carries one of ours: the HTTP
+// stack would fill an empty or missing one with the workstation's locale.
+void tst_ZeltRestClient::noLanguageIsNotTheWorkstations()
+{
+    TestHttpServer server;
+    TZeltRestClient rc(server.url(), 3000, 3000);
+    for (const QString &language : { QString(), QStringLiteral("  ") }) {
+        rc.SetHeaderData(QStringLiteral("tok"), QStringLiteral("ref"), language);
+        const RecordedRequest req = sendAs(rc, server, QStringLiteral("SendTrue"));
+        QCOMPARE(req.header("Authorization"), QByteArray("Bearer tok"));
+        QCOMPARE(req.headerCount("Accept-Language"), 1);
+        QCOMPARE(req.header("Accept-Language"), QByteArray("en_US"));
+    }
 }
 
 void tst_ZeltRestClient::setHeaderDataFromJson()

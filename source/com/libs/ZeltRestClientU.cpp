@@ -70,7 +70,9 @@ Platform::HttpClient &TZeltRestClient::SendRequest(
     FRestClient->async(std::move(ACompletionHandler), std::move(ACompletionHandlerWithError), true);
     if (AIsAuth) {
         FRestClient->addHeader(AuthorizationHeader, BearerPrefix + FAccessToken);
-        FRestClient->addHeader(AcceptLanguageHeader, FLangId);
+        // Qt fills an empty Accept-Language with the workstation's locale;
+        // without a language code of the user's, ours goes instead
+        FRestClient->addHeader(AcceptLanguageHeader, FLangId.trimmed().isEmpty() ? DefaultLanguage : FLangId);
     } else {
         // the long-lived client may still hold the token of an earlier
         // authorised request; an unauthorised one must not carry it

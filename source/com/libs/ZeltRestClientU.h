@@ -27,7 +27,8 @@ public:
     // A new client for one synchronous request; the caller owns it.
     std::shared_ptr<Platform::HttpClient> CreateRestClient(bool IsAuth) const;
     // The instance's own client armed for one asynchronous request; the
-    // caller issues the verb on it at once.
+    // caller issues the verb on it at once. Authorised, it sends the user's
+    // language, or "en_US" while there is none.
     Platform::HttpClient &SendRequest(std::function<void(const Platform::HttpResponse &)> ACompletionHandler,
                                       std::function<void(const Platform::Error &)> ACompletionHandlerWithError,
                                       bool AIsAuth);
