@@ -28,6 +28,7 @@ private Q_SLOTS:
     void valuesAsSent();
     void unconvertibleValuesRaise_data();
     void unconvertibleValuesRaise();
+    void keysDifferingInCaseFillTheirOwnPlaceholders();
 };
 
 void tst_HttpParams::valuesAsSent_data()
@@ -81,6 +82,15 @@ void tst_HttpParams::unconvertibleValuesRaise()
     params.AddParam(QStringLiteral("v"), value, TParamDataType(dataType), ptQuery);
     auto client = Platform::HttpClient::create();
     QVERIFY_THROWS_EXCEPTION(Platform::ConversionError, params.SetRestClientParams(*client));
+}
+
+void tst_HttpParams::keysDifferingInCaseFillTheirOwnPlaceholders()
+{
+    THttpParams params;
+    params.AddParam(QStringLiteral("doc_id"), 7, pdtInteger, ptPath);
+    params.AddParam(QStringLiteral("DOC_ID"), QStringLiteral("PO"), pdtString, ptPath);
+    const RecordedRequest r = sendWith(params, QStringLiteral("/prc/v1/{DOC_ID}/{doc_id}"));
+    QCOMPARE(r.path, QStringLiteral("/prc/v1/PO/7"));
 }
 
 QTEST_GUILESS_MAIN(tst_HttpParams)

@@ -121,13 +121,14 @@ void tst_HttpClient::queryAndPathParamsForOneRequest()
     c->addPathParam(QStringLiteral("id"), 42)
         .addPathParam(QStringLiteral("name"), QStringLiteral("a b/c?"))
         .addPathParam(QStringLiteral("day"), QDate(2024, 2, 29))
+        .addPathParam(QStringLiteral("ID"), QStringLiteral("upper")) // names differ in case: two parameters
         .addQueryStringParam(QStringLiteral("q"), QStringLiteral("a+b&c=d e"))
         .addQueryStringParam(QStringLiteral("name"), QStringLiteral("Zoë 中文/?#"))
         .addQueryStringParam(QStringLiteral("n"), -7)
         .addQueryStringParam(QStringLiteral("k&=%"), QStringLiteral("100%"));
-    c->get(QStringLiteral("/v1/{id}/{name}/{day}/{id}?fixed=1"));
+    c->get(QStringLiteral("/v1/{id}/{name}/{day}/{id}/{ID}?fixed=1"));
     RecordedRequest req = server.lastRequest();
-    QCOMPARE(req.rawPath, QByteArray("/api/v1/42/a%20b%2Fc%3F/2024-02-29/42"));
+    QCOMPARE(req.rawPath, QByteArray("/api/v1/42/a%20b%2Fc%3F/2024-02-29/42/upper"));
     const QList<QPair<QString, QString>> expected = {
         { "fixed", "1" }, { "q", "a+b&c=d e" }, { "name", QStringLiteral("Zoë 中文/?#") }, { "n", "-7" }, { "k&=%", "100%" } };
     QCOMPARE(req.queryItems, expected);

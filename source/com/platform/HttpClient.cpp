@@ -510,7 +510,15 @@ HttpClient &HttpClient::addQueryStringParam(const QString &name, const QDate &va
 
 HttpClient &HttpClient::addPathParam(const QString &name, const QString &value)
 {
-    setOrAppend(m_pathParams, name, value);
+    // matched like the "{name}" it fills: with letter case, so "id" and
+    // "ID" are two parameters
+    for (auto &item : m_pathParams) {
+        if (item.first == name) {
+            item.second = value;
+            return *this;
+        }
+    }
+    m_pathParams.append({ name, value });
     return *this;
 }
 

@@ -67,7 +67,8 @@ public:
     HttpClient &addQueryStringParam(const QString &name, int value);
     // Sent as "yyyy-MM-dd".
     HttpClient &addQueryStringParam(const QString &name, const QDate &value);
-    // Fills every "{name}" of the resource with the percent-encoded value.
+    // Fills every "{name}" of the resource with the percent-encoded value;
+    // names are compared with letter case, as the placeholders are.
     HttpClient &addPathParam(const QString &name, const QString &value);
     HttpClient &addPathParam(const QString &name, int value);
     HttpClient &addPathParam(const QString &name, const QDate &value);
