@@ -30,13 +30,22 @@ void tst_GlobalVars::loadVars()
     const QByteArray text =
         "; keep me\n[appconfig]\ncustkey=K1\nSECRETKEY = S1 \nmode=prod\n\n[url]\napiurl=http://127.0.0.1:9000/api\n";
     folder.write(QStringLiteral("app.conf"), text);
+    const QDateTime written = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() - 3 * 86400);
+    {
+        QFile conf(folder.filePath(QStringLiteral("app.conf")));
+        QVERIFY(conf.open(QIODevice::ReadWrite));
+        QVERIFY(conf.setFileTime(written, QFileDevice::FileModificationTime));
+    }
     LoadVars();
     QCOMPARE(CustKey, QStringLiteral("K1"));
     QCOMPARE(SecretKey, QStringLiteral("S1"));
     QCOMPARE(AppMode, QStringLiteral("prod"));
     QCOMPARE(OrvUrl, QStringLiteral("http://127.0.0.1:9000/api"));
     QCOMPARE(folder.read(QStringLiteral("app.conf")), text);
-    QVERIFY(!folder.exists(QStringLiteral("app.conf.tmp")));
+    // not rewritten, not even with the same text, and nothing left beside it
+    QCOMPARE(QFileInfo(folder.filePath(QStringLiteral("app.conf"))).lastModified(), written);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList { QStringLiteral("app.conf") });
 
     // an empty address is kept empty, not replaced by the default
     folder.write(QStringLiteral("app.conf"), "[AppConfig]\r\nCustKey=ABC\r\n[URL]\r\nApiURL=\r\n");

@@ -33,6 +33,7 @@ private Q_SLOTS:
     void statusDialogs();
     void envelopes_data();
     void envelopes();
+    void validationMessages();
 private:
     RecordingPresenter *m_presenter = nullptr;
 };
@@ -181,6 +182,45 @@ void tst_Messages::envelopes()
     QCOMPARE(m_presenter->texts(), shown);
     for (const auto &m : std::as_const(m_presenter->messages))
         QCOMPARE(m.kind, MessageKind::Error);
+}
+
+// Given a screen that registers its fields and rules once, when a save finds
+// empty and malformed fields, then one error box lists a line per failure,
+// captions and rule texts as registered, and the next save starts afresh.
+void tst_Messages::validationMessages()
+{
+    TErrorHandler h;
+    h.AddErrMessage(QStringLiteral("partner_code"), QStringLiteral("Code"), QStringLiteral("empty"),
+                    QStringLiteral("cannot be empty."), false);
+    h.AddErrMessage(QStringLiteral("partner_name"), QStringLiteral("Customer Name"), QStringLiteral("email"),
+                    QStringLiteral("is not a valid e-mail address."), true);
+    h.AddErrMessage(QStringLiteral("email"), QStringLiteral("\"Billing\" E-mail"), QString(), QString(), false);
+    // registered again: the first registration keeps winning
+    h.AddErrMessage(QStringLiteral("PARTNER_CODE"), QStringLiteral("Other"), QStringLiteral("EMPTY"),
+                    QStringLiteral("other rule."), true);
+    QCOMPARE(h.KeyFieldIndex(), 0); // the first pair named partner_code
+
+    QCOMPARE(h.GetErrMessage(QStringLiteral("Partner_Name"), QStringLiteral("Empty")),
+             QStringLiteral("Customer Name cannot be empty."));
+    QCOMPARE(h.GetErrMessage(QStringLiteral("unknown"), QStringLiteral("empty")), QStringLiteral(" cannot be empty."));
+    QCOMPARE(h.GetErrMessage(QStringLiteral("partner_code"), QStringLiteral("unknown")), QStringLiteral("Code "));
+
+    h.ClearValidationErrors();
+    QCOMPARE(h.ValidationErrors(), QString());
+    h.ValidationErrorsAdd(QStringLiteral("partner_code"), QStringLiteral("empty"));
+    h.ValidationErrorsAdd(QStringLiteral("partner_name"), QStringLiteral("empty"));
+    h.ValidationErrorsAdd(QStringLiteral("email"), QStringLiteral("email"));
+    MsgErr(h.ValidationErrors());
+    // one carriage return between lines, and no double quote anywhere
+    QCOMPARE(m_presenter->texts(),
+             QStringList { QStringLiteral("Code cannot be empty.\rCustomer Name cannot be empty.\r"
+                                          "Billing E-mail is not a valid e-mail address.") });
+
+    // the next save: the registries stay, the list starts empty
+    h.ClearValidationErrors();
+    QCOMPARE(h.ValidationErrors(), QString());
+    h.ValidationErrorsAdd(QStringLiteral("email"), QStringLiteral("empty"));
+    QCOMPARE(h.ValidationErrors(), QStringLiteral("Billing E-mail cannot be empty."));
 }
 
 QTEST_GUILESS_MAIN(tst_Messages)
