@@ -2,17 +2,15 @@
 
 #include "com_global.h"
 
-#include <QIcon>
-#include <QList>
 #include <QObject>
-#include <QString>
 
 namespace Platform {
 class Localizer;
 }
 
-// Shared non-visual parts that screens bind to: small icons, the common look
-// of edits and grids, and the localizer that translates captions.
+// Shared non-visual parts that screens bind to: the localizer that
+// translates captions. (Icons and the look of edits and grids belong to the
+// screens and the host's style; nothing here would be read.)
 class COM_EXPORT TComDm : public QObject
 {
     Q_OBJECT
@@ -20,11 +18,6 @@ public:
     explicit TComDm(QObject *AOwner = nullptr);
     ~TComDm() override;
 
-    QList<QIcon> ilSmall;
-    // Style sheets for edits, grid headers and odd grid rows.
-    QString EditStyleController1;
-    QString stlGridHeader;
-    QString stlGridOddRow;
     // Reads "lang.ini" from the program's folder; index 0 is Indonesian.
     Platform::Localizer *locLang = nullptr;
 };

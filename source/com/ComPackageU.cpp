@@ -44,7 +44,6 @@ namespace {
 
 struct Unit
 {
-    const char *name;
     std::function<void()> initialize;
     std::function<void()> finalize;
 };
@@ -53,12 +52,12 @@ struct Unit
 std::vector<Unit> units()
 {
     return {
-        { "LangResU", LangResU_Initialize, LangResU_Finalize },
-        { "RelauncerU", RelauncerU_Initialize, RelauncerU_Finalize },
-        { "GlobalVarsU", GlobalVarsU_Initialize, GlobalVarsU_Finalize },
-        { "KeyboardOutputU", KeyboardOutputU_Initialize, KeyboardOutputU_Finalize },
-        { "UpdaterU", UpdaterU_Initialize, UpdaterU_Finalize },
-        { "ComPackageU", RegisterModuleClasses, UnRegisterModuleClasses },
+        { LangResU_Initialize, LangResU_Finalize },
+        { RelauncerU_Initialize, RelauncerU_Finalize },
+        { GlobalVarsU_Initialize, GlobalVarsU_Finalize },
+        { KeyboardOutputU_Initialize, KeyboardOutputU_Finalize },
+        { UpdaterU_Initialize, UpdaterU_Finalize },
+        { RegisterModuleClasses, UnRegisterModuleClasses },
     };
 }
 
@@ -67,10 +66,8 @@ class PackageLifetime
 public:
     PackageLifetime()
     {
-        for (Unit &u : m_units) {
+        for (Unit &u : m_units)
             u.initialize();
-            m_started.append(QString::fromLatin1(u.name));
-        }
     }
     ~PackageLifetime()
     {
@@ -78,19 +75,11 @@ public:
             it->finalize();
     }
 
-    QStringList started() const { return m_started; }
-
 private:
     std::vector<Unit> m_units = units();
-    QStringList m_started;
 };
 
 // Runs when the library is loaded, before the host's main().
 const PackageLifetime lifetime;
 
 } // namespace
-
-QStringList ComPackageStartedUnits()
-{
-    return lifetime.started();
-}
