@@ -439,9 +439,11 @@ void startListRead(std::unique_ptr<ListRead> ARead)
 
     // the task gets plain data only: the URL, the fields and the parameters
     request->send(read->client,
-                  [url = read->url, fields = read->fields, params = read->params](Platform::HttpClient &AClient) {
+                  [url = read->url, fields = read->fields, params = read->params](Platform::HttpClient &AClient) mutable {
                       if (params)
                           params->SetRestClientParams(AClient);
+                      // released on the UI thread, in its place among the closing steps
+                      params.reset();
                       RestOutcome o;
                       o.response = AClient.get(url);
                       // parsed here, so that the UI thread only installs finished rows
@@ -874,9 +876,10 @@ void RestGetDetail(const QString &AUrl, std::unique_ptr<TTableList> ATableList, 
     }
     state->client = authorisedClient();
     request->setCancellable(state->list && state->cb.waitHeld);
-    request->send(state->client, [url = AUrl, params = state->params](Platform::HttpClient &AClient) {
+    request->send(state->client, [url = AUrl, params = state->params](Platform::HttpClient &AClient) mutable {
         if (params)
             params->SetRestClientParams(AClient);
+        params.reset();
         return replyOf(AClient.get(url));
     });
 }
@@ -928,11 +931,12 @@ void RestSend(const QString &AMethod, const QString &AUrl, std::unique_ptr<TTabl
     // a write cannot be called back once sent: the server may have applied it
     const QString method = AMethod.toLower();
     request->send(state->client, [url = AUrl, params = state->params, method, body, bodyFailed,
-                                  bodyFailure](Platform::HttpClient &AClient) {
+                                  bodyFailure](Platform::HttpClient &AClient) mutable {
         if (bodyFailed)
             throw Platform::Error(bodyFailure);
         if (params)
             params->SetRestClientParams(AClient);
+        params.reset();
         if (method == QLatin1String("post"))
             return replyOf(AClient.post(url, body, JsonContentType));
         if (method == QLatin1String("patch"))
