@@ -177,16 +177,17 @@ void RestRequest::sendArmed(Digest ADigest, const Issue &AIssue)
         return;
     if (m_cancellable)
         setCancellableCount(cancellableCount());
-    Registry &r = registry();
-    {
-        QMutexLocker lock(&r.mutex);
-        ++r.busyWorkers;
-    }
     std::shared_ptr<Core> core = m_core;
-    // one of the two handlers runs, wherever the client delivers; the
-    // digest then runs on a pool worker
+    // One of the two handlers runs, wherever the client delivers (the UI
+    // thread, for a synchronized client: a drain cannot wait for that, and
+    // needs not, it holds plain data only); the digest runs on a pool worker.
     auto digest = std::make_shared<Digest>(std::move(ADigest));
     auto finishWith = [core, digest](RestOutcome AOutcome) {
+        {
+            Registry &r = registry();
+            QMutexLocker lock(&r.mutex);
+            ++r.busyWorkers;
+        }
         auto outcome = std::make_shared<RestOutcome>(std::move(AOutcome));
         auto job = [core, digest, outcome] {
             if (!outcome->failed && *digest) {
