@@ -307,14 +307,13 @@ void TCustomerListFrm::LoadData(int APage)
     IsLoading = true;
     SetDataMode(dmLoading);
     // The read belongs to FCustomers, so to this screen: its callbacks come
-    // back only while the screen exists. A slow list can be cancelled from
-    // the wait dialog; it then completes with an empty table.
+    // back only while the screen exists.
     RestGet(CustomersUrl, FCustomers, std::move(params), FPagination, ErrorHandler.get(), [this] { ReadFinished(); },
             [this](int AStatus, const QString &AText) {
                 ErrorHandler->ShowErrorMessage(AStatus, AText);
                 ReadFinished();
             },
-            true, true);
+            false, false);
 }
 
 void TCustomerListFrm::ReadFinished()
