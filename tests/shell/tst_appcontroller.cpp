@@ -6,6 +6,7 @@
 #include "MenuListU.h"
 #include "OpenedFormsU.h"
 #include "PackageListU.h"
+#include "RestRequest.h"
 #include "RecordingPresenter.h"
 #include "SignInFixtures.h"
 #include "SideBar.h"
@@ -95,6 +96,8 @@ private Q_SLOTS:
     void screenOpensByClassNameOnceAndComesToFront();
     void closeAllAndSignOutStopAtModifiedScreen();
     void signOutUnloadsThenQuitsOrReloads();
+    void moduleRequestsEndBeforeTheModuleGoes_data();
+    void moduleRequestsEndBeforeTheModuleGoes();
 private:
     // The program folder holds the fixture module; a user signs in and gets the menus.
     void signedIn(const QJsonArray &menus, const QJsonArray &packages = {})
@@ -166,6 +169,8 @@ void tst_AppController::init()
             return Reply::json(custAuthAnswer(url));
         if (r.path == QLatin1String("/auth/v1/login"))
             return Reply::json(loginAnswer());
+        if (r.path.startsWith(QLatin1String("/fix/")))
+            return Reply::withAction(Reply::Action::Hang); // the module's reads are held
         return r.path == QLatin1String("/sys/v1/app/menus") ? Reply::json(m_menus)
                                                              : Reply::json("{\"message\":\"not found\"}", 404);
     });
@@ -329,6 +334,45 @@ void tst_AppController::signOutUnloadsThenQuitsOrReloads()
     QVERIFY(m_mdi->subWindowList().isEmpty());
     QVERIFY(!ClassRegistry::instance().contains(QStringLiteral("TFixtureScreenFrm")));
     QCOMPARE(RestClient, nullptr);
+    QVERIFY(m_presenter->messages.isEmpty());
+}
+
+void tst_AppController::moduleRequestsEndBeforeTheModuleGoes_data()
+{
+    QTest::addColumn<bool>("atExit");
+    QTest::newRow("sign-out") << false;
+    QTest::newRow("exit") << true;
+}
+
+// Given a module screen whose reads the server holds (one into the screen's
+// table, one into a table the module keeps), when the user signs out or the
+// program ends, then the module's library goes only after every request has
+// ended, the server sees both connections close, and no callback of the
+// module ever runs.
+void tst_AppController::moduleRequestsEndBeforeTheModuleGoes()
+{
+    QFETCH(bool, atExit);
+    qApp->setProperty("fixtureCallbacks", 0);
+    qApp->setProperty("fixtureLiveAtUnload", QVariant());
+    const QJsonArray menus { header(QStringLiteral("Fixtures"), 1, 0,
+                                    QJsonArray { screen(302, QStringLiteral("Reader"), 1,
+                                                        QStringLiteral("TFixtureReaderFrm")) }) };
+    signedIn(menus, FixturePackages);
+    item(302)->click();
+    QVERIFY(m_ctl->OpenedForms()->Find(302));
+    QTRY_COMPARE(m_server->requestsTo("GET", QStringLiteral("/fix/v1/items")).size(), 2);
+    QVERIFY(Platform::RestRequest::liveCount() >= 2);
+
+    if (atExit)
+        m_ctl.reset();
+    else
+        QVERIFY(m_ctl->SignOut());
+    // the library has gone (its probe ran) with nothing left alive
+    QCOMPARE(qApp->property("fixtureLiveAtUnload"), QVariant(0));
+    QCOMPARE(Platform::RestRequest::liveCount(), 0);
+    QVERIFY(m_server->waitForClientCloses(2));
+    QTest::qWait(100); // a late answer would be delivered here
+    QCOMPARE(qApp->property("fixtureCallbacks").toInt(), 0);
     QVERIFY(m_presenter->messages.isEmpty());
 }
 

@@ -124,6 +124,7 @@ public:
     Handler handler;
     int sequence = 0;
     int connections = 0;
+    int closedByClient = 0; // connections the client closed
 
     quint16 port = 0;
     QSemaphore ready;
@@ -172,7 +173,14 @@ public:
     {
         socket->setParent(this);
         connect(socket, &QTcpSocket::readyRead, this, &Connection::onReadyRead);
-        connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+        connect(socket, &QTcpSocket::disconnected, this, [this] {
+            if (!m_closing) {
+                QMutexLocker lock(&m_server->mutex);
+                ++m_server->closedByClient;
+                m_server->arrived.wakeAll();
+            }
+            deleteLater();
+        });
     }
 
 private:
@@ -192,8 +200,10 @@ private:
             if (!m_haveHead) {
                 const qsizetype end = m_buffer.indexOf("\r\n\r\n");
                 if (end < 0) {
-                    if (m_buffer.size() > MaxHeadSize)
+                    if (m_buffer.size() > MaxHeadSize) {
+                        m_closing = true;
                         m_socket->abort();
+                    }
                     return;
                 }
                 if (!parseHead(m_buffer.left(end))) {
@@ -301,6 +311,7 @@ private:
             m_busy = false;
             if (m_closeAfter) {
                 m_done = true;
+                m_closing = true;
                 m_socket->disconnectFromHost();
             }
             break;
@@ -324,6 +335,7 @@ private:
         m_done = true;
         if (!bytes.isEmpty())
             m_socket->write(bytes);
+        m_closing = true;
         m_socket->disconnectFromHost();
     }
 
@@ -335,6 +347,7 @@ private:
     qint64 m_contentLength = 0;
     bool m_haveHead = false;
     bool m_busy = false;       // an answer is pending (delayed)
+    bool m_closing = false;    // the server closes: not the client's close
     bool m_done = false;       // no more answers on this connection
     bool m_closeAfter = false;
 };
@@ -433,6 +446,23 @@ int TestHttpServer::connectionCount() const
     return d->connections;
 }
 
+
+int TestHttpServer::closedByClientCount() const
+{
+    QMutexLocker lock(&d->mutex);
+    return d->closedByClient;
+}
+
+bool TestHttpServer::waitForClientCloses(int count, int timeoutMs) const
+{
+    QDeadlineTimer deadline(timeoutMs);
+    QMutexLocker lock(&d->mutex);
+    while (d->closedByClient < count) {
+        if (!d->arrived.wait(&d->mutex, deadline))
+            break;
+    }
+    return d->closedByClient >= count;
+}
 
 bool TestHttpServer::waitForRequests(int count, int timeoutMs) const
 {

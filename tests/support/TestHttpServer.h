@@ -88,6 +88,10 @@ public:
     RecordedRequest lastRequest() const;
     int requestCount() const;
     int connectionCount() const;     // sockets accepted so far
+    // Connections that the client closed (not the server), so far.
+    int closedByClientCount() const;
+    // True once the client has closed at least count connections.
+    bool waitForClientCloses(int count, int timeoutMs = 5000) const;
     // True once at least count requests have arrived.
     bool waitForRequests(int count, int timeoutMs = 5000) const;
     // Forgets the recorded requests and the queued replies.

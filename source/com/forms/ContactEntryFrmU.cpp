@@ -1,6 +1,5 @@
 #include "ContactEntryFrmU.h"
 
-#include "AsyncRunner.h"
 #include "ComLookupsU.h"
 #include "ContactListFrmU.h"
 #include "DataUtilsU.h"
@@ -10,6 +9,7 @@
 #include "HttpClient.h"
 #include "LangResU.h"
 #include "MsgDlgU.h"
+#include "RestRequest.h"
 #include "TranslationU.h"
 #include "WaitDlgU.h"
 #include "ZeltRestClientU.h"
@@ -497,49 +497,42 @@ void TContactEntryFrm::btnDeleteClick()
 
 void TContactEntryFrm::DeleteData()
 {
-    struct Reply
-    {
-        int status = 0;
-        bool success = false;
-        QString body;
-    };
-    if (WaitDlg)
-        WaitDlg->Show();
     IsLoading = true;
-
-    std::shared_ptr<Platform::HttpClient> client = RestClient ? RestClient->CreateRestClient(true) : nullptr;
-    const int contactId = ContactID;
-    auto task = [client, contactId]() -> Reply {
-        if (!client)
-            throw Platform::Error(QStringLiteral("The REST client has not been created"));
-        client->addPathParam(QStringLiteral("contact_id"), contactId);
-        const Platform::HttpResponse response = client->del(ContactUrl);
-        return Reply{ response.statusCode, response.success(), response.content() };
-    };
-    // The wait dialog goes down even when the form is gone.
-    const QPointer<TContactEntryFrm> self(this);
-    auto success = [self](Reply AReply) {
-        if (self)
-            self->IsLoading = false;
-        if (WaitDlg)
+    // The request ends with the form; the wait dialog's count goes back on
+    // every path, once. A delete, once sent, is not cancelled by the user.
+    auto waitHeld = std::make_shared<bool>(false);
+    auto hideWait = [waitHeld] {
+        if (std::exchange(*waitHeld, false) && WaitDlg)
             WaitDlg->Hide(false);
-        if (!self)
-            return;
-        if (AReply.success) {
+    };
+    Platform::RestRequest *request = Platform::RestRequest::create({ this });
+    const QPointer<Platform::RestRequest> alive(request);
+    request->setAborted([hideWait](Platform::RestRequest::AbortReason) { hideWait(); });
+    request->setFinish([this, hideWait](Platform::RestOutcome &&AOutcome) {
+        IsLoading = false;
+        hideWait();
+        if (AOutcome.failed) {
+            MsgErr(AOutcome.failure);
+        } else if (AOutcome.response.success()) {
             MsgInfo(mitDeleted);
-            self->done(ModalResult::Ok);
+            done(ModalResult::Ok);
         } else {
-            ShowContactError(self->ErrorHandler, AReply.status, AReply.body);
+            ShowContactError(ErrorHandler, AOutcome.response.statusCode, AOutcome.response.content());
         }
-    };
-    auto failure = [self](const Platform::Error &AError) {
-        if (self)
-            self->IsLoading = false;
-        if (WaitDlg)
-            WaitDlg->Hide(false);
-        MsgErr(AError.message());
-    };
-    Platform::Async::run<Reply>(std::move(task), std::move(success), std::move(failure));
+    });
+    if (WaitDlg) {
+        *waitHeld = true;
+        WaitDlg->Show();
+    }
+    if (!alive)
+        return; // the form went while the wait dialog painted
+    std::shared_ptr<Platform::HttpClient> client = RestClient ? RestClient->CreateRestClient(true) : nullptr;
+    request->send(std::move(client), [contactId = ContactID](Platform::HttpClient &AClient) {
+        AClient.addPathParam(QStringLiteral("contact_id"), contactId);
+        Platform::RestOutcome o;
+        o.response = AClient.del(ContactUrl);
+        return o;
+    });
 }
 
 void TContactEntryFrm::ShowRecord()

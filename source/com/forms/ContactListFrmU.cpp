@@ -1,6 +1,5 @@
 #include "ContactListFrmU.h"
 
-#include "AsyncRunner.h"
 #include "DialogPresenter.h"
 #include "ErrorHandlerU.h"
 #include "Errors.h"
@@ -8,6 +7,8 @@
 #include "JsonDataSet.h"
 #include "LangResU.h"
 #include "MsgDlgU.h"
+#include "RestRequest.h"
+#include "TableReadTicket.h"
 #include "TranslationU.h"
 #include "WaitDlgU.h"
 #include "ZeltRestClientU.h"
@@ -78,13 +79,6 @@ const Column Columns[] = {
     { "partner_name", &sLabelCompany, 160, false },
     { "active_status", &sLabelStatus, 80, false },
     { "last_update", &sLabelContactLastUpdate, 130, false },
-};
-
-struct Reply
-{
-    int status = 0;
-    bool success = false;
-    QByteArray body;
 };
 
 // The rows a customer's record gives. Elements that are not objects are
@@ -214,62 +208,74 @@ void TContactListFrm::LoadData()
     tblData->close();
     tblData->open();
     tblData->setReadOnly(false);
-    if (WaitDlg)
-        WaitDlg->Show();
     IsLoading = true;
-    const quint64 read = ++FReadSerial;
-
+    // only the latest read fills the table
+    const Platform::TableReadTicket ticket = Platform::TableReadTicket::begin(tblData);
     const Platform::JsonDataSet::FieldList fields = tblData->fieldDefs();
-    std::shared_ptr<Platform::HttpClient> client = RestClient ? RestClient->CreateRestClient(true) : nullptr;
-    const int customerId = CustomerID;
-    auto task = [client, customerId]() -> Reply {
-        if (!client)
-            throw Platform::Error(QStringLiteral("The REST client has not been created"));
-        client->addPathParam(QStringLiteral("partner_id"), customerId);
-        const Platform::HttpResponse response = client->get(CustomerUrl);
-        return Reply{ response.statusCode, response.success(), response.body };
-    };
 
-    // The form may be gone when the answer comes; the wait dialog is
-    // closed all the same.
-    const QPointer<TContactListFrm> self(this);
-    auto success = [self, read, fields](Reply AReply) {
-        if (self) {
-            if (AReply.success) {
-                // only the latest read fills the table; a bad body loads nothing
-                if (read == self->FReadSerial) {
-                    try {
-                        self->tblData->appendRows(contactRows(fields, AReply.body));
-                        if (self->tblData->recordCount() > 0)
-                            self->tblData->first();
-                    } catch (const std::exception &e) {
-                        qWarning("Contact rows not loaded: %s", qPrintable(Platform::messageOf(e)));
-                    }
-                }
-            } else if (AReply.status == 401) {
-                MsgErr(metSessionExpired);
-            } else {
-                ShowContactError(self->ErrorHandler, AReply.status, QString::fromUtf8(AReply.body));
-            }
-            self->FinishLoad(read);
+    // The request ends with the form; the wait dialog's count goes back on
+    // every path, once.
+    auto waitHeld = std::make_shared<bool>(false);
+    auto hideWait = [waitHeld] {
+        if (std::exchange(*waitHeld, false) && WaitDlg)
+            WaitDlg->Hide(false);
+    };
+    Platform::RestRequest *request = Platform::RestRequest::create({ this });
+    const QPointer<Platform::RestRequest> alive(request);
+    request->setAborted([this, hideWait, ticket](Platform::RestRequest::AbortReason AReason) {
+        hideWait();
+        // a cancelled read leaves the list empty and the form usable
+        if (AReason == Platform::RestRequest::AbortReason::Cancelled)
+            FinishLoad(ticket);
+    });
+    request->setFinish([this, hideWait, ticket, fields](Platform::RestOutcome &&AOutcome) {
+        if (AOutcome.failed) {
+            hideWait();
+            FinishLoad(ticket);
+            MsgErr(AOutcome.failure);
+            return;
         }
-        if (WaitDlg)
-            WaitDlg->Hide(false);
-    };
-    auto failure = [self, read](const Platform::Error &AError) {
-        if (WaitDlg)
-            WaitDlg->Hide(false);
-        if (self)
-            self->FinishLoad(read);
-        MsgErr(AError.message());
-    };
-    Platform::Async::run<Reply>(std::move(task), std::move(success), std::move(failure));
+        const Platform::HttpResponse &reply = AOutcome.response;
+        if (reply.success()) {
+            // a bad body loads nothing
+            if (ticket.isCurrent()) {
+                try {
+                    tblData->appendRows(contactRows(fields, reply.body));
+                    if (tblData->recordCount() > 0)
+                        tblData->first();
+                } catch (const std::exception &e) {
+                    qWarning("Contact rows not loaded: %s", qPrintable(Platform::messageOf(e)));
+                }
+            }
+        } else if (reply.statusCode == 401) {
+            MsgErr(metSessionExpired);
+        } else {
+            ShowContactError(ErrorHandler, reply.statusCode, reply.content());
+        }
+        FinishLoad(ticket);
+        hideWait();
+    });
+
+    if (WaitDlg) {
+        *waitHeld = true;
+        WaitDlg->Show();
+    }
+    if (!alive)
+        return; // the form went while the wait dialog painted
+    request->setCancellable(*waitHeld);
+    std::shared_ptr<Platform::HttpClient> client = RestClient ? RestClient->CreateRestClient(true) : nullptr;
+    request->send(std::move(client), [customerId = CustomerID](Platform::HttpClient &AClient) {
+        AClient.addPathParam(QStringLiteral("partner_id"), customerId);
+        Platform::RestOutcome o;
+        o.response = AClient.get(CustomerUrl);
+        return o;
+    });
 }
 
-void TContactListFrm::FinishLoad(quint64 ARead)
+void TContactListFrm::FinishLoad(const Platform::TableReadTicket &ARead)
 {
     tblData->enableControls();
-    if (ARead != FReadSerial)
+    if (!ARead.isCurrent())
         return;
     IsLoading = false;
     if (tblData->recordCount() > 0)

@@ -2,6 +2,7 @@
 
 #include "com_global.h"
 #include "MemTable.h"
+#include "TableReadTicket.h"
 #include "ResourceStrings.h"
 
 #include <QDialog>
@@ -62,7 +63,6 @@ public:
 
 private:
     void tvContactDblClick(const QModelIndex &AIndex);
-    void FinishLoad(quint64 ARead);
+    void FinishLoad(const Platform::TableReadTicket &ARead);
 
-    quint64 FReadSerial = 0;
 };

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 
@@ -14,9 +15,13 @@ namespace {
 
 constexpr int FormWidth = 305;
 constexpr int FormHeight = 143;
+// room for the Cancel button below the text
+constexpr int CancellableHeight = 178;
 constexpr int TickMs = 120;
 
 } // namespace
+
+const Platform::ResourceString sWaitCancel = { "sWaitCancel", "Cancel" };
 
 TActivityIndicator::TActivityIndicator(QWidget *AParent)
     : QWidget(AParent)
@@ -84,6 +89,7 @@ TWaitDlgFrm::TWaitDlgFrm(QWidget *AOwner)
     , imgLogo(new QLabel(pnlMain))
     , dxActivityIndicator1(new TActivityIndicator(pnlMain))
     , cxLabel1(new QLabel(pnlMain))
+    , btnCancel(new QPushButton(pnlMain))
 {
     setObjectName(QStringLiteral("WaitDlgFrm"));
     setFixedSize(FormWidth, FormHeight);
@@ -119,10 +125,28 @@ TWaitDlgFrm::TWaitDlgFrm(QWidget *AOwner)
     cxLabel1->setPalette(labelPal);
     cxLabel1->setText(QStringLiteral("Loading, please wait..."));
 
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setGeometry(107, 134, 91, 30);
+    btnCancel->setText(sWaitCancel.text());
+    btnCancel->hide();
+
     centreOnScreen();
 }
 
 TWaitDlgFrm::~TWaitDlgFrm() = default;
+
+void TWaitDlgFrm::SetCancellable(bool ACancellable)
+{
+    if (FCancellable == ACancellable)
+        return;
+    FCancellable = ACancellable;
+    const int height = ACancellable ? CancellableHeight : FormHeight;
+    setFixedSize(FormWidth, height);
+    pnlMain->setGeometry(0, 0, FormWidth, height);
+    btnCancel->setText(sWaitCancel.text());
+    btnCancel->setVisible(ACancellable);
+    centreOnScreen();
+}
 
 void TWaitDlgFrm::centreOnScreen()
 {
@@ -130,7 +154,7 @@ void TWaitDlgFrm::centreOnScreen()
     if (!screen)
         return;
     const QRect area = screen->availableGeometry();
-    move(area.center() - QPoint(FormWidth / 2, FormHeight / 2));
+    move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
 void TWaitDlgFrm::showEvent(QShowEvent *event)

@@ -2,12 +2,17 @@
 
 #include "com_global.h"
 
+#include "ResourceStrings.h"
+
 #include <QColor>
 #include <QWidget>
 
 class QFrame;
 class QLabel;
+class QPushButton;
 class QTimer;
+
+COM_EXPORT extern const Platform::ResourceString sWaitCancel;
 
 // A row of dots with a highlight that runs from left to right while the
 // indicator is active.
@@ -41,8 +46,9 @@ private:
 };
 
 // The "please wait" window: borderless, white, centred on the screen, with
-// the logo, the activity indicator and a fixed text. It has no buttons and
-// takes no input.
+// the logo, the activity indicator and a fixed text. While reads that may be
+// cancelled are counted, it grows a Cancel button (btnCancel) below the
+// text; otherwise it takes no input.
 class COM_EXPORT TWaitDlgFrm : public QWidget
 {
     Q_OBJECT
@@ -54,6 +60,10 @@ public:
     QLabel *imgLogo;
     TActivityIndicator *dxActivityIndicator1;
     QLabel *cxLabel1;
+    QPushButton *btnCancel;
+
+    void SetCancellable(bool ACancellable);
+    bool IsCancellable() const { return FCancellable; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -63,4 +73,6 @@ private:
     void FormShow();
     void FormHide();
     void centreOnScreen();
+
+    bool FCancellable = false;
 };

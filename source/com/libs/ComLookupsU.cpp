@@ -1,11 +1,11 @@
 #include "ComLookupsU.h"
 
-#include "AsyncRunner.h"
 #include "ErrorHandlerU.h"
 #include "HttpClient.h"
 #include "JsonDataSet.h"
 #include "MsgDlgU.h"
 #include "PaginationU.h"
+#include "RestRequest.h"
 #include "TableReadTicket.h"
 #include "WaitDlgU.h"
 #include "ZeltRestClientU.h"
@@ -17,6 +17,9 @@
 using Platform::HttpClient;
 using Platform::HttpResponse;
 using Platform::MemTable;
+using Platform::RestOutcome;
+using Platform::RestRequest;
+using AbortReason = Platform::RestRequest::AbortReason;
 using Platform::TableReadTicket;
 using Platform::JsonDataSet::FieldList;
 using Platform::JsonDataSet::ParsedRows;
@@ -27,14 +30,6 @@ const QString DataMember = QStringLiteral("data");
 const QString PagesMember = QStringLiteral("pages");
 const QString StatusResource = QStringLiteral("/com/v1/master/status/{status_group_id}");
 const QString TrCodeResource = QStringLiteral("/com/v1/master/tr-codes");
-
-// What a background request hands back: the response and, for a success,
-// its rows already built on the worker (the body is dropped then).
-struct Outcome
-{
-    HttpResponse response;
-    ParsedRows parsed;
-};
 
 // Runs at the end of a scope, so that the closing steps survive a throwing
 // step before them.
@@ -64,13 +59,13 @@ std::shared_ptr<HttpClient> newClientOrNull()
     return RestClient ? RestClient->CreateRestClient(true) : nullptr;
 }
 
-std::function<Outcome()> getTask(std::shared_ptr<HttpClient> client, QString url, FieldList fields)
+// The task of a read: GET with the parameters already on the client, rows
+// built on the worker (the body is dropped then).
+RestRequest::Work getWork(QString url, FieldList fields)
 {
-    return [client = std::move(client), url = std::move(url), fields = std::move(fields)]() -> Outcome {
-        if (!client)
-            throw Platform::TransportError(noClientMessage());
-        Outcome o;
-        o.response = client->get(url);
+    return [url = std::move(url), fields = std::move(fields)](HttpClient &client) {
+        RestOutcome o;
+        o.response = client.get(url);
         if (o.response.success()) {
             o.parsed = Platform::JsonDataSet::parseArrayMember(fields, o.response.body, DataMember);
             o.response.body.clear();
@@ -104,62 +99,90 @@ void replaceRowsQuietly(MemTable &table, std::vector<MemTable::Row> &&rows)
     }
 }
 
-void hideWaitDlg()
+// The list read's hold on the wait dialog, given back once.
+struct ListHold
 {
-    if (WaitDlg)
-        WaitDlg->Hide(false);
-}
+    QPointer<MemTable> table;
+    QPointer<TPagination> pagination;
+    TableReadTicket ticket;
+    bool frozen = false;
+    bool waitHeld = false;
+
+    void thaw()
+    {
+        if (table && std::exchange(frozen, false))
+            table->enableControls();
+    }
+    void hideWait()
+    {
+        if (std::exchange(waitHeld, false) && WaitDlg)
+            WaitDlg->Hide(false);
+    }
+};
 
 // The common cycle of DataList and DataListDate; the client carries the
 // request's parameters already.
 void runList(const QString &AUrl, MemTable *ATable, TPagination *FPagination, std::shared_ptr<HttpClient> client)
 {
-    const TableReadTicket ticket = TableReadTicket::begin(ATable);
+    auto hold = std::make_shared<ListHold>();
+    hold->table = ATable;
+    hold->pagination = FPagination;
+    RestRequest *request = RestRequest::create({ ATable });
+    const QPointer<RestRequest> alive(request);
+    // gone or cancelled: the table stays empty, nothing is said
+    request->setAborted([hold](AbortReason) {
+        hold->thaw();
+        hold->hideWait();
+    });
+    request->setFinish([hold](RestOutcome &&o) {
+        if (o.failed) {
+            hold->hideWait();
+            hold->thaw();
+            MsgErr(o.failure);
+            return;
+        }
+        Finally close([&] {
+            hold->thaw();
+            hold->hideWait();
+        });
+        if (o.response.success()) {
+            if (!o.parsed.isObject || !hold->ticket.isCurrent())
+                return;
+            if (o.parsed.hasArray) {
+                try {
+                    hold->table->setRows(std::move(o.parsed.rows));
+                } catch (const std::exception &) {
+                    // a table closed or made read-only meanwhile stays as it is
+                }
+            }
+            if (hold->pagination)
+                hold->pagination->Paginate(o.parsed.member(PagesMember));
+        } else if (o.response.statusCode == 401) {
+            MsgErr(metSessionExpired);
+        } else {
+            // a handler with nothing registered: field keys in "errors"
+            // messages are dropped, "message" is shown as it is
+            TErrorHandler handler;
+            handler.ShowErrorMessage(o.response.content());
+        }
+    });
+
+    hold->ticket = TableReadTicket::begin(ATable);
     ATable->disableControls();
+    hold->frozen = true;
     ATable->close();
     ATable->open();
     ATable->setReadOnly(false);
     FieldList fields = ATable->fieldDefs();
-    QPointer<TPagination> pagination(FPagination);
-    // Show() lets pending events run: the table is not touched after it
-    if (WaitDlg)
+    // Show() lets pending events run: the table may go in there
+    if (WaitDlg) {
+        hold->waitHeld = true;
         WaitDlg->Show();
-
-    Platform::Async::run<Outcome>(
-        getTask(std::move(client), AUrl, std::move(fields)),
-        [ticket, pagination](Outcome o) {
-            Finally close([&] {
-                if (MemTable *table = ticket.table())
-                    table->enableControls();
-                hideWaitDlg();
-            });
-            if (o.response.success()) {
-                if (!o.parsed.isObject || !ticket.isCurrent())
-                    return;
-                if (o.parsed.hasArray) {
-                    try {
-                        ticket.table()->setRows(std::move(o.parsed.rows));
-                    } catch (const std::exception &) {
-                        // a table closed or made read-only meanwhile stays as it is
-                    }
-                }
-                if (pagination)
-                    pagination->Paginate(o.parsed.member(PagesMember));
-            } else if (o.response.statusCode == 401) {
-                MsgErr(metSessionExpired);
-            } else {
-                // a handler with nothing registered: field keys in "errors"
-                // messages are dropped, "message" is shown as it is
-                TErrorHandler handler;
-                handler.ShowErrorMessage(o.response.content());
-            }
-        },
-        [ticket](const Platform::Error &e) {
-            hideWaitDlg();
-            if (MemTable *table = ticket.table())
-                table->enableControls();
-            MsgErr(e.message());
-        });
+    }
+    if (!alive)
+        return;
+    request->setCancellable(hold->waitHeld);
+    request->send(std::move(client), getWork(AUrl, std::move(fields)), noClientMessage());
 }
 
 // The synchronous lookups: the body is read whatever the status.
@@ -194,25 +217,25 @@ void lookupLater(const QString &AUrl, MemTable *ATable, const std::function<void
         return;
     const TableReadTicket ticket = TableReadTicket::begin(ATable);
     FieldList fields = ATable->fieldDefs();
-    HttpClient &client = RestClient->SendRequest(
-        [ticket, fields](const HttpResponse &response) {
-            if (!response.success() || !ticket.isCurrent())
-                return;
-            // the handler runs on the user-interface thread: build the rows on
-            // a worker and come back only to install them
-            Platform::Async::run<ParsedRows>(
-                [fields, body = response.body] {
-                    return Platform::JsonDataSet::parseArrayMember(fields, body, DataMember);
-                },
-                [ticket](ParsedRows parsed) {
-                    if (parsed.isObject && ticket.isCurrent())
-                        replaceRowsQuietly(*ticket.table(), std::move(parsed.rows));
-                },
-                [](const Platform::Error &) {});
+    RestRequest *request = RestRequest::create({ ATable });
+    request->setFinish([ticket](RestOutcome &&o) {
+        if (!o.failed && o.response.success() && o.parsed.isObject && ticket.isCurrent())
+            replaceRowsQuietly(*ticket.table(), std::move(o.parsed.rows));
+    });
+    // the rows are built on a worker; the UI thread only installs them
+    request->sendArmed(
+        [fields](RestOutcome &o) {
+            if (o.response.success())
+                o.parsed = Platform::JsonDataSet::parseArrayMember(fields, o.response.body, DataMember);
+            o.response.body.clear();
         },
-        [](const Platform::Error &) {}, true);
-    AAddParams(client);
-    client.get(AUrl);
+        [&](HttpClient::CompletionHandler done, HttpClient::ErrorHandler failed,
+            std::shared_ptr<Platform::HttpCancelToken> token) {
+            HttpClient &client = RestClient->SendRequest(std::move(done), std::move(failed), true);
+            client.setCancelToken(std::move(token));
+            AAddParams(client);
+            client.get(AUrl);
+        });
 }
 
 } // namespace
@@ -271,17 +294,18 @@ void DataLookups(const QString &AUrl, MemTable *ATable, const int AShowAll, cons
     auto client = newClientOrNull();
     if (client)
         addParams(*client);
-    Platform::Async::run<Outcome>(
-        getTask(std::move(client), AUrl, ATable->fieldDefs()),
-        [ticket](Outcome o) {
-            if (o.response.success()) {
-                if (o.parsed.isObject && ticket.isCurrent())
-                    replaceRowsQuietly(*ticket.table(), std::move(o.parsed.rows));
-            } else if (o.response.statusCode == 401) {
-                MsgErr(metSessionExpired);
-            }
-        },
-        [](const Platform::Error &e) { MsgErr(e.message()); });
+    RestRequest *request = RestRequest::create({ ATable });
+    request->setFinish([ticket](RestOutcome &&o) {
+        if (o.failed) {
+            MsgErr(o.failure);
+        } else if (o.response.success()) {
+            if (o.parsed.isObject && ticket.isCurrent())
+                replaceRowsQuietly(*ticket.table(), std::move(o.parsed.rows));
+        } else if (o.response.statusCode == 401) {
+            MsgErr(metSessionExpired);
+        }
+    });
+    request->send(std::move(client), getWork(AUrl, ATable->fieldDefs()), noClientMessage());
 }
 
 void StatusLookups(const QString &AStatusGroupID, MemTable *ATable, bool AShowAll, bool AASync)

@@ -1,11 +1,11 @@
 #include "DataUtilsU.h"
 
-#include "AsyncRunner.h"
 #include "ErrorHandlerU.h"
 #include "Errors.h"
 #include "Json.h"
 #include "JsonDataSet.h"
 #include "PaginationU.h"
+#include "RestRequest.h"
 #include "WaitDlgU.h"
 #include "ZeltRestClientU.h"
 
@@ -20,6 +20,9 @@
 #include <cmath>
 
 using Platform::MemTable;
+using Platform::RestOutcome;
+using Platform::RestRequest;
+using AbortReason = Platform::RestRequest::AbortReason;
 namespace JsonDataSet = Platform::JsonDataSet;
 
 // ==== THttpParams =============================================================
@@ -264,7 +267,8 @@ void requireClient(const std::shared_ptr<Platform::HttpClient> &AClient)
         throw Platform::Error(QStringLiteral("The REST client has not been created"));
 }
 
-// The callbacks and flags every asynchronous operation carries.
+// The callbacks and flags every asynchronous operation carries, and the
+// wait dialog's count that it holds (given back once).
 struct Callbacks
 {
     TErrorHandler *errorHandler = nullptr;
@@ -272,7 +276,17 @@ struct Callbacks
     TErrorProc error;
     bool waitDlg = false;
     bool checkCounter = false;
+    bool waitHeld = false;
 
+    // Show() processes events: the request may be aborted in there, and
+    // then gives the count back at once.
+    void showWait()
+    {
+        if (waitDlg && WaitDlg) {
+            waitHeld = true;
+            WaitDlg->Show();
+        }
+    }
     void report(int AStatus, const QString &AText) const
     {
         guardedStep("reporting the failure", [&] { reportFailure(error, errorHandler, AStatus, AText); });
@@ -282,12 +296,13 @@ struct Callbacks
         if (complete)
             guardedStep("completion callback", complete);
     }
-    void hideWait() const
+    void hideWait()
     {
+        if (!std::exchange(waitHeld, false))
+            return;
         guardedStep("hiding the wait dialog", [&] { hideWaitDlg(waitDlg, checkCounter); });
     }
-    // Drops what the callbacks hold here, on the UI thread, rather than on
-    // the worker that may drop the last reference to the request.
+    // The caller's callbacks go at once, on the UI thread.
     void release()
     {
         complete = nullptr;
@@ -304,20 +319,15 @@ struct ListRead
     ReadKind kind = ReadKind::List;
     QString url;
     std::shared_ptr<Platform::HttpClient> client;
-    std::unique_ptr<THttpParams> params;
+    // shared with the task while it runs; released on the UI thread unless
+    // an abort left the task the last holder
+    std::shared_ptr<const THttpParams> params;
     JsonDataSet::FieldList fields; // the table's, taken before the task starts
     QPointer<MemTable> table;
+    bool frozen = false;
     Platform::TableReadTicket ticket;
     QPointer<TPagination> pagination;
     Callbacks cb;
-};
-
-struct ListReply
-{
-    int status = 0;
-    bool success = false;
-    QString body; // of a failure status only
-    JsonDataSet::ParsedRows parsed;
 };
 
 bool sameFields(const JsonDataSet::FieldList &A, const JsonDataSet::FieldList &B)
@@ -331,105 +341,118 @@ bool sameFields(const JsonDataSet::FieldList &A, const JsonDataSet::FieldList &B
     return true;
 }
 
-void installRows(ListRead &ARead, ListReply &AReply)
+void installRows(ListRead &ARead, RestOutcome &AOutcome)
 {
     MemTable *table = ARead.table;
-    if (!AReply.parsed.isObject)
+    if (!AOutcome.parsed.isObject)
         return; // not an object: nothing loaded, nothing reported
     guardedStep("loading the rows", [&] {
-        if (AReply.parsed.hasArray) {
+        if (AOutcome.parsed.hasArray) {
             if (!sameFields(ARead.fields, table->fieldDefs()))
                 throw Platform::TableStateError(QStringLiteral("The table's fields changed during the read"));
-            table->appendRows(std::move(AReply.parsed.rows));
+            table->appendRows(std::move(AOutcome.parsed.rows));
         }
         table->first();
     });
     if (ARead.kind == ReadKind::List && ARead.pagination) {
         guardedStep("paging bar",
-                    [&] { ARead.pagination->Paginate(AReply.parsed.member(PagesMember)); });
+                    [&] { ARead.pagination->Paginate(AOutcome.parsed.member(PagesMember)); });
+    }
+}
+
+// Thaw and release: the first closing steps of every path.
+void finishListRead(ListRead &r)
+{
+    if (r.table && std::exchange(r.frozen, false))
+        guardedStep("thawing the table", [&] { r.table->enableControls(); });
+    r.params.reset();
+    r.client.reset();
+}
+
+// The completion and the wait dialog in the order of the read's kind.
+void completeListRead(ListRead &r)
+{
+    if (r.kind == ReadKind::List) {
+        r.cb.completed();
+        r.cb.hideWait();
+    } else {
+        r.cb.hideWait();
+        r.cb.completed();
     }
 }
 
 void startListRead(std::unique_ptr<ListRead> ARead)
 {
-    MemTable *table = ARead->table;
-    if (!table)
+    if (!ARead->table)
         throw Platform::TableStateError(QStringLiteral("A read needs a table"));
 
-    showWaitDlg(ARead->cb.waitDlg);
+    std::shared_ptr<ListRead> read(std::move(ARead));
+    RestRequest *request = RestRequest::create({ read->table.data() });
+    const QPointer<RestRequest> alive(request);
+
+    request->setAborted([read](AbortReason AReason) {
+        ListRead &r = *read;
+        // a cancelled read ends as an empty one; otherwise nobody is told
+        if (AReason != AbortReason::Cancelled)
+            r.cb.release();
+        finishListRead(r);
+        completeListRead(r);
+        r.cb.release();
+    });
+    request->setFinish([read](RestOutcome &&AOutcome) {
+        ListRead &r = *read;
+        if (AOutcome.failed) {
+            finishListRead(r);
+            if (r.kind == ReadKind::List) {
+                r.cb.report(500, AOutcome.failure);
+                r.cb.hideWait();
+            } else {
+                r.cb.hideWait();
+                r.cb.report(500, AOutcome.failure);
+            }
+        } else {
+            if (AOutcome.response.success()) {
+                if (r.ticket.isCurrent())
+                    installRows(r, AOutcome);
+            } else {
+                r.cb.report(AOutcome.response.statusCode, AOutcome.response.content());
+            }
+            finishListRead(r);
+            completeListRead(r);
+        }
+        r.cb.release();
+    });
+
+    read->cb.showWait();
+    if (!alive)
+        return; // the table went while the wait dialog painted
+    MemTable *table = read->table;
     table->disableControls();
+    read->frozen = true;
     table->close();
     table->open();
     table->setReadOnly(false);
-    ARead->ticket = Platform::TableReadTicket::begin(table);
-    ARead->fields = table->fieldDefs();
-    ARead->client = authorisedClient();
+    read->ticket = Platform::TableReadTicket::begin(table);
+    read->fields = table->fieldDefs();
+    read->client = authorisedClient();
+    request->setCancellable(read->cb.waitHeld);
 
-    std::shared_ptr<ListRead> read(std::move(ARead));
-
-    auto task = [read]() -> ListReply {
-        requireClient(read->client);
-        if (read->params)
-            read->params->SetRestClientParams(*read->client);
-        const Platform::HttpResponse response = read->client->get(read->url);
-        ListReply reply;
-        reply.status = response.statusCode;
-        reply.success = response.success();
-        // parsed here, so that the UI thread only installs finished rows
-        if (reply.success)
-            reply.parsed = JsonDataSet::parseArrayMember(read->fields, response.body, DataMember);
-        else
-            reply.body = response.content();
-        return reply;
-    };
-
-    auto finishing = [](ListRead &r) {
-        if (r.table)
-            guardedStep("thawing the table", [&] { r.table->enableControls(); });
-        r.params.reset();
-        r.client.reset();
-    };
-
-    auto success = [read, finishing](ListReply reply) {
-        ListRead &r = *read;
-        // a destroyed table takes its screen's paging bar and callbacks with it
-        const bool ownerAlive = !r.table.isNull();
-        if (reply.success) {
-            if (r.ticket.isCurrent())
-                installRows(r, reply);
-        } else if (ownerAlive) {
-            r.cb.report(reply.status, reply.body);
-        }
-        finishing(r);
-        if (r.kind == ReadKind::List) {
-            if (ownerAlive)
-                r.cb.completed();
-            r.cb.hideWait();
-        } else {
-            r.cb.hideWait();
-            if (ownerAlive)
-                r.cb.completed();
-        }
-        r.cb.release();
-    };
-
-    auto failure = [read, finishing](const Platform::Error &e) {
-        ListRead &r = *read;
-        const bool ownerAlive = !r.table.isNull();
-        finishing(r);
-        if (r.kind == ReadKind::List) {
-            if (ownerAlive)
-                r.cb.report(500, e.message());
-            r.cb.hideWait();
-        } else {
-            r.cb.hideWait();
-            if (ownerAlive)
-                r.cb.report(500, e.message());
-        }
-        r.cb.release();
-    };
-
-    Platform::Async::run(std::move(task), std::move(success), std::move(failure));
+    // the task gets plain data only: the URL, the fields and the parameters
+    request->send(read->client,
+                  [url = read->url, fields = read->fields, params = read->params](Platform::HttpClient &AClient) mutable {
+                      if (params)
+                          params->SetRestClientParams(AClient);
+                      // released on the UI thread, in its place among the closing steps
+                      params.reset();
+                      RestOutcome o;
+                      o.response = AClient.get(url);
+                      // parsed here, so that the UI thread only installs finished rows
+                      if (o.response.success()) {
+                          o.parsed = JsonDataSet::parseArrayMember(fields, o.response.body, DataMember);
+                          o.response.body.clear();
+                      }
+                      return o;
+                  });
 }
 
 Callbacks makeCallbacks(TErrorHandler *AErrorHandler, TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg,
@@ -635,6 +658,16 @@ bool TTableList::isCurrent(const Entry &AEntry) const
     return AEntry.Ticket.generation() == 0 || AEntry.Ticket.isCurrent();
 }
 
+QList<MemTable *> TTableList::LiveTables() const
+{
+    QList<MemTable *> tables;
+    for (const Entry &e : FData) {
+        if (e.Guard)
+            tables.append(e.Guard.data());
+    }
+    return tables;
+}
+
 bool TTableList::HasLiveTable() const
 {
     if (FData.empty())
@@ -743,28 +776,47 @@ struct DocumentRequest
 {
     QString url;
     std::shared_ptr<Platform::HttpClient> client;
-    std::unique_ptr<THttpParams> params;
+    std::shared_ptr<const THttpParams> params; // shared with the task while it runs
     std::unique_ptr<TTableList> list;
+    bool initialised = false;
     Callbacks cb;
 
-    // Whoever asked still exists; answer only then (see RestGetDetail).
-    bool ownerAlive() const { return !list || list->HasLiveTable(); }
+    // Thaw (a read's tables), release the parameters and the list.
+    void close()
+    {
+        if (list && std::exchange(initialised, false))
+            guardedStep("thawing the tables", [&] { list->FinishTable(); });
+        params.reset();
+        list.reset();
+        client.reset();
+    }
 };
 
-struct SimpleReply
+RestOutcome replyOf(Platform::HttpResponse AResponse)
 {
-    int status = 0;
-    bool success = false;
-    QString body;
-};
+    RestOutcome o;
+    o.response = std::move(AResponse);
+    return o;
+}
 
-SimpleReply replyOf(const Platform::HttpResponse &AResponse)
+// The request of a document operation: owned by the list's tables, and by
+// whoever a RestRequestOwner scope names. The quiet end of an abort frees
+// the callbacks at once.
+RestRequest *documentRequest(const std::shared_ptr<DocumentRequest> &ARequest)
 {
-    SimpleReply reply;
-    reply.status = AResponse.statusCode;
-    reply.success = AResponse.success();
-    reply.body = AResponse.content();
-    return reply;
+    QList<QObject *> owners;
+    if (ARequest->list) {
+        for (MemTable *table : ARequest->list->LiveTables())
+            owners.append(table);
+    }
+    RestRequest *request = RestRequest::create(owners);
+    request->setAborted([ARequest](AbortReason) {
+        DocumentRequest &r = *ARequest;
+        r.cb.release();
+        r.close();
+        r.cb.hideWait();
+    });
+    return request;
 }
 
 } // namespace
@@ -773,132 +825,126 @@ void RestGetDetail(const QString &AUrl, std::unique_ptr<TTableList> ATableList, 
                    std::unique_ptr<THttpParams> AHttpParams, TErrorHandler *AErrorHandler, TProc ACompleteProc,
                    TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter)
 {
-    auto request = std::make_shared<DocumentRequest>();
-    request->url = AUrl;
-    request->params = std::move(AHttpParams);
-    request->list = std::move(ATableList);
-    request->cb = makeCallbacks(AErrorHandler, std::move(ACompleteProc), std::move(AErrorProc), AWaitDlg, ACheckCounter);
+    auto state = std::make_shared<DocumentRequest>();
+    state->url = AUrl;
+    state->params = std::move(AHttpParams);
+    state->list = std::move(ATableList);
+    state->cb = makeCallbacks(AErrorHandler, std::move(ACompleteProc), std::move(AErrorProc), AWaitDlg, ACheckCounter);
 
-    showWaitDlg(AWaitDlg);
-    if (request->list)
-        request->list->InitTable();
-    request->client = authorisedClient();
-
-    auto task = [request]() -> SimpleReply {
-        requireClient(request->client);
-        if (request->params)
-            request->params->SetRestClientParams(*request->client);
-        return replyOf(request->client->get(request->url));
-    };
-
-    auto closing = [](DocumentRequest &r) {
-        if (r.list)
-            guardedStep("thawing the tables", [&] { r.list->FinishTable(); });
-        r.params.reset();
-        r.list.reset();
-        r.client.reset();
-        r.cb.hideWait();
-    };
-
-    auto success = [request, closing, AReadOnly](SimpleReply reply) {
-        DocumentRequest &r = *request;
-        const bool ownerAlive = r.ownerAlive();
-        if (reply.success) {
-            if (r.list)
-                guardedStep("loading the document", [&] { r.list->LoadData(reply.body, AReadOnly); });
-        } else if (ownerAlive) {
-            r.cb.report(reply.status, reply.body);
-        }
-        closing(r);
-        if (ownerAlive)
+    RestRequest *request = documentRequest(state);
+    const QPointer<RestRequest> alive(request);
+    if (state->list) {
+        // a cancelled read ends as one that loaded nothing
+        request->setAborted([state](AbortReason AReason) {
+            DocumentRequest &r = *state;
+            if (AReason != AbortReason::Cancelled)
+                r.cb.release();
+            r.close();
+            r.cb.hideWait();
             r.cb.completed();
+            r.cb.release();
+        });
+    }
+    request->setFinish([state, AReadOnly](RestOutcome &&AOutcome) {
+        DocumentRequest &r = *state;
+        if (AOutcome.failed) {
+            r.close();
+            r.cb.hideWait();
+            r.cb.report(500, AOutcome.failure);
+        } else {
+            if (AOutcome.response.success()) {
+                if (r.list) {
+                    const QString body = AOutcome.response.content();
+                    guardedStep("loading the document", [&] { r.list->LoadData(body, AReadOnly); });
+                }
+            } else {
+                r.cb.report(AOutcome.response.statusCode, AOutcome.response.content());
+            }
+            r.close();
+            r.cb.hideWait();
+            r.cb.completed();
+        }
         r.cb.release();
-    };
+    });
 
-    auto failure = [request, closing](const Platform::Error &e) {
-        DocumentRequest &r = *request;
-        const bool ownerAlive = r.ownerAlive();
-        closing(r);
-        if (ownerAlive)
-            r.cb.report(500, e.message());
-        r.cb.release();
-    };
-
-    Platform::Async::run(std::move(task), std::move(success), std::move(failure));
+    state->cb.showWait();
+    if (!alive)
+        return; // a table went while the wait dialog painted
+    if (state->list) {
+        state->list->InitTable();
+        state->initialised = true;
+    }
+    state->client = authorisedClient();
+    request->setCancellable(state->list && state->cb.waitHeld);
+    request->send(state->client, [url = AUrl, params = state->params](Platform::HttpClient &AClient) mutable {
+        if (params)
+            params->SetRestClientParams(AClient);
+        params.reset();
+        return replyOf(AClient.get(url));
+    });
 }
 
 void RestSend(const QString &AMethod, const QString &AUrl, std::unique_ptr<TTableList> ATableList,
               std::unique_ptr<THttpParams> AHttpParams, TErrorHandler *AErrorHandler, TProc ACompleteProc,
               TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter)
 {
-    auto request = std::make_shared<DocumentRequest>();
-    request->url = AUrl;
-    request->params = std::move(AHttpParams);
-    request->list = std::move(ATableList);
-    request->cb = makeCallbacks(AErrorHandler, std::move(ACompleteProc), std::move(AErrorProc), AWaitDlg, ACheckCounter);
+    auto state = std::make_shared<DocumentRequest>();
+    state->url = AUrl;
+    state->params = std::move(AHttpParams);
+    state->list = std::move(ATableList);
+    state->cb = makeCallbacks(AErrorHandler, std::move(ACompleteProc), std::move(AErrorProc), AWaitDlg, ACheckCounter);
 
-    showWaitDlg(AWaitDlg);
+    RestRequest *request = documentRequest(state);
+    const QPointer<RestRequest> alive(request);
+    request->setFinish([state](RestOutcome &&AOutcome) {
+        DocumentRequest &r = *state;
+        r.close();
+        r.cb.hideWait();
+        if (AOutcome.failed)
+            r.cb.report(500, AOutcome.failure);
+        else if (AOutcome.response.success())
+            r.cb.completed();
+        else
+            r.cb.report(AOutcome.response.statusCode, AOutcome.response.content());
+        r.cb.release();
+    });
+
+    state->cb.showWait();
+    if (!alive)
+        return; // a table went while the wait dialog painted
 
     // The body comes from the tables, which live on this thread. A failure
     // here is sent nowhere: the task reports it as a transport failure.
     QByteArray body;
     QString bodyFailure;
     bool bodyFailed = false;
-    if (request->list) {
+    if (state->list) {
         try {
-            body = request->list->GetJSONString().toUtf8();
+            body = state->list->GetJSONString().toUtf8();
         } catch (const std::exception &e) {
             bodyFailed = true;
             bodyFailure = Platform::messageOf(e);
         }
     }
-    request->client = authorisedClient();
+    state->client = authorisedClient();
 
+    // a write cannot be called back once sent: the server may have applied it
     const QString method = AMethod.toLower();
-    auto task = [request, method, body, bodyFailed, bodyFailure]() -> SimpleReply {
+    request->send(state->client, [url = AUrl, params = state->params, method, body, bodyFailed,
+                                  bodyFailure](Platform::HttpClient &AClient) mutable {
         if (bodyFailed)
             throw Platform::Error(bodyFailure);
-        requireClient(request->client);
-        Platform::HttpClient &client = *request->client;
-        if (request->params)
-            request->params->SetRestClientParams(client);
+        if (params)
+            params->SetRestClientParams(AClient);
+        params.reset();
         if (method == QLatin1String("post"))
-            return replyOf(client.post(request->url, body, JsonContentType));
+            return replyOf(AClient.post(url, body, JsonContentType));
         if (method == QLatin1String("patch"))
-            return replyOf(client.patch(request->url, body, JsonContentType));
+            return replyOf(AClient.patch(url, body, JsonContentType));
         if (method == QLatin1String("put"))
-            return replyOf(client.put(request->url, body, JsonContentType));
-        return replyOf(client.del(request->url));
-    };
-
-    auto closing = [](DocumentRequest &r) {
-        r.params.reset();
-        r.list.reset();
-        r.client.reset();
-        r.cb.hideWait();
-    };
-
-    auto success = [request, closing](SimpleReply reply) {
-        DocumentRequest &r = *request;
-        const bool ownerAlive = r.ownerAlive();
-        closing(r);
-        if (ownerAlive && reply.success)
-            r.cb.completed();
-        else if (ownerAlive)
-            r.cb.report(reply.status, reply.body);
-        r.cb.release();
-    };
-
-    auto failure = [request, closing](const Platform::Error &e) {
-        DocumentRequest &r = *request;
-        const bool ownerAlive = r.ownerAlive();
-        closing(r);
-        if (ownerAlive)
-            r.cb.report(500, e.message());
-        r.cb.release();
-    };
-
-    Platform::Async::run(std::move(task), std::move(success), std::move(failure));
+            return replyOf(AClient.put(url, body, JsonContentType));
+        return replyOf(AClient.del(url));
+    });
 }
 
 void RestSendOne(const QString &AMethod, const QString &AUrl, MemTable *ATable,

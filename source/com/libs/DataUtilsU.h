@@ -177,6 +177,8 @@ public:
     // False once every table of the list has been destroyed, which means the
     // screen that asked is gone; a list without tables has nobody to lose.
     bool HasLiveTable() const;
+    // The tables that still exist, in list order.
+    QList<Platform::MemTable *> LiveTables() const;
     // nullptr when absent.
     const TTableData *Find(const QString &AKey) const;
 

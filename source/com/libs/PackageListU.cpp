@@ -6,14 +6,20 @@
 #include "Json.h"
 #include "ModuleInterface.h"
 #include "MsgDlgU.h"
+#include "RestRequest.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QLibrary>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcPackages, "zelt.packages")
 
 namespace {
 
 constexpr int kMessageSize = 1024;
+// How long an unload waits for aborted requests to let go of their work.
+constexpr int kDrainTimeoutMs = 5000;
 
 // The server names a file in the application folder; a path could make the
 // client run code from anywhere.
@@ -49,12 +55,30 @@ TPackageList::TPackageList() = default;
 TPackageList::~TPackageList()
 {
     // Shut-down: unload as much as can be unloaded, one failure stops nothing.
+    const bool drained = DrainRequests();
     for (size_t i = 0; i < FPackageList.size(); ++i) {
         try {
-            UnloadEntry(*FPackageList[i], i > 0);
+            UnloadEntry(*FPackageList[i], i > 0, drained);
         } catch (...) {
         }
     }
+}
+
+bool TPackageList::DrainRequests()
+{
+    bool modules = false;
+    for (size_t i = 1; i < FPackageList.size(); ++i)
+        modules = modules || FPackageList[i]->IsLoad;
+    if (!modules || Platform::RestRequest::liveCount() == 0)
+        return true;
+    // A request's callbacks may be closures of a module: every request ends
+    // (its callbacks destroyed) before any module's code goes.
+    Platform::RestRequest::abortAll();
+    if (Platform::RestRequest::waitUntilIdle(kDrainTimeoutMs))
+        return true;
+    qCWarning(lcPackages, "REST requests still running after %d ms: module libraries are left loaded",
+              kDrainTimeoutMs);
+    return false;
 }
 
 void TPackageList::Append(const QString &APackageId, const QString &APackageFile)
@@ -124,8 +148,9 @@ void TPackageList::LoadPackageData(const QJsonValue &AData)
 
 void TPackageList::UnloadPackageData()
 {
+    const bool drained = DrainRequests();
     for (size_t i = 0; i < FPackageList.size(); ++i)
-        UnloadEntry(*FPackageList[i], i > 0);
+        UnloadEntry(*FPackageList[i], i > 0, drained);
 }
 
 void TPackageList::LoadEntry(TAppPackage &APackage, bool AIsModule)
@@ -188,7 +213,7 @@ void TPackageList::LoadEntry(TAppPackage &APackage, bool AIsModule)
     APackage.IsLoad = true;
 }
 
-void TPackageList::UnloadEntry(TAppPackage &APackage, bool AIsModule)
+void TPackageList::UnloadEntry(TAppPackage &APackage, bool AIsModule, bool AMayUnmap)
 {
     if (!APackage.IsLoad)
         return;
@@ -218,7 +243,9 @@ void TPackageList::UnloadEntry(TAppPackage &APackage, bool AIsModule)
         APackage.HModule.reset();
         throw Platform::Error(QStringLiteral("Package %1 failed to stop: %2").arg(APackage.PackageFile, failure));
     }
-    if (APackage.HModule)
+    // Code of a module that a request may still run stays mapped; dropping
+    // the QLibrary does not unload it.
+    if (APackage.HModule && (AMayUnmap || !AIsModule))
         APackage.HModule->unload();
     APackage.HModule.reset();
 }

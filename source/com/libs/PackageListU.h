@@ -60,7 +60,9 @@ public:
     // the loading. An absent or null AData loads com's entry only.
     void LoadPackageData(const QJsonValue &AData);
     // Unloads every loaded entry in list order; the entries stay. The first
-    // failure raises Platform::Error and ends the walk.
+    // failure raises Platform::Error and ends the walk. When a module is
+    // loaded, every REST request is aborted first and waited for (up to
+    // 5 s); a library whose code a request may still run stays mapped.
     void UnloadPackageData();
 
     // The library file that a package file stands for on this platform:
@@ -70,7 +72,11 @@ public:
 
 private:
     void LoadEntry(TAppPackage &APackage, bool AIsModule);
-    void UnloadEntry(TAppPackage &APackage, bool AIsModule);
+    // AMayUnmap false leaves a module's library mapped (its code may still run).
+    void UnloadEntry(TAppPackage &APackage, bool AIsModule, bool AMayUnmap = true);
+    // Aborts every REST request and waits (bounded) until each has let go
+    // of its work; false when some did not, and is logged.
+    bool DrainRequests();
 
     std::vector<std::unique_ptr<TAppPackage>> FPackageList;
 };

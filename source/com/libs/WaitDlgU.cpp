@@ -2,13 +2,25 @@
 
 #include "WaitDlgFrmU.h"
 
+#include "RestRequest.h"
+
 #include <QCoreApplication>
+#include <QPushButton>
 
 TWaitDlg *WaitDlg = nullptr;
 
 TWaitDlg::TWaitDlg()
     : FWaitDlgFrm(std::make_unique<TWaitDlgFrm>(nullptr))
 {
+    // Cancel is offered while asynchronous reads that showed the dialog run
+    auto &notifier = Platform::RestRequest::notifier();
+    QObject::connect(&notifier, &Platform::RestRequestNotifier::cancellableCountChanged, FWaitDlgFrm.get(),
+                     [this](int ACount) { FWaitDlgFrm->SetCancellable(ACount > 0); });
+    QObject::connect(FWaitDlgFrm->btnCancel, &QPushButton::clicked, FWaitDlgFrm.get(), [] {
+        // only the reads go: a write once sent may already be applied
+        Platform::RestRequest::cancelReads();
+    });
+    FWaitDlgFrm->SetCancellable(Platform::RestRequest::cancellableCount() > 0);
 }
 
 TWaitDlg::~TWaitDlg() = default;

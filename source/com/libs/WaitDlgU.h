@@ -19,6 +19,8 @@ public:
     TWaitDlg(const TWaitDlg &) = delete;
     TWaitDlg &operator=(const TWaitDlg &) = delete;
 
+    // The Cancel button shows while asynchronous reads that showed the window
+    // may be cancelled; it aborts those reads (Platform::RestRequest).
     // Disables the main window, shows the wait window, counts one up and
     // processes pending events once so that the window paints.
     void Show();

@@ -14,6 +14,17 @@
 
 namespace Platform {
 
+// Shared by the token and the transfer it may abort. transfer and receiver
+// are set and cleared on the network thread under the mutex; receiver lives
+// at least as long as any transfer is registered.
+struct HttpCancelToken::State
+{
+    QMutex mutex;
+    bool cancelled = false;
+    QObject *transfer = nullptr;
+    QObject *receiver = nullptr;
+};
+
 QByteArray HttpResponse::header(const QByteArray &name) const
 {
     for (const auto &h : headers) {
@@ -30,6 +41,8 @@ constexpr qint64 MaxBodySize = qint64(512) * 1024 * 1024;
 
 thread_local bool onNetworkThread = false;
 
+const QString CancelledText = QStringLiteral("Request cancelled");
+
 struct Request
 {
     QByteArray method;
@@ -39,6 +52,7 @@ struct Request
     bool hasBody = false;
     int connectTimeout = 0;
     int readTimeout = 0;
+    std::shared_ptr<HttpCancelToken::State> cancel;
 
     QString where() const { return url.toString(QUrl::RemoveQuery | QUrl::RemoveUserInfo); }
 };
@@ -147,6 +161,21 @@ public:
         , m_job(std::move(job))
     {
         const Request &r = m_job->request;
+        if ((m_cancel = r.cancel)) {
+            QMutexLocker lock(&m_cancel->mutex);
+            if (!m_cancel->cancelled) {
+                m_cancel->transfer = this;
+                m_cancel->receiver = parent;
+            }
+            if (m_cancel->cancelled) {
+                lock.unlock();
+                // cancelled before it was sent: nothing goes out
+                m_job->finish(Outcome::failing(CancelledText + QStringLiteral(": ") + r.where()));
+                m_job.reset();
+                deleteLater();
+                return;
+            }
+        }
         QNetworkRequest request(r.url);
         // clients share the manager; cookies would leak from one to another
         request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
@@ -177,6 +206,22 @@ public:
         connect(m_reply, &QNetworkReply::readyRead, this, &Transfer::onReadyRead);
         connect(m_reply, &QNetworkReply::finished, this, &Transfer::onFinished);
         arm(r.connectTimeout);
+    }
+
+    ~Transfer() override
+    {
+        if (m_cancel) {
+            QMutexLocker lock(&m_cancel->mutex);
+            if (m_cancel->transfer == this)
+                m_cancel->transfer = nullptr;
+        }
+    }
+
+    // Network thread only.
+    void cancel()
+    {
+        if (m_job)
+            abortWith(CancelledText);
     }
 
     void abortForShutdown()
@@ -242,6 +287,11 @@ private:
     void onFinished()
     {
         m_timer.stop();
+        if (m_cancel) {
+            QMutexLocker lock(&m_cancel->mutex);
+            if (m_cancel->transfer == this)
+                m_cancel->transfer = nullptr;
+        }
         if (!m_job)
             return;
         std::shared_ptr<Job> job = std::move(m_job);
@@ -288,6 +338,7 @@ private:
     }
 
     std::shared_ptr<Job> m_job;
+    std::shared_ptr<HttpCancelToken::State> m_cancel;
     QNetworkReply *m_reply = nullptr;
     QTimer m_timer;
     bool m_reading = false;
@@ -429,6 +480,41 @@ QString dateText(const QDate &date)
 }
 
 } // namespace
+
+HttpCancelToken::HttpCancelToken() : d(std::make_shared<State>()) { }
+
+HttpCancelToken::~HttpCancelToken() = default;
+
+void HttpCancelToken::cancel()
+{
+    QMutexLocker lock(&d->mutex);
+    if (d->cancelled)
+        return;
+    d->cancelled = true;
+    if (!d->transfer)
+        return; // not sent yet: it will not be
+    std::shared_ptr<State> state = d;
+    // posted under the lock: the receiver outlives every registered transfer
+    QMetaObject::invokeMethod(
+        d->receiver,
+        [state] {
+            QObject *transfer = nullptr;
+            {
+                QMutexLocker lock(&state->mutex);
+                transfer = state->transfer;
+            }
+            // transfers die on this thread only, so it is still there
+            if (transfer)
+                static_cast<Transfer *>(transfer)->cancel();
+        },
+        Qt::QueuedConnection);
+}
+
+bool HttpCancelToken::isCancelled() const
+{
+    QMutexLocker lock(&d->mutex);
+    return d->cancelled;
+}
 
 std::shared_ptr<HttpClient> HttpClient::create()
 {
@@ -596,6 +682,12 @@ HttpClient &HttpClient::async(CompletionHandler completion, ErrorHandler error, 
     return *this;
 }
 
+HttpClient &HttpClient::setCancelToken(std::shared_ptr<HttpCancelToken> token)
+{
+    m_cancelToken = std::move(token);
+    return *this;
+}
+
 HttpResponse HttpClient::send(const QByteArray &method, const QString &resource, const QByteArray *body,
                               const QString &contentType)
 {
@@ -605,8 +697,11 @@ HttpResponse HttpClient::send(const QByteArray &method, const QString &resource,
     const bool armed = std::exchange(m_armed, false);
     CompletionHandler completion = std::exchange(m_completion, nullptr);
     ErrorHandler errorHandler = std::exchange(m_error, nullptr);
+    const std::shared_ptr<HttpCancelToken> cancelToken = std::exchange(m_cancelToken, nullptr);
 
     Request r;
+    if (cancelToken)
+        r.cancel = cancelToken->d;
     r.method = method;
     r.connectTimeout = m_connectTimeout;
     r.readTimeout = m_readTimeout;

@@ -27,6 +27,25 @@ struct COM_EXPORT HttpResponse
     QByteArray header(const QByteArray &name) const;
 };
 
+// Aborts the requests of the clients it is given to, from any thread. An
+// abort of a request in flight closes its connection (the server sees it);
+// a request sent after the abort fails at once. Either way the request ends
+// with TransportError "Request cancelled". One token serves one request.
+class COM_EXPORT HttpCancelToken
+{
+public:
+    HttpCancelToken();
+    ~HttpCancelToken();
+    HttpCancelToken(const HttpCancelToken &) = delete;
+    HttpCancelToken &operator=(const HttpCancelToken &) = delete;
+
+    void cancel();
+    bool isCancelled() const;
+
+    struct State;
+    const std::shared_ptr<State> d;
+};
+
 // A configured HTTP client for one server. Settings and headers stay for
 // every request; query and path parameters, and an async() arming, belong to
 // the next request only.
@@ -95,6 +114,8 @@ public:
     // what it needs, so the client may be destroyed while it runs.
     HttpClient &async(CompletionHandler completion, ErrorHandler error, bool synchronized = true);
     bool isAsyncArmed() const { return m_armed; }
+    // The next request can be aborted through the token (next request only).
+    HttpClient &setCancelToken(std::shared_ptr<HttpCancelToken> token);
 
 private:
     HttpClient();
@@ -112,6 +133,7 @@ private:
     bool m_synchronized = true;
     CompletionHandler m_completion;
     ErrorHandler m_error;
+    std::shared_ptr<HttpCancelToken> m_cancelToken;
 };
 
 // Stops the network thread: requests in flight fail with TransportError and

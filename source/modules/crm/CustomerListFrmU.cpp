@@ -306,43 +306,40 @@ void TCustomerListFrm::LoadData(int APage)
 
     IsLoading = true;
     SetDataMode(dmLoading);
-    // A failure status calls both callbacks, a transport failure only the
-    // error one: either ends the read. They come back only while FCustomers,
-    // and so this screen, still exists.
-    const quint64 read = ++FReadSerial;
-    RestGet(CustomersUrl, FCustomers, std::move(params), FPagination, ErrorHandler.get(),
-            [this, read] { ReadFinished(read); },
-            [this, read](int AStatus, const QString &AText) {
-                if (ReadFinished(read))
-                    ErrorHandler->ShowErrorMessage(AStatus, AText);
+    // The read belongs to FCustomers, so to this screen: its callbacks come
+    // back only while the screen exists.
+    RestGet(CustomersUrl, FCustomers, std::move(params), FPagination, ErrorHandler.get(), [this] { ReadFinished(); },
+            [this](int AStatus, const QString &AText) {
+                ErrorHandler->ShowErrorMessage(AStatus, AText);
+                ReadFinished();
             },
             false, false);
 }
 
-bool TCustomerListFrm::ReadFinished(quint64 ARead)
+void TCustomerListFrm::ReadFinished()
 {
-    // Only the latest read counts: a search typed while a page was loading
-    // starts a second read, and the first may end after it started.
-    if (ARead != FReadSerial) {
+    // A read still holds the table frozen: the latest one, still running
+    // (a search typed while a page was loading), or this one reporting a
+    // failure answer before its completion. Either ends later.
+    if (FCustomers->controlsDisabled())
+        return;
+    if (!IsLoading) {
         // An earlier read that ends after the latest one thaws the grid
         // last, and the thaw drops the row the latest one selected: without
         // a current row Edit would do nothing.
-        if (!IsLoading && FCustomers->recordCount() > 0 && !tvData->currentIndex().isValid())
+        if (FCustomers->recordCount() > 0 && !tvData->currentIndex().isValid())
             tvData->selectRow(0);
-        return false;
+        return;
     }
-    if (IsLoading) {
-        IsLoading = false;
-        // the grid is for looking; Edit changes a customer
-        FCustomers->setReadOnly(true);
-        if (FCustomers->recordCount() > 0) {
-            tvData->selectRow(0);
-            SetDataMode(dmBrowse);
-        } else {
-            SetDataMode(dmEmpty);
-        }
+    IsLoading = false;
+    // the grid is for looking; Edit changes a customer
+    FCustomers->setReadOnly(true);
+    if (FCustomers->recordCount() > 0) {
+        tvData->selectRow(0);
+        SetDataMode(dmBrowse);
+    } else {
+        SetDataMode(dmEmpty);
     }
-    return true;
 }
 
 int TCustomerListFrm::SelectedPartnerId() const

@@ -47,8 +47,8 @@ private:
     void CreateControls();
     void RegisterAccessDetails();
     void ApplyMenuParams();
-    // Ends read ARead; false when a later read has started since.
-    bool ReadFinished(quint64 ARead);
+    // Ends the loading once no read holds the table any more.
+    void ReadFinished();
     // The partner_id of the row selected in the grid; 0 without one.
     int SelectedPartnerId() const;
     void OpenEntry(int APartnerId);
@@ -62,7 +62,6 @@ private:
 
     Platform::MemTable *FCustomers = nullptr;
     TPagination *FPagination = nullptr;
-    quint64 FReadSerial = 0;
 
     QToolBar *tbMain = nullptr;
     QAction *actAdd = nullptr;
