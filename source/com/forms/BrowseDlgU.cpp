@@ -4,6 +4,7 @@
 #include "ErrorHandlerU.h"
 #include "Errors.h"
 #include "PaginationU.h"
+#include "ReadOnlyModel.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -144,7 +145,11 @@ TBrowseDlgFrm::TBrowseDlgFrm(QWidget *AParent) : QDialog(AParent)
     lblPage = new QLabel(QStringLiteral("Page"), gboPage);
     cboPage = new QComboBox(gboPage);
     cboPage->setObjectName(QStringLiteral("cboPage"));
+    // a fixed list to pick from; editable only so that it can show page 1
+    // of an empty list
     cboPage->setEditable(true);
+    cboPage->setInsertPolicy(QComboBox::NoInsert);
+    cboPage->lineEdit()->setReadOnly(true);
     cboPage->addItem(QStringLiteral("1"));
     lblPageCount = new QLabel(QStringLiteral("of 100"), gboPage);
     btnNext = tool(QStringLiteral("btnNext"), QStringLiteral(">"));
@@ -195,7 +200,14 @@ TBrowseDlgFrm::TBrowseDlgFrm(QWidget *AParent) : QDialog(AParent)
 
     FTable = new MemTable(this);
     FTable->setReadOnly(true);
-    grdData->setModel(FTable);
+    FGridModel = new Platform::ReadOnlyModel(this);
+    FGridModel->setSourceModel(FTable);
+    grdData->setModel(FGridModel);
+    connect(grdData->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &ACurrent) {
+                if (ACurrent.isValid() && ACurrent.row() < FTable->recordCount() && !FTable->controlsDisabled())
+                    safely([this, ACurrent] { FTable->setRecNo(ACurrent.row()); });
+            });
 
     // FormCreate
     FPagination = new TPagination(cboRowPerPage, cboPage, btnFirst, btnPrev, btnNext, btnLast, lblPageCount,
@@ -232,17 +244,12 @@ int TBrowseDlgFrm::BuildColumns(const TBrowseDlgColumns &AColumns, bool AColumnA
         table->addField(c.FieldName, c.FieldType, c.FieldWidth, c.IsCreateColumn ? c.Caption : QString());
     }
     table->open();
-    grdData->setModel(table);
+    FGridModel->setSourceModel(table);
     for (QObject *child : grdData->children())
         if (dynamic_cast<AlignDelegate *>(child))
             child->deleteLater();
     delete FTable;
     FTable = table;
-    connect(grdData->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex &ACurrent) {
-                if (ACurrent.isValid() && ACurrent.row() < FTable->recordCount() && !FTable->controlsDisabled())
-                    safely([this, ACurrent] { FTable->setRecNo(ACurrent.row()); });
-            });
 
     int width = 0;
     QHeaderView *header = grdData->horizontalHeader();

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class QAbstractProxyModel;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -123,6 +124,8 @@ private:
     void safely(const std::function<void()> &AAction);
 
     Platform::MemTable *FTable = nullptr;
+    // what the grid shows of FTable: nothing in it can be changed there
+    QAbstractProxyModel *FGridModel = nullptr;
     TPagination *FPagination = nullptr;
     std::unique_ptr<TErrorHandler> FErrorHandler;
 };

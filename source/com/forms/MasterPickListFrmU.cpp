@@ -5,6 +5,7 @@
 #include "ErrorHandlerU.h"
 #include "MsgDlgU.h"
 #include "PaginationU.h"
+#include "ReadOnlyModel.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -56,7 +57,10 @@ TMasterPickListFrm::TMasterPickListFrm(const QString &ACaption, const QSize &ACl
     grdData->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdData->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdData->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    grdData->setModel(tblData);
+    // the reads make tblData writable while they fill it; the grid never is
+    auto *gridModel = new Platform::ReadOnlyModel(this);
+    gridModel->setSourceModel(tblData);
+    grdData->setModel(gridModel);
     main->addWidget(grdData, 1);
     connect(grdData->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &ACurrent) {
@@ -82,7 +86,11 @@ TMasterPickListFrm::TMasterPickListFrm(const QString &ACaption, const QSize &ACl
         btnPrev = tool(QStringLiteral("btnPrev"), QStringLiteral("<"));
         cboPage = new QComboBox(this);
         cboPage->setObjectName(QStringLiteral("cboPage"));
+        // a fixed list to pick from; editable only to show page 1 of an
+        // empty list
         cboPage->setEditable(true);
+        cboPage->setInsertPolicy(QComboBox::NoInsert);
+        cboPage->lineEdit()->setReadOnly(true);
         lblPageCount = new QLabel(QStringLiteral("of"), this);
         btnNext = tool(QStringLiteral("btnNext"), QStringLiteral(">"));
         btnLast = tool(QStringLiteral("btnLast"), QStringLiteral(">|"));
