@@ -3,6 +3,7 @@
 #include "DialogPresenter.h"
 #include "ErrorHandlerU.h"
 #include "Errors.h"
+#include "LangResU.h"
 #include "PaginationU.h"
 #include "ReadOnlyModel.h"
 
@@ -20,6 +21,9 @@
 
 using Platform::MemTable;
 namespace ModalResult = Platform::ModalResult;
+
+const Platform::ResourceString sHeaderBrowseData = { "sHeaderBrowseData", "Browse Data" };
+const Platform::ResourceString sLabelAddItem = { "sLabelAddItem", "Add Item" };
 
 namespace {
 
@@ -105,7 +109,8 @@ TBrowseDlgFrm::TBrowseDlgFrm(QWidget *AParent) : QDialog(AParent)
 
     lytMainSearchItem = new QWidget(this);
     auto *searchLay = new QHBoxLayout(lytMainSearchItem);
-    searchLay->addWidget(new QLabel(QStringLiteral("Search"), lytMainSearchItem));
+    lblSearch = new QLabel(QStringLiteral("Search"), lytMainSearchItem);
+    searchLay->addWidget(lblSearch);
     edtSearch = new QLineEdit(lytMainSearchItem);
     edtSearch->setObjectName(QStringLiteral("edtSearch"));
     edtSearch->setPlaceholderText(QStringLiteral("Search"));
@@ -277,8 +282,21 @@ void TBrowseDlgFrm::showEvent(QShowEvent *AEvent)
         safely([this] { FormShow(); });
 }
 
+void TBrowseDlgFrm::TranslateCaptions()
+{
+    setWindowTitle(sHeaderBrowseData.text());
+    lblSearch->setText(sLabelSearch.text());
+    edtSearch->setPlaceholderText(sLabelSearch.text());
+    lblPage->setText(sLabelPage.text());
+    lblRows->setText(sLabelRows.text() + QLatin1Char(':'));
+    btnAddItem->setText(sLabelAddItem.text());
+    btnOK->setText(Platform::sMsgButtonOk.text());
+    btnCancel->setText(sLabelCancel.text());
+}
+
 void TBrowseDlgFrm::FormShow()
 {
+    TranslateCaptions();
     lytMainSearchItem->setVisible(IsShowSearch);
     btnAddItem->setVisible(BrowseDlgType == bdtBrowseAdd);
     btnOK->setVisible(btnAddItem->isHidden());

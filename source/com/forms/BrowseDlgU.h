@@ -3,6 +3,7 @@
 #include "com_global.h"
 #include "DataUtilsU.h"
 #include "MemTable.h"
+#include "ResourceStrings.h"
 
 #include <QDialog>
 #include <QList>
@@ -21,6 +22,10 @@ class QToolButton;
 class QWidget;
 class TErrorHandler;
 class TPagination;
+
+// The dialog's own captions (the others come from LangResU).
+COM_EXPORT extern const Platform::ResourceString sHeaderBrowseData;
+COM_EXPORT extern const Platform::ResourceString sLabelAddItem;
 
 enum TBrowseDlgType : quint8 {
     bdtBrowse,    // pick list with an OK button
@@ -71,6 +76,7 @@ public:
     ~TBrowseDlgFrm() override;
 
     QWidget *lytMainSearchItem = nullptr;
+    QLabel *lblSearch = nullptr;
     QLineEdit *edtSearch = nullptr;
     QToolButton *edtSearchButton = nullptr;
     QTableView *grdData = nullptr;
@@ -120,6 +126,9 @@ protected:
 
 private:
     void FormShow();
+    // The captions in the current language; the dialog is made once and
+    // shown many times, so at every showing.
+    void TranslateCaptions();
     void btnAddItemClick();
     void safely(const std::function<void()> &AAction);
 
