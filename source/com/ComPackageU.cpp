@@ -4,6 +4,8 @@
 #include "ClassRegistry.h"
 #include "ContactEntryFrmU.h"
 #include "ContactListFrmU.h"
+#include "DialogPresenter.h"
+#include "MasterPickListFrmU.h"
 #include "ResourceStrings.h"
 #include "ComDmU.h"
 #include "GlobalVarsU.h"
@@ -21,6 +23,8 @@ namespace {
 // The shared forms' own texts, beside the catalogue of LangResU, so that
 // translations and the language check know them.
 const QString FormsResourceProduct = QStringLiteral("Common Forms Resource Strings");
+// The message boxes', browse dialog's and pick lists' texts.
+const QString DialogsResourceProduct = QStringLiteral("Common Dialogs Resource Strings");
 
 } // namespace
 
@@ -28,6 +32,8 @@ void RegisterModuleClasses()
 {
     Platform::ResourceStringRepository::instance().registerProduct(
         FormsResourceProduct, { &sMsgCloseUnsavedConfirm, &sHeaderNewContact, &sLabelContactTypeContact, &sLabelInvoiceAddress, &sLabelDeliveryAddress, &sLabelTitle, &sLabelJobPosition, &sLabelCountry, &sLabelContactCity, &sLabelState, &sLabelZip, &sLabelPhoto, &sLabelBack, &sHeaderContactList, &sLabelContactName, &sLabelPosition, &sLabelMobile, &sLabelContactEmail, &sLabelCompany, &sLabelContactLastUpdate });
+    Platform::ResourceStringRepository::instance().registerProduct(
+        DialogsResourceProduct, Platform::DialogResourceStrings() + PickListResourceStrings());
     ComDm = new TComDm(nullptr);
     Platform::ClassRegistry::instance().registerClass<TWelcomeFrm>(QStringLiteral("TWelcomeFrm"));
 }
@@ -37,6 +43,7 @@ void UnRegisterModuleClasses()
     Platform::ClassRegistry::instance().unregisterClass(QStringLiteral("TWelcomeFrm"));
     delete ComDm;
     ComDm = nullptr;
+    Platform::ResourceStringRepository::instance().unregisterProduct(DialogsResourceProduct);
     Platform::ResourceStringRepository::instance().unregisterProduct(FormsResourceProduct);
 }
 

@@ -23,6 +23,19 @@
 
 namespace {
 
+// The window's own texts; the host registers them beside com's.
+const QString HostResourceProduct = QStringLiteral("Host Resource Strings");
+const Platform::ResourceString sHeaderNavigation = { "sHeaderNavigation", "Navigation" };
+const Platform::ResourceString sLabelMenuFile = { "sLabelMenuFile", "&File" };
+const Platform::ResourceString sLabelMenuHome = { "sLabelMenuHome", "&Home" };
+const Platform::ResourceString sLabelSignOut = { "sLabelSignOut", "Sign &Out" };
+const Platform::ResourceString sLabelExit = { "sLabelExit", "E&xit" };
+const Platform::ResourceString sLabelMenuWindow = { "sLabelMenuWindow", "&Window" };
+const Platform::ResourceString sLabelCascade = { "sLabelCascade", "&Cascade" };
+const Platform::ResourceString sLabelTile = { "sLabelTile", "&Tile" };
+const Platform::ResourceString sLabelCloseAll = { "sLabelCloseAll", "C&lose All" };
+const Platform::ResourceString sLabelSignedInAs = { "sLabelSignedInAs", "Signed in as" };
+
 const QColor Brand(0x07, 0xB8, 0xF8);
 const QColor BrandDark(0x03, 0x86, 0xC6);
 
@@ -167,9 +180,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     auto *panelLayout = new QVBoxLayout(panel);
     panelLayout->setContentsMargins(0, 0, 0, 0);
     panelLayout->setSpacing(0);
-    auto *title = new QLabel(QStringLiteral("Navigation"), panel);
-    title->setObjectName(QStringLiteral("sideBarTitle"));
-    panelLayout->addWidget(title);
+    m_navigationTitle = new QLabel(panel);
+    m_navigationTitle->setObjectName(QStringLiteral("sideBarTitle"));
+    panelLayout->addWidget(m_navigationTitle);
     m_sideBar = new Platform::SideBar(panel);
     m_sideBar->setObjectName(QStringLiteral("SideBar"));
     m_sideBar->setSmallImages(glyphIcons(16));
@@ -201,14 +214,38 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     statusBar()->setSizeGripEnabled(false);
 
     buildMenus();
+
+    Platform::ResourceStringRepository::instance().registerProduct(
+        HostResourceProduct, { &sHeaderNavigation, &sLabelMenuFile, &sLabelMenuHome, &sLabelSignOut, &sLabelExit,
+                               &sLabelMenuWindow, &sLabelCascade, &sLabelTile, &sLabelCloseAll, &sLabelSignedInAs });
+    TranslationChanged();
+    Platform::ResourceStringRepository::instance().addListener(this);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    Platform::ResourceStringRepository::instance().unregisterProduct(HostResourceProduct);
+}
+
+void MainWindow::TranslationChanged()
+{
+    m_navigationTitle->setText(sHeaderNavigation.text());
+    m_fileMenu->setTitle(sLabelMenuFile.text());
+    m_homeAction->setText(sLabelMenuHome.text());
+    m_signOutAction->setText(sLabelSignOut.text());
+    m_exitAction->setText(sLabelExit.text());
+    m_windowsMenu->setTitle(sLabelMenuWindow.text());
+    m_cascadeAction->setText(sLabelCascade.text());
+    m_tileAction->setText(sLabelTile.text());
+    m_closeAllAction->setText(sLabelCloseAll.text());
+    updateSessionLabels();
+}
 
 void MainWindow::buildMenus()
 {
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-    QAction *home = file->addAction(QStringLiteral("&Home"));
+    QMenu *file = m_fileMenu = menuBar()->addMenu(QString());
+    file->setObjectName(QStringLiteral("mnuFile"));
+    QAction *home = m_homeAction = file->addAction(QString());
     home->setObjectName(QStringLiteral("actHome"));
     connect(home, &QAction::triggered, this, [this] {
         if (!m_controller)
@@ -220,19 +257,21 @@ void MainWindow::buildMenus()
         }
     });
     file->addSeparator();
-    m_signOutAction = file->addAction(QStringLiteral("Sign &Out"));
+    m_signOutAction = file->addAction(QString());
     m_signOutAction->setObjectName(QStringLiteral("actSignOut"));
     connect(m_signOutAction, &QAction::triggered, this, &MainWindow::signOut);
-    QAction *exit = file->addAction(QStringLiteral("E&xit"));
+    QAction *exit = m_exitAction = file->addAction(QString());
     exit->setObjectName(QStringLiteral("actExit"));
     exit->setShortcut(QKeySequence::Quit);
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
-    m_windowsMenu = menuBar()->addMenu(QStringLiteral("&Window"));
+    m_windowsMenu = menuBar()->addMenu(QString());
     m_windowsMenu->setObjectName(QStringLiteral("mnuWindow"));
-    m_windowsMenu->addAction(QStringLiteral("&Cascade"), m_mdiArea, &QMdiArea::cascadeSubWindows);
-    m_windowsMenu->addAction(QStringLiteral("&Tile"), m_mdiArea, &QMdiArea::tileSubWindows);
-    QAction *closeAll = m_windowsMenu->addAction(QStringLiteral("C&lose All"));
+    m_cascadeAction = m_windowsMenu->addAction(QString(), m_mdiArea, &QMdiArea::cascadeSubWindows);
+    m_cascadeAction->setObjectName(QStringLiteral("actCascade"));
+    m_tileAction = m_windowsMenu->addAction(QString(), m_mdiArea, &QMdiArea::tileSubWindows);
+    m_tileAction->setObjectName(QStringLiteral("actTile"));
+    QAction *closeAll = m_closeAllAction = m_windowsMenu->addAction(QString());
     closeAll->setObjectName(QStringLiteral("actCloseAll"));
     connect(closeAll, &QAction::triggered, this, [this] {
         if (m_controller)
@@ -298,7 +337,7 @@ void MainWindow::signOut()
 void MainWindow::updateSessionLabels()
 {
     const bool signedIn = IsLogin && UserInfo;
-    m_userLabel->setText(signedIn ? QStringLiteral("Signed in as ") + UserInfo->UserFullName : QString());
+    m_userLabel->setText(signedIn ? sLabelSignedInAs.text() + QLatin1Char(' ') + UserInfo->UserFullName : QString());
     m_customerLabel->setText(signedIn ? CustName : QString());
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ResourceStrings.h"
+
 #include <QMainWindow>
 
 class QAction;
@@ -15,7 +17,7 @@ class SideBar;
 // The main window of the client: the menus of the signed-in user in the
 // side bar on the left, the open screens in the child-window area, a Window
 // menu listing them, and a status bar with the active screen and the user.
-class MainWindow : public QMainWindow
+class MainWindow : public QMainWindow, public Platform::LocalizerListener
 {
     Q_OBJECT
 public:
@@ -37,6 +39,9 @@ public:
     QLabel *userLabel() const { return m_userLabel; }
     QAction *signOutAction() const { return m_signOutAction; }
 
+    // The window's captions in the current language.
+    void TranslationChanged() override;
+
 public Q_SLOTS:
     // Closes the screens and signs in again; quits when nobody signs in.
     void signOut();
@@ -52,6 +57,13 @@ private:
     Platform::SideBar *m_sideBar = nullptr;
     QMdiArea *m_mdiArea = nullptr;
     QMenu *m_windowsMenu = nullptr;
+    QLabel *m_navigationTitle = nullptr;
+    QMenu *m_fileMenu = nullptr;
+    QAction *m_homeAction = nullptr;
+    QAction *m_exitAction = nullptr;
+    QAction *m_cascadeAction = nullptr;
+    QAction *m_tileAction = nullptr;
+    QAction *m_closeAllAction = nullptr;
     QLabel *m_activeFormLabel = nullptr;
     QLabel *m_userLabel = nullptr;
     QLabel *m_customerLabel = nullptr;

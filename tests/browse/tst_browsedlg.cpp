@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 #include <QToolButton>
 #include <QtTest>
@@ -45,6 +47,8 @@ private Q_SLOTS:
     void buttonsFollowTheDialogType();
     void loadsSearchesAndPicksByDoubleClick();
     void pagingSendsPageAndRowsAndPaintsTheBar();
+    void gridAndPageSelectorChangeNothing();
+    void rowsPerPageFollowDefaultAndStayWithinCount();
 private:
     bool waitLoaded(TBrowseDlg &, int ARequests) { return m_fixture->waitLoaded(ARequests); }
     std::unique_ptr<RestScreenFixture> m_fixture;
@@ -152,6 +156,105 @@ void tst_BrowseDlg::pagingSendsPageAndRowsAndPaintsTheBar()
     QCOMPARE(reqs[0].queryValue(QStringLiteral("page_rows")), QStringLiteral("20"));
     QCOMPARE(reqs[0].queryValue(QStringLiteral("order")), QStringLiteral("item_code desc"));
     QCOMPARE(reqs[1].queryValue(QStringLiteral("page")), QStringLiteral("2"));
+}
+
+// A pick list shows rows, it does not edit them: not a Boolean cell by click
+// or Space, not the page by typing into its selector.
+void tst_BrowseDlg::gridAndPageSelectorChangeNothing()
+{
+    m_server->enqueue(Reply::json(R"({"data": [{"item_id": 11, "item_name": "Bolt", "active": true},
+                                                {"item_id": 12, "item_name": "Nut", "active": false}],
+                                      "pages": {"page": 1, "page_count": 2, "rec_count": 30}})"));
+    TBrowseDlg dlg(bdtBrowse, ItemsUrl, false);
+    dlg.Columns().AddColumn(QStringLiteral("item_id"), FT::Integer, 0, false, QString(), 0, Qt::AlignLeft, QString());
+    dlg.Columns().AddColumn(QStringLiteral("item_name"), FT::String, 50, true, QStringLiteral("Name"), 120,
+                            Qt::AlignLeft, QString());
+    dlg.Columns().AddColumn(QStringLiteral("active"), FT::Boolean, 0, true, QStringLiteral("Active"), 60,
+                            Qt::AlignCenter, QString());
+    dlg.SetUsePagination(true);
+    QList<bool> active;
+    QString typedPage;
+    m_presenter->modalScript = [&](QDialog &d) {
+        d.show();
+        if (!waitLoaded(dlg, 1))
+            return 0;
+        QTableView *grid = frm(d).grdData;
+        const auto checked = [grid](const QModelIndex &ACell) {
+            return grid->model()->data(ACell, Qt::CheckStateRole).toInt() == Qt::Checked;
+        };
+        for (int row : { 0, 1 }) {
+            const QModelIndex cell = grid->model()->index(row, 2);
+            grid->setCurrentIndex(cell);
+            QTest::keyClick(grid, Qt::Key_Space);
+            active.append(checked(cell));
+            QStyleOptionViewItem option;
+            option.initFrom(grid->viewport());
+            option.rect = grid->visualRect(cell);
+            option.features |= QStyleOptionViewItem::HasCheckIndicator;
+            const QRect box = grid->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, grid);
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, box.center());
+            active.append(checked(cell));
+        }
+        QComboBox *page = frm(d).cboPage;
+        page->setFocus();
+        QTest::keyClicks(page, QStringLiteral("abc"));
+        QTest::keyClick(page, Qt::Key_Return);
+        frm(d).btnCancel->setFocus();
+        QTest::qWait(50);
+        typedPage = page->currentText();
+        frm(d).btnCancel->click();
+        return d.result();
+    };
+    QCOMPARE(dlg.ShowModal(), 2);
+    QCOMPARE(active, QList<bool>({ true, true, false, false })); // after Space, after a click
+    QCOMPARE(dlg.Dataset()->recordCount(), 2);
+    dlg.Dataset()->first();
+    QCOMPARE(dlg.Dataset()->value(QStringLiteral("active")).toBool(), true);
+    dlg.Dataset()->next();
+    QCOMPARE(dlg.Dataset()->value(QStringLiteral("active")).toBool(), false);
+    QCOMPARE(typedPage, QStringLiteral("1"));
+    QCOMPARE(m_server->requests().size(), 1);
+}
+
+// The rows per page start at DefaultPageRows and every later pick reloads;
+// a pick that leaves fewer pages moves to the new last page.
+void tst_BrowseDlg::rowsPerPageFollowDefaultAndStayWithinCount()
+{
+    m_server->enqueue(Reply::json(R"({"data": [], "pages": {"page": 1, "page_count": 1, "rec_count": 42}})"));
+    m_server->enqueue(Reply::json(R"({"data": [], "pages": {"page": 1, "page_count": 3, "rec_count": 42}})"));
+    m_server->enqueue(Reply::json(R"({"data": [], "pages": {"page": 3, "page_count": 3, "rec_count": 42}})"));
+    m_server->enqueue(Reply::json(TwoItems));
+    TBrowseDlg dlg(bdtBrowse, ItemsUrl, false);
+    addItemColumns(dlg);
+    dlg.SetUsePagination(true);
+    dlg.SetDefaultPageRows(50);
+    QString shownRows;
+    m_presenter->modalScript = [&](QDialog &d) {
+        d.show();
+        if (!waitLoaded(dlg, 1))
+            return 0;
+        QComboBox *rows = frm(d).cboRowPerPage;
+        shownRows = rows->currentText();
+        rows->setCurrentIndex(rows->findText(QStringLiteral("20")));
+        if (!waitLoaded(dlg, 2))
+            return 0;
+        frm(d).btnLast->click();
+        if (!waitLoaded(dlg, 3))
+            return 0;
+        rows->setCurrentIndex(rows->findText(QStringLiteral("200")));
+        if (!waitLoaded(dlg, 4))
+            return 0;
+        frm(d).btnOK->click();
+        return d.result();
+    };
+    QCOMPARE(dlg.ShowModal(), 1);
+    QCOMPARE(shownRows, QStringLiteral("50"));
+    const QList<RecordedRequest> reqs = m_server->requests();
+    QStringList sent;
+    for (const RecordedRequest &r : reqs)
+        sent.append(r.queryValue(QStringLiteral("page")) + QLatin1Char('/') + r.queryValue(QStringLiteral("page_rows")));
+    QCOMPARE(sent, QStringList({ "1/50", "1/20", "3/20", "1/200" }));
+    QCOMPARE(dlg.Dataset()->recordCount(), 2);
 }
 
 QTEST_MAIN(tst_BrowseDlg)

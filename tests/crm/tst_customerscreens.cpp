@@ -4,7 +4,9 @@
 #include "BaseChildFrmU.h"
 #include "BrowseDlgU.h"
 #include "ClassRegistry.h"
+#include "ComDmU.h"
 #include "EmpListFrmU.h"
+#include "Localizer.h"
 #include "MemTable.h"
 #include "MenuListU.h"
 #include "PackageListU.h"
@@ -218,6 +220,14 @@ void tst_CustomerScreens::listPagesAndSearches()
     QCOMPARE(queryOf(m_server->lastRequest()), QStringLiteral("mode=list&page=1&page_rows=20&q=Jakarta Raya&status=0"));
     QTRY_COMPARE(table->recordCount(), 3);
     QVERIFY(m_presenter->messages.isEmpty());
+
+    // the column captions switch with the language, City's too
+    const int city = table->fieldIndex(QStringLiteral("city"));
+    ComDm->locLang->setLanguageIndex(0);
+    const QString indonesian = table->headerData(city, Qt::Horizontal).toString();
+    ComDm->locLang->setLanguageIndex(-1);
+    QCOMPARE(indonesian, QStringLiteral("Kota"));
+    QCOMPARE(table->headerData(city, Qt::Horizontal).toString(), QStringLiteral("City"));
 }
 
 void tst_CustomerScreens::overtakenReadLosesNoCurrentRow_data()

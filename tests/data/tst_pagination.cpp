@@ -18,6 +18,7 @@ class tst_Pagination : public QObject
 private Q_SLOTS:
     void paginateShowsMetaWithoutReload();
     void navigationAsksForReloads();
+    void pageStaysWithinThePageCount();
 };
 
 // The answer's page meta is shown without asking for a reload, whatever it
@@ -38,15 +39,11 @@ void tst_Pagination::paginateShowsMetaWithoutReload()
     QVERIFY(loadingSeen);
     QVERIFY(!bar.pagination->IsLoading());
 
-    // a page that is not in the list is shown all the same
-    bar.pagination->Paginate(meta(R"({"page": 7, "page_count": 3})"));
-    QCOMPARE(bar.page->count(), 3);
-    QCOMPARE(bar.page->currentText(), QStringLiteral("7"));
-
-    // an untrusted page count must not stall the screen
+    // an untrusted page count must not stall the screen; the bar offers
+    // what it lists, no more
     bar.pagination->Paginate(meta(R"({"page": 1, "page_count": 2147483647, "rec_count": 5})"));
     QCOMPARE(bar.page->count(), TPagination::MaxListedPages);
-    QCOMPARE(bar.pageCount->text(), QStringLiteral("of 2147483647"));
+    QCOMPARE(bar.pageCount->text(), QStringLiteral("of 100000"));
 
     // numbers sent as text are no numbers: the earlier list goes
     bar.pagination->Paginate(meta(R"({"page": "2", "page_count": "3", "rec_count": "9"})"));
@@ -89,6 +86,53 @@ void tst_Pagination::navigationAsksForReloads()
     QCOMPARE(bar.page->currentText(), QStringLiteral("3")); // the page is kept
     bar.page->setCurrentIndex(4);
     QCOMPARE(bar.reloads, QStringList({ "3/50", "5/50" }));
+}
+
+// No page beyond the last is kept or asked for: not after the rows per page
+// grew, not when an answer reports one, not through "last" on a capped list.
+// A size the form set with signals blocked is still left by a later pick.
+void tst_Pagination::pageStaysWithinThePageCount()
+{
+    PagingBar bar;
+    bar.pagination->Paginate(meta(R"({"page": 37, "page_count": 37, "rec_count": 730})"));
+    bar.pageSize->setCurrentIndex(2); // 50 rows: 15 pages
+    QCOMPARE(bar.reloads, QStringList({ "15/50" }));
+    bar.pagination->Paginate(meta(R"({"page": 15, "page_count": 15, "rec_count": 730})"));
+    bar.pageSize->setCurrentIndex(0); // 10 rows: the page exists, it is kept
+    QCOMPARE(bar.reloads, QStringList({ "15/50", "15/10" }));
+
+    // an answer beyond its own last page: shown as the last, whose rows come
+    // with one more read, after the painting
+    bar.reloads.clear();
+    bar.pagination->Paginate(meta(R"({"page": 7, "page_count": 3})"));
+    QCOMPARE(bar.page->count(), 3);
+    QCOMPARE(bar.page->currentText(), QStringLiteral("3"));
+    QVERIFY(bar.reloads.isEmpty());
+    QTRY_COMPARE(bar.reloads, QStringList({ "3/10" }));
+    // a server that insists is not asked again and again
+    bar.pagination->Paginate(meta(R"({"page": 7, "page_count": 3})"));
+    QTest::qWait(20);
+    QCOMPARE(bar.reloads, QStringList({ "3/10" }));
+    QCOMPARE(bar.page->currentText(), QStringLiteral("3"));
+    bar.next->click();
+    QCOMPARE(bar.reloads.size(), 1); // on the last page
+
+    // "last" goes where the page list and the label end
+    bar.reloads.clear();
+    bar.pagination->Paginate(meta(R"({"page": 1, "page_count": 250000, "rec_count": 2500000})"));
+    QCOMPARE(bar.pageCount->text(), QStringLiteral("of 100000"));
+    bar.last->click();
+    QCOMPARE(bar.page->currentText(), QStringLiteral("100000"));
+    QCOMPARE(bar.reloads, QStringList({ "100000/10" }));
+
+    // a size set by the form without signals is left by a later pick
+    bar.reloads.clear();
+    {
+        const QSignalBlocker block(bar.pageSize);
+        bar.pageSize->setCurrentIndex(2);
+    }
+    bar.pageSize->setCurrentIndex(0);
+    QCOMPARE(bar.reloads, QStringList({ "100000/10" }));
 }
 
 QTEST_MAIN(tst_Pagination)

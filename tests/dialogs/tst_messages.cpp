@@ -1,8 +1,13 @@
 // The message boxes and the error handler, through the replaceable presenter.
+#include "ComDmU.h"
 #include "ErrorHandlerU.h"
+#include "Localizer.h"
 #include "MsgDlgU.h"
 #include "RecordingPresenter.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
 #include <QtTest>
 
 using Platform::MessageButton;
@@ -34,6 +39,7 @@ private Q_SLOTS:
     void envelopes_data();
     void envelopes();
     void validationMessages();
+    void boxTitleAndButtonsFollowTheLanguage();
 private:
     RecordingPresenter *m_presenter = nullptr;
 };
@@ -224,4 +230,57 @@ void tst_Messages::validationMessages()
 }
 
 QTEST_GUILESS_MAIN(tst_Messages)
+// The real message box, not the recorder: its title and its buttons are in
+// the user's language as its text is.
+void tst_Messages::boxTitleAndButtonsFollowTheLanguage()
+{
+    Platform::setDialogPresenter(nullptr);
+    struct Seen
+    {
+        QString title;
+        QStringList buttons;
+    };
+    const auto show = [](const std::function<int()> &AShow, Seen &ASeen, const QString &APress) {
+        auto press = std::make_shared<std::function<void()>>();
+        *press = [&ASeen, APress, press] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box) {
+                QTimer::singleShot(10, *press);
+                return;
+            }
+            ASeen.title = box->windowTitle();
+            for (QAbstractButton *b : box->buttons())
+                ASeen.buttons.append(b->text());
+            ASeen.buttons.sort();
+            for (QAbstractButton *b : box->buttons()) {
+                if (b->text() == APress) {
+                    b->click();
+                    return;
+                }
+            }
+            box->done(0); // nothing to press: never leave the test waiting
+        };
+        QTimer::singleShot(0, *press);
+        const int result = AShow();
+        *press = nullptr;
+        return result;
+    };
+    ComDm->locLang->setLanguageIndex(0);
+    Seen confirm, error;
+    const int answer = show([] { return MsgConfirm(mctDelete); }, confirm, QStringLiteral("&Tidak"));
+    show([] { return MsgErr(QStringLiteral("x")); }, error, QStringLiteral("OK"));
+    ComDm->locLang->setLanguageIndex(-1);
+    QCOMPARE(answer, int(ModalResult::No));
+    QCOMPARE(confirm.title, QStringLiteral("Konfirmasi"));
+    QCOMPARE(confirm.buttons, QStringList({ "&Tidak", "&Ya" }));
+    QCOMPARE(error.title, QStringLiteral("Kesalahan"));
+    QCOMPARE(error.buttons, QStringList({ "OK" }));
+
+    Seen english;
+    QCOMPARE(show([] { return MsgConfirm(mctSave); }, english, QStringLiteral("&Yes")), int(ModalResult::Yes));
+    QCOMPARE(english.title, QStringLiteral("Confirm"));
+    QCOMPARE(english.buttons, QStringList({ "&No", "&Yes" }));
+}
+
+QTEST_MAIN(tst_Messages)
 #include "tst_messages.moc"

@@ -1,6 +1,7 @@
 // Screens, and the registry of the open ones that closes them together.
 #include "AccessDetailsU.h"
 #include "BaseChildFrmU.h"
+#include "BaseSubFrmU.h"
 #include "MenuListU.h"
 #include "OpenedFormsU.h"
 #include "RecordingPresenter.h"
@@ -9,9 +10,28 @@
 #include <QAction>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <QtTest>
 #include <memory>
+
+namespace {
+
+// A sub form as a screen would embed one.
+class TNotesSubFrm : public TBaseSubFrm
+{
+    Q_OBJECT
+public:
+    static inline int Alive = 0;
+    explicit TNotesSubFrm(QWidget *AOwner) : TBaseSubFrm(AOwner) { ++Alive; }
+    ~TNotesSubFrm() override { --Alive; }
+    void LoadData() override { ++loads; }
+    void TranslationChanged() override { }
+    int loads = 0;
+};
+
+} // namespace
 
 class tst_BaseChildFrm : public QObject
 {
@@ -28,6 +48,7 @@ private Q_SLOTS:
     void closeAllStopsOnlyForUnsavedAddOrEdit_data();
     void closeAllStopsOnlyForUnsavedAddOrEdit();
     void windowsMenuFollowsOpenScreens();
+    void subFormFillsItsContainer();
 
 private:
     // A screen for menu entry AMenuId, opened the way the controller does.
@@ -214,6 +235,50 @@ void tst_BaseChildFrm::windowsMenuFollowsOpenScreens()
     open(30, "Contacts");
     m_forms.reset();
     QCOMPARE(m_menu->actions(), QList<QAction *>({ cascade }));
+}
+
+// LoadForm embeds a sub form: no frame, filling the container and following
+// its size, beside what the container already lays out, gone with it.
+void tst_BaseChildFrm::subFormFillsItsContainer()
+{
+    QCOMPARE(TBaseSubFrm::LoadForm<TNotesSubFrm>(nullptr), nullptr);
+    QCOMPARE(TNotesSubFrm::Alive, 0);
+    {
+        QWidget screen;
+        auto *panel = new QWidget(&screen);
+        panel->setGeometry(10, 10, 400, 300);
+        screen.resize(640, 480);
+        screen.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&screen));
+        TNotesSubFrm *notes = TBaseSubFrm::LoadForm<TNotesSubFrm>(panel);
+        QVERIFY(notes);
+        QCOMPARE(notes->parentWidget(), panel);
+        QCOMPARE(notes->parent(), panel);
+        QVERIFY(!notes->isWindow());
+        QVERIFY(notes->isVisible());
+        QCOMPARE(notes->DataMode, dmBrowse);
+        QCOMPARE(notes->geometry(), panel->rect());
+        panel->resize(520, 360);
+        QTRY_COMPARE(notes->geometry(), panel->rect());
+        notes->LoadData();
+        QCOMPARE(notes->loads, 1);
+
+        // a tab page that lays out a heading already: the sub form goes
+        // below it and takes the room left
+        auto *page = new QWidget(&screen);
+        page->setGeometry(0, 0, 300, 200);
+        auto *layout = new QVBoxLayout(page);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto *heading = new QLabel(QStringLiteral("Notes"), page);
+        layout->addWidget(heading);
+        page->show();
+        TNotesSubFrm *second = TBaseSubFrm::LoadForm<TNotesSubFrm>(page);
+        QVERIFY(second->isVisible());
+        QTRY_VERIFY(second->geometry().top() >= heading->geometry().bottom());
+        QCOMPARE(second->width(), page->width());
+        QCOMPARE(TNotesSubFrm::Alive, 2);
+    }
+    QCOMPARE(TNotesSubFrm::Alive, 0);
 }
 
 QTEST_MAIN(tst_BaseChildFrm)

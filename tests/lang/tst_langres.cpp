@@ -104,6 +104,7 @@ private Q_SLOTS:
 
     void catalogueLetterForLetter();
     void indonesianForEveryEntryAndListenersTold();
+    void everyRegisteredTextHasIndonesian();
 };
 
 void tst_LangRes::cleanup()
@@ -175,6 +176,38 @@ void tst_LangRes::indonesianForEveryEntryAndListenersTold()
     }
     loc->setLanguageIndex(-1); // would call into freed memory otherwise
     QCOMPARE(loc->languageIndex(), -1);
+}
+
+// Not the catalogue alone: every text any unit registered is translated, and
+// a module's name that differs from the file's only in case finds its entry,
+// as names do in an INI file.
+void tst_LangRes::everyRegisteredTextHasIndonesian()
+{
+    Platform::Localizer *loc = ComDm->locLang;
+    auto &repository = ResourceStringRepository::instance();
+    const QStringList products = repository.products();
+    QVERIFY(products.contains(QStringLiteral("Custom Resource Strings")));
+    QVERIFY(products.contains(QStringLiteral("Common Dialogs Resource Strings")));
+    int checked = 0;
+    for (const QString &product : products) {
+        for (const ResourceString *s : repository.strings(product)) {
+            QVERIFY2(!loc->translation(0, s->nameText()).isEmpty(),
+                     qPrintable(product + QStringLiteral(": ") + s->nameText()));
+            ++checked;
+        }
+    }
+    QVERIFY(checked > 128 + 30);
+
+    // as the crm module names its City caption
+    static const ResourceString moduleCity = { "sLabelCity", "City" };
+    repository.registerProduct(QStringLiteral("Module Strings"), { &moduleCity });
+    loc->setLanguageIndex(0);
+    QCOMPARE(moduleCity.text(), QStringLiteral("Kota"));
+    QCOMPARE(loc->translation(0, QStringLiteral("SLABELCITY")), QStringLiteral("Kota"));
+    QCOMPARE(slabelCity.text(), QStringLiteral("Kota"));
+    loc->setLanguageIndex(-1);
+    QCOMPARE(moduleCity.text(), QStringLiteral("City"));
+    repository.unregisterProduct(QStringLiteral("Module Strings"));
 }
 
 QTEST_GUILESS_MAIN(tst_LangRes)

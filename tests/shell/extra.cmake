@@ -30,3 +30,8 @@ if(TARGET tst_appcontroller)
     add_dependencies(tst_appcontroller fixturescreen)
     target_compile_definitions(tst_appcontroller PRIVATE FIXTURE_PLUGIN_DIR="${fixture_plugin_dir}")
 endif()
+
+# The host's main window, as the program builds it.
+if(TARGET tst_mainwindow)
+    target_link_libraries(tst_mainwindow PRIVATE zelt_host)
+endif()

@@ -23,6 +23,8 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMutex>
+#include <QTableView>
+#include <QVBoxLayout>
 #include <QtTest>
 
 using Platform::ClassRegistry;
@@ -37,7 +39,14 @@ class TProbeFrm : public TBaseChildFrm
     Q_OBJECT
 public:
     static inline int Made = 0;
-    explicit TProbeFrm(QWidget *AOwner = nullptr) : TBaseChildFrm(AOwner) { ++Made; }
+    explicit TProbeFrm(QWidget *AOwner = nullptr) : TBaseChildFrm(AOwner)
+    {
+        ++Made;
+        // laid out as a list screen is: a grid whose size hint is small
+        auto *layout = new QVBoxLayout(this);
+        layout->addWidget(new QTableView(this));
+        resize(700, 450);
+    }
     void TranslationChanged() override { }
 };
 
@@ -98,6 +107,7 @@ private Q_SLOTS:
     void signOutUnloadsThenQuitsOrReloads();
     void moduleRequestsEndBeforeTheModuleGoes_data();
     void moduleRequestsEndBeforeTheModuleGoes();
+    void screenOpenedAgainComesBackAsBefore();
 private:
     // The program folder holds the fixture module; a user signs in and gets the menus.
     void signedIn(const QJsonArray &menus, const QJsonArray &packages = {})
@@ -373,6 +383,41 @@ void tst_AppController::moduleRequestsEndBeforeTheModuleGoes()
     QVERIFY(m_server->waitForClientCloses(2));
     QTest::qWait(100); // a late answer would be delivered here
     QCOMPARE(qApp->property("fixtureCallbacks").toInt(), 0);
+// A screen closed and opened again comes back as the first one came, and the
+// welcome screen fills the work area whenever it is in front.
+void tst_AppController::screenOpenedAgainComesBackAsBefore()
+{
+    m_main->resize(1200, 800);
+    signedIn(salesMenus());
+    m_ctl->LoadWelcomeForm();
+    QPointer<TBaseChildFrm> welcome = m_ctl->OpenedForms()->Find(0);
+    QVERIFY(welcome->SubWindow()->isMaximized());
+    QSize firstSize;
+    for (int round = 0; round < 2; ++round) {
+        item(101)->click();
+        QPointer<TBaseChildFrm> orders = m_ctl->OpenedForms()->Find(101);
+        QVERIFY(orders);
+        QTRY_COMPARE(m_mdi->activeSubWindow(), orders->SubWindow());
+        QVERIFY2(orders->SubWindow()->isMaximized(), qPrintable(QString::number(round)));
+        if (round == 0)
+            firstSize = orders->size();
+        QCOMPARE(orders->size(), firstSize);
+        orders->IsModified = false;
+        QVERIFY(orders->Close());
+        QTRY_VERIFY(!orders);
+        QTRY_COMPARE(m_mdi->activeSubWindow(), welcome->SubWindow());
+        QTRY_VERIFY(welcome->SubWindow()->isMaximized());
+        QCOMPARE(welcome->SubWindow()->geometry(), m_mdi->viewport()->rect());
+    }
+
+    // with no maximized screen in front, a screen shows in its own size,
+    // not squeezed to its layout's smallest
+    QVERIFY(welcome->Close());
+    QTRY_VERIFY(!welcome);
+    item(106)->click();
+    QPointer<TBaseChildFrm> invoices = m_ctl->OpenedForms()->Find(106);
+    QVERIFY(!invoices->SubWindow()->isMaximized());
+    QCOMPARE(invoices->size(), QSize(700, 450));
     QVERIFY(m_presenter->messages.isEmpty());
 }
 

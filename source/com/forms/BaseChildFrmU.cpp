@@ -132,15 +132,29 @@ void TBaseChildFrm::ShowChild(QMdiArea *AMdiArea)
         return;
     if (!FSubWindow) {
         if (QMdiArea *area = AMdiArea ? AMdiArea : FindMdiArea()) {
+            // the screen's own size, not its layout's smallest: a sub-window
+            // is otherwise sized from the size hint
+            const QSize size = this->size();
             auto *sub = new TChildSubWindow(area);
             if (FBorderless)
                 sub->setWindowFlags(Qt::FramelessWindowHint);
             sub->setWidget(this);
             area->addSubWindow(sub);
+            const QMargins frame = sub->contentsMargins();
+            sub->resize(size.grownBy(frame));
             connect(sub, &QMdiSubWindow::windowStateChanged, this,
-                    [this](Qt::WindowStates AOld, Qt::WindowStates ANew) {
-                        if (!(AOld & Qt::WindowActive) && (ANew & Qt::WindowActive))
+                    [this, sub](Qt::WindowStates AOld, Qt::WindowStates ANew) {
+                        if (!(AOld & Qt::WindowActive) && (ANew & Qt::WindowActive)) {
+                            // the area restores a maximized window when another
+                            // one comes to the front; a screen maximized by
+                            // design is maximized again when it is back there
+                            if (FMaximized && !sub->isMaximized())
+                                QMetaObject::invokeMethod(sub, [sub] {
+                                    if (sub->mdiArea() && sub->mdiArea()->activeSubWindow() == sub)
+                                        sub->showMaximized();
+                                }, Qt::QueuedConnection);
                             Q_EMIT FormActivate(this);
+                        }
                     });
             FSubWindow = sub;
         }

@@ -3,7 +3,9 @@
 #include "DialogPresenter.h"
 #include "ErrorHandlerU.h"
 #include "Errors.h"
+#include "LangResU.h"
 #include "PaginationU.h"
+#include "ReadOnlyModel.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -19,6 +21,9 @@
 
 using Platform::MemTable;
 namespace ModalResult = Platform::ModalResult;
+
+const Platform::ResourceString sHeaderBrowseData = { "sHeaderBrowseData", "Browse Data" };
+const Platform::ResourceString sLabelAddItem = { "sLabelAddItem", "Add Item" };
 
 namespace {
 
@@ -104,7 +109,8 @@ TBrowseDlgFrm::TBrowseDlgFrm(QWidget *AParent) : QDialog(AParent)
 
     lytMainSearchItem = new QWidget(this);
     auto *searchLay = new QHBoxLayout(lytMainSearchItem);
-    searchLay->addWidget(new QLabel(QStringLiteral("Search"), lytMainSearchItem));
+    lblSearch = new QLabel(QStringLiteral("Search"), lytMainSearchItem);
+    searchLay->addWidget(lblSearch);
     edtSearch = new QLineEdit(lytMainSearchItem);
     edtSearch->setObjectName(QStringLiteral("edtSearch"));
     edtSearch->setPlaceholderText(QStringLiteral("Search"));
@@ -144,7 +150,11 @@ TBrowseDlgFrm::TBrowseDlgFrm(QWidget *AParent) : QDialog(AParent)
     lblPage = new QLabel(QStringLiteral("Page"), gboPage);
     cboPage = new QComboBox(gboPage);
     cboPage->setObjectName(QStringLiteral("cboPage"));
+    // a fixed list to pick from; editable only so that it can show page 1
+    // of an empty list
     cboPage->setEditable(true);
+    cboPage->setInsertPolicy(QComboBox::NoInsert);
+    cboPage->lineEdit()->setReadOnly(true);
     cboPage->addItem(QStringLiteral("1"));
     lblPageCount = new QLabel(QStringLiteral("of 100"), gboPage);
     btnNext = tool(QStringLiteral("btnNext"), QStringLiteral(">"));
@@ -195,7 +205,14 @@ TBrowseDlgFrm::TBrowseDlgFrm(QWidget *AParent) : QDialog(AParent)
 
     FTable = new MemTable(this);
     FTable->setReadOnly(true);
-    grdData->setModel(FTable);
+    FGridModel = new Platform::ReadOnlyModel(this);
+    FGridModel->setSourceModel(FTable);
+    grdData->setModel(FGridModel);
+    connect(grdData->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &ACurrent) {
+                if (ACurrent.isValid() && ACurrent.row() < FTable->recordCount() && !FTable->controlsDisabled())
+                    safely([this, ACurrent] { FTable->setRecNo(ACurrent.row()); });
+            });
 
     // FormCreate
     FPagination = new TPagination(cboRowPerPage, cboPage, btnFirst, btnPrev, btnNext, btnLast, lblPageCount,
@@ -232,17 +249,12 @@ int TBrowseDlgFrm::BuildColumns(const TBrowseDlgColumns &AColumns, bool AColumnA
         table->addField(c.FieldName, c.FieldType, c.FieldWidth, c.IsCreateColumn ? c.Caption : QString());
     }
     table->open();
-    grdData->setModel(table);
+    FGridModel->setSourceModel(table);
     for (QObject *child : grdData->children())
         if (dynamic_cast<AlignDelegate *>(child))
             child->deleteLater();
     delete FTable;
     FTable = table;
-    connect(grdData->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex &ACurrent) {
-                if (ACurrent.isValid() && ACurrent.row() < FTable->recordCount() && !FTable->controlsDisabled())
-                    safely([this, ACurrent] { FTable->setRecNo(ACurrent.row()); });
-            });
 
     int width = 0;
     QHeaderView *header = grdData->horizontalHeader();
@@ -270,8 +282,21 @@ void TBrowseDlgFrm::showEvent(QShowEvent *AEvent)
         safely([this] { FormShow(); });
 }
 
+void TBrowseDlgFrm::TranslateCaptions()
+{
+    setWindowTitle(sHeaderBrowseData.text());
+    lblSearch->setText(sLabelSearch.text());
+    edtSearch->setPlaceholderText(sLabelSearch.text());
+    lblPage->setText(sLabelPage.text());
+    lblRows->setText(sLabelRows.text() + QLatin1Char(':'));
+    btnAddItem->setText(sLabelAddItem.text());
+    btnOK->setText(Platform::sMsgButtonOk.text());
+    btnCancel->setText(sLabelCancel.text());
+}
+
 void TBrowseDlgFrm::FormShow()
 {
+    TranslateCaptions();
     lytMainSearchItem->setVisible(IsShowSearch);
     btnAddItem->setVisible(BrowseDlgType == bdtBrowseAdd);
     btnOK->setVisible(btnAddItem->isHidden());

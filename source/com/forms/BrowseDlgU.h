@@ -3,6 +3,7 @@
 #include "com_global.h"
 #include "DataUtilsU.h"
 #include "MemTable.h"
+#include "ResourceStrings.h"
 
 #include <QDialog>
 #include <QList>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class QAbstractProxyModel;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -20,6 +22,10 @@ class QToolButton;
 class QWidget;
 class TErrorHandler;
 class TPagination;
+
+// The dialog's own captions (the others come from LangResU).
+COM_EXPORT extern const Platform::ResourceString sHeaderBrowseData;
+COM_EXPORT extern const Platform::ResourceString sLabelAddItem;
 
 enum TBrowseDlgType : quint8 {
     bdtBrowse,    // pick list with an OK button
@@ -70,6 +76,7 @@ public:
     ~TBrowseDlgFrm() override;
 
     QWidget *lytMainSearchItem = nullptr;
+    QLabel *lblSearch = nullptr;
     QLineEdit *edtSearch = nullptr;
     QToolButton *edtSearchButton = nullptr;
     QTableView *grdData = nullptr;
@@ -119,10 +126,15 @@ protected:
 
 private:
     void FormShow();
+    // The captions in the current language; the dialog is made once and
+    // shown many times, so at every showing.
+    void TranslateCaptions();
     void btnAddItemClick();
     void safely(const std::function<void()> &AAction);
 
     Platform::MemTable *FTable = nullptr;
+    // what the grid shows of FTable: nothing in it can be changed there
+    QAbstractProxyModel *FGridModel = nullptr;
     TPagination *FPagination = nullptr;
     std::unique_ptr<TErrorHandler> FErrorHandler;
 };

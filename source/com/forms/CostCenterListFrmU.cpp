@@ -1,5 +1,7 @@
 #include "CostCenterListFrmU.h"
 
+#include "LangResU.h"
+
 #include <QComboBox>
 #include <QLineEdit>
 #include <QToolButton>
@@ -7,17 +9,17 @@
 using FT = Platform::MemTable::FieldType;
 
 TCostCenterListFrm::TCostCenterListFrm(QWidget *AParent)
-    : TMasterPickListFrm(QStringLiteral("Cost Center List"), QSize(611, 508), true, true, AParent)
+    : TMasterPickListFrm(sHeaderCostCenterList, QSize(611, 508), true, true, AParent)
 {
     setObjectName(QStringLiteral("CostCenterListFrm"));
     defineData({ { QStringLiteral("cc_id"), FT::Integer, 0 },
                  { QStringLiteral("cc_code"), FT::String, 255 },
                  { QStringLiteral("cc_name"), FT::String, 255 },
                  { QStringLiteral("cc_type_desc"), FT::String, 0 } },
-               { { QStringLiteral("cc_id"), QString() },
-                 { QStringLiteral("cc_code"), QStringLiteral("Code") },
-                 { QStringLiteral("cc_type_desc"), QStringLiteral("Type") },
-                 { QStringLiteral("cc_name"), QStringLiteral("Cost Center") } });
+               { { QStringLiteral("cc_id"), nullptr },
+                 { QStringLiteral("cc_code"), &sLabelCode },
+                 { QStringLiteral("cc_type_desc"), &sLabelType },
+                 { QStringLiteral("cc_name"), &sLabelCostCenter } });
     edtSearchButton->setVisible(true);
     connect(edtSearchButton, &QToolButton::clicked, this, [this] { safely([this] { LoadData(); }); });
 }

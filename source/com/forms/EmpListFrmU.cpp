@@ -1,20 +1,22 @@
 #include "EmpListFrmU.h"
 
+#include "LangResU.h"
+
 #include <QLineEdit>
 
 using FT = Platform::MemTable::FieldType;
 
 TEmpListFrm::TEmpListFrm(QWidget *AParent)
-    : TMasterPickListFrm(QStringLiteral("Employee List"), QSize(611, 508), true, false, AParent)
+    : TMasterPickListFrm(sHeaderEmpList, QSize(611, 508), true, false, AParent)
 {
     setObjectName(QStringLiteral("EmpListFrm"));
     defineData({ { QStringLiteral("emp_id"), FT::LargeInt, 0 },
                  { QStringLiteral("emp_name"), FT::String, 200 },
                  { QStringLiteral("gender"), FT::String, 6 },
                  { QStringLiteral("org_name"), FT::String, 100 } },
-               { { QStringLiteral("emp_name"), QStringLiteral("Employee Name") },
-                 { QStringLiteral("gender"), QStringLiteral("Gender") },
-                 { QStringLiteral("org_name"), QStringLiteral("Organization") } });
+               { { QStringLiteral("emp_name"), &sLabelEmpName },
+                 { QStringLiteral("gender"), &sLabelGender },
+                 { QStringLiteral("org_name"), &sLabelOrganization } });
 }
 
 void TEmpListFrm::LoadData()

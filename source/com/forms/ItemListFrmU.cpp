@@ -1,12 +1,14 @@
 #include "ItemListFrmU.h"
 
+#include "LangResU.h"
+
 #include <QComboBox>
 #include <QLineEdit>
 
 using FT = Platform::MemTable::FieldType;
 
 TItemListFrm::TItemListFrm(QWidget *AParent)
-    : TMasterPickListFrm(QStringLiteral("Item List"), QSize(786, 444), true, true, AParent)
+    : TMasterPickListFrm(sHeaderItemList, QSize(786, 444), true, true, AParent)
 {
     setObjectName(QStringLiteral("ItemListFrm"));
     defineData({ { QStringLiteral("item_type_name"), FT::String, 255 },
@@ -18,14 +20,14 @@ TItemListFrm::TItemListFrm(QWidget *AParent)
                  { QStringLiteral("spec"), FT::Memo, 0 },
                  { QStringLiteral("uom_id"), FT::SmallInt, 0 },
                  { QStringLiteral("uom_name"), FT::String, 50 } },
-               { { QStringLiteral("item_type_name"), QStringLiteral("Type") },
-                 { QStringLiteral("item_id"), QString() },
-                 { QStringLiteral("item_code"), QStringLiteral("Code") },
-                 { QStringLiteral("item_name"), QStringLiteral("Item Name") },
-                 { QStringLiteral("uom_name"), QStringLiteral("Unit Of Materials") },
-                 { QStringLiteral("item_cat_name"), QStringLiteral("Category") },
-                 { QStringLiteral("material"), QStringLiteral("Material") },
-                 { QStringLiteral("spec"), QStringLiteral("Specification") } });
+               { { QStringLiteral("item_type_name"), &sLabelType },
+                 { QStringLiteral("item_id"), nullptr },
+                 { QStringLiteral("item_code"), &sLabelCode },
+                 { QStringLiteral("item_name"), &sLabelItemName },
+                 { QStringLiteral("uom_name"), &sLabelUnitOfMaterials },
+                 { QStringLiteral("item_cat_name"), &sLabelCategory },
+                 { QStringLiteral("material"), &sLabelMaterial },
+                 { QStringLiteral("spec"), &sLabelSpecification } });
 }
 
 void TItemListFrm::LoadData()

@@ -1,5 +1,7 @@
 #include "LocationListFrmU.h"
 
+#include "LangResU.h"
+
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,11 +10,12 @@
 using FT = Platform::MemTable::FieldType;
 
 TLocationListFrm::TLocationListFrm(QWidget *AParent)
-    : TMasterPickListFrm(QStringLiteral("Location List"), QSize(680, 508), false, false, AParent)
+    : TMasterPickListFrm(sHeaderLocationList, QSize(680, 508), false, false, AParent)
 {
     setObjectName(QStringLiteral("LocationListFrm"));
     auto *row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("Location Type"), this));
+    lblType = new QLabel(QStringLiteral("Location Type"), this);
+    row->addWidget(lblType);
     cboType = new QComboBox(this);
     cboType->setObjectName(QStringLiteral("cboType"));
     cboType->addItems({ QStringLiteral("Building"), QStringLiteral("Project"), QStringLiteral("Vendor") });
@@ -23,9 +26,9 @@ TLocationListFrm::TLocationListFrm(QWidget *AParent)
                  { QStringLiteral("loc_det_desc"), FT::String, 255 },
                  { QStringLiteral("loc_id"), FT::Integer, 0 },
                  { QStringLiteral("loc_name"), FT::String, 255 } },
-               { { QStringLiteral("loc_name"), QStringLiteral("Location Name") },
-                 { QStringLiteral("loc_det_name"), QStringLiteral("Location Detail Name") },
-                 { QStringLiteral("loc_det_desc"), QStringLiteral("Location Detail Description") } });
+               { { QStringLiteral("loc_name"), &sLabelLocName },
+                 { QStringLiteral("loc_det_name"), &sLabelLocDetName },
+                 { QStringLiteral("loc_det_desc"), &sLabelLocDetDesc } });
     connect(cboType, &QComboBox::currentIndexChanged, this, [this] { safely([this] { LoadData(); }); });
 }
 
@@ -36,6 +39,17 @@ void TLocationListFrm::LoadData()
     params->AddParam(QStringLiteral("q"), cboType->currentIndex() + 1, pdtInteger, ptQuery);
     // written without the leading slash; the client joins it to the base
     lookupLoad(QStringLiteral("prc/v1/master/locations"), std::move(params));
+}
+
+void TLocationListFrm::TranslateCaptions()
+{
+    TMasterPickListFrm::TranslateCaptions();
+    lblType->setText(sLabelLocationType.text());
+    // the items are renamed in place: the chosen type stays chosen
+    const QSignalBlocker block(cboType);
+    cboType->setItemText(0, sLabelBuilding.text());
+    cboType->setItemText(1, sLabelProject.text());
+    cboType->setItemText(2, sLabelVendor.text());
 }
 
 void TLocationListFrm::FormShow()

@@ -8,9 +8,11 @@ class COM_EXPORT TLocationListFrm : public TMasterPickListFrm
     Q_OBJECT
 public:
     explicit TLocationListFrm(QWidget *AParent = nullptr);
+    QLabel *lblType = nullptr;
     QComboBox *cboType = nullptr;
     void LoadData() override;
 
 protected:
     void FormShow() override;
+    void TranslateCaptions() override;
 };

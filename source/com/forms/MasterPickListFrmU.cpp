@@ -1,10 +1,14 @@
 #include "MasterPickListFrmU.h"
 
+#include "BrowseDlgU.h"
 #include "ComLookupsU.h"
 #include "DialogPresenter.h"
 #include "ErrorHandlerU.h"
+#include "LangResU.h"
 #include "MsgDlgU.h"
 #include "PaginationU.h"
+#include "ReadOnlyModel.h"
+#include "TranslationU.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -21,13 +25,42 @@
 #include <QVBoxLayout>
 
 using Platform::MemTable;
+using Platform::ResourceString;
 namespace ModalResult = Platform::ModalResult;
 
-TMasterPickListFrm::TMasterPickListFrm(const QString &ACaption, const QSize &AClientSize, bool AWithSearch,
-                                       bool APaged, QWidget *AParent)
-    : QDialog(AParent), FErrorHandler(std::make_unique<TErrorHandler>())
+const ResourceString sHeaderCostCenterList = { "sHeaderCostCenterList", "Cost Center List" };
+const ResourceString sHeaderEmpList = { "sHeaderEmpList", "Employee List" };
+const ResourceString sHeaderItemList = { "sHeaderItemList", "Item List" };
+const ResourceString sHeaderLocationList = { "sHeaderLocationList", "Location List" };
+const ResourceString sLabelCostCenter = { "sLabelCostCenter", "Cost Center" };
+const ResourceString sLabelGender = { "sLabelGender", "Gender" };
+const ResourceString sLabelOrganization = { "sLabelOrganization", "Organization" };
+const ResourceString sLabelItemName = { "sLabelItemName", "Item Name" };
+const ResourceString sLabelUnitOfMaterials = { "sLabelUnitOfMaterials", "Unit Of Materials" };
+const ResourceString sLabelCategory = { "sLabelCategory", "Category" };
+const ResourceString sLabelMaterial = { "sLabelMaterial", "Material" };
+const ResourceString sLabelSpecification = { "sLabelSpecification", "Specification" };
+const ResourceString sLabelLocationType = { "sLabelLocationType", "Location Type" };
+const ResourceString sLabelBuilding = { "sLabelBuilding", "Building" };
+const ResourceString sLabelProject = { "sLabelProject", "Project" };
+const ResourceString sLabelVendor = { "sLabelVendor", "Vendor" };
+const ResourceString sLabelLocDetName = { "sLabelLocDetName", "Location Detail Name" };
+const ResourceString sLabelLocDetDesc = { "sLabelLocDetDesc", "Location Detail Description" };
+
+QList<const ResourceString *> PickListResourceStrings()
 {
-    setWindowTitle(ACaption);
+    return { &sHeaderBrowseData,   &sLabelAddItem,         &sHeaderCostCenterList, &sHeaderEmpList,
+             &sHeaderItemList,     &sHeaderLocationList,   &sLabelCostCenter,      &sLabelGender,
+             &sLabelOrganization,  &sLabelItemName,        &sLabelUnitOfMaterials, &sLabelCategory,
+             &sLabelMaterial,      &sLabelSpecification,   &sLabelLocationType,    &sLabelBuilding,
+             &sLabelProject,       &sLabelVendor,          &sLabelLocDetName,      &sLabelLocDetDesc };
+}
+
+TMasterPickListFrm::TMasterPickListFrm(const ResourceString &ACaption, const QSize &AClientSize, bool AWithSearch,
+                                       bool APaged, QWidget *AParent)
+    : QDialog(AParent), FErrorHandler(std::make_unique<TErrorHandler>()), FCaption(&ACaption)
+{
+    setWindowTitle(ACaption.text());
     resize(AClientSize);
     auto *main = new QVBoxLayout(this);
     FFilterArea = new QVBoxLayout;
@@ -35,7 +68,8 @@ TMasterPickListFrm::TMasterPickListFrm(const QString &ACaption, const QSize &ACl
 
     if (AWithSearch) {
         auto *row = new QHBoxLayout;
-        row->addWidget(new QLabel(QStringLiteral("Search:"), this));
+        lblSearch = new QLabel(QStringLiteral("Search:"), this);
+        row->addWidget(lblSearch);
         edtSearch = new QLineEdit(this);
         edtSearch->setObjectName(QStringLiteral("edtSearch"));
         edtSearch->setPlaceholderText(QStringLiteral("Search"));
@@ -56,7 +90,10 @@ TMasterPickListFrm::TMasterPickListFrm(const QString &ACaption, const QSize &ACl
     grdData->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdData->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdData->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    grdData->setModel(tblData);
+    // the reads make tblData writable while they fill it; the grid never is
+    auto *gridModel = new Platform::ReadOnlyModel(this);
+    gridModel->setSourceModel(tblData);
+    grdData->setModel(gridModel);
     main->addWidget(grdData, 1);
     connect(grdData->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &ACurrent) {
@@ -82,7 +119,11 @@ TMasterPickListFrm::TMasterPickListFrm(const QString &ACaption, const QSize &ACl
         btnPrev = tool(QStringLiteral("btnPrev"), QStringLiteral("<"));
         cboPage = new QComboBox(this);
         cboPage->setObjectName(QStringLiteral("cboPage"));
+        // a fixed list to pick from; editable only to show page 1 of an
+        // empty list
         cboPage->setEditable(true);
+        cboPage->setInsertPolicy(QComboBox::NoInsert);
+        cboPage->lineEdit()->setReadOnly(true);
         lblPageCount = new QLabel(QStringLiteral("of"), this);
         btnNext = tool(QStringLiteral("btnNext"), QStringLiteral(">"));
         btnLast = tool(QStringLiteral("btnLast"), QStringLiteral(">|"));
@@ -96,7 +137,8 @@ TMasterPickListFrm::TMasterPickListFrm(const QString &ACaption, const QSize &ACl
         bottom->addWidget(lblPageCount);
         bottom->addWidget(btnNext);
         bottom->addWidget(btnLast);
-        bottom->addWidget(new QLabel(QStringLiteral("Rows:"), this));
+        lblRows = new QLabel(QStringLiteral("Rows:"), this);
+        bottom->addWidget(lblRows);
         bottom->addWidget(cboRowPerPage);
         FPagination =
             new TPagination(cboRowPerPage, cboPage, btnFirst, btnPrev, btnNext, btnLast, lblPageCount, this);
@@ -123,9 +165,12 @@ void TMasterPickListFrm::defineData(const QList<Field> &AFields, const QList<Gri
 {
     for (const Field &f : AFields) {
         QString caption;
-        for (const GridColumn &c : AColumns)
-            if (c.FieldName == f.Name)
-                caption = c.Caption;
+        for (const GridColumn &c : AColumns) {
+            if (c.FieldName == f.Name && c.Caption) {
+                caption = c.Caption->text();
+                FColumnCaptions.append({ int(tblData->fieldCount()), c.Caption });
+            }
+        }
         tblData->addField(f.Name, f.Type, f.Size, caption);
     }
     tblData->open();
@@ -138,7 +183,7 @@ void TMasterPickListFrm::defineData(const QList<Field> &AFields, const QList<Gri
         if (logical < 0)
             continue;
         header->moveSection(header->visualIndex(logical), pos);
-        grdData->setColumnHidden(logical, AColumns[pos].Caption.isEmpty());
+        grdData->setColumnHidden(logical, !AColumns[pos].Caption);
     }
 }
 
@@ -191,7 +236,25 @@ void TMasterPickListFrm::showEvent(QShowEvent *AEvent)
 {
     QDialog::showEvent(AEvent);
     if (!AEvent->spontaneous())
-        safely([this] { FormShow(); });
+        safely([this] {
+            TranslateCaptions();
+            FormShow();
+        });
+}
+
+void TMasterPickListFrm::TranslateCaptions()
+{
+    setWindowTitle(FCaption->text());
+    if (lblSearch) {
+        lblSearch->setText(sLabelSearch.text() + QLatin1Char(':'));
+        edtSearch->setPlaceholderText(sLabelSearch.text());
+    }
+    if (lblRows)
+        lblRows->setText(sLabelRows.text() + QLatin1Char(':'));
+    for (const auto &[field, caption] : std::as_const(FColumnCaptions))
+        TTranslation::TranslateControl(tblData, field, *caption, false);
+    btnOK->setText(Platform::sMsgButtonOk.text());
+    btnCancel->setText(sLabelCancel.text());
 }
 
 bool TMasterPickListFrm::eventFilter(QObject *AWatched, QEvent *AEvent)

@@ -3,6 +3,7 @@
 #include "com_global.h"
 #include "DataUtilsU.h"
 #include "MemTable.h"
+#include "ResourceStrings.h"
 
 #include <QDialog>
 #include <QList>
@@ -20,6 +21,29 @@ class QVBoxLayout;
 class TErrorHandler;
 class TPagination;
 
+// The pick lists' own captions (the others come from LangResU).
+COM_EXPORT extern const Platform::ResourceString sHeaderCostCenterList;
+COM_EXPORT extern const Platform::ResourceString sHeaderEmpList;
+COM_EXPORT extern const Platform::ResourceString sHeaderItemList;
+COM_EXPORT extern const Platform::ResourceString sHeaderLocationList;
+COM_EXPORT extern const Platform::ResourceString sLabelCostCenter;
+COM_EXPORT extern const Platform::ResourceString sLabelGender;
+COM_EXPORT extern const Platform::ResourceString sLabelOrganization;
+COM_EXPORT extern const Platform::ResourceString sLabelItemName;
+COM_EXPORT extern const Platform::ResourceString sLabelUnitOfMaterials;
+COM_EXPORT extern const Platform::ResourceString sLabelCategory;
+COM_EXPORT extern const Platform::ResourceString sLabelMaterial;
+COM_EXPORT extern const Platform::ResourceString sLabelSpecification;
+COM_EXPORT extern const Platform::ResourceString sLabelLocationType;
+COM_EXPORT extern const Platform::ResourceString sLabelBuilding;
+COM_EXPORT extern const Platform::ResourceString sLabelProject;
+COM_EXPORT extern const Platform::ResourceString sLabelVendor;
+COM_EXPORT extern const Platform::ResourceString sLabelLocDetName;
+COM_EXPORT extern const Platform::ResourceString sLabelLocDetDesc;
+// All of the above and the browse dialog's, for registering with the
+// repository.
+COM_EXPORT QList<const Platform::ResourceString *> PickListResourceStrings();
+
 // What the master-data pick lists share: the read-only grid over tblData,
 // OK and Cancel, the optional search edit and paging bar, and the close
 // rule (no result but Cancel on an empty list).
@@ -34,6 +58,7 @@ public:
     QPushButton *btnOK = nullptr;
     QPushButton *btnCancel = nullptr;
     // Present when the dialog has a search edit.
+    QLabel *lblSearch = nullptr;
     QLineEdit *edtSearch = nullptr;
     QToolButton *edtSearchButton = nullptr;
     // Present on paged dialogs.
@@ -44,6 +69,7 @@ public:
     QToolButton *btnNext = nullptr;
     QToolButton *btnLast = nullptr;
     QLabel *lblPageCount = nullptr;
+    QLabel *lblRows = nullptr;
 
     virtual void LoadData() = 0;
     void done(int AResult) override;
@@ -59,11 +85,11 @@ protected:
     struct GridColumn
     {
         QString FieldName;
-        QString Caption; // empty: the field is hidden
+        const Platform::ResourceString *Caption; // none: the field is hidden
     };
 
-    TMasterPickListFrm(const QString &ACaption, const QSize &AClientSize, bool AWithSearch, bool APaged,
-                       QWidget *AParent);
+    TMasterPickListFrm(const Platform::ResourceString &ACaption, const QSize &AClientSize, bool AWithSearch,
+                       bool APaged, QWidget *AParent);
     // Builds tblData's fields and the grid's columns in the given order.
     void defineData(const QList<Field> &AFields, const QList<GridColumn> &AColumns);
     // Room above the grid for a dialog's own filter.
@@ -77,6 +103,8 @@ protected:
 
     void showEvent(QShowEvent *AEvent) override;
     virtual void FormShow() = 0;
+    // The captions in the current language, put on at every showing.
+    virtual void TranslateCaptions();
     bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
 
     TPagination *FPagination = nullptr;
@@ -84,4 +112,6 @@ protected:
 
 private:
     QVBoxLayout *FFilterArea = nullptr;
+    const Platform::ResourceString *FCaption;
+    QList<QPair<int, const Platform::ResourceString *>> FColumnCaptions;
 };

@@ -85,7 +85,7 @@ void TPagination::hookSelector(QComboBox *ASelector, QList<QMetaObject::Connecti
     if (!ASelector)
         return;
     AConnections.append(
-        connect(ASelector, &QComboBox::currentIndexChanged, this, [this, ASelector] { selectorEdited(ASelector); }));
+        connect(ASelector, &QComboBox::currentIndexChanged, this, [this, ASelector] { selectorPicked(ASelector); }));
     // typed text counts once it is committed, not at every keystroke
     if (QLineEdit *edit = ASelector->lineEdit()) {
         AConnections.append(
@@ -128,6 +128,34 @@ void TPagination::selectorEdited(QComboBox *ASelector)
         return;
     committed = text;
     OnPageChange(ASelector);
+}
+
+void TPagination::selectorPicked(QComboBox *ASelector)
+{
+    // Another item is another value, even when the last one the bar saw is
+    // the same text: the form may have set the selector with signals blocked.
+    committedOf(ASelector) = ASelector->currentText();
+    if (ASelector == FPageSize.data())
+        keepPageWithinCount();
+    OnPageChange(ASelector);
+}
+
+void TPagination::keepPageWithinCount()
+{
+    if (!FPage || !FPageSize || FRecordCount <= 0)
+        return;
+    bool rowsOk = false, pageOk = false;
+    const int rows = FPageSize->currentText().toInt(&rowsOk);
+    const int page = FPage->currentText().toInt(&pageOk);
+    if (!rowsOk || !pageOk || rows <= 0)
+        return;
+    const int last = int(qMin<qint64>((qint64(FRecordCount) + rows - 1) / rows, MaxListedPages));
+    if (page <= last)
+        return;
+    // the reload that follows is the one for the new rows per page
+    const QSignalBlocker block(FPage);
+    setPageText(QString::number(last));
+    FPageCommitted = FPage->currentText();
 }
 
 void TPagination::setPageText(const QString &AText)
@@ -215,13 +243,24 @@ void TPagination::Paginate(const QJsonValue &APageData)
     }
     if (!pageInt(meta, QStringLiteral("rec_count"), recCount))
         recCount = 0;
+    // an untrusted count must not stall the screen; what the bar cannot list
+    // it does not offer either
+    pageCount = qMin(pageCount, MaxListedPages);
+    FRecordCount = recCount;
+
+    // a page beyond the last (the data shrank, or the rows per page grew) is
+    // the last page, whose rows are asked for once
+    const bool beyondLast = pageCount > 0 && page > pageCount;
+    const bool moveToLast = beyondLast && !FMovedToLast;
+    FMovedToLast = moveToLast;
+    if (beyondLast)
+        page = pageCount;
 
     if (FPage) {
         unhook(FPageHooks);
         QStringList items;
-        const int listed = qMin(pageCount, MaxListedPages);
-        items.reserve(qMax(listed, 0));
-        for (int p = 1; p <= listed; ++p)
+        items.reserve(qMax(pageCount, 0));
+        for (int p = 1; p <= pageCount; ++p)
             items.append(QString::number(p));
         FPage->setUpdatesEnabled(false);
         FPage->clear();
@@ -241,4 +280,8 @@ void TPagination::Paginate(const QJsonValue &APageData)
             + QLatin1Char(' ') + sLabelRecords.text();
         FRecordCountLbl->setText(caption);
     }
+
+    // after the read that called us has finished with its table
+    if (moveToLast && FPage)
+        QMetaObject::invokeMethod(this, [this] { OnPageChange(FPage); }, Qt::QueuedConnection);
 }

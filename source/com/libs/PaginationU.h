@@ -21,10 +21,16 @@ class QLabel;
 // the owner reads the page and the rows per page from the two selectors.
 //
 // The page selector should be editable (set before the controller is made),
-// so that it can show a page that is not in its list (page 1 of an empty
-// list). A selector's value counts as changed when its current item changes
-// or when text typed into it is committed (editing finished) and differs
-// from what it held; typing alone asks for nothing.
+// so that it can show page 1 of an empty list; give it a read-only line edit
+// to make it the fixed list a user only picks from. A selector's value counts
+// as changed when its current item changes (also after the form set it with
+// signals blocked) or when text typed into it is committed (editing finished)
+// and differs from what it held; typing alone asks for nothing.
+//
+// A page beyond the last is not kept: a smaller page count after a change of
+// the rows per page moves to the new last page before the reload, and an
+// answer whose page lies beyond its page count is shown as its last page and
+// asks once for that page's rows.
 //
 // The widgets stay the form's; the controller only hooks their signals,
 // writes a "tag" property (1 first, 2 previous, 3 next, 4 last) into the
@@ -59,8 +65,8 @@ public:
 
     bool IsLoading() const { return FIsLoading; }
 
-    // The page list holds at most this many pages, however many the server
-    // reports (the label still shows the server's count).
+    // The bar knows at most this many pages, however many the server reports:
+    // the page list, the page-count label and "last" stop there.
     static constexpr int MaxListedPages = 100000;
 
 private:
@@ -68,6 +74,9 @@ private:
     void unhook(QList<QMetaObject::Connection> &AConnections);
     void hookButton(QAbstractButton *AButton, int ATag);
     void selectorEdited(QComboBox *ASelector);
+    void selectorPicked(QComboBox *ASelector);
+    // The page, kept within the page count the rows per page now give.
+    void keepPageWithinCount();
     void setPageText(const QString &AText);
     QString &committedOf(QComboBox *ASelector);
 
@@ -88,4 +97,9 @@ private:
     // a focus change without an edit asks for nothing.
     QString FPageSizeCommitted;
     QString FPageCommitted;
+    // Of the last page meta shown.
+    int FRecordCount = 0;
+    // Set when an answer's page beyond the last asked for the last page, so
+    // that a server repeating it cannot make the bar reload for ever.
+    bool FMovedToLast = false;
 };

@@ -4,7 +4,34 @@
 #include <QMessageBox>
 #include <QApplication>
 
+#include <QAbstractButton>
+
 namespace Platform {
+
+const ResourceString sMsgTitleWarning = { "sMsgTitleWarning", "Warning" };
+const ResourceString sMsgTitleError = { "sMsgTitleError", "Error" };
+const ResourceString sMsgTitleInformation = { "sMsgTitleInformation", "Information" };
+const ResourceString sMsgTitleConfirm = { "sMsgTitleConfirm", "Confirm" };
+const ResourceString sMsgButtonYes = { "sMsgButtonYes", "&Yes" };
+const ResourceString sMsgButtonNo = { "sMsgButtonNo", "&No" };
+const ResourceString sMsgButtonOk = { "sMsgButtonOk", "OK" };
+const ResourceString sMsgButtonCancel = { "sMsgButtonCancel", "Cancel" };
+const ResourceString sMsgButtonAbort = { "sMsgButtonAbort", "&Abort" };
+const ResourceString sMsgButtonRetry = { "sMsgButtonRetry", "&Retry" };
+const ResourceString sMsgButtonIgnore = { "sMsgButtonIgnore", "&Ignore" };
+const ResourceString sMsgButtonAll = { "sMsgButtonAll", "&All" };
+const ResourceString sMsgButtonNoToAll = { "sMsgButtonNoToAll", "N&o to All" };
+const ResourceString sMsgButtonYesToAll = { "sMsgButtonYesToAll", "Yes to &All" };
+const ResourceString sMsgButtonHelp = { "sMsgButtonHelp", "&Help" };
+const ResourceString sMsgButtonClose = { "sMsgButtonClose", "&Close" };
+
+QList<const ResourceString *> DialogResourceStrings()
+{
+    return { &sMsgTitleWarning,  &sMsgTitleError,    &sMsgTitleInformation, &sMsgTitleConfirm,  &sMsgButtonYes,
+             &sMsgButtonNo,      &sMsgButtonOk,      &sMsgButtonCancel,     &sMsgButtonAbort,   &sMsgButtonRetry,
+             &sMsgButtonIgnore,  &sMsgButtonAll,     &sMsgButtonNoToAll,    &sMsgButtonYesToAll, &sMsgButtonHelp,
+             &sMsgButtonClose };
+}
 
 namespace {
 
@@ -18,21 +45,22 @@ struct ButtonMap
 {
     MessageButton ours;
     QMessageBox::StandardButton qt;
+    const ResourceString *caption;
 };
 
-constexpr ButtonMap buttonMap[] = {
-    { MessageButton::Yes, QMessageBox::Yes },
-    { MessageButton::No, QMessageBox::No },
-    { MessageButton::Ok, QMessageBox::Ok },
-    { MessageButton::Cancel, QMessageBox::Cancel },
-    { MessageButton::Abort, QMessageBox::Abort },
-    { MessageButton::Retry, QMessageBox::Retry },
-    { MessageButton::Ignore, QMessageBox::Ignore },
-    { MessageButton::All, QMessageBox::YesToAll }, // Qt has no plain "All"
-    { MessageButton::NoToAll, QMessageBox::NoToAll },
-    { MessageButton::YesToAll, QMessageBox::YesToAll },
-    { MessageButton::Help, QMessageBox::Help },
-    { MessageButton::Close, QMessageBox::Close },
+const ButtonMap buttonMap[] = {
+    { MessageButton::Yes, QMessageBox::Yes, &sMsgButtonYes },
+    { MessageButton::No, QMessageBox::No, &sMsgButtonNo },
+    { MessageButton::Ok, QMessageBox::Ok, &sMsgButtonOk },
+    { MessageButton::Cancel, QMessageBox::Cancel, &sMsgButtonCancel },
+    { MessageButton::Abort, QMessageBox::Abort, &sMsgButtonAbort },
+    { MessageButton::Retry, QMessageBox::Retry, &sMsgButtonRetry },
+    { MessageButton::Ignore, QMessageBox::Ignore, &sMsgButtonIgnore },
+    { MessageButton::All, QMessageBox::YesToAll, &sMsgButtonAll }, // Qt has no plain "All"
+    { MessageButton::NoToAll, QMessageBox::NoToAll, &sMsgButtonNoToAll },
+    { MessageButton::YesToAll, QMessageBox::YesToAll, &sMsgButtonYesToAll },
+    { MessageButton::Help, QMessageBox::Help, &sMsgButtonHelp },
+    { MessageButton::Close, QMessageBox::Close, &sMsgButtonClose },
 };
 
 } // namespace
@@ -65,19 +93,19 @@ int WidgetDialogPresenter::showMessage(const QString &text, MessageKind kind, Me
     switch (kind) {
     case MessageKind::Warning:
         box.setIcon(QMessageBox::Warning);
-        title = QStringLiteral("Warning");
+        title = sMsgTitleWarning.text();
         break;
     case MessageKind::Error:
         box.setIcon(QMessageBox::Critical);
-        title = QStringLiteral("Error");
+        title = sMsgTitleError.text();
         break;
     case MessageKind::Information:
         box.setIcon(QMessageBox::Information);
-        title = QStringLiteral("Information");
+        title = sMsgTitleInformation.text();
         break;
     case MessageKind::Confirmation:
         box.setIcon(QMessageBox::Question);
-        title = QStringLiteral("Confirm");
+        title = sMsgTitleConfirm.text();
         break;
     case MessageKind::Custom:
         box.setIcon(QMessageBox::NoIcon);
@@ -94,9 +122,17 @@ int WidgetDialogPresenter::showMessage(const QString &text, MessageKind kind, Me
         if (buttons.testFlag(m.ours))
             qtButtons |= m.qt;
     }
-    if (!qtButtons)
+    if (!qtButtons) {
         qtButtons = QMessageBox::Ok;
+        buttons = MessageButton::Ok;
+    }
     box.setStandardButtons(qtButtons);
+    // the toolkit's own captions follow the system, ours the user's language
+    for (const ButtonMap &m : buttonMap) {
+        if (buttons.testFlag(m.ours))
+            if (QAbstractButton *b = box.button(m.qt))
+                b->setText(m.caption->text());
+    }
     const int pressed = box.exec();
     for (const ButtonMap &m : buttonMap) {
         if (pressed == m.qt && buttons.testFlag(m.ours))

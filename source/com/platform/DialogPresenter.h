@@ -1,6 +1,7 @@
 #pragma once
 
 #include "com_global.h"
+#include "ResourceStrings.h"
 
 #include <QFlags>
 #include <QString>
@@ -76,5 +77,25 @@ COM_EXPORT DialogPresenter &dialogPresenter();
 COM_EXPORT void setDialogPresenter(std::unique_ptr<DialogPresenter> presenter);
 
 COM_EXPORT int modalResultOf(MessageButton button);
+
+// The message boxes' titles and buttons, in the current language.
+COM_EXPORT extern const ResourceString sMsgTitleWarning;
+COM_EXPORT extern const ResourceString sMsgTitleError;
+COM_EXPORT extern const ResourceString sMsgTitleInformation;
+COM_EXPORT extern const ResourceString sMsgTitleConfirm;
+COM_EXPORT extern const ResourceString sMsgButtonYes;
+COM_EXPORT extern const ResourceString sMsgButtonNo;
+COM_EXPORT extern const ResourceString sMsgButtonOk;
+COM_EXPORT extern const ResourceString sMsgButtonCancel;
+COM_EXPORT extern const ResourceString sMsgButtonAbort;
+COM_EXPORT extern const ResourceString sMsgButtonRetry;
+COM_EXPORT extern const ResourceString sMsgButtonIgnore;
+COM_EXPORT extern const ResourceString sMsgButtonAll;
+COM_EXPORT extern const ResourceString sMsgButtonNoToAll;
+COM_EXPORT extern const ResourceString sMsgButtonYesToAll;
+COM_EXPORT extern const ResourceString sMsgButtonHelp;
+COM_EXPORT extern const ResourceString sMsgButtonClose;
+// All of them, for registering with the repository.
+COM_EXPORT QList<const ResourceString *> DialogResourceStrings();
 
 } // namespace Platform

@@ -52,10 +52,11 @@ void Localizer::load() const
     for (const QString &section : sections) {
         QHash<QString, QString> texts;
         const QStringList keys = ini.keys(section);
+        // keyed in lower case: the file's names are case-insensitive
         for (const QString &key : keys)
-            texts.insert(key, ini.readString(section, key));
+            texts.insert(key.toLower(), ini.readString(section, key));
         m_languageCodes.append(section);
-        m_languageNames.append(texts.value(QStringLiteral("LanguageName"), section));
+        m_languageNames.append(texts.value(QStringLiteral("languagename"), section));
         m_texts.append(texts);
     }
 }
@@ -87,7 +88,7 @@ QString Localizer::translation(int languageIndex, const QString &name) const
     ensureLoaded();
     if (languageIndex < 0 || languageIndex >= m_texts.size())
         return {};
-    return m_texts.at(languageIndex).value(name);
+    return m_texts.at(languageIndex).value(name.toLower());
 }
 
 } // namespace Platform

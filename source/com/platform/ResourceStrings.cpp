@@ -71,9 +71,21 @@ void ResourceStringRepository::removeListener(LocalizerListener *listener)
     m_listeners.removeAll(listener);
 }
 
+QStringList ResourceStringRepository::products() const
+{
+    QStringList names;
+    for (const Product &p : m_products)
+        names.append(p.name);
+    return names;
+}
+
 void ResourceStringRepository::setTranslations(QHash<QString, QString> translations)
 {
-    m_translations = std::move(translations);
+    // a language file's names are case-insensitive: "sLabelCity" of a module
+    // is the file's "slabelCity"
+    m_translations.clear();
+    for (auto it = translations.cbegin(); it != translations.cend(); ++it)
+        m_translations.insert(it.key().toLower(), it.value());
     // a listener may remove itself (or another) while being told
     const QList<LocalizerListener *> listeners = m_listeners;
     for (LocalizerListener *l : listeners) {
@@ -85,7 +97,7 @@ void ResourceStringRepository::setTranslations(QHash<QString, QString> translati
 QString ResourceStringRepository::text(const ResourceString &s) const
 {
     if (!m_translations.isEmpty()) {
-        const auto it = m_translations.constFind(QString::fromLatin1(s.name));
+        const auto it = m_translations.constFind(QString::fromLatin1(s.name).toLower());
         if (it != m_translations.constEnd())
             return *it;
     }

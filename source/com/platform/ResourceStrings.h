@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace Platform {
 
@@ -40,14 +41,17 @@ public:
     void unregisterProduct(const QString &product);
     bool hasProduct(const QString &product) const;
     QList<const ResourceString *> strings(const QString &product) const;
+    // The registered products' names, in the order they were registered.
+    QStringList products() const;
     // nullptr when no registered product holds the name.
     const ResourceString *find(const QString &name) const;
 
     void addListener(LocalizerListener *listener);
     void removeListener(LocalizerListener *listener);
 
-    // Translations by resource-string name; empty means the built-in texts.
-    // Listeners are told afterwards.
+    // Translations by resource-string name, matched without regard to case
+    // as in the language file; empty means the built-in texts. Listeners are
+    // told afterwards.
     void setTranslations(QHash<QString, QString> translations);
     QString text(const ResourceString &s) const;
 
