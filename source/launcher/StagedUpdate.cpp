@@ -375,12 +375,25 @@ Result finishCommitted(const Paths &paths, const Journal &journal, const QString
         QFile::remove(paths.manifest);
         flushFolder(paths.staging);
     }
+    // the journal goes last: until then a restart finishes this again
+    const QFileInfoList rest = QDir(paths.staging).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                                 | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : rest) {
+        if (entry.absoluteFilePath() == QFileInfo(paths.journal).absoluteFilePath())
+            continue;
+        operation("remove staged", entry.absoluteFilePath());
+        const bool removed = entry.isDir() && !entry.isSymLink() ? QDir(entry.absoluteFilePath()).removeRecursively()
+                                                                 : QFile::remove(entry.absoluteFilePath());
+        if (!removed)
+            result.warnings << QStringLiteral("Cannot remove \"%1\".").arg(entry.absoluteFilePath());
+    }
     operation("remove journal", paths.journal);
     if (!QFile::remove(paths.journal))
         result.warnings << QStringLiteral("Cannot remove \"%1\".").arg(paths.journal);
     flushFolder(paths.staging);
     operation("remove staging", paths.staging);
-    if (!QDir(paths.staging).removeRecursively())
+    // an empty staging folder left by a crash here is harmless: nothing to apply
+    if (!QDir().rmdir(paths.staging))
         result.warnings << QStringLiteral("Cannot remove \"%1\" completely.").arg(paths.staging);
     return result;
 }
