@@ -4,7 +4,7 @@
 # installed folder).
 set(update_fixtures ${dir}/UpdateFixtures.cpp ${dir}/UpdateFixtures.h)
 target_sources(tst_updater PRIVATE ${update_fixtures})
-target_link_libraries(tst_updater PRIVATE QuaZip::QuaZip)
+target_link_libraries(tst_updater PRIVATE QuaZip::QuaZip PkgConfig::sodium zelt_updaterecord)
 
 add_executable(update_standin ${dir}/standin_client.cpp)
 target_link_libraries(update_standin PRIVATE Qt6::Core)
