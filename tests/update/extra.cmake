@@ -16,3 +16,6 @@ add_dependencies(tst_launcher ZeltLauncher update_standin)
 target_compile_definitions(tst_launcher PRIVATE
     ZELT_LAUNCHER_BIN="$<TARGET_FILE:ZeltLauncher>"
     STANDIN_BIN="$<TARGET_FILE:update_standin>")
+
+target_sources(tst_updateguard PRIVATE ${update_fixtures})
+target_link_libraries(tst_updateguard PRIVATE QuaZip::QuaZip)
