@@ -50,7 +50,9 @@ if [ -z "$api_url" ]; then
     exit 1
 fi
 
-# The demo customer's keys; the "SignIn" section, if any, is kept.
+# The demo customer's keys and the server's update key (made on its first
+# start); the "SignIn" section, if any, is kept.
+update_key=$(tr -d '[:space:]' < run/zelt-server.db.update-key.pub)
 conf="$bin/app.conf"
 signin=""
 if [ -f "$conf" ]; then
@@ -58,6 +60,7 @@ if [ -f "$conf" ]; then
 fi
 {
     printf '[AppConfig]\nCustKey=ZELT-DEMO-0001\nSecretKey=demo-secret-0001\nMode=dev\n\n[URL]\nApiURL=%s\n' "$api_url"
+    printf '\n[Update]\nPublicKey=%s\n' "$update_key"
     if [ -n "$signin" ]; then
         printf '\n%s\n' "$signin"
     fi

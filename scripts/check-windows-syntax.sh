@@ -13,6 +13,7 @@ qt=/usr/include/x86_64-linux-gnu/qt6
 zlib=$(mktemp -d)
 trap 'rm -rf "$zlib"' EXIT
 cp /usr/include/zlib.h /usr/include/zconf.h "$zlib"/   # QuaZip's headers include zlib's
+cp -r /usr/include/sodium.h /usr/include/sodium "$zlib"/ # the updater checks signatures
 flags=(-std=c++20 -fsyntax-only -Wall -Wextra -Werror -Wno-attributes -DCOM_LIBRARY
        -I"$qt" -I"$qt"/QtCore -I"$qt"/QtGui -I"$qt"/QtWidgets -I"$qt"/QtNetwork -I"$qt"/QtConcurrent
        -Isource/com -Isource/com/platform -Isource/com/libs -Isource/com/forms -Isource/launcher -Isource/host

@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
     qt6-httpserver-dev qt6-websockets-dev
-    libquazip1-qt6-dev
+    libquazip1-qt6-dev libsodium-dev
     libgl-dev
     xvfb xauth imagemagick poppler-utils fonts-dejavu-core
 )

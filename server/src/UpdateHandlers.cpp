@@ -1,5 +1,8 @@
 // The customer service's update files: the list (GET /v1/app-files) and one
 // file as a zip archive built from the files folder (GET /v1/download/{id}).
+// Each entry of the list carries the signature of the archive its download
+// serves (archives are built the same way each time).
+#include "ArchiveSigning.h"
 #include "Database.h"
 #include "Router.h"
 #include "ServerContext.h"
@@ -11,17 +14,29 @@
 
 namespace {
 
+QByteArray archiveOf(ServerContext &ctx, qint64 id, const QString &filename, const QString &source);
+
 Response appFiles(ServerContext &ctx, const Request &)
 {
     QSqlQuery q = ctx.db.exec(QStringLiteral(
-        "SELECT file_id, filename, path, app_version FROM app_files ORDER BY sort_order, file_id"));
+        "SELECT file_id, filename, path, app_version, source FROM app_files ORDER BY sort_order, file_id"));
     // the updater reads every member as a string
     QJsonArray files;
     while (q.next()) {
-        files.append(QJsonObject{{QStringLiteral("file_id"), q.value(0).toString()},
-                                 {QStringLiteral("filename"), q.value(1).toString()},
-                                 {QStringLiteral("path"), q.value(2).toString()},
-                                 {QStringLiteral("app_version"), q.value(3).toString()}});
+        QJsonObject file{{QStringLiteral("file_id"), q.value(0).toString()},
+                         {QStringLiteral("filename"), q.value(1).toString()},
+                         {QStringLiteral("path"), q.value(2).toString()},
+                         {QStringLiteral("app_version"), q.value(3).toString()}};
+        try {
+            const QByteArray archive = archiveOf(ctx, q.value(0).toLongLong(), q.value(1).toString(), q.value(4).toString());
+            const QString signature = ArchiveSigning::sign(q.value(0).toString(), q.value(2).toString(),
+                                                           q.value(1).toString(), archive);
+            if (!signature.isEmpty())
+                file.insert(QStringLiteral("signature"), signature);
+        } catch (const std::exception &) {
+            // not servable now: listed unsigned, its download answers why
+        }
+        files.append(file);
     }
     const QString appVer = ctx.db.scalar(QStringLiteral("SELECT value FROM settings WHERE key = 'app_ver'")).toString();
     return Response::json(200, QJsonObject{{QStringLiteral("app_ver"), appVer}, {QStringLiteral("files"), files}});
@@ -36,21 +51,24 @@ Response download(ServerContext &ctx, const Request &r)
                               {ok ? QVariant(id) : QVariant()});
     if (!ok || !q.next())
         throw HttpError(404, QStringLiteral("File %1 not found.").arg(idText));
-    const QString filename = q.value(0).toString();
+    Response resp;
+    resp.body = archiveOf(ctx, id, q.value(0).toString(), q.value(1).toString());
+    resp.contentType = "application/zip";
+    resp.extraHeaders.append({"Content-Disposition", "attachment; filename=\"" + QByteArray::number(id) + ".zip\""});
+    return resp;
+}
 
+QByteArray archiveOf(ServerContext &ctx, qint64 id, const QString &filename, const QString &source)
+{
     // the table names a path inside the files folder; nothing outside it is served
     const QDir root(ctx.filesDir);
     const QString rootPath = QFileInfo(root.absolutePath()).canonicalFilePath();
-    const QString sourcePath = QFileInfo(root.absoluteFilePath(q.value(1).toString())).canonicalFilePath();
+    const QString sourcePath = QFileInfo(root.absoluteFilePath(source)).canonicalFilePath();
     if (rootPath.isEmpty() || sourcePath.isEmpty()
         || !QString(sourcePath + QLatin1Char('/')).startsWith(QString(rootPath + QLatin1Char('/')))) {
         throw HttpError(404, QStringLiteral("File %1 is not available on this server.").arg(id));
     }
-    Response resp;
-    resp.body = buildZip(sourcePath, filename);
-    resp.contentType = "application/zip";
-    resp.extraHeaders.append({"Content-Disposition", "attachment; filename=\"" + QByteArray::number(id) + ".zip\""});
-    return resp;
+    return buildZip(sourcePath, filename);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // zelt-server: the customer service (/v1/...) and the tenant API in one
 // process on 127.0.0.1, with its data in one SQLite file.
+#include "ArchiveSigning.h"
 #include "Database.h"
 #include "RequestLog.h"
 #include "Router.h"
@@ -74,6 +75,11 @@ int run(QCoreApplication &app, const ServerOptions &options)
     if (!Seed::isPopulated(db))
         Seed::populate(db);
     Seed::ensureUpdateFiles(options.filesDir);
+    QString keyError;
+    if (!ArchiveSigning::init(options.dbPath + QStringLiteral(".update-key"), &keyError)) {
+        printLine(stderr, QStringLiteral("zelt-server: %1").arg(keyError));
+        return 1;
+    }
 
     ServerContext ctx{db, QString(), options.tokenTtlSeconds, options.filesDir};
     const QString pageRows = db.scalar(QStringLiteral("SELECT config_value FROM config WHERE config_id = 'default_page_rows'")).toString();

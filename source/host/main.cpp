@@ -1,6 +1,7 @@
 #include "AppControllerU.h"
 #include "GlobalVarsU.h"
 #include "MainWindow.h"
+#include "UpdateGuardU.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -22,6 +23,11 @@ int main(int argc, char *argv[])
     // The sign-in form and the splash come and go before the main window
     // shows: the main window alone decides when the program ends.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // Before anything reads the installation: an update being applied is
+    // waited for, an interrupted one is handed to the launcher.
+    if (PrepareClientStart() == TClientStart::Quit)
+        return 0;
 
     // com's units have started by now (they run when the library loads).
     LoadVars();

@@ -11,15 +11,19 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QSet>
 #include <QThread>
 #include <optional>
 
 #ifdef Q_OS_WIN
+#include <io.h>
 #include <qt_windows.h>
 #else
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/types.h>
+#include <unistd.h>
 #endif
 
 namespace StagedUpdate {
@@ -37,13 +41,175 @@ const Qt::CaseSensitivity FileNameCase = Qt::CaseInsensitive;
 const Qt::CaseSensitivity FileNameCase = Qt::CaseSensitive;
 #endif
 
+// ------------------------------------------------------- file-system steps
+
+struct Hooks
+{
+    int killAt = 0;
+    QString trace;
+    int count = 0;
+};
+
+Hooks &hooks()
+{
+    static Hooks h = [] {
+        Hooks init;
+        init.killAt = qEnvironmentVariableIntValue("ZELT_LAUNCHER_KILL_AT");
+        init.trace = qEnvironmentVariable("ZELT_LAUNCHER_TRACE");
+        return init;
+    }();
+    return h;
+}
+
+// Called right before each operation that changes the file system, so that
+// the crash tests can stop the process at every one of them.
+void operation(const char *what, const QString &path)
+{
+    Hooks &h = hooks();
+    ++h.count;
+    if (!h.trace.isEmpty()) {
+        QFile trace(h.trace);
+        if (trace.open(QIODevice::Append))
+            trace.write(QByteArray::number(h.count) + ' ' + what + ' ' + path.toUtf8() + '\n');
+    }
+    if (h.count == h.killAt) {
+#ifdef Q_OS_WIN
+        TerminateProcess(GetCurrentProcess(), 9);
+#else
+        ::raise(SIGKILL);
+#endif
+    }
+}
+
+// A file or a link, even a dangling one.
+bool present(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+bool flushFile(QFile &file)
+{
+    if (!file.flush())
+        return false;
+#ifdef Q_OS_WIN
+    return FlushFileBuffers(HANDLE(_get_osfhandle(file.handle())));
+#else
+    return ::fsync(file.handle()) == 0;
+#endif
+}
+
+// Makes the renames and removals inside folder durable.
+bool flushFolder(const QString &folder)
+{
+#ifdef Q_OS_WIN
+    // folders cannot be flushed there; renames are written through instead
+    Q_UNUSED(folder);
+    return true;
+#else
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+#endif
+}
+
+// Replaces to in one step when it exists.
+bool renameOver(const QString &from, const QString &to)
+{
+#ifdef Q_OS_WIN
+    return MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(from).utf16()),
+                       reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+#else
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#endif
+}
+
+// ------------------------------------------------------------------ journal
+
 struct Step
 {
-    QString source;
-    QString target;
-    QString relativeTarget;
+    QString target; // relative to the application folder, as the journal keeps them
+    QString backup;
+    QString fresh;
     bool hadOld = false;
+    QString source; // absolute, in the staging; only while applying
 };
+
+struct Journal
+{
+    QString appVerNew;
+    QByteArray record;   // the new "updates.json", byte for byte
+    QList<Step> steps;
+    QStringList folders; // created by the apply, outermost first
+};
+
+QByteArray formatJournal(const Journal &journal)
+{
+    QJsonArray steps;
+    for (const Step &s : journal.steps) {
+        steps.append(QJsonObject { { QStringLiteral("target"), s.target },
+                                   { QStringLiteral("backup"), s.backup },
+                                   { QStringLiteral("new"), s.fresh },
+                                   { QStringLiteral("had_old"), s.hadOld } });
+    }
+    return QJsonDocument(QJsonObject { { QStringLiteral("app_ver_new"), journal.appVerNew },
+                                       { QStringLiteral("record"), QString::fromUtf8(journal.record) },
+                                       { QStringLiteral("folders"), QJsonArray::fromStringList(journal.folders) },
+                                       { QStringLiteral("steps"), steps } })
+        .toJson(QJsonDocument::Indented);
+}
+
+// Paths of a journal must stay what they were when it was written: plain,
+// relative, inside the application folder.
+bool plainRelative(const QJsonValue &value, QString *out)
+{
+    if (!value.isString())
+        return false;
+    const std::optional<QString> safe = safeRelativePath(value.toString());
+    if (!safe || safe->isEmpty() || *safe != value.toString())
+        return false;
+    *out = *safe;
+    return true;
+}
+
+std::optional<Journal> parseJournal(const QByteArray &text)
+{
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(text, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
+    const QJsonObject root = doc.object();
+    Journal journal;
+    if (!root.value(QLatin1String("app_ver_new")).isString() || !root.value(QLatin1String("record")).isString()
+        || !root.value(QLatin1String("folders")).isArray() || !root.value(QLatin1String("steps")).isArray())
+        return std::nullopt;
+    journal.appVerNew = root.value(QLatin1String("app_ver_new")).toString();
+    journal.record = root.value(QLatin1String("record")).toString().toUtf8();
+    const QJsonArray folders = root.value(QLatin1String("folders")).toArray();
+    for (const QJsonValue &value : folders) {
+        QString folder;
+        if (!plainRelative(value, &folder))
+            return std::nullopt;
+        journal.folders << folder;
+    }
+    const QJsonArray steps = root.value(QLatin1String("steps")).toArray();
+    for (const QJsonValue &value : steps) {
+        const QJsonObject object = value.toObject();
+        Step step;
+        if (!plainRelative(object.value(QLatin1String("target")), &step.target)
+            || !plainRelative(object.value(QLatin1String("backup")), &step.backup)
+            || !plainRelative(object.value(QLatin1String("new")), &step.fresh)
+            || !object.value(QLatin1String("had_old")).isBool())
+            return std::nullopt;
+        step.hadOld = object.value(QLatin1String("had_old")).toBool();
+        journal.steps << step;
+    }
+    return journal;
+}
 
 Result failed(const QString &message)
 {
@@ -67,9 +233,13 @@ std::optional<QByteArray> readFile(const QString &fileName, QString *error)
 bool isReserved(const QString &relativeTarget)
 {
     const QString staging = QString::fromLatin1(StagingFolderName);
-    return relativeTarget.compare(QLatin1String(RecordFileName), FileNameCase) == 0
-        || relativeTarget.compare(staging.chopped(1), FileNameCase) == 0
-        || relativeTarget.startsWith(staging, FileNameCase);
+    for (const char *name : { RecordFileName, LockFileName, NoteFileName }) {
+        if (relativeTarget.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return relativeTarget.compare(staging.chopped(1), Qt::CaseInsensitive) == 0
+        || relativeTarget.startsWith(staging, Qt::CaseInsensitive) || relativeTarget.endsWith(NewSuffix, Qt::CaseInsensitive)
+        || relativeTarget.endsWith(OldSuffix, Qt::CaseInsensitive);
 }
 
 // The folders mkpath would create for path, outermost first.
@@ -87,31 +257,261 @@ QStringList missingFolders(const QString &path)
     return missing;
 }
 
-// Undoes whatever of the update is in place; best effort, in reverse.
-void rollBack(const QList<Step> &swapped, const QList<Step> &prepared, const QStringList &createdFolders)
+struct Paths
 {
-    for (qsizetype i = swapped.size() - 1; i >= 0; --i) {
-        const Step &s = swapped.at(i);
-        QFile::remove(s.target);
-        if (s.hadOld)
-            QFile::rename(s.target + OldSuffix, s.target);
+    explicit Paths(const QString &appFolder)
+        : app(QDir::cleanPath(QDir(appFolder).absolutePath()) + QLatin1Char('/'))
+        , staging(app + QLatin1String(StagingFolderName))
+        , manifest(staging + QLatin1String(ManifestFileName))
+        , journal(staging + QLatin1String(JournalFileName))
+        , record(app + QLatin1String(RecordFileName))
+    {
     }
-    for (const Step &s : prepared)
-        QFile::remove(s.target + NewSuffix);
-    for (qsizetype i = createdFolders.size() - 1; i >= 0; --i)
-        QDir().rmdir(createdFolders.at(i));
+    QString app;
+    QString staging;
+    QString manifest;
+    QString journal;
+    QString record;
+};
+
+// The folders whose entries an apply changes, deepest first.
+QStringList touchedFolders(const Paths &paths, const Journal &journal)
+{
+    QStringList folders;
+    for (const Step &s : journal.steps) {
+        const QString folder = QFileInfo(paths.app + s.target).path();
+        if (!folders.contains(folder))
+            folders << folder;
+    }
+    for (const QString &f : journal.folders) {
+        const QString parent = QFileInfo(paths.app + f).path();
+        if (!folders.contains(parent))
+            folders << parent;
+    }
+    if (!folders.contains(QDir::cleanPath(paths.app)))
+        folders << QDir::cleanPath(paths.app);
+    std::sort(folders.begin(), folders.end(), [](const QString &a, const QString &b) { return a.size() > b.size(); });
+    return folders;
+}
+
+bool flushFolders(const QStringList &folders)
+{
+    bool ok = true;
+    for (const QString &f : folders) {
+        if (QFileInfo(f).isDir())
+            ok = flushFolder(f) && ok;
+    }
+    return ok;
+}
+
+// Puts every backup back and removes what the apply added, in reverse;
+// the journal goes last, once all of it succeeded.
+bool rollBack(const Paths &paths, const Journal &journal, QString *error)
+{
+    QStringList problems;
+    for (qsizetype i = journal.steps.size() - 1; i >= 0; --i) {
+        const Step &s = journal.steps.at(i);
+        const QString target = paths.app + s.target;
+        const QString backup = paths.app + s.backup;
+        const QString fresh = paths.app + s.fresh;
+        if (present(fresh)) {
+            operation("remove", fresh);
+            if (!QFile::remove(fresh))
+                problems << QStringLiteral("cannot remove \"%1\"").arg(s.fresh);
+        }
+        if (s.hadOld) {
+            if (present(backup)) {
+                operation("rename", backup);
+                if (!renameOver(backup, target))
+                    problems << QStringLiteral("cannot put \"%1\" back").arg(s.target);
+            }
+        } else if (present(target)) {
+            operation("remove", target);
+            if (!QFile::remove(target))
+                problems << QStringLiteral("cannot remove \"%1\"").arg(s.target);
+        }
+    }
+    for (qsizetype i = journal.folders.size() - 1; i >= 0; --i) {
+        const QString folder = paths.app + journal.folders.at(i);
+        if (QFileInfo(folder).isDir() && QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+            operation("remove folder", folder);
+            QDir().rmdir(folder);
+        }
+    }
+    if (!flushFolders(touchedFolders(paths, journal)))
+        problems << QStringLiteral("cannot flush the application folder");
+    if (!problems.isEmpty()) {
+        *error = problems.join(QStringLiteral("; "));
+        return false;
+    }
+    operation("remove journal", paths.journal);
+    if (!QFile::remove(paths.journal) || !flushFolder(paths.staging)) {
+        *error = QStringLiteral("cannot remove \"%1\"").arg(paths.journal);
+        return false;
+    }
+    return true;
+}
+
+// The new record is on disk: the backups, the manifest, the journal and the
+// rest of the staging go, in that order.
+Result finishCommitted(const Paths &paths, const Journal &journal, const QString &message)
+{
+    Result result;
+    result.outcome = Result::Outcome::Applied;
+    result.message = message;
+    for (const Step &s : journal.steps) {
+        result.appliedFiles << s.target;
+        const QString backup = paths.app + s.backup;
+        if (present(backup)) {
+            operation("remove", backup);
+            // a running program (the launcher itself on Windows) keeps its old file
+            if (!QFile::remove(backup))
+                result.warnings << QStringLiteral("Cannot remove \"%1\".").arg(backup);
+        }
+    }
+    flushFolders(touchedFolders(paths, journal));
+    if (present(paths.manifest)) {
+        operation("remove manifest", paths.manifest);
+        QFile::remove(paths.manifest);
+        flushFolder(paths.staging);
+    }
+    // the journal goes last: until then a restart finishes this again
+    const QFileInfoList rest = QDir(paths.staging).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                                 | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : rest) {
+        if (entry.absoluteFilePath() == QFileInfo(paths.journal).absoluteFilePath())
+            continue;
+        operation("remove staged", entry.absoluteFilePath());
+        const bool removed = entry.isDir() && !entry.isSymLink() ? QDir(entry.absoluteFilePath()).removeRecursively()
+                                                                 : QFile::remove(entry.absoluteFilePath());
+        if (!removed)
+            result.warnings << QStringLiteral("Cannot remove \"%1\".").arg(entry.absoluteFilePath());
+    }
+    operation("remove journal", paths.journal);
+    if (!QFile::remove(paths.journal))
+        result.warnings << QStringLiteral("Cannot remove \"%1\".").arg(paths.journal);
+    flushFolder(paths.staging);
+    operation("remove staging", paths.staging);
+    // an empty staging folder left by a crash here is harmless: nothing to apply
+    if (!QDir().rmdir(paths.staging))
+        result.warnings << QStringLiteral("Cannot remove \"%1\" completely.").arg(paths.staging);
+    return result;
+}
+
+bool writeRecord(const Paths &paths, const Journal &journal, QString *error)
+{
+    // every rename is durable before the record says so
+    if (!flushFolders(touchedFolders(paths, journal))) {
+        *error = QStringLiteral("Cannot flush the application folder.");
+        return false;
+    }
+    operation("write record", paths.record);
+    if (!writeAtomically(paths.record, journal.record, error))
+        return false;
+    // committed: from here on the update can only be finished
+    flushFolder(paths.app);
+    return true;
+}
+
+// Copies source to fresh and flushes it; two operations, so that a crash
+// can leave an empty or a partial file.
+bool copyFlushed(const Step &step, const QString &fresh, const QString &target, QString *error)
+{
+    QFile in(step.source);
+    if (!in.open(QIODevice::ReadOnly)) {
+        *error = in.errorString();
+        return false;
+    }
+    operation("create", fresh);
+    QFile out(fresh);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *error = out.errorString();
+        return false;
+    }
+    operation("write", fresh);
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(256 * 1024);
+        if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
+            *error = in.errorString();
+            return false;
+        }
+        if (out.write(chunk) != chunk.size()) {
+            *error = out.errorString();
+            return false;
+        }
+    }
+    // an installed program stays runnable whatever the archive said
+    QFile::Permissions permissions = in.permissions();
+    if (step.hadOld && QFileInfo::exists(target))
+        permissions |= QFile::permissions(target);
+    out.setPermissions(permissions);
+    if (!flushFile(out)) {
+        *error = out.errorString();
+        return false;
+    }
+    return true;
 }
 
 } // namespace
 
+int operationCount()
+{
+    return hooks().count;
+}
+
+Result recover(const QString &appFolder)
+{
+    const Paths paths(appFolder);
+    if (!present(paths.journal)) {
+        Result r;
+        r.message = QStringLiteral("No interrupted update to recover.");
+        return r;
+    }
+    QString error;
+    const std::optional<QByteArray> text = readFile(paths.journal, &error);
+    if (!text)
+        return failed(error);
+    const std::optional<Journal> journal = parseJournal(*text);
+    if (!journal)
+        return failed(QStringLiteral("\"%1\" is damaged; nothing was changed.").arg(paths.journal));
+
+    const std::optional<QByteArray> record = readFile(paths.record, &error);
+    bool committed = record && *record == journal->record;
+    if (!committed) {
+        bool inPlace = true;
+        for (const Step &s : journal->steps) {
+            inPlace = inPlace && !present(paths.app + s.fresh) && QFileInfo(paths.app + s.target).isFile()
+                && (!s.hadOld || present(paths.app + s.backup));
+        }
+        if (inPlace) {
+            if (!writeRecord(paths, *journal, &error))
+                return failed(error);
+            committed = true;
+        } else {
+            if (!rollBack(paths, *journal, &error))
+                return failed(QStringLiteral("The interrupted update could not be undone: ") + error);
+            Result r;
+            r.outcome = Result::Outcome::RolledBack;
+            r.message = QStringLiteral("The interrupted update to build %1 was undone.").arg(journal->appVerNew);
+            return r;
+        }
+    }
+    return finishCommitted(paths, *journal,
+                           QStringLiteral("The interrupted update to build %1 was completed.").arg(journal->appVerNew));
+}
+
 Result apply(const QString &appFolder, const Options &options)
 {
-    const QString app = QDir::cleanPath(QDir(appFolder).absolutePath()) + QLatin1Char('/');
-    const QString staging = app + QLatin1String(StagingFolderName);
-    const QString manifestPath = staging + QLatin1String(ManifestFileName);
-    const QString recordPath = app + QLatin1String(RecordFileName);
+    const Paths paths(appFolder);
+    const QString &app = paths.app;
+    const QString &staging = paths.staging;
 
-    if (!QFileInfo::exists(manifestPath)) {
+    if (present(paths.journal)) {
+        const Result recovered = recover(appFolder);
+        if (recovered.outcome == Result::Outcome::Failed)
+            return recovered;
+    }
+    if (!QFileInfo::exists(paths.manifest)) {
         Result r;
         r.message = QStringLiteral("No complete update is staged in \"%1\".").arg(staging);
         return r;
@@ -119,27 +519,27 @@ Result apply(const QString &appFolder, const Options &options)
 
     // Given: the manifest of a complete staging and the record it belongs to
     QString error;
-    const std::optional<QByteArray> manifestText = readFile(manifestPath, &error);
+    const std::optional<QByteArray> manifestText = readFile(paths.manifest, &error);
     if (!manifestText)
         return failed(error);
     const std::optional<Manifest> manifest = parseManifest(*manifestText, &error);
     if (!manifest)
         return failed(QStringLiteral("The staged update is damaged: ") + error);
 
-    const std::optional<QByteArray> recordText = readFile(recordPath, &error);
+    const std::optional<QByteArray> recordText = readFile(paths.record, &error);
     if (!recordText)
         return failed(error);
     QJsonParseError parseError;
     const QJsonDocument recordDoc = QJsonDocument::fromJson(*recordText, &parseError);
     if (parseError.error != QJsonParseError::NoError || !recordDoc.isObject())
-        return failed(QStringLiteral("\"%1\" is not a JSON object.").arg(recordPath));
+        return failed(QStringLiteral("\"%1\" is not a JSON object.").arg(paths.record));
     QJsonObject record = recordDoc.object();
     if (!record.value(QLatin1String("app_ver_new")).isString() || !record.value(QLatin1String("files")).isArray())
-        return failed(QStringLiteral("\"%1\" has no \"app_ver_new\" or no \"files\".").arg(recordPath));
+        return failed(QStringLiteral("\"%1\" has no \"app_ver_new\" or no \"files\".").arg(paths.record));
     const QString appVerNew = record.value(QLatin1String("app_ver_new")).toString();
     if (appVerNew != manifest->appVerNew) {
         return failed(QStringLiteral("The staged update (build %1) does not belong to \"%2\" (build %3).")
-                          .arg(manifest->appVerNew, recordPath, appVerNew));
+                          .arg(manifest->appVerNew, paths.record, appVerNew));
     }
 
     // When: every pending entry is matched with its staged files
@@ -157,7 +557,9 @@ Result apply(const QString &appFolder, const Options &options)
                 staged = &candidate;
         }
         if (!entry.value(QLatin1String("file_id")).isString() || !staged)
-            return failed(QStringLiteral("File \"%1\" of \"%2\" is not staged.").arg(fileId, recordPath));
+            return failed(QStringLiteral("File \"%1\" of \"%2\" is not staged.").arg(fileId, paths.record));
+        if (staged->files.isEmpty())
+            return failed(QStringLiteral("File \"%1\": its archive holds no files; nothing was applied.").arg(fileId));
         const std::optional<QString> path = safeRelativePath(staged->path);
         if (!path)
             return failed(QStringLiteral("File \"%1\": the path \"%2\" is not safe.").arg(fileId, staged->path));
@@ -167,73 +569,36 @@ Result apply(const QString &appFolder, const Options &options)
             if (!relative || relative->isEmpty())
                 return failed(QStringLiteral("File \"%1\": the name \"%2\" is not safe.").arg(fileId, name));
             Step step;
-            step.relativeTarget = prefix + *relative;
-            if (isReserved(step.relativeTarget))
-                return failed(QStringLiteral("File \"%1\" may not replace \"%2\".").arg(fileId, step.relativeTarget));
+            step.target = prefix + *relative;
+            if (isReserved(step.target))
+                return failed(QStringLiteral("File \"%1\" may not replace \"%2\".").arg(fileId, step.target));
+            if (const QString reason = windowsAliasReason(step.target); !reason.isEmpty()) {
+                return failed(QStringLiteral("File \"%1\": \"%2\" cannot be installed safely: %3.")
+                                  .arg(fileId, step.target, reason));
+            }
+            step.backup = step.target + OldSuffix;
+            step.fresh = step.target + NewSuffix;
             step.source = staging + prefix + QLatin1String("extract/") + *relative;
-            step.target = app + step.relativeTarget;
             const QFileInfo source(step.source);
             if (source.isSymLink() || !source.isFile() || !staysInside(staging, step.source))
                 return failed(QStringLiteral("File \"%1\": \"%2\" is missing from the staging.").arg(fileId, name));
+            if (!staysInside(app, app + step.target))
+                return failed(QStringLiteral("File \"%1\" may not replace \"%2\".").arg(fileId, step.target));
             // a later entry of the same target wins, as it would when unpacking
             steps.removeIf([&](const Step &s) { return s.target.compare(step.target, FileNameCase) == 0; });
+            // names that differ in case only would be one file on Windows
+            for (const Step &s : std::as_const(steps)) {
+                if (s.target.compare(step.target, Qt::CaseInsensitive) == 0) {
+                    return failed(QStringLiteral("File \"%1\": \"%2\" and \"%3\" would be one file on Windows.")
+                                      .arg(fileId, s.target, step.target));
+                }
+            }
             steps << step;
         }
         appliedVersions.insert(fileId, staged->appVersion);
     }
 
-    // copy aside: the new content goes beside each target
-    QList<Step> prepared;
-    QStringList createdFolders;
-    for (Step &step : steps) {
-        const QFileInfo target(step.target);
-        step.hadOld = target.exists() || target.isSymLink();
-        if (target.exists() && !target.isFile()) {
-            rollBack({}, prepared, createdFolders);
-            return failed(QStringLiteral("\"%1\" is in the way: it is not a file.").arg(step.relativeTarget));
-        }
-        const QStringList missing = missingFolders(target.path());
-        if (!QDir().mkpath(target.path())) {
-            createdFolders += missing;
-            rollBack({}, prepared, createdFolders);
-            return failed(QStringLiteral("Cannot create the folder of \"%1\".").arg(step.relativeTarget));
-        }
-        createdFolders += missing;
-        const QString fresh = step.target + NewSuffix;
-        QFile::remove(fresh);
-        QFile source(step.source);
-        if (!source.copy(fresh)) {
-            rollBack({}, prepared, createdFolders);
-            return failed(QStringLiteral("Cannot copy \"%1\": %2").arg(step.relativeTarget, source.errorString()));
-        }
-        prepared << step;
-        // an installed program stays runnable whatever the archive said
-        if (step.hadOld && target.exists())
-            QFile::setPermissions(fresh, target.permissions() | QFile::permissions(fresh));
-    }
-
-    // swap: each target gives way to its new content
-    QList<Step> swapped;
-    for (const Step &step : std::as_const(steps)) {
-        const QString old = step.target + OldSuffix;
-        bool ok = !options.beforeSwap || options.beforeSwap(step.relativeTarget);
-        if (ok && step.hadOld) {
-            QFile::remove(old);
-            ok = QFile::rename(step.target, old);
-        }
-        if (ok && !QFile::rename(step.target + NewSuffix, step.target)) {
-            if (step.hadOld)
-                QFile::rename(old, step.target);
-            ok = false;
-        }
-        if (!ok) {
-            rollBack(swapped, prepared, createdFolders);
-            return failed(QStringLiteral("Cannot replace \"%1\"; the update was undone.").arg(step.relativeTarget));
-        }
-        swapped << step;
-    }
-
-    // Then: the record tells what is installed now
+    // the record as it will read once everything is in place
     for (QJsonValueRef value : files) {
         QJsonObject entry = value.toObject();
         const QString fileId = entry.value(QLatin1String("file_id")).toString();
@@ -246,24 +611,80 @@ Result apply(const QString &appFolder, const Options &options)
     record.insert(QLatin1String("app_ver"), appVerNew);
     record.insert(QLatin1String("app_update"), QStringLiteral("0"));
     record.insert(QLatin1String("files"), files);
-    if (!writeAtomically(recordPath, format(record), &error)) {
-        rollBack(swapped, prepared, createdFolders);
-        return failed(error + QStringLiteral("; the update was undone."));
+
+    Journal journal;
+    journal.appVerNew = appVerNew;
+    journal.record = format(record);
+    for (Step &step : steps) {
+        const QFileInfo target(app + step.target);
+        step.hadOld = present(target.filePath());
+        if (target.exists() && !target.isFile())
+            return failed(QStringLiteral("\"%1\" is in the way: it is not a file.").arg(step.target));
+        for (const QString &folder : missingFolders(target.path())) {
+            const QString relative = QDir(app).relativeFilePath(folder);
+            if (!journal.folders.contains(relative))
+                journal.folders << relative;
+        }
+    }
+    journal.steps = steps;
+
+    // leftovers of an apply that never wrote its journal are nobody's backups
+    for (const Step &step : std::as_const(steps)) {
+        for (const QString &leftover : QStringList { app + step.fresh, app + step.backup }) {
+            if (present(leftover)) {
+                operation("remove", leftover);
+                if (!QFile::remove(leftover))
+                    return failed(QStringLiteral("Cannot remove \"%1\".").arg(leftover));
+            }
+        }
     }
 
-    Result result;
-    result.outcome = Result::Outcome::Applied;
-    result.message = QStringLiteral("Build %1 applied.").arg(appVerNew);
-    for (const Step &step : std::as_const(swapped)) {
-        result.appliedFiles << step.relativeTarget;
-        const QString old = step.target + OldSuffix;
-        // a running program (the launcher itself on Windows) keeps its old file
-        if (step.hadOld && QFileInfo::exists(old) && !QFile::remove(old))
-            result.warnings << QStringLiteral("Cannot remove \"%1\".").arg(old);
+    // nothing of the installation changes before the journal is on disk
+    operation("write journal", paths.journal);
+    if (!writeAtomically(paths.journal, formatJournal(journal), &error) || !flushFolder(staging))
+        return failed(error.isEmpty() ? QStringLiteral("Cannot flush \"%1\".").arg(staging) : error);
+
+    const auto undo = [&](const QString &message) {
+        QString rollBackError;
+        if (!rollBack(paths, journal, &rollBackError))
+            return failed(message + QStringLiteral("; undoing it failed too (") + rollBackError
+                          + QStringLiteral("), it is undone on the next start."));
+        return failed(message + QStringLiteral("; the update was undone."));
+    };
+
+    for (const QString &folder : std::as_const(journal.folders)) {
+        operation("create folder", app + folder);
+        if (!QDir().mkdir(app + folder))
+            return undo(QStringLiteral("Cannot create the folder \"%1\"").arg(folder));
     }
-    if (!QDir(staging).removeRecursively())
-        result.warnings << QStringLiteral("Cannot remove \"%1\" completely.").arg(staging);
-    return result;
+
+    // copy aside: the new content goes beside each target, flushed
+    for (const Step &step : std::as_const(steps)) {
+        if (!copyFlushed(step, app + step.fresh, app + step.target, &error))
+            return undo(QStringLiteral("Cannot copy \"%1\": %2").arg(step.target, error));
+    }
+    if (!flushFolders(touchedFolders(paths, journal)))
+        return undo(QStringLiteral("Cannot flush the application folder"));
+
+    // swap: each target gives way to its new content
+    for (const Step &step : std::as_const(steps)) {
+        bool ok = !options.beforeSwap || options.beforeSwap(step.target);
+        if (ok && step.hadOld) {
+            operation("rename", app + step.target);
+            ok = renameOver(app + step.target, app + step.backup);
+        }
+        if (ok) {
+            operation("rename", app + step.fresh);
+            ok = renameOver(app + step.fresh, app + step.target);
+        }
+        if (!ok)
+            return undo(QStringLiteral("Cannot replace \"%1\"").arg(step.target));
+    }
+
+    // Then: the record tells what is installed now
+    if (!writeRecord(paths, journal, &error))
+        return undo(error);
+    return finishCommitted(paths, journal, QStringLiteral("Build %1 applied.").arg(appVerNew));
 }
 
 bool waitForProcessExit(qint64 pid, int timeoutMs)

@@ -133,6 +133,34 @@ std::optional<QString> safeRelativePath(const QString &path)
     return segments.join(QLatin1Char('/'));
 }
 
+QString windowsAliasReason(const QString &path)
+{
+    const QStringList segments = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString &segment : segments) {
+        if (segment.endsWith(QLatin1Char('.')) || segment.endsWith(QLatin1Char(' ')))
+            return QStringLiteral("\"%1\" ends in a dot or a blank, which Windows drops").arg(segment);
+        for (const QChar c : segment) {
+            if (QStringLiteral("<>:\"|?*").contains(c))
+                return QStringLiteral("\"%1\" holds a character Windows refuses").arg(segment);
+        }
+        for (qsizetype i = segment.indexOf(QLatin1Char('~')); i >= 0 && i + 1 < segment.size();
+             i = segment.indexOf(QLatin1Char('~'), i + 1)) {
+            if (segment.at(i + 1).isDigit())
+                return QStringLiteral("\"%1\" may be the short name of another file on Windows").arg(segment);
+        }
+        // the device name counts without extension and trailing blanks
+        const QString stem = segment.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+        static const QStringList devices = { QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
+                                             QStringLiteral("NUL"), QStringLiteral("CONIN$"),
+                                             QStringLiteral("CONOUT$"), QStringLiteral("CLOCK$") };
+        const bool numbered = stem.size() == 4 && (stem.startsWith(QLatin1String("COM")) || stem.startsWith(QLatin1String("LPT")))
+            && (stem.at(3).isDigit() || stem.at(3) == QChar(0xb9) || stem.at(3) == QChar(0xb2) || stem.at(3) == QChar(0xb3));
+        if (devices.contains(stem) || numbered)
+            return QStringLiteral("\"%1\" is a device name on Windows").arg(segment);
+    }
+    return QString();
+}
+
 bool isSafeName(const QString &name)
 {
     const std::optional<QString> safe = safeRelativePath(name);

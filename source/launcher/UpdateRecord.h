@@ -20,6 +20,15 @@ inline constexpr char StagingFolderName[] = "updates/";
 // Written into the staging folder once every file of an update has been
 // downloaded and unpacked; without it the launcher applies nothing.
 inline constexpr char ManifestFileName[] = "staged.json";
+// In the staging folder while the launcher replaces files: every step of the
+// apply, so that an interrupted one can be finished or undone.
+inline constexpr char JournalFileName[] = "journal.json";
+// In the application folder: held by the launcher while it applies or
+// recovers; a client that starts meanwhile waits for it.
+inline constexpr char LockFileName[] = "ZeltLauncher.lock";
+// In the application folder: what the launcher could not do, for the client
+// to tell the user on its next start.
+inline constexpr char NoteFileName[] = "ZeltLauncher.note";
 
 // A path given by the server or found in an archive, made relative and
 // '/'-separated: '\' separates as '/' does and repeated separators collapse.
@@ -27,6 +36,13 @@ inline constexpr char ManifestFileName[] = "staged.json";
 // control characters, and segments of dots and blanks only ("..", ". .").
 // An empty text, or one of separators only, gives an empty path.
 std::optional<QString> safeRelativePath(const QString &path);
+// Why Windows would not store path (relative, '/'-separated) under its own
+// name, or an empty text when it would. Checked on every platform, because
+// an installation may be copied there: device names (CON, NUL, AUX, PRN,
+// COM0-9, LPT0-9, CONIN$, CONOUT$, with any extension), segments ending in a
+// dot or a blank, characters Windows refuses (<>:"|?*) and "~digit", which
+// may be the short name of another file.
+QString windowsAliasReason(const QString &path);
 // One plain file-name segment, such as a file id: what safeRelativePath
 // accepts, not empty and without any separator.
 bool isSafeName(const QString &name);

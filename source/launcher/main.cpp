@@ -1,18 +1,25 @@
 // ZeltLauncher: started by the client after it has staged an update. Waits
-// for the client to end, applies the staging, and starts the client again,
-// whatever the outcome, so the user is never left without a program.
+// for the client to end, takes the update lock, finishes or undoes an
+// interrupted update, applies the staging, and starts the client again.
+// When the client does not end in time nothing is touched and no second
+// client is started; the reason is left in "ZeltLauncher.note", which the
+// client shows on its next start (so is the reason of a failed update).
 //
 //   ZeltLauncher [--app-folder DIR] [--wait-pid PID] [--restart PROGRAM]
-//                [--wait-timeout MS]
+//                [--wait-timeout MS] [--lock-timeout MS] [--recover]
 //
-// Exit codes: 0 applied or nothing staged, 1 nothing applied (the client did
-// not end in time, or the update failed and was undone), 2 the client could
-// not be started again, 3 bad arguments.
+// --recover only recovers an interrupted update; the staging is not applied.
+// Exit codes: 0 applied, recovered or nothing to do, 1 nothing applied (the
+// client did not end in time, another launcher held the lock, or the update
+// failed and was undone), 2 the client could not be started again, 3 bad
+// arguments.
 #include "StagedUpdate.h"
+#include "UpdateRecord.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QLockFile>
 #include <QProcess>
 #include <cstdio>
 
@@ -21,6 +28,14 @@ namespace {
 void report(const QString &text)
 {
     std::fprintf(stderr, "ZeltLauncher: %s\n", qPrintable(text));
+}
+
+// For the client's next start; best effort, the exit code says it too.
+void leaveNote(const QString &folder, const QString &text)
+{
+    QString error;
+    UpdateRecord::writeAtomically(QDir(folder).absoluteFilePath(QLatin1String(UpdateRecord::NoteFileName)),
+                                  text.toUtf8() + '\n', &error);
 }
 
 } // namespace
@@ -44,7 +59,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption timeoutOption(QStringLiteral("wait-timeout"),
                                            QStringLiteral("Milliseconds to wait for the process (default 60000)."),
                                            QStringLiteral("ms"), QStringLiteral("60000"));
-    parser.addOptions({ folderOption, pidOption, restartOption, timeoutOption });
+    const QCommandLineOption lockOption(QStringLiteral("lock-timeout"),
+                                        QStringLiteral("Milliseconds to wait for another launcher (default 60000)."),
+                                        QStringLiteral("ms"), QStringLiteral("60000"));
+    const QCommandLineOption recoverOption(QStringLiteral("recover"),
+                                           QStringLiteral("Only finish or undo an interrupted update."));
+    parser.addOptions({ folderOption, pidOption, restartOption, timeoutOption, lockOption, recoverOption });
     if (!parser.parse(QCoreApplication::arguments())) {
         report(parser.errorText());
         return 3;
@@ -56,25 +76,45 @@ int main(int argc, char *argv[])
     bool timeoutOk = true;
     const qint64 pid = parser.isSet(pidOption) ? parser.value(pidOption).toLongLong(&pidOk) : 0;
     const int timeoutMs = parser.value(timeoutOption).toInt(&timeoutOk);
-    if (!pidOk || !timeoutOk || !parser.positionalArguments().isEmpty()) {
+    bool lockOk = true;
+    const int lockMs = parser.value(lockOption).toInt(&lockOk);
+    if (!pidOk || !timeoutOk || !lockOk || !parser.positionalArguments().isEmpty()) {
         report(QStringLiteral("bad arguments; see --help"));
         return 3;
     }
     const QString folder = parser.isSet(folderOption) ? parser.value(folderOption)
                                                       : QCoreApplication::applicationDirPath();
 
-    int code = 0;
     if (!StagedUpdate::waitForProcessExit(pid, timeoutMs)) {
-        // its files may be in use; replacing them now could mix two builds
-        report(QStringLiteral("process %1 is still running; nothing applied").arg(pid));
-        code = 1;
-    } else {
-        const StagedUpdate::Result result = StagedUpdate::apply(folder);
+        // its files may be in use; replacing them now could mix two builds,
+        // and a second client beside the first would only make it worse
+        const QString text = QStringLiteral("The update was not applied: ZeltERP (process %1) did not end within %2 "
+                                            "seconds. Close every ZeltERP window and update again.")
+                                 .arg(pid)
+                                 .arg(timeoutMs / 1000);
+        report(text);
+        leaveNote(folder, text);
+        return 1;
+    }
+
+    int code = 0;
+    {
+        // one writer at a time; a lock left by a launcher that died is taken over
+        QLockFile lock(QDir(folder).absoluteFilePath(QLatin1String(UpdateRecord::LockFileName)));
+        lock.setStaleLockTime(0);
+        if (!lock.tryLock(lockMs)) {
+            report(QStringLiteral("another launcher is updating \"%1\"; nothing done").arg(folder));
+            return 1;
+        }
+        const StagedUpdate::Result result =
+            parser.isSet(recoverOption) ? StagedUpdate::recover(folder) : StagedUpdate::apply(folder);
         report(result.message);
         for (const QString &warning : result.warnings)
             report(warning);
-        if (result.outcome == StagedUpdate::Result::Outcome::Failed)
+        if (result.outcome == StagedUpdate::Result::Outcome::Failed) {
+            leaveNote(folder, result.message);
             code = 1;
+        }
     }
 
     const QString program = parser.value(restartOption);

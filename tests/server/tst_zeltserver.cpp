@@ -16,6 +16,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <sodium.h>
 #include <QtTest>
 
 namespace {
@@ -103,6 +104,7 @@ private Q_SLOTS:
     void writesRefused_data();
     void writesRefused();
     void badInputNeverBreaksTheServer();
+    void servedArchivesAreSigned();
     void downloadsStayInsideTheFilesFolder();
 private:
     QVariant sql(const QString &ASql)
@@ -343,6 +345,38 @@ void tst_ZeltServer::badInputNeverBreaksTheServer()
     QCOMPARE(m_http.get(Customers + QStringLiteral("/3"), m_sarah).json(), snapshot);
     QCOMPARE(sql(QStringLiteral("SELECT COUNT(*) FROM customers")).toInt(), countBefore);
     QCOMPARE(sql(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+}
+
+// Every archive of the list verifies against the key pair made at first start.
+void tst_ZeltServer::servedArchivesAreSigned()
+{
+    QFile pub(m_dir.filePath(QStringLiteral("zelt.db.update-key.pub")));
+    QVERIFY(pub.open(QIODevice::ReadOnly));
+    const QByteArray key = QByteArray::fromBase64(pub.readAll().trimmed());
+    QCOMPARE(key.size(), int(crypto_sign_PUBLICKEYBYTES));
+    QVERIFY(!(QFile::permissions(m_dir.filePath(QStringLiteral("zelt.db.update-key"))) & QFile::ReadOther));
+    const QJsonArray files = m_http.get(QStringLiteral("/v1/app-files"), m_customer).json().value(QStringLiteral("files")).toArray();
+    QVERIFY(!files.isEmpty());
+    for (const QJsonValue &value : files) {
+        const QJsonObject f = value.toObject();
+        const QString id = f.value(QStringLiteral("file_id")).toString();
+        const QByteArray signature = QByteArray::fromBase64(f.value(QStringLiteral("signature")).toString().toLatin1());
+        QCOMPARE(signature.size(), int(crypto_sign_BYTES));
+        const HttpReply archive = m_http.get(QStringLiteral("/v1/download/") + id, m_customer);
+        QCOMPARE(archive.status, 200);
+        QByteArray message = "ZeltERP update archive\n" + id.toUtf8() + '\n' + f.value(QStringLiteral("path")).toString().toUtf8()
+            + '\n' + f.value(QStringLiteral("filename")).toString().toUtf8() + '\n' + archive.body;
+        const auto verify = [&] {
+            return crypto_sign_verify_detached(reinterpret_cast<const unsigned char *>(signature.constData()),
+                                               reinterpret_cast<const unsigned char *>(message.constData()),
+                                               quint64(message.size()),
+                                               reinterpret_cast<const unsigned char *>(key.constData()))
+                == 0;
+        };
+        QVERIFY2(verify(), qPrintable(id));
+        message[message.size() - 1] = char(message.at(message.size() - 1) ^ 1);
+        QVERIFY(!verify());
+    }
 }
 
 void tst_ZeltServer::downloadsStayInsideTheFilesFolder()

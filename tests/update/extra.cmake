@@ -4,7 +4,7 @@
 # installed folder).
 set(update_fixtures ${dir}/UpdateFixtures.cpp ${dir}/UpdateFixtures.h)
 target_sources(tst_updater PRIVATE ${update_fixtures})
-target_link_libraries(tst_updater PRIVATE QuaZip::QuaZip)
+target_link_libraries(tst_updater PRIVATE QuaZip::QuaZip PkgConfig::sodium zelt_updaterecord)
 
 add_executable(update_standin ${dir}/standin_client.cpp)
 target_link_libraries(update_standin PRIVATE Qt6::Core)
@@ -16,3 +16,6 @@ add_dependencies(tst_launcher ZeltLauncher update_standin)
 target_compile_definitions(tst_launcher PRIVATE
     ZELT_LAUNCHER_BIN="$<TARGET_FILE:ZeltLauncher>"
     STANDIN_BIN="$<TARGET_FILE:update_standin>")
+
+target_sources(tst_updateguard PRIVATE ${update_fixtures})
+target_link_libraries(tst_updateguard PRIVATE QuaZip::QuaZip)

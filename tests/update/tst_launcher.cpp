@@ -5,8 +5,10 @@
 #include "UpdateRecord.h"
 #include "UpdaterU.h"
 
+#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,6 +24,53 @@ QJsonObject entry(const char *fileId, const char *filename, const char *path, co
                          { "app_version", version }, { "action", action } };
 }
 
+struct Run
+{
+    QProcess::ExitStatus status = QProcess::NormalExit;
+    int code = -1;
+    QByteArray errors;
+};
+
+// The real launcher on app, neither waiting for a client nor starting one.
+Run launcher(const QString &app, const QStringList &extra = {}, int killAt = 0, const QString &trace = QString())
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("ZELT_LAUNCHER_KILL_AT"));
+    env.remove(QStringLiteral("ZELT_LAUNCHER_TRACE"));
+    if (killAt > 0)
+        env.insert(QStringLiteral("ZELT_LAUNCHER_KILL_AT"), QString::number(killAt));
+    if (!trace.isEmpty())
+        env.insert(QStringLiteral("ZELT_LAUNCHER_TRACE"), trace);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(ZELT_LAUNCHER_BIN), QStringList { QStringLiteral("--app-folder"), app } + extra);
+    if (!p.waitForFinished(30000))
+        qFatal("ZeltLauncher did not finish");
+    return { p.exitStatus(), p.exitCode(), p.readAllStandardError() };
+}
+
+// Operations the launcher traced, one a line.
+int tracedOperations(const QString &trace)
+{
+    return int(readFile(trace).count('\n'));
+}
+
+void copyTree(const QString &from, const QString &to)
+{
+    QDir(to).removeRecursively();
+    QDir().mkpath(to);
+    QDirIterator it(from, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString target = to + QLatin1Char('/') + QDir(from).relativeFilePath(path);
+        if (QFileInfo(path).isDir())
+            QDir().mkpath(target);
+        else if (!QFile::copy(path, target))
+            qFatal("cannot copy a fixture tree");
+    }
+}
+
 } // namespace
 
 class tst_Launcher : public QObject
@@ -34,6 +83,9 @@ private Q_SLOTS:
     void failureUndoesEverything_data();
     void failureUndoesEverything();
     void programWaitsAppliesAndRestarts();
+    void clientThatDoesNotEndIsNotStartedTwice();
+    void launcherWaitsForTheLock();
+    void killedAtEveryStepIsOldOrNew();
 
 private:
     QString staging() const { return m_app + QStringLiteral("updates/"); }
@@ -42,6 +94,8 @@ private:
     void installAndStage(const std::function<void(UpdateRecord::Manifest &)> &spoil = {});
     // Everything of the application folder but the staging.
     QMap<QString, QByteArray> installed() const;
+    // Four files, two at the top level and two in folders, one of them new.
+    void installSmall(const QString &app) const;
 
     std::unique_ptr<QTemporaryDir> m_root;
     QString m_app;
@@ -93,6 +147,30 @@ void tst_Launcher::installAndStage(const std::function<void(UpdateRecord::Manife
     writeFile(staging() + QStringLiteral("staged.json"), UpdateRecord::formatManifest(manifest));
 }
 
+void tst_Launcher::installSmall(const QString &app) const
+{
+    QDir(app).removeRecursively();
+    writeFile(app + QStringLiteral("libcom.so"), "com 1");
+    writeFile(app + QStringLiteral("plugins/crm.so"), "crm 1");
+    writeFile(app + QStringLiteral("keep.txt"), "untouched");
+    writeFile(app + QStringLiteral("updates.json"),
+              UpdateRecord::format(QJsonObject {
+                  { "app_ver", "1" },
+                  { "app_ver_new", "2" },
+                  { "app_update", "1" },
+                  { "files", QJsonArray { entry("10", "com", "", "1", "1"), entry("11", "plugins", "plugins/", "1", "1") } } }));
+    const QString staged = app + QStringLiteral("updates/");
+    writeFile(staged + QStringLiteral("extract/libcom.so"), "com 2");
+    writeFile(staged + QStringLiteral("extract/lang.ini"), "lang 2");
+    writeFile(staged + QStringLiteral("plugins/extract/crm.so"), "crm 2");
+    writeFile(staged + QStringLiteral("plugins/extract/new/extra.so"), "extra 2");
+    UpdateRecord::Manifest manifest;
+    manifest.appVerNew = QStringLiteral("2");
+    manifest.entries = { { "10", "", "com", "2", { "libcom.so", "lang.ini" } },
+                         { "11", "plugins/", "plugins", "2", { "crm.so", "new/extra.so" } } };
+    writeFile(staged + QStringLiteral("staged.json"), UpdateRecord::formatManifest(manifest));
+}
+
 QMap<QString, QByteArray> tst_Launcher::installed() const
 {
     QMap<QString, QByteArray> all = snapshot(m_app);
@@ -113,6 +191,24 @@ void tst_Launcher::failureUndoesEverything_data()
     QTest::newRow("a folder in the way") << "folder in the way" << ""
                                          << "\"templates/quotation.txt\" is in the way: it is not a file.";
     QTest::newRow("staged path escapes") << "path escapes" << "" << "File \"42\": the path \"..\\..\\\" is not safe.";
+    QTest::newRow("empty archive") << "empty archive" << ""
+                                   << "File \"7\": its archive holds no files; nothing was applied.";
+    const auto alias = [](const char *name, const char *reason) {
+        QTest::newRow(name) << QString::fromLatin1(name) << ""
+                            << QStringLiteral("File \"7\": \"reports/%1\" cannot be installed safely: %2.")
+                                   .arg(QLatin1String(name), QLatin1String(reason));
+    };
+    alias("nul.txt", "\"nul.txt\" is a device name on Windows");
+    alias("COM1", "\"COM1\" is a device name on Windows");
+    alias("Lpt9 .log", "\"Lpt9 .log\" is a device name on Windows");
+    alias("aux/readme.txt", "\"aux\" is a device name on Windows");
+    alias("customer-list.txt.", "\"customer-list.txt.\" ends in a dot or a blank, which Windows drops");
+    alias("customer-list.txt ", "\"customer-list.txt \" ends in a dot or a blank, which Windows drops");
+    alias("CUSTOM~1.TXT", "\"CUSTOM~1.TXT\" may be the short name of another file on Windows");
+    alias("what?.txt", "\"what?.txt\" holds a character Windows refuses");
+    QTest::newRow("names differ in case only") << "case" << ""
+                                               << "File \"7\": \"reports/customer-list.txt\" and "
+                                                  "\"reports/Customer-List.txt\" would be one file on Windows.";
 }
 
 void tst_Launcher::failureUndoesEverything()
@@ -124,7 +220,20 @@ void tst_Launcher::failureUndoesEverything()
     installAndStage([&](UpdateRecord::Manifest &manifest) {
         if (spoil == QLatin1String("path escapes"))
             manifest.entries[0].path = QStringLiteral("..\\..\\");
+        else if (spoil == QLatin1String("empty archive"))
+            manifest.entries[1].files.clear();
+        else if (spoil == QLatin1String("case"))
+            manifest.entries[1].files << QStringLiteral("Customer-List.txt");
+        else if (!spoil.isEmpty() && spoil != QLatin1String("folder in the way"))
+            manifest.entries[1].files = QStringList { spoil };
     });
+    if (!spoil.isEmpty() && spoil != QLatin1String("empty archive") && spoil != QLatin1String("path escapes")
+        && spoil != QLatin1String("folder in the way")) {
+        // the staged files exist; only their names are refused
+        const UpdateRecord::Manifest manifest = *UpdateRecord::parseManifest(readFile(staging() + "staged.json"), nullptr);
+        for (const QString &name : manifest.entries[1].files)
+            writeFile(staging() + QStringLiteral("reports/extract/") + name, "staged");
+    }
     if (spoil == QLatin1String("folder in the way"))
         QVERIFY(QDir().mkpath(m_app + QStringLiteral("templates/quotation.txt")));
     const QMap<QString, QByteArray> before = installed();
@@ -195,6 +304,130 @@ void tst_Launcher::programWaitsAppliesAndRestarts()
     QVERIFY(after.remove(QStringLiteral("ZeltLauncher")));
     QCOMPARE(after, expected);
     QVERIFY(QFile::permissions(m_app + QStringLiteral("bin/com.bpl")) & QFile::ExeOwner);
+}
+
+void tst_Launcher::clientThatDoesNotEndIsNotStartedTwice()
+{
+    installAndStage();
+    const QMap<QString, QByteArray> before = installed();
+    const QString quit = m_root->path() + QStringLiteral("/quit");
+    const QString marker = m_root->path() + QStringLiteral("/restarted");
+    qputenv("ZELT_STANDIN_MARKER", QFile::encodeName(marker));
+    QProcess client;
+    client.start(QStringLiteral(STANDIN_BIN), { QStringLiteral("--wait-for"), quit });
+    QVERIFY(client.waitForStarted());
+
+    const Run run = launcher(m_app, { QStringLiteral("--wait-pid"), QString::number(client.processId()),
+                                      QStringLiteral("--wait-timeout"), QStringLiteral("300"),
+                                      QStringLiteral("--restart"), QStringLiteral(STANDIN_BIN) });
+    QCOMPARE(run.code, 1);
+    QTest::qWait(300);
+    QVERIFY(!QFileInfo::exists(marker)); // no second client
+    // nothing applied; the note tells the next start why
+    QMap<QString, QByteArray> after = installed();
+    const QByteArray note = after.take(QStringLiteral("ZeltLauncher.note"));
+    QCOMPARE(after, before);
+    QVERIFY2(note.startsWith("The update was not applied: ZeltERP (process "), note.constData());
+    QVERIFY(QFileInfo::exists(staging() + QStringLiteral("staged.json")));
+    writeFile(quit, "");
+    QVERIFY(client.waitForFinished(10000));
+}
+
+void tst_Launcher::launcherWaitsForTheLock()
+{
+    installAndStage();
+    const QMap<QString, QByteArray> before = installed();
+    QLockFile held(m_app + QStringLiteral("ZeltLauncher.lock"));
+    QVERIFY(held.tryLock(0));
+    const Run refused = launcher(m_app, { QStringLiteral("--lock-timeout"), QStringLiteral("300") });
+    QCOMPARE(refused.code, 1);
+    QVERIFY2(refused.errors.contains("another launcher is updating"), refused.errors.constData());
+    QMap<QString, QByteArray> during = installed();
+    during.remove(QStringLiteral("ZeltLauncher.lock"));
+    QCOMPARE(during, before);
+
+    // released while it waits: it goes on
+    QProcess waiting;
+    waiting.start(QStringLiteral(ZELT_LAUNCHER_BIN), { QStringLiteral("--app-folder"), m_app });
+    QVERIFY(waiting.waitForStarted());
+    QTest::qWait(300);
+    QCOMPARE(waiting.state(), QProcess::Running);
+    held.unlock();
+    QVERIFY(waiting.waitForFinished(10000));
+    QCOMPARE(waiting.exitCode(), 0);
+    QCOMPARE(readFile(m_app + QStringLiteral("bin/com.bpl")), QByteArray("library 1.0.3"));
+    QVERIFY(!QFileInfo::exists(m_app + QStringLiteral("ZeltLauncher.lock")));
+}
+
+// SIGKILL before every file-system operation of an apply, then before every
+// operation of the recovery from there: each time, once a recovery has run
+// to its end, the installation is the old build with the old record or the
+// new build with the new one.
+void tst_Launcher::killedAtEveryStepIsOldOrNew()
+{
+#ifdef Q_OS_WIN
+    QSKIP("SIGKILL");
+#endif
+    const QString root = m_root->path();
+    const QString app = root + QStringLiteral("/kill/app/");
+    const QString crashed = root + QStringLiteral("/crashed");
+    const QString trace = root + QStringLiteral("/trace");
+    m_app = app;
+
+    installSmall(app);
+    const QMap<QString, QByteArray> oldBuild = installed();
+    const Run full = launcher(app, {}, 0, trace);
+    QCOMPARE(full.code, 0);
+    QVERIFY(!QFileInfo::exists(app + QStringLiteral("updates")));
+    const QMap<QString, QByteArray> newBuild = installed();
+    QCOMPARE(newBuild.value(QStringLiteral("plugins/new/extra.so")), QByteArray("extra 2"));
+    QCOMPARE(newBuild.value(QStringLiteral("lang.ini")), QByteArray("lang 2"));
+    const int applySteps = tracedOperations(trace);
+    QVERIFY(applySteps >= 14); // four files created, written and swapped at the least
+
+    int killPoints = 0;
+    int endedOld = 0;
+    const auto oldOrNew = [&](const char *when, int apply, int recovery) {
+        const QMap<QString, QByteArray> state = installed();
+        if (state == oldBuild) {
+            ++endedOld;
+            return true;
+        }
+        // the staging may be left as an empty folder, nothing else
+        if (state == newBuild && snapshot(app + QStringLiteral("updates")).isEmpty())
+            return true;
+        qWarning("%s: killed at apply step %d, recovery step %d: neither build", when, apply, recovery);
+        for (auto it = state.cbegin(); it != state.cend(); ++it)
+            qWarning("  %s: %s", qPrintable(it.key()), it.value().left(40).constData());
+        return false;
+    };
+    for (int k = 1; k <= applySteps; ++k) {
+        installSmall(app);
+        const Run killed = launcher(app, {}, k);
+        QCOMPARE(killed.status, QProcess::CrashExit);
+        ++killPoints;
+        copyTree(app, crashed);
+
+        QFile::remove(trace);
+        const Run recovered = launcher(app, { QStringLiteral("--recover") }, 0, trace);
+        QCOMPARE(recovered.code, 0);
+        QVERIFY(oldOrNew("after one recovery", k, 0));
+        const int recoverySteps = tracedOperations(trace);
+
+        for (int j = 1; j <= recoverySteps; ++j) {
+            copyTree(crashed, app);
+            const Run killedAgain = launcher(app, { QStringLiteral("--recover") }, j);
+            QCOMPARE(killedAgain.status, QProcess::CrashExit);
+            ++killPoints;
+            const Run again = launcher(app, { QStringLiteral("--recover") });
+            QCOMPARE(again.code, 0);
+            QVERIFY(oldOrNew("after a second recovery", k, j));
+        }
+    }
+    // both ends were reached, so the test saw both kinds of recovery
+    QVERIFY(endedOld > 0);
+    QVERIFY(endedOld < killPoints);
+    qInfo("kill points: %d during apply, %d in all", applySteps, killPoints);
 }
 
 QTEST_GUILESS_MAIN(tst_Launcher)

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sodium.h>
+
 using namespace UpdateFixtures;
 
 Q_DECLARE_METATYPE(Reply)
@@ -111,6 +113,9 @@ private Q_SLOTS:
     void updateNowStagesEveryFileOrNothing();
     void hostileEntriesAreRefused_data();
     void hostileEntriesAreRefused();
+    void signedArchives_data();
+    void signedArchives();
+    void cancelledDownloadLeavesNothing();
 private:
     QString staging() const { return m_app + QStringLiteral("updates/"); }
     QString record() const { return m_app + QStringLiteral("updates.json"); }
@@ -292,6 +297,16 @@ void tst_Updater::hostileEntriesAreRefused_data()
     entryRow("good entry then a bad one", { { "good.txt", "fine" }, { "sub/../../../../../../evil.txt", "x" } });
     QTest::newRow("link") << "bin/" << QList<ZipItem> { { "link", "%ROOT%", true } }
                           << "refused, the archive entry \"link\" is a link";
+    QTest::newRow("device path") << "bin/CON/" << QList<ZipItem>()
+                                 << "refused, the path \"bin/CON/\" cannot be installed safely: \"CON\" is a device "
+                                    "name on Windows";
+    QTest::newRow("device entry") << "bin/" << QList<ZipItem> { { "good.txt", "fine" }, { "sub/NUL.so", "x" } }
+                                  << "refused, the archive entry \"sub/NUL.so\" cannot be installed safely: "
+                                     "\"NUL.so\" is a device name on Windows";
+    QTest::newRow("entry ending in a dot") << "bin/" << QList<ZipItem> { { "libcom.so.", "x" } }
+                                           << "refused, the archive entry \"libcom.so.\" cannot be installed "
+                                              "safely: \"libcom.so.\" ends in a dot or a blank, which Windows drops";
+    QTest::newRow("no files") << "bin/" << QList<ZipItem> { { "empty/", "" } } << "refused, the archive holds no files";
 }
 
 void tst_Updater::hostileEntriesAreRefused()
@@ -328,6 +343,104 @@ void tst_Updater::hostileEntriesAreRefused()
                                                { "reports/extract/customer-list.txt", "report" } };
     QCOMPARE(filesUnder(staging()), expected);
     QCOMPARE(outsideStaging(), before);
+}
+
+void tst_Updater::signedArchives_data()
+{
+    QTest::addColumn<bool>("keyConfigured");
+    QTest::addColumn<QString>("signature"); // "good", "none", "other key"
+    QTest::addColumn<bool>("tampered");     // the archive served differs from the one signed
+    QTest::addColumn<QString>("error");     // empty: staged
+    const QString notSigned = QStringLiteral("refused, the archive is not signed and this installation accepts "
+                                             "signed updates only");
+    const QString mismatch = QStringLiteral("refused, the archive's signature does not match this installation's "
+                                            "update key");
+    QTest::newRow("good signature") << true << "good" << false << QString();
+    QTest::newRow("signature missing") << true << "none" << false << notSigned;
+    QTest::newRow("signed with another key") << true << "other key" << false << mismatch;
+    QTest::newRow("tampered archive") << true << "good" << true << mismatch;
+    QTest::newRow("no key configured") << false << "none" << false << QString();
+    QTest::newRow("no key, signature ignored") << false << "other key" << true << QString();
+}
+
+// Through the form's "Update Now", with the key of app.conf.
+void tst_Updater::signedArchives()
+{
+    QFETCH(bool, keyConfigured);
+    QFETCH(QString, signature);
+    QFETCH(bool, tampered);
+    QFETCH(QString, error);
+    QVERIFY(sodium_init() >= 0);
+    unsigned char publicKey[crypto_sign_PUBLICKEYBYTES], secretKey[crypto_sign_SECRETKEYBYTES];
+    unsigned char otherPublic[crypto_sign_PUBLICKEYBYTES], otherSecret[crypto_sign_SECRETKEYBYTES];
+    crypto_sign_keypair(publicKey, secretKey);
+    crypto_sign_keypair(otherPublic, otherSecret);
+    const auto sign = [](const unsigned char *key, const QByteArray &message) {
+        unsigned char sig[crypto_sign_BYTES];
+        crypto_sign_detached(sig, nullptr, reinterpret_cast<const unsigned char *>(message.constData()),
+                             quint64(message.size()), key);
+        return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(sig), crypto_sign_BYTES).toBase64());
+    };
+
+    if (keyConfigured) {
+        writeFile(m_app + QStringLiteral("app.conf"),
+                  "[URL]\nApiURL=x\n\n[Update]\nPublicKey="
+                      + QByteArray(reinterpret_cast<const char *>(publicKey), sizeof publicKey).toBase64() + "\n");
+    }
+    writeFile(record(), localRecord("1.0.1", { { "42", "com.bpl", "bin\\", "1.0.1", "0" } }));
+    writeFile(m_app + QStringLiteral("bin/com.bpl"), "installed library");
+    const QByteArray archive = makeZip({ { "com.bpl", "library 1.0.3" } });
+    const QByteArray message = UpdateSignedMessage("42", "bin\\", "com.bpl", archive);
+    QJsonObject file { { "file_id", "42" }, { "filename", "com.bpl" }, { "path", "bin\\" }, { "app_version", "1.0.3" } };
+    if (signature == QLatin1String("good"))
+        file.insert(QStringLiteral("signature"), sign(secretKey, message));
+    else if (signature == QLatin1String("other key"))
+        file.insert(QStringLiteral("signature"), sign(otherSecret, message));
+    UpdateService service;
+    service.set("/v1/app-files", Reply::json(QJsonDocument(QJsonObject { { "app_ver", "1.0.3" },
+                                                                          { "files", QJsonArray { file } } })
+                                                 .toJson(QJsonDocument::Compact)));
+    service.set("/v1/download/42", zipReply(tampered ? makeZip({ { "com.bpl", "library 6.6.6" } }) : archive));
+    auto recording = std::make_unique<RecordingProcessLauncher>();
+    RecordingProcessLauncher *launcher = recording.get();
+    Platform::setProcessLauncher(std::move(recording));
+
+    TLoginFrm form(nullptr);
+    updateNow(form, service);
+    if (error.isEmpty()) {
+        QCOMPARE(form.lblMessage->text(), QString());
+        QCOMPARE(launcher->calls.size(), 1);
+        QVERIFY(QFileInfo::exists(staging() + QStringLiteral("staged.json")));
+        return;
+    }
+    QCOMPARE(form.lblMessage->text(), QStringLiteral("The update could not be downloaded. The installed version has "
+                                                     "not been changed.\ncom.bpl (file 42): ")
+                                          + error);
+    QVERIFY(launcher->calls.isEmpty());
+    QVERIFY(!QFileInfo::exists(staging())); // nothing staged, not even the archive
+    QCOMPARE(readFile(m_app + QStringLiteral("bin/com.bpl")), QByteArray("installed library"));
+}
+
+// Cancelled half-way (the updater goes while a download runs): no archive,
+// no unpacked file stays where a later apply could find it.
+void tst_Updater::cancelledDownloadLeavesNothing()
+{
+    writeFile(record(), localRecord("1.0.1", {}));
+    UpdateService service;
+    service.set("/v1/app-files", appFilesAnswer("1.0.3", { { "42", "com.bpl", "bin\\", "1.0.3", {} },
+                                                           { "3", "templates", "", "1.0.2", {} } }));
+    service.set("/v1/download/42", zipReply(makeZip({ { "com.bpl", "library 1.0.3" } })));
+    Reply slow = zipReply(makeZip({ { "quotation.txt", "quotation 1.0.2" } }));
+    slow.delayMs = 3000;
+    service.set("/v1/download/3", slow);
+    auto updater = std::make_unique<TZeltUpdater>(service.server.url(), Token, record(), nullptr);
+    QVERIFY(updater->DownloadUpdates());
+    QTRY_VERIFY(QFileInfo::exists(staging() + QStringLiteral("bin/extract/com.bpl")));
+    QElapsedTimer timer;
+    timer.start();
+    updater.reset();
+    QVERIFY(timer.elapsed() < 2500); // the download was stopped, not waited for
+    QVERIFY(!QFileInfo::exists(staging()));
 }
 
 QTEST_MAIN(tst_Updater)

@@ -4,6 +4,7 @@
 #include "Errors.h"
 #include "GlobalVarsU.h"
 #include "HttpClient.h"
+#include "IniFile.h"
 #include "Json.h"
 #include "DialogPresenter.h"
 #include "LoginFrmU.h"
@@ -25,10 +26,13 @@
 #include <QSaveFile>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
 #include <quazip/quazipfileinfo.h>
+
+#include <sodium.h>
 
 namespace {
 
@@ -52,6 +56,7 @@ const QLatin1String FilenameKey("filename");
 const QLatin1String PathKey("path");
 const QLatin1String AppVersionKey("app_version");
 const QLatin1String ActionKey("action");
+const QLatin1String SignatureKey("signature");
 
 // Server text inside our messages: no control characters to garble them.
 QString shown(const QString &text)
@@ -67,6 +72,24 @@ QString shown(const QString &text)
 QString refusedPath(const QString &what, const QString &value)
 {
     return QStringLiteral("refused, the %1 \"%2\" leads outside the update folder").arg(what, shown(value));
+}
+
+QString refusedAlias(const QString &what, const QString &value, const QString &reason)
+{
+    return QStringLiteral("refused, the %1 \"%2\" cannot be installed safely: %3").arg(what, shown(value), shown(reason));
+}
+
+// True when signature (base64) is key's signature of message.
+bool signatureMatches(const QByteArray &key, const QString &signature, const QByteArray &message)
+{
+    static const bool ready = sodium_init() >= 0;
+    const auto decoded = QByteArray::fromBase64Encoding(signature.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!ready || !decoded || decoded.decoded.size() != crypto_sign_BYTES || key.size() != crypto_sign_PUBLICKEYBYTES)
+        return false;
+    return crypto_sign_verify_detached(reinterpret_cast<const unsigned char *>(decoded.decoded.constData()),
+                                       reinterpret_cast<const unsigned char *>(message.constData()),
+                                       quint64(message.size()), reinterpret_cast<const unsigned char *>(key.constData()))
+        == 0;
 }
 
 QString sizeText(qint64 bytes)
@@ -95,6 +118,7 @@ struct ServerFile
     QString filename;
     QString path;
     QString appVersion;
+    QString signature; // empty when the server sent none
 };
 
 QJsonObject newEntry(const QString &fileId, const QString &filename, const QString &path, const QString &appVersion,
@@ -108,6 +132,26 @@ QJsonObject newEntry(const QString &fileId, const QString &filename, const QStri
 }
 
 } // namespace
+
+QByteArray UpdateSignedMessage(const QString &AFileId, const QString &APath, const QString &AFilename,
+                               const QByteArray &AArchive)
+{
+    return "ZeltERP update archive\n" + AFileId.toUtf8() + '\n' + APath.toUtf8() + '\n' + AFilename.toUtf8() + '\n'
+        + AArchive;
+}
+
+QByteArray UpdatePublicKey()
+{
+    const Platform::IniFile ini = Platform::IniFile::fromFile(AppConfPath());
+    const QString text = ini.readString(QStringLiteral("Update"), QStringLiteral("PublicKey")).trimmed();
+    if (text.isEmpty())
+        return QByteArray();
+    const auto decoded = QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded || decoded.decoded.size() != crypto_sign_PUBLICKEYBYTES)
+        throw Platform::Error(QStringLiteral("The update key in app.conf ([Update] PublicKey) is not a valid key. "
+                                             "The installed version has not been changed."));
+    return decoded.decoded;
+}
 
 QJsonValue FindJSONArrayItem(const QJsonArray &AJsonArray, const QString &APath, const QString &AValue)
 {
@@ -204,6 +248,20 @@ void TZeltDownloader::StageEntry(const QJsonObject &AEntry, int AIndex, int ACou
         AResult.Error = refusedPath(QStringLiteral("file name"), AResult.Filename);
         return;
     }
+    if (const QString reason = windowsAliasReason(*path); !reason.isEmpty()) {
+        AResult.Error = refusedAlias(QStringLiteral("path"), AResult.Path, reason);
+        return;
+    }
+    if (const QString reason = windowsAliasReason(*filename); !reason.isEmpty()) {
+        AResult.Error = refusedAlias(QStringLiteral("file name"), AResult.Filename, reason);
+        return;
+    }
+    const QString signature = AEntry.value(SignatureKey).toString();
+    if (!FPublicKey.isEmpty() && signature.isEmpty()) {
+        AResult.Error = QStringLiteral("refused, the archive is not signed and this installation accepts signed "
+                                       "updates only");
+        return;
+    }
 
     const QString entryFolder = FStagingFolder + (path->isEmpty() ? QString() : *path + QLatin1Char('/'));
     const QString archive = entryFolder + QStringLiteral("zip/") + AResult.FileId + QStringLiteral(".zip");
@@ -226,6 +284,18 @@ void TZeltDownloader::StageEntry(const QJsonObject &AEntry, int AIndex, int ACou
     if (!GetFile(url, archive)) {
         AResult.Error = FLastError;
         return;
+    }
+    if (!FPublicKey.isEmpty()) {
+        QFile file(archive);
+        const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        file.close();
+        if (!signatureMatches(FPublicKey, signature,
+                              UpdateSignedMessage(AResult.FileId, AResult.Path, AResult.Filename, bytes))) {
+            QFile::remove(archive);
+            AResult.Error = QStringLiteral("refused, the archive's signature does not match this installation's "
+                                           "update key");
+            return;
+        }
     }
     if (!Unpack(archive, extractRoot, subFolder, AResult)) {
         QFile::remove(archive);
@@ -369,6 +439,10 @@ bool TZeltDownloader::Unpack(const QString &AArchive, const QString &AExtractRoo
             AResult.Error = refusedPath(QStringLiteral("archive entry"), info.name);
             return false;
         }
+        if (const QString reason = UpdateRecord::windowsAliasReason(*name); !reason.isEmpty()) {
+            AResult.Error = refusedAlias(QStringLiteral("archive entry"), info.name, reason);
+            return false;
+        }
         item.raw = info.name;
         item.name = *name;
         // permissions only from archives made on Unix; never more than rwx
@@ -382,6 +456,11 @@ bool TZeltDownloader::Unpack(const QString &AArchive, const QString &AExtractRoo
     }
     if (zip.getZipError() != 0) {
         AResult.Error = QStringLiteral("the archive is damaged");
+        return false;
+    }
+    // an update that installs nothing must not be recorded as applied
+    if (std::none_of(items.cbegin(), items.cend(), [](const Item &i) { return !i.folder; })) {
+        AResult.Error = QStringLiteral("refused, the archive holds no files");
         return false;
     }
 
@@ -459,7 +538,11 @@ TZeltUpdater::TZeltUpdater(const QString &AApiURL, const QString &AToken, const 
 
 TZeltUpdater::~TZeltUpdater()
 {
+    const bool started = FDownloader != nullptr;
     FDownloader.reset();
+    // a cancelled or failed download leaves nothing a later apply could take
+    if (started && !FStaged)
+        QDir(stagingFolderOf(Platform::applicationFolder())).removeRecursively();
     FRestClient.reset();
     if (FButton) {
         if (FStaged) {
@@ -498,7 +581,8 @@ QJsonObject TZeltUpdater::CheckUpdates()
     for (qsizetype i = 0; i < serverArray.size(); ++i) {
         const QString at = QStringLiteral("files.%1.").arg(i);
         server << ServerFile { Json::getString(answer, at + FileIdKey), Json::getString(answer, at + FilenameKey),
-                               Json::getString(answer, at + PathKey), Json::getString(answer, at + AppVersionKey) };
+                               Json::getString(answer, at + PathKey), Json::getString(answer, at + AppVersionKey),
+                               serverArray.at(i).toObject().value(SignatureKey).toString() };
     }
 
     QFile file(FUpdateFileName);
@@ -540,8 +624,12 @@ QJsonObject TZeltUpdater::CheckUpdates()
             entry = newEntry(s.fileId, s.filename, s.path, s.appVersion, "0");
         }
         recordFiles.append(entry);
-        if (entry.value(ActionKey).toString() == QLatin1String("1"))
+        if (entry.value(ActionKey).toString() == QLatin1String("1")) {
+            // the signature travels with the download list only, not in the record
+            if (!s.signature.isEmpty())
+                entry.insert(SignatureKey, s.signature);
             downloadFiles.append(entry);
+        }
         FServerVersions.insert(s.fileId, s.appVersion);
     }
 
@@ -571,6 +659,7 @@ bool TZeltUpdater::DownloadUpdates()
     if (list.value(FilesKey).toArray().isEmpty())
         return false;
     FDownloader = std::make_unique<TZeltDownloader>(FApiUrl, list, FToken, FButton);
+    FDownloader->SetPublicKey(FPublicKey);
     connect(FDownloader.get(), &TZeltDownloader::Progress, this, &TZeltUpdater::ShowProgress, Qt::QueuedConnection);
     // queued behind every progress report, so none arrives after the wait
     connect(FDownloader.get(), &QThread::finished, this, [this] {
@@ -731,9 +820,11 @@ void StartZeltLauncher(qint64 APid, const QString &ARestartProgram)
 void StageUpdateNow(QAbstractButton *AButton)
 {
     QString error;
+    const QByteArray key = UpdatePublicKey();
     {
         TZeltUpdater updater(OrvUrl, OrvToken,
                              Platform::applicationFolder() + QLatin1String(UpdateRecord::RecordFileName), AButton);
+        updater.SetPublicKey(key);
         if (updater.StageUpdates())
             return;
         error = updater.Error();

@@ -33,8 +33,26 @@ class TZeltRestClient;
 // plus "updates/staged.json", written only once every file of the list is
 // staged; it names each staged file and the server's version of each entry.
 // Server values and archive entry names that would lead outside "updates/"
-// (".." segments, absolute paths, drive letters, '\' tricks, links) are
-// refused: nothing is written for that entry and the update fails.
+// (".." segments, absolute paths, drive letters, '\' tricks, links), names
+// Windows would map onto another file (CON, NUL, "name.", "A~1"...) and
+// archives without any file are refused: nothing is written for that entry
+// and the update fails.
+//
+// Signed updates: with a public key in app.conf ([Update] PublicKey, the 32
+// bytes of an Ed25519 key in base64), every entry of "/v1/app-files" must
+// carry "signature": the base64 Ed25519 signature of
+// UpdateSignedMessage(file_id, path, filename, archive). An archive whose
+// signature is missing or wrong is refused before anything is unpacked.
+// Without a key, archives are taken as they come.
+
+// What the server signs for one archive: "ZeltERP update archive\n", then
+// file_id, path and filename (as "/v1/app-files" gives them) each followed
+// by "\n", then the archive's bytes.
+COM_EXPORT QByteArray UpdateSignedMessage(const QString &AFileId, const QString &APath, const QString &AFilename,
+                                          const QByteArray &AArchive);
+// The key of app.conf's [Update] PublicKey: empty when there is none.
+// Throws Platform::Error when the text is not a base64 key of 32 bytes.
+COM_EXPORT QByteArray UpdatePublicKey();
 
 // The entry of AJsonArray whose value at APath (members separated by dots)
 // is a string equal to AValue; the last one when several are; undefined when
@@ -79,6 +97,9 @@ public:
     void SetLimits(qint64 AMaxArchiveBytes, qint64 AMaxUnpackedBytes, int AMaxEntries);
     // Milliseconds without any byte before a download is given up.
     void SetReadTimeOut(int AReadTimeOut) { FReadTimeOut = AReadTimeOut; }
+    // A 32-byte Ed25519 public key: every archive must then be signed by it.
+    // Empty (the default): archives are not checked.
+    void SetPublicKey(const QByteArray &AKey) { FPublicKey = AKey; }
 
     QString StagingFolder() const { return FStagingFolder; }
     QAbstractButton *Button() const { return FButton; }
@@ -109,6 +130,7 @@ private:
 
     QString FStagingFolder;
     QString FLastError;
+    QByteArray FPublicKey;
     QList<TFileResult> FResults;
     int FReadTimeOut = 30000;
     qint64 FMaxArchiveBytes = qint64(1) << 30;
@@ -128,7 +150,8 @@ class COM_EXPORT TZeltUpdater : public QObject
 public:
     TZeltUpdater(const QString &AApiURL, const QString &AToken, const QString &AUpdateFileName,
                  QAbstractButton *AButton, QObject *AParent = nullptr);
-    // Waits for a downloader that is still running.
+    // Waits for a downloader that is still running; an update that was not
+    // staged completely leaves nothing under "updates/".
     ~TZeltUpdater() override;
 
     // Compares the server's list with the record AUpdateFileName, rewrites
@@ -151,6 +174,9 @@ public:
     // DownloadUpdates and WaitForDownloads; never throws. True when the
     // launcher may apply the staging.
     bool StageUpdates();
+    // The key the downloader checks archives with (see SetPublicKey);
+    // StageUpdateNow sets UpdatePublicKey().
+    void SetPublicKey(const QByteArray &AKey) { FPublicKey = AKey; }
 
     QString Error() const { return FError; }
     TZeltDownloader *Downloader() const { return FDownloader.get(); }
@@ -176,6 +202,7 @@ private:
     QJsonObject FFileDownload;
     QString FAppVerNew;
     QHash<QString, QString> FServerVersions; // file id -> the server's app_version
+    QByteArray FPublicKey;
     bool FChecked = false;
     bool FWaiting = false;
     bool FDownloadDone = false;
