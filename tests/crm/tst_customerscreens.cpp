@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QToolButton>
+#include <QAbstractProxyModel>
 #include <QtTest>
 #include <functional>
 #include <memory>
@@ -89,7 +90,9 @@ QString queryOf(const RecordedRequest &ARequest)
 
 Platform::MemTable *tableOf(const TBaseChildFrm &AForm)
 {
-    return qobject_cast<Platform::MemTable *>(control<QTableView>(&AForm, "tvData")->model());
+    // the grid shows the table through a read-only proxy
+    auto *proxy = qobject_cast<QAbstractProxyModel *>(control<QTableView>(&AForm, "tvData")->model());
+    return proxy ? qobject_cast<Platform::MemTable *>(proxy->sourceModel()) : nullptr;
 }
 
 void typeInto(const TBaseChildFrm &AForm, const char *AName, const QString &AText)

@@ -229,7 +229,6 @@ void tst_Messages::validationMessages()
     QCOMPARE(h.ValidationErrors(), QStringLiteral("Billing E-mail cannot be empty."));
 }
 
-QTEST_GUILESS_MAIN(tst_Messages)
 // The real message box, not the recorder: its title and its buttons are in
 // the user's language as its text is.
 void tst_Messages::boxTitleAndButtonsFollowTheLanguage()

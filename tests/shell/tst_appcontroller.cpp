@@ -383,6 +383,8 @@ void tst_AppController::moduleRequestsEndBeforeTheModuleGoes()
     QVERIFY(m_server->waitForClientCloses(2));
     QTest::qWait(100); // a late answer would be delivered here
     QCOMPARE(qApp->property("fixtureCallbacks").toInt(), 0);
+}
+
 // A screen closed and opened again comes back as the first one came, and the
 // welcome screen fills the work area whenever it is in front.
 void tst_AppController::screenOpenedAgainComesBackAsBefore()

@@ -1,5 +1,7 @@
 #include "ContactListFrmU.h"
 
+#include "ReadOnlyModel.h"
+
 #include "DialogPresenter.h"
 #include "ErrorHandlerU.h"
 #include "Errors.h"
@@ -137,7 +139,10 @@ TContactListFrm::TContactListFrm(QWidget *AParent) : QDialog(AParent)
 
     tvContact = new QTableView(this);
     tvContact->setObjectName(QStringLiteral("tvContact"));
-    tvContact->setModel(tblData);
+    // a read leaves the table writable: the grid must not toggle Boolean cells
+    auto *gridModel = new Platform::ReadOnlyModel(tvContact);
+    gridModel->setSourceModel(tblData);
+    tvContact->setModel(gridModel);
     tvContact->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tvContact->setSelectionBehavior(QAbstractItemView::SelectRows);
     tvContact->setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -1,5 +1,7 @@
 #include "CustomerListFrmU.h"
 
+#include "ReadOnlyModel.h"
+
 #include "AccessDetailsU.h"
 #include "BrowseDlgU.h"
 #include "CrmResU.h"
@@ -148,7 +150,10 @@ void TCustomerListFrm::CreateControls()
 
     tvData = new QTableView(this);
     tvData->setObjectName(QStringLiteral("tvData"));
-    tvData->setModel(FCustomers);
+    // a read leaves the table writable: the grid must not toggle Boolean cells
+    auto *gridModel = new Platform::ReadOnlyModel(tvData);
+    gridModel->setSourceModel(FCustomers);
+    tvData->setModel(gridModel);
     tvData->setSelectionBehavior(QAbstractItemView::SelectRows);
     tvData->setSelectionMode(QAbstractItemView::SingleSelection);
     tvData->setEditTriggers(QAbstractItemView::NoEditTriggers);
