@@ -1,0 +1,5 @@
+# The keyring suite talks to a real Secret Service: ctest runs it through a
+# script that starts a private D-Bus session with its own unlocked GNOME
+# keyring (dbus-run-session, gnome-keyring-daemon --unlock). add_test puts a
+# target's emulator in front of its command, which is all this needs.
+set_target_properties(tst_keyringstore PROPERTIES CROSSCOMPILING_EMULATOR ${dir}/keyring-session.sh)
