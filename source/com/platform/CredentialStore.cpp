@@ -38,19 +38,19 @@ CredentialResult resultOf(const QKeychain::Job &job)
 
 // The job deletes itself once it has finished.
 void startJob(QKeychain::Job *job, const QString &key, CredentialStore::Done done,
-              std::function<void(CredentialResult &)> complete = {})
+    std::function<void(CredentialResult &)> complete = {})
 {
     job->setAutoDelete(true);
     job->setInsecureFallback(false);
     job->setKey(key);
     QObject::connect(job, &QKeychain::Job::finished, job,
-                     [done = std::move(done), complete = std::move(complete)](QKeychain::Job *finished) {
-                         CredentialResult result = resultOf(*finished);
-                         if (complete)
-                             complete(result);
-                         if (done)
-                             done(result);
-                     });
+        [done = std::move(done), complete = std::move(complete)](QKeychain::Job *finished) {
+            CredentialResult result = resultOf(*finished);
+            if (complete)
+                complete(result);
+            if (done)
+                done(result);
+        });
     job->start();
 }
 

@@ -14,7 +14,7 @@ struct CredentialResult
     enum class Status { Ok, NotFound, Failed };
     Status status = Status::Failed;
     QString secret; // what a read found
-    QString error;  // the store's reason when it failed
+    QString error; // the store's reason when it failed
 
     bool ok() const { return status == Status::Ok; }
 };
