@@ -8,6 +8,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
     qt6-httpserver-dev qt6-websockets-dev
     libquazip1-qt6-dev libsodium-dev
+    qtkeychain-qt6-dev libsecret-1-0   # remembered passwords (the Secret Service backend is loaded at run time)
+    dbus-daemon gnome-keyring          # the keyring tests: dbus-run-session, gnome-keyring-daemon
     libgl-dev
     xvfb xauth imagemagick poppler-utils fonts-dejavu-core
 )

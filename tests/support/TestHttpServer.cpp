@@ -368,16 +368,21 @@ void TestHttpServer::Private::run()
             new Connection(this, socket, id, &root);
         }
     });
-    server.listen(QHostAddress::LocalHost, 0);
+    server.listen(QHostAddress::LocalHost, port);
     port = server.serverPort();
     ready.release();
     exec();
     server.close();
 }
 
-TestHttpServer::TestHttpServer(Handler handler)
+TestHttpServer::TestHttpServer(Handler handler) : TestHttpServer(0, std::move(handler))
+{
+}
+
+TestHttpServer::TestHttpServer(quint16 port, Handler handler)
     : d(std::make_unique<Private>())
 {
+    d->port = port;
     d->handler = std::move(handler);
     d->setObjectName(QStringLiteral("TestHttpServer"));
     d->start();

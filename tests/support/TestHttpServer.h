@@ -72,6 +72,9 @@ public:
     using Handler = std::function<Reply(const RecordedRequest &)>;
 
     explicit TestHttpServer(Handler handler = {});
+    // On a given port, e.g. that of a server that was stopped, to see a
+    // client find the server back; port() is 0 when the port is taken.
+    TestHttpServer(quint16 port, Handler handler);
     ~TestHttpServer();
 
     TestHttpServer(const TestHttpServer &) = delete;

@@ -3,6 +3,7 @@
 #include "BrandMark.h"
 
 #include "AppPaths.h"
+#include "CredentialStore.h"
 #include "DialogPresenter.h"
 #include "Errors.h"
 #include "GlobalVarsU.h"
@@ -16,6 +17,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
@@ -26,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLinearGradient>
+#include <QLoggingCategory>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -37,6 +40,8 @@
 #include <QVBoxLayout>
 
 TLoginFrm *LoginFrm = nullptr;
+
+Q_LOGGING_CATEGORY(lcSignIn, "zelt.signin")
 
 namespace {
 
@@ -95,9 +100,22 @@ QString shownRefusal(const QString &AError)
 }
 
 // A line break would end the key in app.conf and start another one.
-QString iniSafe(const QString &value)
+bool fitsOnLine(const QString &value)
 {
-    return value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')) ? QString() : value;
+    return !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r'));
+}
+
+// Erases a clear-text password an older client left in app.conf, once the
+// credential store has confirmed that it holds the password.
+void erasePlainTextPassword(const QString &AIniFile)
+{
+    Platform::IniFile ini = Platform::IniFile::fromFile(AIniFile);
+    if (ini.readString(SectionSignIn, KeySavedPassword).isEmpty())
+        return;
+    ini.writeString(SectionSignIn, KeySavedPassword, QString());
+    QString error;
+    if (!ini.saveAtomically(AIniFile, &error, true))
+        qCWarning(lcSignIn) << "the old saved password stays in" << AIniFile << "for now:" << error;
 }
 
 // -------------------------------------------------------------- pictures
@@ -257,6 +275,7 @@ void TLoginFrm::BuildControls()
         "QLabel#lblMessage { color: #c0392b; }"
         "QLabel#lblMessage[info=\"true\"] { color: #52606d; }"
         "QLabel#lblAppVer { color: #6b7785; font-size: 11px; }"
+        "QLabel#lblPassNote { color: #52606d; font-size: 11px; }"
         "QLineEdit { border: 1px solid #c7d0db; border-radius: 4px; padding: 7px 8px; font-size: 13px;"
         "  background: white; }"
         "QLineEdit:focus { border: 1px solid #07b8f8; }"
@@ -269,6 +288,8 @@ void TLoginFrm::BuildControls()
         "  border-radius: 4px; padding: 8px; font-size: 13px; }"
         "QPushButton#btnClose:hover { background: #f2f6fa; }"
         "QPushButton#btnClose:disabled { color: #a0a8b2; }"
+        "QPushButton#btnRetry { background: white; color: #0386c6; border: 1px solid #0386c6;"
+        "  border-radius: 4px; padding: 8px; font-size: 13px; }"
         "QPushButton#btnUpdateNow { background: #f39c12; color: white; border: none; border-radius: 4px;"
         "  padding: 5px 10px; font-weight: bold; }"
         "QPushButton#btnUpdateNow:disabled { background: #e5c38c; }"
@@ -373,6 +394,12 @@ void TLoginFrm::BuildControls()
     passwordRow->addWidget(edtPass, 1);
     passwordRow->addWidget(btnShowPass);
     panel->addLayout(passwordRow);
+    lblPassNote = new QLabel(Panel2);
+    lblPassNote->setObjectName(QStringLiteral("lblPassNote"));
+    lblPassNote->setWordWrap(true);
+    lblPassNote->setTextFormat(Qt::PlainText);
+    lblPassNote->setVisible(false);
+    panel->addWidget(lblPassNote);
 
     chkRememberMe = new QCheckBox(QStringLiteral("Remember me"), Panel2);
     chkRememberMe->setObjectName(QStringLiteral("chkRememberMe"));
@@ -385,7 +412,10 @@ void TLoginFrm::BuildControls()
     btnSignIn->setEnabled(false);
     btnClose = new QPushButton(QStringLiteral("Close"), Panel2);
     btnClose->setObjectName(QStringLiteral("btnClose"));
-    for (QPushButton *b : { btnSignIn, btnClose }) {
+    btnRetry = new QPushButton(QStringLiteral("Try Again"), Panel2);
+    btnRetry->setObjectName(QStringLiteral("btnRetry"));
+    btnRetry->setVisible(false);
+    for (QPushButton *b : { btnSignIn, btnClose, btnRetry }) {
         // Enter is handled by the two fields, never by a default button
         b->setAutoDefault(false);
         b->setDefault(false);
@@ -423,6 +453,10 @@ void TLoginFrm::BuildControls()
     edtPass->installEventFilter(this);
     connect(btnSignIn, &QPushButton::clicked, this, [this] { btnSignInClick(); });
     connect(btnClose, &QPushButton::clicked, this, [this] { reject(); });
+    connect(btnRetry, &QPushButton::clicked, this, [this] {
+        if (FState == TLoginState::lsRejected)
+            GetAppSettings();
+    });
     connect(btnShowPass, &QToolButton::toggled, this, [this] { btnShowPassClick(); });
     connect(btnUpdateNow, &QPushButton::clicked, this, [this] { btnUpdateNowClick(); });
     connect(cboLang, &QComboBox::currentIndexChanged, this, [this] { cboLangPropertiesEditValueChanged(); });
@@ -438,8 +472,15 @@ void TLoginFrm::FormCreate()
     const Platform::IniFile ini = Platform::IniFile::fromFile(FAppIniFile);
     chkRememberMe->setChecked(ini.readBool(SectionSignIn, KeyRememberUser, false));
     if (chkRememberMe->isChecked()) {
-        edtEmail->setText(ini.readString(SectionSignIn, KeySavedEmail));
-        edtPass->setText(ini.readString(SectionSignIn, KeySavedPassword));
+        const QString email = ini.readExactString(SectionSignIn, KeySavedEmail);
+        edtEmail->setText(email);
+        // an older client kept the password here in clear text; it is used
+        // as before and moved to the credential store by the next sign-in
+        const QString plainText = ini.readString(SectionSignIn, KeySavedPassword);
+        if (!plainText.isEmpty())
+            edtPass->setText(plainText);
+        else if (!email.isEmpty())
+            ReadSavedPassword(email);
     }
     lblMessage->clear();
     SetState(TLoginState::lsAuthenticating);
@@ -475,6 +516,7 @@ void TLoginFrm::SetState(TLoginState AState)
     FState = AState;
     const bool signingIn = AState == TLoginState::lsSigningIn;
     btnSignIn->setEnabled(AState == TLoginState::lsReady);
+    btnRetry->setVisible(AState == TLoginState::lsRejected);
     btnClose->setEnabled(!signingIn);
     edtEmail->setEnabled(!signingIn);
     edtPass->setEnabled(!signingIn);
@@ -699,6 +741,15 @@ void TLoginFrm::SignInFailed(const QString &AMessage)
 
 void TLoginFrm::SaveSignIn()
 {
+    const bool remember = chkRememberMe->isChecked();
+    const QString email = edtEmail->text();
+    if (remember && !fitsOnLine(email)) {
+        // it would break app.conf; nothing is remembered rather than something else
+        Platform::dialogPresenter().showMessage(
+            QStringLiteral("The e-mail address cannot be remembered: it contains a line break."),
+            Platform::MessageKind::Warning, Platform::MessageButton::Ok);
+        return;
+    }
     // Read again just before writing, so that whatever changed in the file
     // since the form opened is kept.
     const QFileInfo info(FAppIniFile);
@@ -707,17 +758,94 @@ void TLoginFrm::SaveSignIn()
         error = QStringLiteral("the file cannot be read");
     } else {
         Platform::IniFile ini = Platform::IniFile::fromFile(FAppIniFile);
-        const bool remember = chkRememberMe->isChecked();
+        const QString previous = ini.readBool(SectionSignIn, KeyRememberUser, false)
+            ? ini.readExactString(SectionSignIn, KeySavedEmail)
+            : QString();
+        // an older client's clear-text password stays until the store holds
+        // its successor, so that a refusing store loses nothing
+        const bool keepPlainText = remember && !ini.readString(SectionSignIn, KeySavedPassword).isEmpty();
         ini.writeBool(SectionSignIn, KeyRememberUser, remember);
-        ini.writeString(SectionSignIn, KeySavedEmail, remember ? iniSafe(edtEmail->text()) : QString());
-        ini.writeString(SectionSignIn, KeySavedPassword, remember ? iniSafe(edtPass->text()) : QString());
-        if (ini.saveAtomically(FAppIniFile, &error))
+        ini.writeExactString(SectionSignIn, KeySavedEmail, remember ? email : QString());
+        if (!keepPlainText)
+            ini.writeString(SectionSignIn, KeySavedPassword, QString());
+        if (ini.saveAtomically(FAppIniFile, &error, remember)) {
+            UpdateStoredPassword(remember, email, previous, keepPlainText);
             return;
+        }
     }
     // The user is signed in all the same; only remembering failed.
     Platform::dialogPresenter().showMessage(QStringLiteral("The sign-in settings could not be saved to \"")
                                                 + FAppIniFile + QStringLiteral("\": ") + error,
                                             Platform::MessageKind::Warning, Platform::MessageButton::Ok);
+}
+
+// ------------------------------------------------------- credential store
+
+QString TLoginFrm::CredentialService()
+{
+    return QStringLiteral("ZeltERP");
+}
+
+QString TLoginFrm::CredentialKey(const QString &AEmail) const
+{
+    // the program folder tells installations apart
+    return AEmail + QStringLiteral(" on ") + QDir::toNativeSeparators(QFileInfo(FAppIniFile).absolutePath());
+}
+
+void TLoginFrm::ReadSavedPassword(const QString &AEmail)
+{
+    const QPointer<TLoginFrm> self(this);
+    Platform::credentialStore().read(CredentialService(), CredentialKey(AEmail),
+                                     [self, AEmail](const Platform::CredentialResult &AResult) {
+                                         if (self)
+                                             self->SavedPasswordRead(AEmail, AResult);
+                                     });
+}
+
+void TLoginFrm::SavedPasswordRead(const QString &AEmail, const Platform::CredentialResult &AResult)
+{
+    if (FState == TLoginState::lsSigningIn || FState == TLoginState::lsDone)
+        return;
+    // what the user typed meanwhile wins
+    if (edtEmail->text() != AEmail || !edtPass->text().isEmpty())
+        return;
+    switch (AResult.status) {
+    case Platform::CredentialResult::Status::Ok:
+        edtPass->setText(AResult.secret);
+        break;
+    case Platform::CredentialResult::Status::NotFound:
+        break;
+    case Platform::CredentialResult::Status::Failed:
+        lblPassNote->setText(
+            QStringLiteral("The saved password could not be read from the system's password store; please type it."));
+        lblPassNote->setToolTip(AResult.error);
+        lblPassNote->setVisible(true);
+        break;
+    }
+}
+
+void TLoginFrm::UpdateStoredPassword(bool ARemember, const QString &AEmail, const QString &APreviousEmail,
+                                     bool AErasePlainText)
+{
+    // The form is closing: the answers are handled without it.
+    Platform::CredentialStore &store = Platform::credentialStore();
+    const QString service = CredentialService();
+    if (ARemember) {
+        const QString iniFile = FAppIniFile;
+        store.write(service, CredentialKey(AEmail), edtPass->text(),
+                    [iniFile, AErasePlainText](const Platform::CredentialResult &AResult) {
+                        if (!AResult.ok())
+                            qCWarning(lcSignIn) << "the password was not remembered:" << AResult.error;
+                        else if (AErasePlainText)
+                            erasePlainTextPassword(iniFile);
+                    });
+    }
+    if (!APreviousEmail.isEmpty() && (!ARemember || APreviousEmail != AEmail)) {
+        store.remove(service, CredentialKey(APreviousEmail), [](const Platform::CredentialResult &AResult) {
+            if (!AResult.ok())
+                qCWarning(lcSignIn) << "the previous saved password stays in the store:" << AResult.error;
+        });
+    }
 }
 
 // -------------------------------------------------------------- the rest

@@ -23,12 +23,13 @@ class TZeltRestClient;
 
 namespace Platform {
 class Localizer;
+struct CredentialResult;
 }
 
 // Where the sign-in form stands; what is enabled follows it.
 enum class TLoginState : std::uint8_t {
     lsAuthenticating, // installation being identified to the customer service
-    lsRejected,       // customer service refused or unreachable: only "Close"
+    lsRejected,       // customer service refused or unreachable: "Close" or "Try Again"
     lsReady,          // "Sign In" enabled
     lsSigningIn,      // sign-in sent: everything disabled
     lsDone,           // closed with Ok or Cancel
@@ -42,6 +43,10 @@ enum class TLoginState : std::uint8_t {
 // Both requests run in the background; their answers come back on the UI
 // thread. "SignIn" of app.conf is written only after a successful sign-in,
 // through a temporary file, leaving every other line of the file as it is.
+// A remembered password lives in the system's credential store (one entry
+// per installation and e-mail), never in app.conf: "SavedPassword" is only
+// read, from files of older clients, and erased once the store holds it.
+// The store answers in the background too; nothing waits for it.
 class COM_EXPORT TLoginFrm : public QDialog, public Platform::LocalizerListener
 {
     Q_OBJECT
@@ -81,6 +86,10 @@ public:
     QPushButton *btnSignIn;
     QPushButton *btnClose;
     QLabel *lblMessage;
+    // what became of the remembered password, when it could not be read
+    QLabel *lblPassNote;
+    // shown while the installation is rejected: asks the customer service again
+    QPushButton *btnRetry;
     QComboBox *cboLang;
     QLabel *lblAppVer;
     QPushButton *btnUpdateNow;
@@ -92,6 +101,11 @@ public:
     QJsonObject LoginData;
 
     TLoginState State() const { return FState; }
+
+    // Where the remembered password is kept: the credential store's service
+    // "ZeltERP", key "<e-mail> on <program folder>".
+    static QString CredentialService();
+    QString CredentialKey(const QString &AEmail) const;
 
     // Identifies the installation; runs when the form is first shown.
     void GetAppSettings();
@@ -134,6 +148,10 @@ private:
     void SignInAnswered(int AStatusCode, const QByteArray &ABody);
     void SignInFailed(const QString &AMessage);
     void SaveSignIn();
+    void ReadSavedPassword(const QString &AEmail);
+    void SavedPasswordRead(const QString &AEmail, const Platform::CredentialResult &AResult);
+    void UpdateStoredPassword(bool ARemember, const QString &AEmail, const QString &APreviousEmail,
+                              bool AErasePlainText);
 
     QString FAppIniFile; // app.conf, read at creation, written after sign-in
     std::unique_ptr<TZeltRestClient> FAuthClient;

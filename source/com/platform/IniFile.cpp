@@ -170,6 +170,30 @@ void IniFile::writeBool(const QString &section, const QString &key, bool value)
     writeInteger(section, key, value ? 1 : 0);
 }
 
+namespace {
+
+bool isQuoted(const QString &value)
+{
+    return value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'));
+}
+
+} // namespace
+
+QString IniFile::readExactString(const QString &section, const QString &key, const QString &defaultValue) const
+{
+    const int i = findKey(section, key);
+    if (i < 0)
+        return defaultValue;
+    const QString &value = m_lines.at(i).value;
+    return isQuoted(value) ? value.mid(1, value.size() - 2) : value;
+}
+
+void IniFile::writeExactString(const QString &section, const QString &key, const QString &value)
+{
+    const bool quote = value.trimmed().size() != value.size() || isQuoted(value);
+    writeString(section, key, quote ? QLatin1Char('"') + value + QLatin1Char('"') : value);
+}
+
 QString IniFile::toText() const
 {
     QString out;
@@ -180,12 +204,19 @@ QString IniFile::toText() const
     return out;
 }
 
-bool IniFile::saveAtomically(const QString &path, QString *errorString) const
+bool IniFile::saveAtomically(const QString &path, QString *errorString, bool ownerOnly) const
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         if (errorString)
             *errorString = file.errorString();
+        return false;
+    }
+    // set on the temporary file before anything is written into it
+    if (ownerOnly && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        if (errorString)
+            *errorString = file.errorString();
+        file.cancelWriting();
         return false;
     }
     file.write(toText().toUtf8());

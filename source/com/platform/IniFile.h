@@ -40,10 +40,20 @@ public:
     void writeInteger(const QString &section, const QString &key, int value);
     void writeBool(const QString &section, const QString &key, bool value);
 
+    // A value read back exactly as written, leading and trailing blanks
+    // included: such a value (and one that is itself in double quotes) is
+    // written inside double quotes, which reading takes off again. The value
+    // must fit on one line.
+    QString readExactString(const QString &section, const QString &key, const QString &defaultValue = {}) const;
+    void writeExactString(const QString &section, const QString &key, const QString &value);
+
     QString toText() const;
     // Written through a temporary file and renamed over the old one, so a
     // crash never leaves a half-written file. Returns false with a reason.
-    bool saveAtomically(const QString &path, QString *errorString = nullptr) const;
+    // ownerOnly: readable and writable by the file's owner alone (0600 on
+    // Unix), for a file that holds sign-in data; otherwise the file keeps
+    // the permissions it had.
+    bool saveAtomically(const QString &path, QString *errorString = nullptr, bool ownerOnly = false) const;
 
 private:
     struct Line
