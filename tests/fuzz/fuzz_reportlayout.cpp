@@ -15,12 +15,21 @@ using Platform::ReportLayout;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     Fuzz::application<QGuiApplication>();
-    // pictures named by file are looked for here: an empty folder
-    static const QString folder = Fuzz::emptyApplicationFolder();
+    // pictures named by file are looked for here: a folder of its own with
+    // the one picture the shipped layouts name
+    static const QString folder = [] {
+        const QString f = Fuzz::emptyApplicationFolder();
+        QImage logo(8, 4, QImage::Format_RGB32);
+        logo.fill(Qt::darkBlue);
+        logo.save(f + QStringLiteral("zelt-logo.png"));
+        return f;
+    }();
 
     QString error;
     const std::optional<ReportLayout> layout = ReportLayout::fromJson(Fuzz::bytes(data, size), folder, &error);
     if (!layout) {
+        if (qEnvironmentVariableIsSet("ZELT_FUZZ_VERBOSE"))
+            std::fprintf(stderr, "refused: %s\n", qPrintable(error));
         FUZZ_CHECK(!error.isEmpty(), QStringLiteral("refused without a reason"));
         return 0;
     }

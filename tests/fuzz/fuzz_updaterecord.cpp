@@ -11,7 +11,9 @@
 
 #include "UpdateRecord.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QJsonParseError>
 
 using namespace UpdateRecord;
@@ -74,6 +76,28 @@ void checkManifest(const QByteArray &text)
     }
 }
 
+// A value as text, its objects walked member by member: Qt's own equality
+// and look-up by name miss a member whose name starts with U+FEFF, and its
+// member order differs between two reads of names holding U+0000.
+QString canonical(const QJsonValue &value)
+{
+    if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        QStringList members;
+        for (auto it = object.begin(); it != object.end(); ++it)
+            members << it.key() + QLatin1Char('=') + canonical(it.value());
+        members.sort(); // Qt's own order is not stable for names holding U+0000
+        return QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1Char('}');
+    }
+    if (value.isArray()) {
+        QStringList items;
+        for (const QJsonValue &item : value.toArray())
+            items << canonical(item);
+        return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
+    }
+    return QString::fromUtf8(QJsonDocument(QJsonArray { value }).toJson(QJsonDocument::Compact));
+}
+
 void checkRecord(const QByteArray &text)
 {
     QJsonParseError parseError;
@@ -85,7 +109,7 @@ void checkRecord(const QByteArray &text)
     const QJsonDocument back = QJsonDocument::fromJson(written, &parseError);
     FUZZ_CHECK(parseError.error == QJsonParseError::NoError,
                QStringLiteral("written record is not JSON: %1").arg(parseError.errorString()));
-    FUZZ_CHECK(back == doc, QStringLiteral("record changed on the way:\n%1").arg(QString::fromUtf8(written)));
+    FUZZ_CHECK(canonical(back.object()) == canonical(doc.object()), QStringLiteral("record changed on the way:\n%1").arg(QString::fromUtf8(written)));
 }
 
 } // namespace
