@@ -60,7 +60,7 @@ for name in "${targets[@]}"; do
         -ignore_ooms=1 "$work" "tests/fuzz/corpus/$name" >"$log" 2>&1
     set -e
     # the fork mode's status lines: "#N: cov: C ft: F corp: ... exec/s: E ..."
-    last=$(grep -E '^#[0-9]+: cov:' "$log" | tail -1)
+    last=$(grep -E '^#[0-9]+: cov:' "$log" | tail -1 || true)
     execs=$(sed -nE 's/^#([0-9]+): cov:.*/\1/p' <<<"$last")
     cov=$(sed -nE 's/.* cov: ([0-9]+) .*/\1/p' <<<"$last")
     ft=$(sed -nE 's/.* ft: ([0-9]+) .*/\1/p' <<<"$last")
