@@ -56,20 +56,26 @@ void appendValue(QByteArray &out, const QJsonValue &value, int level)
             out += "{}";
             return;
         }
-        QStringList keys;
-        for (const QString &known : memberOrder()) {
-            if (object.contains(known))
-                keys << known;
-        }
-        QStringList others = object.keys(); // sorted already
-        others.removeIf([](const QString &k) { return memberOrder().contains(k); });
-        keys += others;
+        // Walked rather than looked up by name: Qt gives a name that starts
+        // with U+FEFF back without it, and under that name finds nothing.
+        QList<QPair<QString, QJsonValue>> members;
+        for (auto it = object.begin(); it != object.end(); ++it)
+            members.append({ it.key(), it.value() });
+        // known members in the record's order, the others by name (Qt's own
+        // order is not that for names holding U+0000)
+        std::sort(members.begin(), members.end(), [](const auto &a, const auto &b) {
+            qsizetype ia = memberOrder().indexOf(a.first);
+            qsizetype ib = memberOrder().indexOf(b.first);
+            ia = ia < 0 ? memberOrder().size() : ia;
+            ib = ib < 0 ? memberOrder().size() : ib;
+            return ia != ib ? ia < ib : a.first < b.first;
+        });
         out += "{\n";
-        for (qsizetype i = 0; i < keys.size(); ++i) {
+        for (qsizetype i = 0; i < members.size(); ++i) {
             appendIndent(out, level + 1);
-            out += scalarText(keys.at(i)) + ": ";
-            appendValue(out, object.value(keys.at(i)), level + 1);
-            out += i + 1 < keys.size() ? ",\n" : "\n";
+            out += scalarText(members.at(i).first) + ": ";
+            appendValue(out, members.at(i).second, level + 1);
+            out += i + 1 < members.size() ? ",\n" : "\n";
         }
         appendIndent(out, level);
         out += '}';

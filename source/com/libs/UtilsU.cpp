@@ -337,20 +337,7 @@ void TConfig::LoadConfig()
         client->addQueryStringParam(QStringLiteral("config_id"), FConfigID);
         const Platform::HttpResponse response = client->get(QStringLiteral("/sys/v1/config"));
         // The status is not consulted: a refused request has no "data" array.
-        const QJsonValue root = Platform::Json::parse(response.body);
-        const QJsonArray data = Platform::Json::getArray(root, QStringLiteral("data"));
-        for (qsizetype i = 0; i < data.size(); ++i) {
-            const QJsonValue item = data.at(i);
-            if (!item.isObject())
-                throw Platform::JsonMemberError(
-                    QStringLiteral("JSON member \"data.%1\" is not an object").arg(i));
-            const QJsonObject entry = item.toObject();
-            const QString id = entryText(entry, QStringLiteral("config_id"), i);
-            const QString value = entryText(entry, QStringLiteral("config_value"), i);
-            const QString dataType = entryText(entry, QStringLiteral("data_type"), i);
-            FValues.append({ id, value });
-            FDataTypes.append({ id, dataType });
-        }
+        ReadConfig(response.body);
     } catch (const std::exception &e) {
         MsgErr(Platform::messageOf(e));
     }
@@ -358,6 +345,23 @@ void TConfig::LoadConfig()
     // that belongs to another request.
     if (WaitDlg)
         WaitDlg->Hide(false);
+}
+
+void TConfig::ReadConfig(const QByteArray &ABody)
+{
+    const QJsonValue root = Platform::Json::parse(ABody);
+    const QJsonArray data = Platform::Json::getArray(root, QStringLiteral("data"));
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        const QJsonValue item = data.at(i);
+        if (!item.isObject())
+            throw Platform::JsonMemberError(QStringLiteral("JSON member \"data.%1\" is not an object").arg(i));
+        const QJsonObject entry = item.toObject();
+        const QString id = entryText(entry, QStringLiteral("config_id"), i);
+        const QString value = entryText(entry, QStringLiteral("config_value"), i);
+        const QString dataType = entryText(entry, QStringLiteral("data_type"), i);
+        FValues.append({ id, value });
+        FDataTypes.append({ id, dataType });
+    }
 }
 
 QString TConfig::lookup(const Entries &AEntries, const QString &AConfigID)

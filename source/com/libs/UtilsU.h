@@ -97,6 +97,9 @@ public:
     // caller that wants it up shows it first. Entries are appended: a second
     // load adds copies that never win over the first ones.
     void LoadConfig();
+    // What LoadConfig does with the body of the answer: appends its entries.
+    // Raises Platform::Error at the first fault, keeping the entries before it.
+    void ReadConfig(const QByteArray &ABody);
 
     // Typed by the entry's data type ("string", "integer", "float",
     // "boolean", any letter case); anything else is ValueAsString.

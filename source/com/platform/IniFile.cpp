@@ -2,42 +2,83 @@
 
 #include <QFile>
 #include <QSaveFile>
-#include <QTextStream>
+#include <QStringDecoder>
 
 namespace Platform {
+
+namespace {
+
+const QByteArray Utf8Bom("\xEF\xBB\xBF");
+
+bool isValidUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    Q_UNUSED(text);
+    return !decoder.hasError();
+}
+
+} // namespace
 
 IniFile IniFile::fromFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    // not as text: line breaks are kept as they are
+    if (!file.open(QIODevice::ReadOnly))
         return {};
     return fromDevice(file);
 }
 
 IniFile IniFile::fromDevice(QIODevice &device)
 {
-    return fromText(QString::fromUtf8(device.readAll()));
+    return fromBytes(device.readAll());
 }
 
 IniFile IniFile::fromText(const QString &text)
 {
+    return fromBytes(text.toUtf8());
+}
+
+IniFile IniFile::fromBytes(const QByteArray &bytes)
+{
     IniFile ini;
+    QByteArray body = bytes;
+    if (body.startsWith(Utf8Bom)) {
+        ini.m_bom = Utf8Bom;
+        body.remove(0, Utf8Bom.size());
+    }
+    ini.m_latin1 = !isValidUtf8(body);
     QString current;
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QString raw = lines.at(i);
-        if (raw.endsWith(QLatin1Char('\r')))
-            raw.chop(1);
-        // a trailing newline does not make an extra blank line
-        if (i == lines.size() - 1 && raw.isEmpty())
-            break;
+    bool eolSeen = false;
+    qsizetype from = 0;
+    while (from < body.size()) {
+        const qsizetype nl = body.indexOf('\n', from);
         Line line;
-        line.text = raw;
-        const QString trimmed = raw.trimmed();
+        if (nl < 0) {
+            line.raw = body.mid(from);
+            from = body.size();
+        } else {
+            line.raw = body.mid(from, nl - from);
+            line.eol = "\n";
+            if (line.raw.endsWith('\r')) {
+                line.raw.chop(1);
+                line.eol = "\r\n";
+            }
+            from = nl + 1;
+            if (!eolSeen) {
+                ini.m_eol = line.eol;
+                eolSeen = true;
+            }
+        }
+        line.text = ini.m_latin1 ? QString::fromLatin1(line.raw) : QString::fromUtf8(line.raw);
+        const QString trimmed = line.text.trimmed();
         if (trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']'))) {
             current = trimmed.mid(1, trimmed.size() - 2).trimmed().toLower();
             line.isHeader = true;
-        } else if (!trimmed.startsWith(QLatin1Char(';')) && !trimmed.startsWith(QLatin1Char('#'))) {
+        } else if (!trimmed.startsWith(QLatin1Char(';')) && !trimmed.startsWith(QLatin1Char('#'))
+                   && !trimmed.startsWith(QLatin1Char('['))) {
+            // a key never starts with '[': written back with a value ending
+            // in ']' it would read as a section header
             const qsizetype eq = trimmed.indexOf(QLatin1Char('='));
             if (eq > 0) {
                 line.key = trimmed.left(eq).trimmed();
@@ -48,6 +89,23 @@ IniFile IniFile::fromText(const QString &text)
         ini.m_lines.append(line);
     }
     return ini;
+}
+
+QByteArray IniFile::encoded(const QString &text) const
+{
+    return m_latin1 ? text.toLatin1() : text.toUtf8();
+}
+
+void IniFile::insertLine(qsizetype at, Line line)
+{
+    line.raw = QByteArray();
+    line.eol = m_eol;
+    if (at == m_lines.size() && !m_lines.isEmpty() && m_lines.constLast().eol.isEmpty()) {
+        // the last line had no line break: it gets one, the new last line none
+        m_lines.last().eol = m_eol;
+        line.eol = QByteArray();
+    }
+    m_lines.insert(at, line);
 }
 
 int IniFile::findKey(const QString &section, const QString &key) const
@@ -125,11 +183,31 @@ bool IniFile::readBool(const QString &section, const QString &key, bool defaultV
 
 void IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
+    QString clean = value;
+    clean.remove(QLatin1Char('\r'));
+    clean.remove(QLatin1Char('\n'));
+    if (m_latin1) {
+        for (QChar c : std::as_const(clean)) {
+            if (c.unicode() > 0xFF) {
+                // re-encoded as UTF-8 on output; nothing else can keep the text
+                m_latin1 = false;
+                for (Line &l : m_lines)
+                    l.raw = QByteArray();
+                break;
+            }
+        }
+    }
     const int i = findKey(section, key);
     if (i >= 0) {
         Line &l = m_lines[i];
-        l.value = value;
-        l.text = l.key + QLatin1Char('=') + value;
+        // what stands before the value (indentation, key, '=', blanks) stays
+        const qsizetype eq = l.text.indexOf(QLatin1Char('='));
+        qsizetype valueAt = eq + 1;
+        while (valueAt < l.text.size() && l.text.at(valueAt).isSpace())
+            ++valueAt;
+        l.text = l.text.left(valueAt) + clean;
+        l.value = clean.trimmed();
+        l.raw = QByteArray();
         return;
     }
     const QString s = section.toLower();
@@ -141,22 +219,22 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
     Line line;
     line.section = s;
     line.key = key;
-    line.value = value;
-    line.text = key + QLatin1Char('=') + value;
+    line.value = clean.trimmed();
+    line.text = key + QLatin1Char('=') + clean;
     if (insertAt < 0 || !hasSection(section)) {
         if (!m_lines.isEmpty() && !m_lines.constLast().text.trimmed().isEmpty()) {
             Line blank;
             blank.section = m_lines.constLast().section;
-            m_lines.append(blank);
+            insertLine(m_lines.size(), blank);
         }
         Line header;
         header.isHeader = true;
         header.section = s;
         header.text = QLatin1Char('[') + section + QLatin1Char(']');
-        m_lines.append(header);
-        m_lines.append(line);
+        insertLine(m_lines.size(), header);
+        insertLine(m_lines.size(), line);
     } else {
-        m_lines.insert(insertAt, line);
+        insertLine(insertAt, line);
     }
 }
 
@@ -199,7 +277,17 @@ QString IniFile::toText() const
     QString out;
     for (const Line &l : m_lines) {
         out += l.text;
-        out += QLatin1Char('\n');
+        out += QLatin1String(l.eol);
+    }
+    return out;
+}
+
+QByteArray IniFile::toBytes() const
+{
+    QByteArray out = m_bom;
+    for (const Line &l : m_lines) {
+        out += l.raw.isNull() ? encoded(l.text) : l.raw;
+        out += l.eol;
     }
     return out;
 }
@@ -219,7 +307,7 @@ bool IniFile::saveAtomically(const QString &path, QString *errorString, bool own
         file.cancelWriting();
         return false;
     }
-    file.write(toText().toUtf8());
+    file.write(toBytes());
     if (!file.commit()) {
         if (errorString)
             *errorString = file.errorString();

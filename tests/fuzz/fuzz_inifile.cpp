@@ -1,0 +1,162 @@
+// app.conf and lang.ini: read, change one key, write. Read and written
+// unchanged, the file comes back byte for byte; with one key changed only
+// that key's line differs (or, for a new key, lines are only added), the
+// key reads back as written and every other key keeps its value. A
+// byte-order mark or CR LF line breaks change nothing that is read.
+//
+// Input: one byte choosing the edit, then the file.
+
+#include "FuzzSupport.h"
+
+#include "IniFile.h"
+
+#include <QStringDecoder>
+
+using Platform::IniFile;
+
+namespace {
+
+
+QList<QByteArray> splitLines(const QByteArray &file)
+{
+    QList<QByteArray> lines;
+    qsizetype from = 0;
+    while (from < file.size()) {
+        const qsizetype nl = file.indexOf('\n', from);
+        const qsizetype end = nl < 0 ? file.size() : nl + 1;
+        lines << file.mid(from, end - from);
+        from = end;
+    }
+    return lines;
+}
+
+bool validUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    Q_UNUSED(text);
+    return !decoder.hasError();
+}
+
+// Every section/key pair and its value.
+QList<QStringList> contents(const IniFile &ini)
+{
+    QList<QStringList> all;
+    for (const QString &section : ini.sections()) {
+        for (const QString &key : ini.keys(section))
+            all << QStringList { section.toLower(), key.toLower(), ini.readString(section, key) };
+    }
+    return all;
+}
+
+const QStringList values = { QStringLiteral("1"),
+                             QString(),
+                             QStringLiteral("user@zelt.local"),
+                             QStringLiteral(" padded "),
+                             QStringLiteral("a=b;c#d"),
+                             QStringLiteral("x]"),
+                             QStringLiteral("Zo\u00eb"),
+                             QStringLiteral("\u65e5\u672c"),
+                             QStringLiteral("two\r\nlines"),
+                             QStringLiteral("[Evil]") };
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    const uint8_t choice = data[0];
+    const QByteArray file = Fuzz::bytes(data + 1, size - 1);
+
+    const IniFile ini = IniFile::fromBytes(file);
+    FUZZ_CHECK(ini.toBytes() == file, QStringLiteral("unchanged file not written back as read"));
+    const QList<QStringList> before = contents(ini);
+
+    // what a byte-order mark or CR LF line breaks do to the reading: nothing
+    if (!file.startsWith("\xEF\xBB\xBF") && validUtf8(file)) {
+        const QList<QStringList> withBom = contents(IniFile::fromBytes(QByteArray("\xEF\xBB\xBF") + file));
+        FUZZ_CHECK(withBom == before, QStringLiteral("a byte-order mark changes what is read"));
+    }
+    if (!file.contains('\r')) {
+        QByteArray crlf = file;
+        crlf.replace("\n", "\r\n");
+        FUZZ_CHECK(contents(IniFile::fromBytes(crlf)) == before, QStringLiteral("CR LF changes what is read"));
+    }
+
+    // the edit: a key that is there, a new key of a section that is there,
+    // or a new section
+    const QStringList sections = ini.sections();
+    QString section = QStringLiteral("SignIn");
+    QString key = QStringLiteral("SavedEmail");
+    const int kind = choice % 3;
+    if (kind != 2 && !sections.isEmpty()) {
+        section = sections.at((choice >> 2) % sections.size());
+        const QStringList keys = ini.keys(section);
+        if (kind == 0 && !keys.isEmpty())
+            key = keys.at((choice >> 4) % keys.size());
+        else
+            key = QStringLiteral("NewKey");
+    }
+    const bool existed = ini.hasKey(section, key);
+    const QString value = values.at((choice >> 1) % values.size());
+
+    IniFile edited = ini;
+    edited.writeString(section, key, value);
+    const QByteArray out = edited.toBytes();
+    const IniFile reread = IniFile::fromBytes(out);
+    QString expected = value;
+    expected.remove(QLatin1Char('\r'));
+    expected.remove(QLatin1Char('\n'));
+    expected = expected.trimmed();
+    const QString what = QStringLiteral("[%1] %2=%3").arg(section, key, value);
+    FUZZ_CHECK(reread.hasKey(section, key), QStringLiteral("%1: key not found after writing").arg(what));
+    FUZZ_CHECK(reread.readString(section, key) == expected,
+               QStringLiteral("%1: reads back as \"%2\"").arg(what, reread.readString(section, key)));
+
+    // every other key keeps its value
+    for (const QStringList &entry : before) {
+        if (entry.at(0) == section.toLower() && entry.at(1) == key.toLower())
+            continue;
+        FUZZ_CHECK(reread.readString(entry.at(0), entry.at(1)) == entry.at(2),
+                   QStringLiteral("%1: [%2] %3 changed").arg(what, entry.at(0), entry.at(1)));
+    }
+
+    // and every other line its bytes, unless the file had to become UTF-8
+    bool reencoded = false;
+    if (!validUtf8(file.startsWith("\xEF\xBB\xBF") ? file.mid(3) : file)) {
+        for (QChar c : value)
+            reencoded = reencoded || c.unicode() > 0xFF;
+    }
+    const bool bom = file.startsWith("\xEF\xBB\xBF");
+    FUZZ_CHECK(out.startsWith("\xEF\xBB\xBF") == bom, QStringLiteral("%1: byte-order mark changed").arg(what));
+    QList<QByteArray> a = splitLines(bom ? file.mid(3) : file);
+    QList<QByteArray> b = splitLines(bom ? out.mid(3) : out);
+    if (reencoded) {
+        for (QByteArray &line : a)
+            line = QString::fromLatin1(line).toUtf8();
+    }
+    qsizetype prefix = 0;
+    while (prefix < a.size() && prefix < b.size() && a.at(prefix) == b.at(prefix))
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < a.size() - prefix && suffix < b.size() - prefix
+           && a.at(a.size() - 1 - suffix) == b.at(b.size() - 1 - suffix))
+        ++suffix;
+    const qsizetype changedOld = a.size() - prefix - suffix;
+    const qsizetype changedNew = b.size() - prefix - suffix;
+    if (existed) {
+        FUZZ_CHECK(changedOld <= 1 && changedNew == changedOld,
+                   QStringLiteral("%1: %2 lines became %3").arg(what).arg(changedOld).arg(changedNew));
+    } else {
+        // lines added; the one before them may only gain a line break
+        FUZZ_CHECK(changedOld <= 1, QStringLiteral("%1: %2 old lines changed").arg(what).arg(changedOld));
+        if (changedOld == 1) {
+            FUZZ_CHECK(prefix + 1 == a.size() && !a.constLast().endsWith('\n')
+                           && (b.at(prefix) == a.constLast() + "\n" || b.at(prefix) == a.constLast() + "\r\n"),
+                       QStringLiteral("%1: line %2 changed").arg(what).arg(prefix + 1));
+        }
+        FUZZ_CHECK(changedNew >= 1 && changedNew <= 4, QStringLiteral("%1: %2 lines added").arg(what).arg(changedNew));
+    }
+    return 0;
+}

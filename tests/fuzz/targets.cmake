@@ -1,0 +1,11 @@
+# One call per reader of outside input (see extra.cmake).
+zelt_add_fuzz_target(errorenvelope LIBS Zelt::com)
+zelt_add_fuzz_target(menutree LIBS Zelt::com)
+zelt_add_fuzz_target(packagelist LIBS Zelt::com)
+zelt_add_fuzz_target(pagemeta LIBS Zelt::com)
+zelt_add_fuzz_target(config LIBS Zelt::com)
+zelt_add_fuzz_target(updaterecord LIBS zelt_updaterecord)
+zelt_add_fuzz_target(inifile LIBS Zelt::com)
+zelt_add_fuzz_target(qtystr LIBS Zelt::com)
+zelt_add_fuzz_target(sqlin LIBS Zelt::com)
+zelt_add_fuzz_target(reportlayout LIBS Zelt::com)
