@@ -24,11 +24,10 @@ void RequestLog::write(const QString &client, const QByteArray &method, const QB
 {
     if (!m_enabled)
         return;
+    // one arg() call: a chained one would read the "%20" of a target as a place holder
     emitLine(QStringLiteral("%1 %2 \"%3 %4\" %5 %6 %7ms")
-                 .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs), client, escaped(method), escaped(target))
-                 .arg(status)
-                 .arg(bytes)
-                 .arg(elapsedMs));
+                 .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs), client, escaped(method), escaped(target),
+                      QString::number(status), QString::number(bytes), QString::number(elapsedMs)));
 }
 
 void RequestLog::note(const QString &text) const

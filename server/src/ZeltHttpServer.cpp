@@ -223,13 +223,15 @@ bool HttpConnection::parseHead(qsizetype headEnd)
     const ConnectionLimits &limits = m_server.limits();
     const QList<QByteArray> lines = m_buffer.left(headEnd).split('\n');
     const QList<QByteArray> requestLine = lines.first().chopped(lines.first().endsWith('\r') ? 1 : 0).split(' ');
-    if (requestLine.size() != 3 || !isToken(requestLine.at(0)) || !requestLine.at(1).startsWith('/')
-        || !isVisibleAscii(requestLine.at(1))) {
+    // kept before they are judged, so that the log shows what was refused
+    if (requestLine.size() == 3) {
+        m_method = requestLine.at(0);
+        m_target = requestLine.at(1);
+    }
+    if (requestLine.size() != 3 || !isToken(m_method) || !m_target.startsWith('/') || !isVisibleAscii(m_target)) {
         refuse(400, QStringLiteral("Malformed request line."));
         return false;
     }
-    m_method = requestLine.at(0);
-    m_target = requestLine.at(1);
     const QByteArray version = requestLine.at(2);
     if (version == "HTTP/1.1") {
         m_keepAlive = true;
