@@ -181,30 +181,32 @@ Principal authenticate(ServerContext &ctx, const Request &request, Access access
     const QString token = QString::fromLatin1(header.mid(7).trimmed());
 
     const QString kind = QString::fromLatin1(access == Access::Customer ? kCustomerToken : kUserToken);
-    QSqlQuery q = ctx.db.exec(QStringLiteral("SELECT owner_id, expires_at FROM sessions WHERE token_hash = ? AND kind = ?"),
-                              {Passwords::tokenDigest(token), kind});
-    if (!q.next())
+    // every request passes here: statements kept prepared (firstRow)
+    const QVariantList session = ctx.db.firstRow(
+        QStringLiteral("SELECT owner_id, expires_at FROM sessions WHERE token_hash = ? AND kind = ?"),
+        {Passwords::tokenDigest(token), kind});
+    if (session.isEmpty())
         throw HttpError(401, QStringLiteral("Invalid token."));
-    if (q.value(1).toLongLong() <= QDateTime::currentMSecsSinceEpoch())
+    if (session.at(1).toLongLong() <= QDateTime::currentMSecsSinceEpoch())
         throw HttpError(401, QStringLiteral("Token has expired, please sign in again."));
-    who.id = q.value(0).toLongLong();
+    who.id = session.at(0).toLongLong();
 
     if (access == Access::User) {
-        QSqlQuery u = ctx.db.exec(QStringLiteral("SELECT email, user_fullname, lang_code, role_id, is_active"
-                                                 " FROM users WHERE user_id = ?"),
-                                  {who.id});
-        if (!u.next() || u.value(4).toInt() == 0)
+        const QVariantList u = ctx.db.firstRow(QStringLiteral("SELECT email, user_fullname, lang_code, role_id, is_active"
+                                                              " FROM users WHERE user_id = ?"),
+                                               {who.id});
+        if (u.isEmpty() || u.at(4).toInt() == 0)
             throw HttpError(401, QStringLiteral("Invalid token."));
-        who.email = u.value(0).toString();
-        who.fullName = u.value(1).toString();
-        who.langCode = u.value(2).toString();
-        who.roleId = u.value(3).toLongLong();
+        who.email = u.at(0).toString();
+        who.fullName = u.at(1).toString();
+        who.langCode = u.at(2).toString();
+        who.roleId = u.at(3).toLongLong();
     } else {
-        QSqlQuery c = ctx.db.exec(QStringLiteral("SELECT cust_name, is_active FROM cust_accounts WHERE cust_id = ?"),
-                                  {who.id});
-        if (!c.next() || c.value(1).toInt() == 0)
+        const QVariantList c = ctx.db.firstRow(QStringLiteral("SELECT cust_name, is_active FROM cust_accounts WHERE cust_id = ?"),
+                                               {who.id});
+        if (c.isEmpty() || c.at(1).toInt() == 0)
             throw HttpError(401, QStringLiteral("Invalid token."));
-        who.fullName = c.value(0).toString();
+        who.fullName = c.at(0).toString();
     }
     return who;
 }

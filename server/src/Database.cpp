@@ -1,6 +1,8 @@
 #include "Database.h"
 
+#include <QHash>
 #include <QSqlError>
+#include <QSqlRecord>
 #include <QStringList>
 #include <QThread>
 #include <QUrl>
@@ -19,6 +21,12 @@ QVariant bindable(const QVariant &v)
         return QVariant(v.toBool() ? 1 : 0);
     return v;
 }
+
+// Prepared statements of each thread, by connection name and statement text.
+thread_local QHash<QString, QHash<QString, QSqlQuery>> t_statements;
+// A thread's statements are dropped when there are more (the list endpoints
+// build their texts from the filters sent, so the set is not fixed).
+constexpr qsizetype kMaxCachedStatements = 200;
 
 // Every writer of PostgreSQL takes this lock first, so that a check and the
 // write after it see the same rows, as SQLite's BEGIN IMMEDIATE guarantees.
@@ -115,6 +123,7 @@ void Database::open()
 void Database::closeThreadConnection()
 {
     const QString name = threadConnectionName();
+    t_statements.remove(name);
     if (!QSqlDatabase::contains(name))
         return;
     {
@@ -209,12 +218,51 @@ void Database::run(QSqlQuery &prepared, const QVariantList &binds)
         throw DbError(QStringLiteral("exec failed: %1 [%2]").arg(prepared.lastError().text(), prepared.lastQuery()));
 }
 
+QSqlQuery &Database::cached(const QString &sql)
+{
+    const QString name = threadConnectionName();
+    QHash<QString, QSqlQuery> &statements = t_statements[name];
+    auto it = statements.find(sql);
+    if (it != statements.end())
+        return *it;
+    if (statements.size() >= kMaxCachedStatements)
+        statements.clear();
+    return *statements.insert(sql, prepare(sql));
+}
+
+QVariantList Database::firstRow(const QString &sql, const QVariantList &binds)
+{
+    if (binds.isEmpty() || sql.startsWith(QLatin1String("INSERT")) || sql.startsWith(QLatin1String("UPDATE"))
+        || sql.startsWith(QLatin1String("DELETE"))) {
+        QSqlQuery query = exec(sql, binds);
+        QVariantList row;
+        if (query.next()) {
+            for (int i = 0; i < query.record().count(); ++i)
+                row << query.value(i);
+        }
+        return row;
+    }
+    QSqlQuery &query = cached(sql);
+    try {
+        run(query, binds);
+    } catch (const DbError &) {
+        // a broken statement is not kept
+        t_statements[threadConnectionName()].remove(sql);
+        throw;
+    }
+    QVariantList row;
+    if (query.next()) {
+        for (int i = 0; i < query.record().count(); ++i)
+            row << query.value(i);
+    }
+    query.finish();
+    return row;
+}
+
 QVariant Database::scalar(const QString &sql, const QVariantList &binds)
 {
-    QSqlQuery query = exec(sql, binds);
-    if (query.next())
-        return query.value(0);
-    return {};
+    const QVariantList row = firstRow(sql, binds);
+    return row.isEmpty() ? QVariant() : row.constFirst();
 }
 
 qint64 Database::returnedId(QSqlQuery &query)
