@@ -15,6 +15,13 @@ done
 scripts/setup.sh
 
 export QT_QPA_PLATFORM=offscreen
+# A throw-away PostgreSQL for the *_pg tests (the server suite and the
+# end-to-end test run once on SQLite and once on it), stopped on any exit.
+pg_dir=$(mktemp -d "${TMPDIR:-/tmp}/zelt-pg.XXXXXX")
+trap 'scripts/test-postgres.sh stop "$pg_dir"' EXIT
+ZELT_TEST_PG_URL=$(scripts/test-postgres.sh start "$pg_dir")
+export ZELT_TEST_PG_URL
+
 run_suite() {
     local preset=$1
     cmake --preset "$preset" >/dev/null

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
+    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql postgresql libssl-dev
     qt6-httpserver-dev qt6-websockets-dev
     libquazip1-qt6-dev libsodium-dev
     qtkeychain-qt6-dev libsecret-1-0   # remembered passwords (the Secret Service backend is loaded at run time)

@@ -4,9 +4,10 @@
 #include <QString>
 
 // Ed25519 signatures of the update archives zelt-server serves. The key pair
-// lives beside the database: "<db>.update-key" (secret key, base64, owner
-// only) and "<db>.update-key.pub" (public key, base64: what a client's
-// app.conf names in [Update] PublicKey). Created on first start.
+// lives beside an SQLite database: "<db>.update-key" (secret key, base64,
+// owner only) and "<db>.update-key.pub" (public key, base64: what a client's
+// app.conf names in [Update] PublicKey); with PostgreSQL, as "update-key" in
+// the update files' folder. Created on first start.
 namespace ArchiveSigning {
 
 // Loads the key pair, creating it when there is none. False with the reason.

@@ -18,4 +18,8 @@ QString issueToken(ServerContext &ctx, const QString &kind, qint64 ownerId, qint
 // needs; throws a 401 HttpError otherwise. Returns who sent the request.
 Principal authenticate(ServerContext &ctx, const Request &request, Access access);
 
+// A route of screens: throws a 403 HttpError unless one of the user's menus
+// opens one of them.
+void authorize(ServerContext &ctx, const Principal &who, const QStringList &screens);
+
 } // namespace Auth

@@ -6,6 +6,7 @@
 #include "JsonUtil.h"
 #include "Passwords.h"
 #include "ServerContext.h"
+#include "SignInThrottle.h"
 
 #include <QDateTime>
 
@@ -23,6 +24,28 @@ const QString &dummyHash()
     return hash;
 }
 
+// 429 before any hashing: a locked account or address costs the server nothing.
+std::optional<Response> refusedByThrottle(ServerContext &ctx, const QString &account, const Request &request)
+{
+    if (!ctx.throttle)
+        return std::nullopt;
+    const SignInThrottle::Verdict v = ctx.throttle->check(account, request.clientAddress);
+    if (!v.refused)
+        return std::nullopt;
+    Response r = Response::message(429, QStringLiteral("Too many failed sign-in attempts; try again in %1 seconds.")
+                                            .arg(v.retryAfterSeconds));
+    r.extraHeaders.append({"Retry-After", QByteArray::number(v.retryAfterSeconds)});
+    return r;
+}
+
+Response wrongSecret(ServerContext &ctx, const QString &account, const Request &request, const QString &message)
+{
+    Response r = Response::message(401, message);
+    if (ctx.throttle)
+        r.delayMs = ctx.throttle->failed(account, request.clientAddress);
+    return r;
+}
+
 QString appVersion(Database &db)
 {
     return db.scalar(QStringLiteral("SELECT value FROM settings WHERE key = 'app_ver'")).toString();
@@ -36,6 +59,10 @@ Response customerAuth(ServerContext &ctx, const Request &request)
     const auto secretKey = in.string(QStringLiteral("secret_key"), true, 200, false);
     in.string(QStringLiteral("mode"), false, 20);
     in.throwIfErrors();
+    const QString account = QStringLiteral("customer ") + *custKey;
+    if (auto refused = refusedByThrottle(ctx, account, request))
+        return *refused;
+    const QString invalid = QStringLiteral("Invalid customer key or secret key.");
 
     QSqlQuery q = ctx.db.exec(QStringLiteral(
                                   "SELECT cust_id, secret_hash, cust_name, addr_line, addr_city, state_name,"
@@ -43,14 +70,21 @@ Response customerAuth(ServerContext &ctx, const Request &request)
                               {*custKey});
     if (!q.next()) {
         Passwords::verify(*secretKey, dummyHash());
-        throw HttpError(401, QStringLiteral("Invalid customer key or secret key."));
+        return wrongSecret(ctx, account, request, invalid);
     }
-    if (!Passwords::verify(*secretKey, q.value(1).toString()))
-        throw HttpError(401, QStringLiteral("Invalid customer key or secret key."));
+    const QString stored = q.value(1).toString();
+    if (!Passwords::verify(*secretKey, stored))
+        return wrongSecret(ctx, account, request, invalid);
+    if (ctx.throttle)
+        ctx.throttle->succeeded(account);
     if (q.value(8).toInt() == 0)
         throw HttpError(403, QStringLiteral("Customer account is not active."));
 
     const qint64 custId = q.value(0).toLongLong();
+    if (Passwords::needsUpgrade(stored)) {
+        ctx.db.exec(QStringLiteral("UPDATE cust_accounts SET secret_hash = ? WHERE cust_id = ?"),
+                    {Passwords::hash(*secretKey), custId});
+    }
     const QString token = Auth::issueToken(ctx, QString::fromLatin1(Auth::kCustomerToken), custId, ctx.tokenTtlSeconds);
     QJsonObject data{
         {QStringLiteral("app_ver"), appVersion(ctx.db)},
@@ -76,6 +110,9 @@ Response userLogin(ServerContext &ctx, const Request &request)
     const auto email = in.string(QStringLiteral("username"), true, 150);
     const auto password = in.string(QStringLiteral("password"), true, 200, false);
     in.throwIfErrors();
+    const QString account = QStringLiteral("user ") + *email;
+    if (auto refused = refusedByThrottle(ctx, account, request))
+        return *refused;
 
     // expired sessions go at sign-in, the one moment that writes anyway
     ctx.db.exec(QStringLiteral("DELETE FROM sessions WHERE expires_at <= ?"),
@@ -83,15 +120,23 @@ Response userLogin(ServerContext &ctx, const Request &request)
 
     QSqlQuery q = ctx.db.exec(QStringLiteral(
                                   "SELECT user_id, password_hash, user_fullname, lang_code, is_active, email"
-                                  " FROM users WHERE email = ?"),
+                                  " FROM users WHERE lower(email) = lower(CAST(? AS TEXT))"),
                               {*email});
     const bool found = q.next();
-    const bool passwordOk = Passwords::verify(*password, found ? q.value(1).toString() : dummyHash());
+    const QString stored = found ? q.value(1).toString() : dummyHash();
+    const bool passwordOk = Passwords::verify(*password, stored);
     // a disabled account is refused like a wrong password: nothing is disclosed
     if (!found || !passwordOk || q.value(4).toInt() == 0)
-        throw HttpError(401, QStringLiteral("Invalid email or password."));
+        return wrongSecret(ctx, account, request, QStringLiteral("Invalid email or password."));
+    if (ctx.throttle)
+        ctx.throttle->succeeded(account);
 
     const qint64 userId = q.value(0).toLongLong();
+    // digests of fewer rounds than today's are replaced while the password is at hand
+    if (Passwords::needsUpgrade(stored)) {
+        ctx.db.exec(QStringLiteral("UPDATE users SET password_hash = ? WHERE user_id = ?"),
+                    {Passwords::hash(*password), userId});
+    }
     const QString access = Auth::issueToken(ctx, QString::fromLatin1(Auth::kUserToken), userId, ctx.tokenTtlSeconds);
     const QString refresh = Auth::issueToken(ctx, QString::fromLatin1(Auth::kRefreshToken), userId, kRefreshTtlSeconds);
     QJsonObject credentials{
@@ -136,32 +181,52 @@ Principal authenticate(ServerContext &ctx, const Request &request, Access access
     const QString token = QString::fromLatin1(header.mid(7).trimmed());
 
     const QString kind = QString::fromLatin1(access == Access::Customer ? kCustomerToken : kUserToken);
-    QSqlQuery q = ctx.db.exec(QStringLiteral("SELECT owner_id, expires_at FROM sessions WHERE token_hash = ? AND kind = ?"),
-                              {Passwords::tokenDigest(token), kind});
-    if (!q.next())
+    // every request passes here: statements kept prepared (firstRow)
+    const QVariantList session = ctx.db.firstRow(
+        QStringLiteral("SELECT owner_id, expires_at FROM sessions WHERE token_hash = ? AND kind = ?"),
+        {Passwords::tokenDigest(token), kind});
+    if (session.isEmpty())
         throw HttpError(401, QStringLiteral("Invalid token."));
-    if (q.value(1).toLongLong() <= QDateTime::currentMSecsSinceEpoch())
+    if (session.at(1).toLongLong() <= QDateTime::currentMSecsSinceEpoch())
         throw HttpError(401, QStringLiteral("Token has expired, please sign in again."));
-    who.id = q.value(0).toLongLong();
+    who.id = session.at(0).toLongLong();
 
     if (access == Access::User) {
-        QSqlQuery u = ctx.db.exec(QStringLiteral("SELECT email, user_fullname, lang_code, role_id, is_active"
-                                                 " FROM users WHERE user_id = ?"),
-                                  {who.id});
-        if (!u.next() || u.value(4).toInt() == 0)
+        const QVariantList u = ctx.db.firstRow(QStringLiteral("SELECT email, user_fullname, lang_code, role_id, is_active"
+                                                              " FROM users WHERE user_id = ?"),
+                                               {who.id});
+        if (u.isEmpty() || u.at(4).toInt() == 0)
             throw HttpError(401, QStringLiteral("Invalid token."));
-        who.email = u.value(0).toString();
-        who.fullName = u.value(1).toString();
-        who.langCode = u.value(2).toString();
-        who.roleId = u.value(3).toLongLong();
+        who.email = u.at(0).toString();
+        who.fullName = u.at(1).toString();
+        who.langCode = u.at(2).toString();
+        who.roleId = u.at(3).toLongLong();
     } else {
-        QSqlQuery c = ctx.db.exec(QStringLiteral("SELECT cust_name, is_active FROM cust_accounts WHERE cust_id = ?"),
-                                  {who.id});
-        if (!c.next() || c.value(1).toInt() == 0)
+        const QVariantList c = ctx.db.firstRow(QStringLiteral("SELECT cust_name, is_active FROM cust_accounts WHERE cust_id = ?"),
+                                               {who.id});
+        if (c.isEmpty() || c.at(1).toInt() == 0)
             throw HttpError(401, QStringLiteral("Invalid token."));
-        who.fullName = c.value(0).toString();
+        who.fullName = c.at(0).toString();
     }
     return who;
+}
+
+void authorize(ServerContext &ctx, const Principal &who, const QStringList &screens)
+{
+    if (screens.isEmpty())
+        return;
+    QString marks;
+    QVariantList binds{who.roleId};
+    for (const QString &screen : screens) {
+        marks += marks.isEmpty() ? QStringLiteral("?") : QStringLiteral(", ?");
+        binds << screen;
+    }
+    const QVariant allowed = ctx.db.scalar(QStringLiteral("SELECT 1 FROM role_menus rm JOIN menus m ON m.menu_id = rm.menu_id"
+                                                          " WHERE rm.role_id = ? AND m.form_class IN (") + marks
+                                               + QStringLiteral(")"),
+                                           binds);
+    if (!allowed.isValid())
+        throw HttpError(403, QStringLiteral("None of your menus opens this screen."));
 }
 
 } // namespace Auth
@@ -169,7 +234,7 @@ Principal authenticate(ServerContext &ctx, const Request &request, Access access
 void registerAuthRoutes(Router &router, ServerContext &ctx)
 {
     router.add("POST", QStringLiteral("/v1/cust-auth"), Access::Public,
-               [&ctx](Request &r) { return customerAuth(ctx, r); });
+               [&ctx](Request &r) { return customerAuth(ctx, r); }).heavy = true;
     router.add("POST", QStringLiteral("/auth/v1/login"), Access::Public,
-               [&ctx](Request &r) { return userLogin(ctx, r); });
+               [&ctx](Request &r) { return userLogin(ctx, r); }).heavy = true;
 }

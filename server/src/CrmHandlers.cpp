@@ -44,7 +44,7 @@ struct Assignment
     QVariant value;
 };
 
-qint64 insertRow(Database &db, const QString &table, const std::vector<Assignment> &values)
+qint64 insertRow(Database &db, const QString &table, const QString &idColumn, const std::vector<Assignment> &values)
 {
     QStringList columns;
     QStringList marks;
@@ -55,9 +55,10 @@ qint64 insertRow(Database &db, const QString &table, const std::vector<Assignmen
         binds << a.value;
     }
     QSqlQuery q = db.exec(QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") + columns.join(QStringLiteral(", "))
-                              + QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')'),
+                              + QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", "))
+                              + QStringLiteral(") RETURNING ") + idColumn,
                           binds);
-    return db.lastInsertId(q);
+    return Database::returnedId(q);
 }
 
 void updateRow(Database &db, const QString &table, const QString &keyColumn, qint64 key,
@@ -304,7 +305,7 @@ Response contactCreate(ServerContext &ctx, const Request &r)
     values.push_back({QStringLiteral("customer_id"), *customer});
     stampContact(values, r.principal);
     Database::Transaction tx(ctx.db);
-    const qint64 id = insertRow(ctx.db, QStringLiteral("contacts"), values);
+    const qint64 id = insertRow(ctx.db, QStringLiteral("contacts"), QStringLiteral("contact_id"), values);
     tx.commit();
     return Response::data(201, *loadContact(ctx.db, id));
 }
@@ -482,7 +483,7 @@ std::vector<Assignment> readCustomer(ServerContext &ctx, FieldReader &in, qint64
     const auto code = text("partner_code", true, 20);
     if (code) {
         const QVariant other = ctx.db.scalar(
-            QStringLiteral("SELECT partner_id FROM customers WHERE partner_code = ? AND partner_id <> ?"),
+            QStringLiteral("SELECT partner_id FROM customers WHERE lower(partner_code) = lower(CAST(? AS TEXT)) AND partner_id <> ?"),
             {*code, selfId});
         if (other.isValid())
             in.fail(QStringLiteral("partner_code"), QStringLiteral("partner_code already exists"));
@@ -589,7 +590,7 @@ void saveContactRows(ServerContext &ctx, qint64 customerId, const ContactRows &d
             updateRow(ctx.db, QStringLiteral("contacts"), QStringLiteral("contact_id"), p.id, p.values);
         } else {
             p.values.push_back({QStringLiteral("customer_id"), customerId});
-            insertRow(ctx.db, QStringLiteral("contacts"), p.values);
+            insertRow(ctx.db, QStringLiteral("contacts"), QStringLiteral("contact_id"), p.values);
         }
     }
     if (replaceMissing) {
@@ -624,7 +625,7 @@ Response customerCreate(ServerContext &ctx, const Request &r)
     values.push_back({QStringLiteral("updated_at"), nowText()});
     values.push_back({QStringLiteral("updated_by"), r.principal.email});
     Database::Transaction tx(ctx.db);
-    const qint64 id = insertRow(ctx.db, QStringLiteral("customers"), values);
+    const qint64 id = insertRow(ctx.db, QStringLiteral("customers"), QStringLiteral("partner_id"), values);
     refreshSearchKey(ctx.db, id);
     if (detail.present)
         saveContactRows(ctx, id, detail, r.principal, false);
@@ -659,20 +660,25 @@ Response customerUpdate(ServerContext &ctx, const Request &r, bool whole)
 
 void registerCrmRoutes(Router &router, ServerContext &ctx)
 {
+    // The customer list is its own screen; the entry form is opened by its
+    // menu and from the list, and the contact forms from the entry form.
+    const QStringList listScreen{QStringLiteral("TCustomerListFrm")};
+    const QStringList entryScreens{QStringLiteral("TCustomerListFrm"), QStringLiteral("TCustomerEntryFrm")};
+
     const QString customers = QStringLiteral("/crm/v1/master/customers");
     const QString customer = QStringLiteral("/crm/v1/master/customers/{partner_id}");
-    router.add("GET", customers, Access::User, [&ctx](Request &r) { return customerList(ctx, r); });
-    router.add("POST", customers, Access::User, [&ctx](Request &r) { return customerCreate(ctx, r); });
-    router.add("GET", customer, Access::User, [&ctx](Request &r) { return customerGet(ctx, r); });
-    router.add("PATCH", customer, Access::User, [&ctx](Request &r) { return customerUpdate(ctx, r, false); });
-    router.add("PUT", customer, Access::User, [&ctx](Request &r) { return customerUpdate(ctx, r, true); });
+    router.add("GET", customers, Access::User, [&ctx](Request &r) { return customerList(ctx, r); }).screens = listScreen;
+    router.add("POST", customers, Access::User, [&ctx](Request &r) { return customerCreate(ctx, r); }).screens = entryScreens;
+    router.add("GET", customer, Access::User, [&ctx](Request &r) { return customerGet(ctx, r); }).screens = entryScreens;
+    router.add("PATCH", customer, Access::User, [&ctx](Request &r) { return customerUpdate(ctx, r, false); }).screens = entryScreens;
+    router.add("PUT", customer, Access::User, [&ctx](Request &r) { return customerUpdate(ctx, r, true); }).screens = entryScreens;
 
     const QString contacts = QStringLiteral("/crm/v1/master/contacts");
     const QString contact = QStringLiteral("/crm/v1/master/contacts/{contact_id}");
-    router.add("GET", contacts, Access::User, [&ctx](Request &r) { return contactList(ctx, r); });
-    router.add("POST", contacts, Access::User, [&ctx](Request &r) { return contactCreate(ctx, r); });
-    router.add("GET", contact, Access::User, [&ctx](Request &r) { return contactGet(ctx, r); });
-    router.add("PATCH", contact, Access::User, [&ctx](Request &r) { return contactUpdate(ctx, r, false); });
-    router.add("PUT", contact, Access::User, [&ctx](Request &r) { return contactUpdate(ctx, r, true); });
-    router.add("DELETE", contact, Access::User, [&ctx](Request &r) { return contactDelete(ctx, r); });
+    router.add("GET", contacts, Access::User, [&ctx](Request &r) { return contactList(ctx, r); }).screens = entryScreens;
+    router.add("POST", contacts, Access::User, [&ctx](Request &r) { return contactCreate(ctx, r); }).screens = entryScreens;
+    router.add("GET", contact, Access::User, [&ctx](Request &r) { return contactGet(ctx, r); }).screens = entryScreens;
+    router.add("PATCH", contact, Access::User, [&ctx](Request &r) { return contactUpdate(ctx, r, false); }).screens = entryScreens;
+    router.add("PUT", contact, Access::User, [&ctx](Request &r) { return contactUpdate(ctx, r, true); }).screens = entryScreens;
+    router.add("DELETE", contact, Access::User, [&ctx](Request &r) { return contactDelete(ctx, r); }).screens = entryScreens;
 }

@@ -30,6 +30,7 @@ struct Request
     QList<QPair<QString, QString>> query;    // decoded, in the order sent
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
+    QString clientAddress;                   // of the TCP peer
     QHash<QString, QString> pathParams;      // filled by the router
     Principal principal;                     // filled after the token check
 
@@ -48,6 +49,7 @@ struct Response
     QByteArray body;
     QByteArray contentType = "application/json";
     QList<QPair<QByteArray, QByteArray>> extraHeaders;
+    qint64 delayMs = 0;   // held back this long before it is sent (throttled sign-in)
 
     static Response json(int status, const QJsonObject &object);
     static Response message(int status, const QString &text);

@@ -86,6 +86,10 @@ ListParams ListParams::parse(const Request &request, qint64 defaultPageRows, Kin
     ListParams p;
     p.mode = request.queryValue(QStringLiteral("mode")).trimmed().toLower();
     p.q = request.queryValue(QStringLiteral("q")).trimmed();
+    if (p.q.size() > kMaxSearchLength) {
+        throw HttpError(400, QStringLiteral("Query parameter \"q\" is too long; a search text has at most %1 characters.")
+                                 .arg(kMaxSearchLength));
+    }
     p.order = request.queryValue(QStringLiteral("order"));
 
     const bool hasStatus = !request.queryValue(QStringLiteral("status")).trimmed().isEmpty();
@@ -152,7 +156,7 @@ QJsonObject runList(Database &db, const ListSpec &spec, const ListParams &params
         QStringList ors;
         const QString pattern = containsPattern(params.q);
         for (const QString &expr : spec.searchExprs) {
-            ors << expr + QStringLiteral(" LIKE ? ESCAPE '\\'");
+            ors << expr + QLatin1Char(' ') + db.likeOperator() + QStringLiteral(" ? ESCAPE '\\'");
             binds << pattern;
         }
         where << QLatin1Char('(') + ors.join(QStringLiteral(" OR ")) + QLatin1Char(')');

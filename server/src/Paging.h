@@ -40,6 +40,7 @@ struct ListParams
     QString order;
 
     static constexpr qint64 kMaxPageRows = 1000;
+    static constexpr qsizetype kMaxSearchLength = 200;
 
     // What an endpoint does when the client says nothing: a list pages and
     // shows every row; a lookup answers every active row at once.

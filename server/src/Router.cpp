@@ -28,9 +28,10 @@ bool matchSegments(const QStringList &pattern, const QStringList &segments,
 
 } // namespace
 
-void Router::add(const QByteArray &method, const QString &pattern, Access access, Handler handler)
+Route &Router::add(const QByteArray &method, const QString &pattern, Access access, Handler handler)
 {
-    m_routes.push_back(Route{method, splitPath(pattern), access, std::move(handler)});
+    m_routes.push_back(Route{method, splitPath(pattern), access, std::move(handler), {}, false});
+    return m_routes.back();
 }
 
 RouteMatch Router::match(const QByteArray &method, const QString &path) const

@@ -22,6 +22,12 @@ struct Route
     QStringList segments;   // "{name}" captures one segment
     Access access = Access::User;
     Handler handler;
+    // Screens (form classes) whose endpoint this is: a user may call it only
+    // when one of their menus opens one of them. Empty: any signed-in user.
+    QStringList screens;
+    // Slow by design (password hashing): runs on the small sign-in pool so
+    // that it never holds up other users' requests.
+    bool heavy = false;
 };
 
 // Outcome of looking a request up.
@@ -35,7 +41,8 @@ struct RouteMatch
 class Router
 {
 public:
-    void add(const QByteArray &method, const QString &pattern, Access access, Handler handler);
+    // The route just added, to set screens or heavy on.
+    Route &add(const QByteArray &method, const QString &pattern, Access access, Handler handler);
     RouteMatch match(const QByteArray &method, const QString &path) const;
 
     // "/a//b/" -> "/a/b"; a missing leading slash is added.

@@ -14,7 +14,7 @@ namespace {
 void runAll(Database &db, const QStringList &statements)
 {
     for (const QString &sql : statements)
-        db.exec(sql);
+        db.exec(db.ddl(sql));
 }
 
 // Version 1: every table of the demo tenant and of the customer service.
@@ -213,7 +213,7 @@ void createTables(Database &db)
 // the list screens and the token check need.
 void addSearchKeysAndIndexes(Database &db)
 {
-    db.exec(QStringLiteral("ALTER TABLE customers ADD COLUMN search_key TEXT NOT NULL DEFAULT ''"));
+    db.exec(db.ddl(QStringLiteral("ALTER TABLE customers ADD COLUMN search_key TEXT NOT NULL DEFAULT ''")));
     QSqlQuery rows = db.exec(QStringLiteral(
         "SELECT partner_id, partner_code, partner_name, city, email FROM customers"));
     std::vector<std::pair<qint64, QString>> keys;
@@ -236,6 +236,17 @@ void addSearchKeysAndIndexes(Database &db)
     });
 }
 
+// Version 3: e-mails and customer codes unique without regard to case by
+// an index both stores understand (PostgreSQL has no NOCASE collation), and
+// the columns the sign-in and the list screens compare through lower().
+void addCaseInsensitiveKeys(Database &db)
+{
+    runAll(db, {
+        QStringLiteral("CREATE UNIQUE INDEX idx_users_email_lower ON users(lower(email))"),
+        QStringLiteral("CREATE UNIQUE INDEX idx_customers_code_lower ON customers(lower(partner_code))"),
+    });
+}
+
 struct Migration
 {
     int version;
@@ -247,6 +258,7 @@ const std::vector<Migration> &migrations()
     static const std::vector<Migration> list = {
         {1, createTables},
         {2, addSearchKeysAndIndexes},
+        {3, addCaseInsensitiveKeys},
     };
     return list;
 }
@@ -262,9 +274,7 @@ int latestVersion()
 
 int currentVersion(Database &db)
 {
-    const QVariant exists = db.scalar(QStringLiteral(
-        "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'schema_version'"));
-    if (!exists.isValid())
+    if (!db.hasTable(QStringLiteral("schema_version")))
         return 0;
     return db.scalar(QStringLiteral("SELECT COALESCE(MAX(version), 0) FROM schema_version")).toInt();
 }
@@ -272,7 +282,7 @@ int currentVersion(Database &db)
 void migrate(Database &db)
 {
     db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version ("
-                           " version INTEGER PRIMARY KEY, applied_at TEXT NOT NULL)"));
+                           " version BIGINT PRIMARY KEY, applied_at TEXT NOT NULL)"));
     const int current = currentVersion(db);
     if (current > latestVersion()) {
         throw DbError(QStringLiteral("database schema version %1 is newer than this server understands (%2)")
@@ -287,6 +297,22 @@ void migrate(Database &db)
                 {m.version, QDateTime::currentDateTime().toString(Qt::ISODate)});
         tx.commit();
     }
+}
+
+void dropAll(Database &db)
+{
+    // children before parents, so that no foreign key is left dangling
+    static const char *const tables[] = {
+        "contacts", "contact_types", "customers", "tr_codes", "tr_groups", "statuses", "status_groups", "states",
+        "countries", "location_details", "locations", "location_types", "items", "uoms", "item_categories",
+        "item_types", "employees", "organizations", "cost_centers", "cost_center_types", "config", "role_packages",
+        "packages", "role_menus", "menus", "sessions", "users", "roles", "cust_accounts", "settings", "app_files",
+        "schema_version",
+    };
+    Database::Transaction tx(db);
+    for (const char *table : tables)
+        db.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(QLatin1String(table)));
+    tx.commit();
 }
 
 } // namespace Schema

@@ -13,5 +13,7 @@ int currentVersion(Database &db);
 // Brings the file up to latestVersion(), one transaction per step. Throws
 // DbError when the file was written by a newer server.
 void migrate(Database &db);
+// Removes every table of the server (a PostgreSQL --reset; SQLite deletes the file).
+void dropAll(Database &db);
 
 } // namespace Schema

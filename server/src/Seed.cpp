@@ -215,9 +215,10 @@ Geography seedGeography(Database &db)
         for (const QString &entry : words(s.list)) {
             const QString code = entry.section(QLatin1Char(':'), 0, 0);
             const QString name = entry.section(QLatin1Char(':'), 1);
-            QSqlQuery q = db.exec(QStringLiteral("INSERT INTO states (country_id, state_code, state_name) VALUES (?, ?, ?)"),
+            QSqlQuery q = db.exec(QStringLiteral("INSERT INTO states (country_id, state_code, state_name) VALUES (?, ?, ?)"
+                                                 " RETURNING state_id"),
                                   {s.country, code, name});
-            geo.stateIds.insert(QString::number(s.country) + QLatin1Char('/') + code, db.lastInsertId(q));
+            geo.stateIds.insert(QString::number(s.country) + QLatin1Char('/') + code, Database::returnedId(q));
         }
     }
     return geo;
@@ -571,7 +572,7 @@ void seedCustomers(Database &db, SeedRandom &rnd, const PersonNames &names, cons
 
     QSqlQuery cust = db.prepare(QStringLiteral(
         "INSERT INTO customers (partner_code, partner_name, industry, address, city, phone, email, website, is_active,"
-        " updated_at, updated_by, search_key) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        " updated_at, updated_by, search_key) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING partner_id"));
     QSqlQuery contact = db.prepare(QStringLiteral(
         "INSERT INTO contacts (customer_id, contact_name, job_position, contact_type, title, street1, street2, city,"
         " state_id, zip, country_id, phone, mobile, email, notes, is_active, last_update, updated_by)"
@@ -617,7 +618,7 @@ void seedCustomers(Database &db, SeedRandom &rnd, const PersonNames &names, cons
         db.run(cust, {code, name, rnd.pick(industries), address, city.name, phone, email, QString(QStringLiteral("www.") + domain),
                       rnd.chance(90) ? 1 : 0, edited.toString(stampFormat), rnd.pick(editors),
                       customerSearchKey(code, name, city.name, email)});
-        const qint64 customerId = db.lastInsertId(cust);
+        const qint64 customerId = Database::returnedId(cust);
 
         const int contactCount = rnd.pick(std::vector<int>{0, 1, 1, 2, 2, 2, 3});
         for (int k = 0; k < contactCount; ++k) {
@@ -672,6 +673,7 @@ void populate(Database &db)
     seedCustomers(db, rnd, names, geo);
     seedAppFiles(db);
     db.exec(QStringLiteral("INSERT INTO settings (key, value) VALUES ('seeded', '1')"));
+    db.syncIdentities();
     tx.commit();
 }
 

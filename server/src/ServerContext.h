@@ -4,6 +4,7 @@
 
 class Database;
 class Router;
+class SignInThrottle;
 
 // What the handlers share: the database and the settings of this run.
 struct ServerContext
@@ -13,6 +14,7 @@ struct ServerContext
     qint64 tokenTtlSeconds = 3600;
     QString filesDir;            // folder the update archives are built from
     qint64 defaultPageRows = 20;
+    SignInThrottle *throttle = nullptr;   // failed sign-ins, both kinds
 };
 
 // Each group of endpoints adds its routes to the router.

@@ -1,66 +1,127 @@
 #pragma once
 
+#include "HttpTypes.h"
 #include "RequestLog.h"
 #include "Router.h"
+#include "WorkerPool.h"
 
-#include <QAbstractHttpServer>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
 #include <QTcpServer>
-#include <QTcpSocket>
+#include <QTimer>
 
+#include <memory>
+
+class QTcpSocket;
 struct ServerContext;
 
-// Counts what a client has sent since its last complete request, so that a
-// body far beyond the limit is cut off before it fills the memory.
-class CountingSocket : public QTcpSocket
+// What one connection may send and how long it may take.
+struct ConnectionLimits
 {
-    Q_OBJECT
-public:
-    explicit CountingSocket(QObject *parent = nullptr) : QTcpSocket(parent) {}
-    qint64 received = 0;
-    bool refused = false;
+    qint64 maxRequestLine = 64 * 1024;      // longer: 414
+    qint64 maxHeaderBytes = 32 * 1024;      // header fields after the request line; more: 431
+    int maxHeaderFields = 100;              // more: 431
+    qint64 maxBodyBytes = 1024 * 1024;      // larger: 413 (the body is read and dropped)
+    qint64 hardBodyFactor = 16;             // a body beyond this many times the limit: 413 and closed at once
+    int headerTimeoutMs = 10000;            // from a request's first byte (or a new connection) to its blank line
+    int bodyTimeoutMs = 30000;              // longest pause while a body is arriving
+    int idleTimeoutMs = 60000;              // a kept-alive connection with no request is closed after this
+    int maxConnections = 512;               // beyond: 503 and closed
 };
 
-class CountingTcpServer : public QTcpServer
+class ZeltHttpServer;
+
+// One client connection: reads requests one at a time, hands each to a
+// worker and writes the answer when the worker is done. Lives on the main
+// thread with its socket.
+class HttpConnection : public QObject
 {
     Q_OBJECT
 public:
-    CountingTcpServer(qint64 hardLimit, const RequestLog &log, QObject *parent = nullptr)
-        : QTcpServer(parent), m_hardLimit(hardLimit), m_log(log)
-    {
-    }
+    HttpConnection(QTcpSocket *socket, ZeltHttpServer &server);
+    ~HttpConnection() override;
 
-protected:
-    void incomingConnection(qintptr handle) override;
+    // Writes the answer to the request in progress (main thread).
+    void finish(Response response);
+    // Answers without a request (refusals of the connection layer) and closes.
+    void refuse(int status, const QString &message, const QList<QPair<QByteArray, QByteArray>> &headers = {});
+
+Q_SIGNALS:
+    void closed();
 
 private:
-    qint64 m_hardLimit;
-    const RequestLog &m_log;
+    enum class State { Idle, Headers, Body, Busy, Closing };
+
+    void onReadyRead();
+    void onTimeout();
+    void parse();
+    bool parseHead(qsizetype headEnd);
+    void startRequest();
+    void write(const Response &response, bool keepAlive);
+    void logRequest(int status, qint64 bytes);
+    void close();
+    void waitForRequest(int timeoutMs);
+
+    QTcpSocket *m_socket;
+    ZeltHttpServer &m_server;
+    QByteArray m_buffer;
+    State m_state = State::Idle;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    QString m_peer;
+
+    // the request being read or answered
+    QByteArray m_method;
+    QByteArray m_target;
+    QList<QPair<QByteArray, QByteArray>> m_headers;
+    qint64 m_contentLength = 0;
+    bool m_discardBody = false;    // over the limit: read and dropped, then 413
+    bool m_keepAlive = true;
+    QByteArray m_body;
 };
 
-// The HTTP front: turns Qt's requests into ours, checks the token the route
-// needs, runs the handler and answers every failure as JSON. Nothing a
-// handler throws leaves handleRequest.
-class ZeltHttpServer : public QAbstractHttpServer
+// The HTTP front: accepts connections on 127.0.0.1, parses requests itself
+// (so that it can bound what a client may send and for how long), checks the
+// token and the menus the route needs, and runs the handler on a worker
+// thread. Nothing a handler throws leaves dispatch.
+class ZeltHttpServer : public QObject
 {
     Q_OBJECT
 public:
-    ZeltHttpServer(ServerContext &ctx, const Router &router, const RequestLog &log, qint64 maxBodyBytes,
-                   QObject *parent = nullptr);
+    struct Pools
+    {
+        int workers = 8;        // ordinary requests, one database connection each
+        int heavyWorkers = 1;   // sign-ins (password hashing)
+    };
+
+    ZeltHttpServer(ServerContext &ctx, const Router &router, const RequestLog &log, ConnectionLimits limits,
+                   Pools pools, QObject *parent = nullptr);
+    ~ZeltHttpServer() override;
 
     // Binds 127.0.0.1 only; port 0 picks a free one. Returns the port, or 0.
     quint16 listenLocal(quint16 port);
 
-    static constexpr int kHardLimitFactor = 16;
+    const ConnectionLimits &limits() const { return m_limits; }
+    const RequestLog &log() const { return m_log; }
+    int openConnections() const { return m_open; }
 
-protected:
-    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
-    void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
+    // From HttpConnection: runs the request on a worker; false when the
+    // queue is full.
+    bool submit(HttpConnection *connection, Request request);
+    void connectionClosed();
 
 private:
+    class Listener;
+    void accept(QTcpSocket *socket);
     Response dispatch(Request &request);
 
     ServerContext &m_ctx;
     const Router &m_router;
     const RequestLog &m_log;
-    qint64 m_maxBodyBytes;
+    ConnectionLimits m_limits;
+    std::unique_ptr<WorkerPool> m_workers;
+    std::unique_ptr<WorkerPool> m_heavy;
+    int m_open = 0;
+    QTimer m_trim;
 };

@@ -1,12 +1,15 @@
 // zelt-server: the customer service (/v1/...) and the tenant API in one
-// process on 127.0.0.1, with its data in one SQLite file.
+// process on 127.0.0.1, with its data in an SQLite file or a PostgreSQL database.
 #include "ArchiveSigning.h"
 #include "Database.h"
+#include "Passwords.h"
 #include "RequestLog.h"
 #include "Router.h"
 #include "Schema.h"
 #include "Seed.h"
 #include "ServerContext.h"
+
+#include <QDir>
 #include "ServerOptions.h"
 #include "ZeltHttpServer.h"
 
@@ -16,6 +19,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -64,24 +68,46 @@ void printLine(FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
+// Each connection is a descriptor; the usual soft limit of 1024 would end
+// the server's service long before --max-connections does.
+void raiseDescriptorLimit()
+{
+    struct rlimit limit = {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
 int run(QCoreApplication &app, const ServerOptions &options)
 {
-    if (options.reset)
+    Passwords::setIterations(options.passwordRounds);
+    raiseDescriptorLimit();
+    const bool postgres = Database::isUrl(options.dbPath);
+    if (options.reset && !postgres)
         removeDatabaseFiles(options.dbPath);
 
     Database db(options.dbPath);
     db.open();
+    if (options.reset && postgres)
+        Schema::dropAll(db);
     Schema::migrate(db);
     if (!Seed::isPopulated(db))
         Seed::populate(db);
     Seed::ensureUpdateFiles(options.filesDir);
     QString keyError;
-    if (!ArchiveSigning::init(options.dbPath + QStringLiteral(".update-key"), &keyError)) {
+    // beside the database file; a PostgreSQL store has no file, so the key
+    // pair lives in the update files' folder then
+    const QString keyPath = postgres ? QDir(options.filesDir).filePath(QStringLiteral("update-key"))
+                                     : options.dbPath + QStringLiteral(".update-key");
+    if (!ArchiveSigning::init(keyPath, &keyError)) {
         printLine(stderr, QStringLiteral("zelt-server: %1").arg(keyError));
         return 1;
     }
 
+    SignInThrottle throttle(options.throttle);
     ServerContext ctx{db, QString(), options.tokenTtlSeconds, options.filesDir};
+    ctx.throttle = &throttle;
     const QString pageRows = db.scalar(QStringLiteral("SELECT config_value FROM config WHERE config_id = 'default_page_rows'")).toString();
     if (pageRows.toLongLong() > 0)
         ctx.defaultPageRows = pageRows.toLongLong();
@@ -94,15 +120,17 @@ int run(QCoreApplication &app, const ServerOptions &options)
     registerUpdateRoutes(router, ctx);
 
     const RequestLog log(!options.quiet);
-    ZeltHttpServer server(ctx, router, log, ServerOptions::kMaxBodyBytes);
+    ConnectionLimits limits = options.limits;
+    limits.maxBodyBytes = ServerOptions::kMaxBodyBytes;
+    ZeltHttpServer server(ctx, router, log, limits, options.pools);
     const quint16 port = server.listenLocal(options.port);
     if (port == 0) {
         printLine(stderr, QStringLiteral("zelt-server: cannot listen on 127.0.0.1:%1").arg(options.port));
         return 1;
     }
     ctx.baseUrl = QStringLiteral("http://127.0.0.1:%1").arg(port);
-    log.note(QStringLiteral("database %1 (schema version %2), update files in %3")
-                 .arg(options.dbPath).arg(Schema::currentVersion(db)).arg(options.filesDir));
+    log.note(QStringLiteral("database %1 (schema version %2), update files in %3, %4 workers")
+                 .arg(db.describe()).arg(Schema::currentVersion(db)).arg(options.filesDir).arg(options.pools.workers));
     // before the line below: whoever waits for it may stop the server at once
     installSignalHandlers(app);
     // tests and scripts wait for exactly this line

@@ -15,6 +15,7 @@
 #include "ScreenFixtures.h"
 #include "SideBar.h"
 #include "TempAppFolder.h"
+#include "TestStore.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -114,7 +115,7 @@ private:
     {
         QStringList codes;
         for (const QSqlRecord &row : dbRows(QStringLiteral("SELECT partner_code FROM customers"
-                                                           " ORDER BY partner_code COLLATE NOCASE LIMIT 20 OFFSET ?"),
+                                                           " ORDER BY lower(partner_code) LIMIT 20 OFFSET ?"),
                                             { (APage - 1) * 20 }))
             codes.append(row.value(0).toString());
         return codes;
@@ -193,19 +194,23 @@ private:
     std::unique_ptr<MainWindow> m_window;
     RecordingPresenter *m_presenter = nullptr;
     std::function<int(QDialog &)> m_nestedModal;
-    QString m_dbPath;
+    std::unique_ptr<TestStore> m_store;
     const QString m_newCode = QStringLiteral("E2E-0001");
 };
 
 void tst_EndToEnd::initTestCase()
 {
     QVERIFY(m_serverDir.isValid());
-    m_dbPath = m_serverDir.filePath(QStringLiteral("zelt-server.db"));
+    // an SQLite file, or a PostgreSQL database for tst_endtoend_pg
+    m_store = std::make_unique<TestStore>(m_serverDir.path(), QStringLiteral("zelt-server.db"));
+    if (TestStore::wantsPostgres() && qEnvironmentVariableIsEmpty("ZELT_TEST_PG_URL"))
+        QSKIP(qPrintable(m_store->error()));
+    QVERIFY2(!m_store->location().isEmpty(), qPrintable(m_store->error()));
 #ifdef Q_OS_LINUX
     m_server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
 #endif
     m_server.start(BinDir + QStringLiteral("zelt-server"),
-                   { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"), m_dbPath,
+                   { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"), m_store->location(),
                      QStringLiteral("--files"), m_serverDir.filePath(QStringLiteral("f")), QStringLiteral("--quiet") });
     QVERIFY2(m_server.waitForStarted(Wait), qPrintable(m_server.errorString()));
     static const QRegularExpression listening(QStringLiteral("listening on (http://127\\.0\\.0\\.1:\\d+)"));
@@ -216,10 +221,8 @@ void tst_EndToEnd::initTestCase()
         m_url = listening.match(QString::fromUtf8(said)).captured(1);
     }
     QVERIFY2(!m_url.isEmpty(), said.constData());
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), DbConnection);
-    db.setDatabaseName(m_dbPath);
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
-    QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+    QSqlDatabase db = m_store->connect(DbConnection, true);
+    QVERIFY2(db.isOpen(), qPrintable(db.lastError().text()));
     QCOMPARE(dbRecord(QStringLiteral("SELECT COUNT(*) FROM customers")).value(0).toInt(), 600);
     m_folder = std::make_unique<TempAppFolder>();
     m_folder->write(QStringLiteral("app.conf"), "[AppConfig]\nCustKey=ZELT-DEMO-0001\nSecretKey=demo-secret-0001\n"
@@ -252,6 +255,7 @@ void tst_EndToEnd::cleanupTestCase()
     QSqlDatabase::removeDatabase(DbConnection);
     m_server.kill();
     m_server.waitForFinished();
+    m_store.reset();
 }
 
 void tst_EndToEnd::init()
@@ -453,10 +457,8 @@ void tst_EndToEnd::expiredTokenShowsSessionExpired()
     QVERIFY(waitListLoaded());
     // Time passes: the session's end moves into the past; the one write the test makes.
     {
-        QSqlDatabase clock = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("clock"));
-        clock.setDatabaseName(m_dbPath);
-        clock.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-        QVERIFY2(clock.open(), qPrintable(clock.lastError().text()));
+        QSqlDatabase clock = m_store->connect(QStringLiteral("clock"));
+        QVERIFY2(clock.isOpen(), qPrintable(clock.lastError().text()));
         QSqlQuery expire(clock);
         QVERIFY(expire.exec(QStringLiteral("UPDATE sessions SET expires_at = %1 WHERE kind = 'user'")
                                 .arg(QDateTime::currentMSecsSinceEpoch() - 1000)));

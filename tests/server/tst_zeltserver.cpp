@@ -1,6 +1,9 @@
 // zelt-server as a separate process, over HTTP on 127.0.0.1: what the screens never show (refusals,
 // hostile input, tokens, paging).
+#include "TestStore.h"
+
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
@@ -9,6 +12,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
+#include <QPasswordDigestor>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -28,6 +32,7 @@ struct HttpReply
     int status = 0;
     QByteArray body;
     QByteArray contentType;
+    QByteArray retryAfter;
     QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
     QJsonArray data() const { return json().value(QStringLiteral("data")).toArray(); }
     int pages(const char *AKey) const
@@ -64,7 +69,7 @@ public:
         QTimer::singleShot(20000, &loop, &QEventLoop::quit);
         loop.exec();
         HttpReply out { reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll(),
-                        reply->header(QNetworkRequest::ContentTypeHeader).toByteArray() };
+                        reply->header(QNetworkRequest::ContentTypeHeader).toByteArray(), reply->rawHeader("Retry-After") };
         reply->abort();
         return out;
     }
@@ -87,6 +92,62 @@ QString accessToken(const HttpReply &AReply)
 
 const QByteArray CustomerKeys = R"({"cust_key":"ZELT-DEMO-0001","secret_key":"demo-secret-0001","mode":"dev"})";
 const QByteArray SarahSignIn = R"({"username":"sarah@zelt.local","password":"Demo#2024"})";
+const QString Login = QStringLiteral("/auth/v1/login");
+
+QByteArray signInBody(const QString &AEmail, const QString &APassword)
+{
+    return QJsonDocument(QJsonObject { { QStringLiteral("username"), AEmail }, { QStringLiteral("password"), APassword } })
+        .toJson(QJsonDocument::Compact);
+}
+
+// Starts zelt-server and waits for its "listening on" line; returns the base URL.
+QString startServer(QProcess &AProcess, const QStringList &AArguments, QByteArray *AOutput)
+{
+    AProcess.start(QStringLiteral(ZELT_SERVER_BIN), AArguments);
+    if (!AProcess.waitForStarted(10000))
+        return {};
+    static const QRegularExpression listening(QStringLiteral("listening on (http://127\\.0\\.0\\.1:\\d+)"));
+    QString base;
+    for (int i = 0; i < 600 && base.isEmpty() && AProcess.state() == QProcess::Running; ++i) {
+        AProcess.waitForReadyRead(200);
+        *AOutput += AProcess.readAllStandardOutput();
+        base = listening.match(QString::fromUtf8(*AOutput)).captured(1);
+    }
+    return base;
+}
+
+// What a raw connection gets back until the server closes it or stays quiet
+// for AQuietMs, and how long that took.
+struct RawExchange
+{
+    QByteArray answer;
+    bool closed = false;
+    qint64 elapsedMs = 0;
+    QByteArray statusLine() const { return answer.left(answer.indexOf("\r\n")); }
+};
+
+RawExchange exchange(quint16 APort, const QByteArray &ABytes, int AQuietMs = 3000)
+{
+    RawExchange out;
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, APort);
+    if (!socket.waitForConnected(5000))
+        return out;
+    QElapsedTimer clock;
+    clock.start();
+    socket.write(ABytes);
+    socket.waitForBytesWritten(5000);
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(AQuietMs))
+        out.answer += socket.readAll();
+    out.answer += socket.readAll();
+    out.closed = socket.state() != QAbstractSocket::ConnectedState;
+    out.elapsedMs = clock.elapsed();
+    return out;
+}
+
+// The server runs with a low PBKDF2 round count (--password-rounds) on
+// purpose: the suite signs in many times and 600,000 rounds cost half a second each.
+const QString TestRounds = QStringLiteral("2000");
 
 } // namespace
 
@@ -106,15 +167,20 @@ private Q_SLOTS:
     void badInputNeverBreaksTheServer();
     void servedArchivesAreSigned();
     void downloadsStayInsideTheFilesFolder();
+    void signInIsThrottled();
+    void failuresFromOneAddressLockIt();
+    void oldDigestsAreUpgradedAtSignIn();
+    void accessFollowsTheMenus();
+    void overlongInputIsRefused();
+    void connectionsAreBoundedAndClosed();
+    void requestLogWritesTheTargetAsSent();
 private:
     QVariant sql(const QString &ASql)
     {
         QVariant result;
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
-            db.setDatabaseName(m_dir.filePath(QStringLiteral("zelt.db")));
-            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-            QSqlQuery q(db.open() ? db : QSqlDatabase());
+            QSqlDatabase db = m_store->connect(QStringLiteral("check"));
+            QSqlQuery q(db.isOpen() ? db : QSqlDatabase());
             if (!q.exec(ASql))
                 qFatal("cannot run %s", qPrintable(ASql));
             result = q.next() ? q.value(0) : QVariant(q.numRowsAffected());
@@ -122,38 +188,56 @@ private:
         QSqlDatabase::removeDatabase(QStringLiteral("check"));
         return result;
     }
+    quint16 strictPort() const { return quint16(QUrl(m_strictHttp.base).port()); }
     QTemporaryDir m_dir;
+    std::unique_ptr<TestStore> m_store, m_strictStore;
     QProcess m_server;
     Client m_http;
     QString m_sarah, m_customer;
+    // a second server with short timeouts, few connections and its request log on
+    QProcess m_strict;
+    Client m_strictHttp;
+    QByteArray m_strictLog;
 };
 
 void tst_ZeltServer::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    m_server.start(QStringLiteral(ZELT_SERVER_BIN),
-                   { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--quiet"), QStringLiteral("--db"),
-                     m_dir.filePath(QStringLiteral("zelt.db")), QStringLiteral("--files"),
-                     m_dir.filePath(QStringLiteral("files")) });
-    QVERIFY(m_server.waitForStarted(10000));
-    static const QRegularExpression listening(QStringLiteral("listening on (http://127\\.0\\.0\\.1:\\d+)"));
+    m_store = std::make_unique<TestStore>(m_dir.path());
+    m_strictStore = std::make_unique<TestStore>(m_dir.path(), QStringLiteral("strict.db"));
+    if (TestStore::wantsPostgres() && qEnvironmentVariableIsEmpty("ZELT_TEST_PG_URL"))
+        QSKIP(qPrintable(m_store->error()));
+    QVERIFY2(!m_store->location().isEmpty() && !m_strictStore->location().isEmpty(), qPrintable(m_store->error()));
     QByteArray out;
-    for (int i = 0; i < 300 && m_http.base.isEmpty() && m_server.state() == QProcess::Running; ++i) {
-        m_server.waitForReadyRead(200);
-        out += m_server.readAllStandardOutput();
-        m_http.base = listening.match(QString::fromUtf8(out)).captured(1);
-    }
+    m_http.base = startServer(m_server, { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--quiet"),
+                                          QStringLiteral("--db"), m_store->location(), QStringLiteral("--files"),
+                                          m_dir.filePath(QStringLiteral("files")), QStringLiteral("--password-rounds"),
+                                          TestRounds, QStringLiteral("--signin-attempts"), QStringLiteral("4"),
+                                          QStringLiteral("--signin-lock"), QStringLiteral("3") }, &out);
     QVERIFY2(!m_http.base.isEmpty(), out.constData());
-    m_sarah = accessToken(m_http.post(QStringLiteral("/auth/v1/login"), SarahSignIn));
+    m_strictHttp.base = startServer(m_strict, { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
+                                                m_strictStore->location(), QStringLiteral("--files"),
+                                                m_dir.filePath(QStringLiteral("files")), QStringLiteral("--password-rounds"),
+                                                TestRounds, QStringLiteral("--signin-attempts"), QStringLiteral("2"),
+                                                QStringLiteral("--header-timeout"), QStringLiteral("0.5"),
+                                                QStringLiteral("--idle-timeout"), QStringLiteral("1.5"),
+                                                QStringLiteral("--max-connections"), QStringLiteral("8") },
+                                    &m_strictLog);
+    QVERIFY2(!m_strictHttp.base.isEmpty(), m_strictLog.constData());
+    m_sarah = accessToken(m_http.post(Login, SarahSignIn));
     m_customer = accessToken(m_http.post(QStringLiteral("/v1/cust-auth"), CustomerKeys));
     QVERIFY(!m_sarah.isEmpty() && !m_customer.isEmpty());
 }
 
 void tst_ZeltServer::cleanupTestCase()
 {
-    m_server.terminate();
-    QVERIFY(m_server.waitForFinished(15000));
-    QCOMPARE(m_server.exitCode(), 0); // a clean exit: the database closed
+    for (QProcess *server : { &m_server, &m_strict }) {
+        if (server->state() == QProcess::NotRunning)
+            continue;
+        server->terminate();
+        QVERIFY(server->waitForFinished(15000));
+        QCOMPARE(server->exitCode(), 0); // a clean exit: the database closed
+    }
 }
 
 void tst_ZeltServer::signIn_data()
@@ -344,17 +428,21 @@ void tst_ZeltServer::badInputNeverBreaksTheServer()
     }
     QCOMPARE(m_http.get(Customers + QStringLiteral("/3"), m_sarah).json(), snapshot);
     QCOMPARE(sql(QStringLiteral("SELECT COUNT(*) FROM customers")).toInt(), countBefore);
-    QCOMPARE(sql(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+    if (!m_store->postgres())
+        QCOMPARE(sql(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
 }
 
 // Every archive of the list verifies against the key pair made at first start.
 void tst_ZeltServer::servedArchivesAreSigned()
 {
-    QFile pub(m_dir.filePath(QStringLiteral("zelt.db.update-key.pub")));
+    // beside the SQLite file, or in the files folder for PostgreSQL
+    const QString keyFile = m_store->postgres() ? m_dir.filePath(QStringLiteral("files/update-key"))
+                                                : m_dir.filePath(QStringLiteral("zelt.db.update-key"));
+    QFile pub(keyFile + QStringLiteral(".pub"));
     QVERIFY(pub.open(QIODevice::ReadOnly));
     const QByteArray key = QByteArray::fromBase64(pub.readAll().trimmed());
     QCOMPARE(key.size(), int(crypto_sign_PUBLICKEYBYTES));
-    QVERIFY(!(QFile::permissions(m_dir.filePath(QStringLiteral("zelt.db.update-key"))) & QFile::ReadOther));
+    QVERIFY(!(QFile::permissions(keyFile) & QFile::ReadOther));
     const QJsonArray files = m_http.get(QStringLiteral("/v1/app-files"), m_customer).json().value(QStringLiteral("files")).toArray();
     QVERIFY(!files.isEmpty());
     for (const QJsonValue &value : files) {
@@ -394,6 +482,186 @@ void tst_ZeltServer::downloadsStayInsideTheFilesFolder()
         QVERIFY2(r.status == 404 && !r.message().isEmpty(), id);
     }
     QCOMPARE(m_http.get(QStringLiteral("/v1/download/1"), m_sarah).status, 401);
+}
+
+void tst_ZeltServer::signInIsThrottled()
+{
+    // four failures lock an account (--signin-attempts 4): the first two are answered at once,
+    // the next ones later and later, then 429 with Retry-After, the right password included
+    const QByteArray wrong = signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("guess"));
+    qint64 took[4] = {};
+    for (qint64 &ms : took) {
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(m_http.post(Login, wrong).status, 401);
+        ms = clock.elapsed();
+    }
+    QVERIFY2(took[2] >= 240 && took[3] >= 490,
+             qPrintable(QStringLiteral("%1 %2 %3 %4").arg(took[0]).arg(took[1]).arg(took[2]).arg(took[3])));
+    const HttpReply locked = m_http.post(Login, signInBody(QStringLiteral("BUDI@zelt.local"), QStringLiteral("Demo#2024")));
+    QCOMPARE(locked.status, 429);
+    QVERIFY(!locked.message().isEmpty() && accessToken(locked).isEmpty());
+    QVERIFY2(locked.retryAfter.toInt() >= 1 && locked.retryAfter.toInt() <= 3, locked.retryAfter.constData());
+    // another account from the same address is not affected
+    QCOMPARE(m_http.post(Login, SarahSignIn).status, 200);
+    // the customer sign-in likewise
+    const QByteArray wrongKey = R"({"cust_key":"ZELT-DEMO-0002","secret_key":"nope","mode":"dev"})";
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(m_http.post(QStringLiteral("/v1/cust-auth"), wrongKey).status, 401);
+    QCOMPARE(m_http.post(QStringLiteral("/v1/cust-auth"), wrongKey).status, 429);
+    // once the lock time has passed the right password works and the count starts afresh
+    QTest::qWait(3100);
+    QCOMPARE(m_http.post(Login, signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("Demo#2024"))).status, 200);
+    QCOMPARE(m_http.post(Login, wrong).status, 401);
+    QCOMPARE(m_http.post(Login, signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("Demo#2024"))).status, 200);
+}
+
+void tst_ZeltServer::failuresFromOneAddressLockIt()
+{
+    // --signin-attempts 2: an address is locked after ten failures, each on another account
+    QNetworkAccessManager nam;
+    nam.setProxy(QNetworkProxy::NoProxy);
+    std::vector<std::unique_ptr<QNetworkReply>> replies;
+    for (int i = 0; i < 10; ++i) {
+        QNetworkRequest req(QUrl(m_strictHttp.base + Login));
+        req.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+        replies.emplace_back(nam.post(req, signInBody(QStringLiteral("ghost%1@zelt.local").arg(i), QStringLiteral("x"))));
+    }
+    for (const auto &reply : replies) {
+        QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), 20000);
+        QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 401);
+    }
+    const HttpReply fresh = m_strictHttp.post(Login, signInBody(QStringLiteral("ghost99@zelt.local"), QStringLiteral("x")));
+    QCOMPARE(fresh.status, 429);
+    QVERIFY(fresh.retryAfter.toInt() > 0);
+    QCOMPARE(m_strictHttp.post(Login, SarahSignIn).status, 429);
+}
+
+void tst_ZeltServer::oldDigestsAreUpgradedAtSignIn()
+{
+    // a digest of fewer rounds than the server's is replaced by the next sign-in that proves the password
+    const QByteArray salt = "sixteen byte slt";
+    const QByteArray digest = QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, "Demo#2024", salt, 1000, 32);
+    const QString old = QStringLiteral("pbkdf2-sha256$1000$%1$%2").arg(QLatin1String(salt.toBase64()), QLatin1String(digest.toBase64()));
+    QCOMPARE(sql(QStringLiteral("UPDATE users SET password_hash = '%1' WHERE email = 'budi@zelt.local'").arg(old)).toInt(), 1);
+    const QString hashOf = QStringLiteral("SELECT password_hash FROM users WHERE email = 'budi@zelt.local'");
+    const QByteArray budi = signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("Demo#2024"));
+    QCOMPARE(m_http.post(Login, signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("wrong"))).status, 401);
+    QCOMPARE(sql(hashOf).toString(), old); // a failed sign-in changes nothing
+    QCOMPARE(m_http.post(Login, budi).status, 200);
+    const QString upgraded = sql(hashOf).toString();
+    QVERIFY2(upgraded.startsWith(QStringLiteral("pbkdf2-sha256$%1$").arg(TestRounds)), qPrintable(upgraded));
+    QCOMPARE(m_http.post(Login, budi).status, 200);
+    QCOMPARE(sql(hashOf).toString(), upgraded);
+}
+
+void tst_ZeltServer::accessFollowsTheMenus()
+{
+    // Budi (role 2) has the customer list (101) and New Customer (102)
+    const QString budi = accessToken(m_http.post(Login, signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("Demo#2024"))));
+    QVERIFY(!budi.isEmpty());
+    const QString one = Customers + QStringLiteral("/1");
+    const QString countries = QStringLiteral("/com/v1/master/countries");
+    const QByteArray contact = R"({"customer_id":1,"contact_name":"Menu Check"})";
+    QCOMPARE(m_http.get(Customers, budi).status, 200);
+    // without the list menu: no list; the entry form (New Customer) still reads and writes
+    QCOMPARE(sql(QStringLiteral("DELETE FROM role_menus WHERE role_id = 2 AND menu_id = 101")).toInt(), 1);
+    const HttpReply refused = m_http.get(Customers, budi);
+    QCOMPARE(refused.status, 403);
+    QVERIFY(!refused.message().isEmpty() && refused.contentType.startsWith("application/json"));
+    QCOMPARE(m_http.get(one, budi).status, 200);
+    QCOMPARE(m_http.post(QStringLiteral("/crm/v1/master/contacts"), contact, budi).status, 201);
+    // without any customer menu: every customer and contact endpoint is closed, master data stays open
+    QCOMPARE(sql(QStringLiteral("DELETE FROM role_menus WHERE role_id = 2 AND menu_id = 102")).toInt(), 1);
+    QCOMPARE(m_http.get(one, budi).status, 403);
+    QCOMPARE(m_http.send("PATCH", one, R"({"city":"Bogor"})", budi).status, 403);
+    QCOMPARE(m_http.post(QStringLiteral("/crm/v1/master/contacts"), contact, budi).status, 403);
+    QCOMPARE(m_http.get(QStringLiteral("/crm/v1/master/contacts?customer_id=1"), budi).status, 403);
+    QCOMPARE(m_http.get(countries, budi).status, 200);
+    QCOMPARE(m_http.get(QStringLiteral("/sys/v1/config"), budi).status, 200);
+    QCOMPARE(m_http.get(Customers, m_sarah).status, 200);
+    QCOMPARE(sql(QStringLiteral("INSERT INTO role_menus (role_id, menu_id) VALUES (2, 101), (2, 102)")).toInt(), 2);
+    QCOMPARE(m_http.get(Customers, budi).status, 200);
+}
+
+void tst_ZeltServer::overlongInputIsRefused()
+{
+    const auto search = [&](int ALength) {
+        return m_http.get(Customers + QStringLiteral("?q=") + QString(ALength, QLatin1Char('a')), m_sarah);
+    };
+    QCOMPARE(search(200).status, 200);
+    for (int length : { 201, 50000 }) {
+        const HttpReply r = search(length);
+        QCOMPARE(r.status, 400);
+        QVERIFY(r.message().contains(QLatin1String("\"q\"")));
+    }
+    const HttpReply longParam = m_http.get(QStringLiteral("/com/v1/master/states?params=") + QString(5000, QLatin1Char('9')), m_sarah);
+    QCOMPARE(longParam.status, 400);
+    QVERIFY(longParam.message().contains(QLatin1String("\"params\"")));
+    QCOMPARE(m_http.get(QStringLiteral("/sys/v1/config"), m_sarah).status, 200);
+}
+
+void tst_ZeltServer::connectionsAreBoundedAndClosed()
+{
+    const quint16 port = strictPort();
+    const QByteArray get = "GET /sys/v1/config HTTP/1.1\r\nHost: t\r\n";
+    // --max-connections 8: a ninth is answered 503 and closed; the slots come back
+    {
+        std::vector<std::unique_ptr<QTcpSocket>> held;
+        for (int i = 0; i < 8; ++i) {
+            held.push_back(std::make_unique<QTcpSocket>());
+            held.back()->connectToHost(QHostAddress::LocalHost, port);
+            QVERIFY(held.back()->waitForConnected(5000));
+        }
+        QTest::qWait(100);
+        const RawExchange ninth = exchange(port, get + "\r\n");
+        QVERIFY2(ninth.statusLine() == "HTTP/1.1 503 Service Unavailable" && ninth.closed, ninth.answer.constData());
+        QVERIFY(ninth.answer.contains("Retry-After: 1"));
+    }
+    QTest::qWait(300);
+    // "Connection: close" and HTTP/1.0 end the connection with the answer; HTTP/1.1 keeps it until idle
+    const RawExchange close = exchange(port, get + "Connection: close\r\n\r\n");
+    QVERIFY2(close.statusLine() == "HTTP/1.1 401 Unauthorized" && close.closed && close.elapsedMs < 1000, close.answer.constData());
+    QVERIFY(close.answer.contains("Connection: close\r\n"));
+    const RawExchange old = exchange(port, "GET /sys/v1/config HTTP/1.0\r\n\r\n");
+    QVERIFY2(old.answer.startsWith("HTTP/1.1 401") && old.closed && old.elapsedMs < 1000, old.answer.constData());
+    const RawExchange kept = exchange(port, "GET /sys/v1/config HTTP/1.0\r\nConnection: keep-alive\r\n\r\n", 5000);
+    QVERIFY2(kept.answer.contains("Connection: keep-alive\r\n") && kept.closed && kept.elapsedMs >= 1300,
+             qPrintable(QString::number(kept.elapsedMs)));
+    // two requests in one write: two answers, in order
+    const RawExchange pipelined = exchange(port, get + "\r\n" + "GET /nope HTTP/1.1\r\nConnection: close\r\n\r\n");
+    QCOMPARE(pipelined.answer.count("HTTP/1.1 "), 2);
+    QVERIFY(pipelined.answer.indexOf("HTTP/1.1 401") < pipelined.answer.indexOf("HTTP/1.1 404"));
+    // a header that does not end in time is answered 408; a connection that sends nothing is closed
+    const RawExchange slow = exchange(port, get);
+    QVERIFY2(slow.statusLine() == "HTTP/1.1 408 Request Timeout" && slow.closed && slow.elapsedMs >= 400,
+             slow.answer.constData());
+    const RawExchange silent = exchange(port, QByteArray());
+    QVERIFY(silent.closed && silent.answer.isEmpty());
+    // size limits: header fields, the request line, and bodies without a length
+    const RawExchange fat = exchange(port, get + "X-Pad: " + QByteArray(40 * 1024, 'a') + "\r\n\r\n");
+    QVERIFY2(fat.statusLine() == "HTTP/1.1 431 Request Header Fields Too Large" && fat.closed, fat.statusLine().constData());
+    const RawExchange longLine = exchange(port, "GET /" + QByteArray(70 * 1024, 'a') + " HTTP/1.1\r\n\r\n");
+    QVERIFY2(longLine.statusLine() == "HTTP/1.1 414 URI Too Long" && longLine.closed, longLine.statusLine().constData());
+    const RawExchange chunked = exchange(port, "POST /auth/v1/login HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n");
+    QVERIFY2(chunked.statusLine() == "HTTP/1.1 411 Length Required" && chunked.closed, chunked.statusLine().constData());
+    QVERIFY(QJsonDocument::fromJson(chunked.answer.mid(chunked.answer.indexOf("\r\n\r\n") + 4)).object().contains(QStringLiteral("message")));
+    QCOMPARE(m_strictHttp.get(QStringLiteral("/sys/v1/config"), QString()).status, 401);
+}
+
+void tst_ZeltServer::requestLogWritesTheTargetAsSent()
+{
+    const quint16 port = strictPort();
+    // percent-escapes stay escapes; a quote, a backslash and bytes outside ASCII are written as \xHH
+    exchange(port, "GET /nope%22%20200%200%200ms%0a\"x\\y?q=%41 HTTP/1.1\r\nConnection: close\r\n\r\n");
+    exchange(port, "GET /\xff\x01 HTTP/1.1\r\n\r\n");
+    const QByteArray forged = "127.0.0.1 \"GET /nope%22%20200%200%200ms%0a\\x22x\\x5cy?q=%41\" 404 ";
+    const QByteArray binary = "127.0.0.1 \"GET /\\xff\\x01\" 400 ";
+    QTRY_VERIFY_WITH_TIMEOUT((m_strictLog += m_strict.readAllStandardOutput()).contains(binary), 5000);
+    QVERIFY2(m_strictLog.contains(forged), m_strictLog.right(600).constData());
+    // one line per request: the forged status never starts a line of its own
+    for (const QByteArray &line : m_strictLog.split('\n'))
+        QVERIFY2(line.isEmpty() || line.at(0) == '2' || line.startsWith("listening on "), line.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_ZeltServer)
