@@ -3,6 +3,7 @@
 #include "BaseChildFrmU.h"
 #include "ClassRegistry.h"
 #include "DialogPresenter.h"
+#include "ErrorHandlerU.h"
 #include "Errors.h"
 #include "GlobalVarsU.h"
 #include "HttpClient.h"
@@ -199,15 +200,41 @@ void TAppController::LoadAccessData()
     if (!RestClient)
         throw Platform::Error(QStringLiteral("No user is signed in."));
     const std::shared_ptr<Platform::HttpClient> client = RestClient->CreateRestClient(true);
-    const Platform::HttpResponse response = client->get(QStringLiteral("/sys/v1/app/menus"));
+    Platform::HttpResponse response;
+    try {
+        response = client->get(QStringLiteral("/sys/v1/app/menus"));
+    } catch (const Platform::TransportError &e) {
+        qWarning("The menus got no answer: %s", qPrintable(e.message()));
+        throw Platform::TransportError(TransportFailureText(e.kind(), e.message()), e.kind());
+    }
+    if (!response.success()) {
+        // an empty side bar would say nothing: tell why there are no menus
+        if (response.statusCode == 401) {
+            // the token is no good any more: nobody is signed in
+            IsLogin = false;
+            MsgErr(metSessionExpired);
+        } else {
+            TErrorHandler().ShowErrorBody(response.statusCode, response.content());
+        }
+        return;
+    }
     const QJsonValue root = Platform::Json::parse(response.body);
     if (!root.isObject())
         return;
     const QJsonValue access = root.toObject().value(QStringLiteral("response"));
     if (!access.isObject())
         return;
-    LoadAccessMenu(access.toObject().value(QStringLiteral("menus")));
+    // A bad menu node stops the menus, not the packages: the error is
+    // raised once they are loaded.
+    std::exception_ptr menuFailure;
+    try {
+        LoadAccessMenu(access.toObject().value(QStringLiteral("menus")));
+    } catch (...) {
+        menuFailure = std::current_exception();
+    }
     LoadPackage(access.toObject().value(QStringLiteral("packages")));
+    if (menuFailure)
+        std::rethrow_exception(menuFailure);
 }
 
 void TAppController::LoadAccessMenu(const QJsonValue &AMenuData)

@@ -81,10 +81,13 @@ public:
     void SetLanguage(Platform::Localizer *AcxLocalizer);
 
     // GET "/sys/v1/app/menus" with the user's token, waiting for it; then
-    // the menus and the packages of its "response". A body that is not a
-    // JSON object or lacks an object "response" changes nothing. Raises
-    // Platform::TransportError when no answer came, and the menu list's
-    // errors for a bad menu tree (the nodes before the bad one stay).
+    // the menus and the packages of its "response". A refusal is shown and
+    // changes nothing; a 401 ("Session has expired, please re-login.") also
+    // ends the sign-in (IsLogin false). A body that is not a JSON object or
+    // lacks an object "response" changes nothing. Raises
+    // Platform::TransportError, in the user's words, when no answer came,
+    // and the menu list's errors for a bad menu tree (the nodes before the
+    // bad one stay) after the packages have been loaded.
     // Screens opened from the current menus must be closed first.
     void LoadAccessData();
     // Empties the menu list and the side bar (but the host's first item),

@@ -300,6 +300,8 @@ void MainWindow::startSession()
         m_controller->HideSplash();
         MsgErr(Platform::messageOf(e));
     }
+    // an expired session ends the sign-in: the labels follow
+    updateSessionLabels();
     m_controller->HideSplash();
     m_controller->SetLanguage(ComDm ? ComDm->locLang : nullptr);
     try {

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QMutex>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -55,6 +56,7 @@ private Q_SLOTS:
     void existingContactIsReadPatchedAndCountryChangeClearsTheState();
     void deleteOnlyWhenConfirmed();
     void contactListShowsTheCustomersContactsAndPicks();
+    void contactAsOneObjectAndNoSilentSave();
 private:
     std::unique_ptr<RestScreenFixture> m_fixture;
     TestHttpServer *m_server = nullptr;
@@ -194,6 +196,81 @@ void tst_ContactForms::contactListShowsTheCustomersContactsAndPicks()
     QCOMPARE(frm.result(), int(MR::Ok));
     QCOMPARE(frm.tblData->value(QStringLiteral("contact_name")).toString(), QStringLiteral("Budi"));
     QVERIFY(m_presenter->messages.isEmpty());
+}
+
+// The server's usual shape of one record, "data" as an object, fills the
+// form; a save never ends in silence: no record, or a failure without the
+// caller's error handler, is still told.
+void tst_ContactForms::contactAsOneObjectAndNoSilentSave()
+{
+    QByteArray contactRead = R"({"data": {"contact_id": 12, "customer_id": 7, "contact_name": "Budi Santoso",
+        "contact_type": 2, "country_id": 100, "state_id": 1, "is_active": true}})";
+    int contactStatus = 200;
+    Reply write = Reply::json(R"({"message": "saved"})");
+    QMutex mutex; // the server answers on its own thread
+    const auto answer = [&](const QByteArray &ARead, int AStatus, const Reply &AWrite) {
+        QMutexLocker lock(&mutex);
+        contactRead = ARead;
+        contactStatus = AStatus;
+        write = AWrite;
+    };
+    m_server->setHandler([&](const RecordedRequest &ARequest) {
+        QMutexLocker lock(&mutex);
+        if (ARequest.method != "GET")
+            return write;
+        if (ARequest.path == ContactPath)
+            return Reply::json(contactRead, contactStatus);
+        return serving({})(ARequest);
+    });
+    {
+        TContactEntryFrm frm;
+        showEntry(frm, dmEdit, 100);
+        QVERIFY(m_fixture->waitLoaded(3));
+        QTRY_COMPARE(frm.edtName->text(), QStringLiteral("Budi Santoso"));
+        QVERIFY(frm.rbInvoiceAddress->isChecked());
+        QCOMPARE(frm.tblData->recordCount(), 1);
+        QTRY_COMPARE(frm.cboState->currentText(), QStringLiteral("Bali"));
+        frm.btnSave->click();
+        QTRY_COMPARE(frm.result(), int(MR::Ok));
+        QCOMPARE(m_server->requestsTo("PATCH", ContactPath).size(), 1);
+        QCOMPARE(m_presenter->texts(), QStringList{ QStringLiteral("Data has been saved.") });
+    }
+
+    // the read failed: nothing to save, and the user is told so
+    m_presenter->clear();
+    answer(R"({"message": "no such contact"})", 404, write);
+    {
+        TContactEntryFrm frm;
+        showEntry(frm, dmEdit, 100);
+        QTRY_COMPARE(m_presenter->messages.size(), 1);
+        QVERIFY(m_fixture->waitLoaded(3));
+        m_presenter->clear();
+        const int sent = m_server->requestCount();
+        frm.btnSave->click();
+        QCOMPARE(m_presenter->texts(), QStringList{ QStringLiteral("There is no data to save.") });
+        QTest::qWait(50);
+        QCOMPARE(m_server->requestCount(), sent);
+        QVERIFY(frm.isVisible());
+    }
+
+    // a failed save with no error handler set still tells the user
+    m_presenter->clear();
+    answer(R"({"data": [{"contact_id": 12, "contact_name": "Budi Santoso"}]})", 200,
+           Reply::text("<html><body>502 Bad Gateway</body></html>", 502));
+    {
+        TContactEntryFrm frm;
+        frm.DataMode = dmEdit;
+        frm.ContactID = 12;
+        frm.ErrorHandler = nullptr;
+        frm.show();
+        QVERIFY(m_fixture->waitLoaded(3));
+        QTRY_COMPARE(frm.edtName->text(), QStringLiteral("Budi Santoso"));
+        frm.btnSave->click();
+        QTRY_COMPARE(m_presenter->messages.size(), 1);
+        QCOMPARE(m_presenter->texts(), QStringList{ QStringLiteral("Server Error.") });
+        QVERIFY(frm.btnSave->isEnabled());
+        QVERIFY(frm.isVisible());
+    }
 }
 
 QTEST_MAIN(tst_ContactForms)

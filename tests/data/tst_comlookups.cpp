@@ -58,6 +58,7 @@ private Q_SLOTS:
     void dataListRequestAndLoad();
     void dataListFailures_data();
     void dataListFailures();
+    void dataListAnswerWithoutAList();
     void dataLookups();
     void dataLookupsFailures();
     void latestLookupWins();
@@ -120,6 +121,17 @@ void tst_ComLookups::dataListFailures_data()
     QTest::newRow("400 errors lose their keys")
         << 400 << QByteArray(R"({"errors":[{"key":"name","message":"name is required"}]})")
         << QStringLiteral(" is required");
+    // an error page is told by its status, never by its source
+    QTest::newRow("404 error page") << 404 << QByteArray("<html><body><h1>404 Not Found</h1></body></html>")
+                                    << QStringLiteral("Page Not Found.");
+    QTest::newRow("500 error page") << 500 << QByteArray("\n<!DOCTYPE html><html>Internal Server Error</html>")
+                                    << QStringLiteral("Server Error.");
+    QTest::newRow("502 empty") << 502 << QByteArray() << QStringLiteral("Server Error.");
+    QTest::newRow("500 message") << 500 << QByteArray(R"({"message":"database is down"})")
+                                 << QStringLiteral("database is down");
+    QTest::newRow("refused") << 0 << QByteArray()
+                             << QStringLiteral("Cannot connect to the server. Check the network connection and try "
+                                               "again.");
 }
 
 void tst_ComLookups::dataListFailures()
@@ -127,22 +139,60 @@ void tst_ComLookups::dataListFailures()
     QFETCH(int, status);
     QFETCH(QByteArray, body);
     QFETCH(QString, shown);
-    m_env->server.enqueue(Reply::json(body, status));
+    if (status == 0) {
+        delete RestClient;
+        RestClient = new TZeltRestClient(QStringLiteral("http://127.0.0.1:%1").arg(refusedPort()), 5000, 5000);
+    } else {
+        Reply reply = Reply::json(body, status);
+        if (body.contains('<'))
+            reply.contentType = "text/html";
+        m_env->server.enqueue(reply);
+    }
     auto table = oldTable();
     PagingBar bar;
     bar.pagination->Paginate(QJsonObject{ { "page", 3 }, { "page_count", 4 }, { "rec_count", 40 } });
+    // the emptied table is thawed before the dialog: no blank rows behind it
+    QList<int> viewRowsAtDialog;
+    m_env->presenter->onMessage = [&](const RecordingPresenter::Message &) {
+        viewRowsAtDialog.append(table->controlsDisabled() ? -1 : table->rowCount());
+    };
     WaitDlg->Show(); // another request's
     DataList(QStringLiteral("/crm/v1/customers"), table.get(), QString(), QString(), 1, bar.pagination.get(),
              QStringLiteral("1"), QStringLiteral("10"));
     QTRY_COMPARE(WaitDlg->ProcessCount(), 1);
+    m_env->presenter->onMessage = nullptr;
 
     QCOMPARE(m_env->presenter->texts(), QStringList({ shown }));
+    QCOMPARE(viewRowsAtDialog, QList<int>{ 0 });
     QVERIFY(!WaitDlg->IsFormVisible());
     QVERIFY(m_mainForm.isEnabled());
     QCOMPARE(table->recordCount(), 0);
     QVERIFY(!table->controlsDisabled());
     QCOMPARE(bar.page->currentText(), QStringLiteral("3"));
     QCOMPARE(bar.recordCount->text(), QStringLiteral("Total : 40 records"));
+}
+
+// A 200 answer without a list is not reported, and the paging bar shows no
+// totals of the list that was there before.
+void tst_ComLookups::dataListAnswerWithoutAList()
+{
+    auto table = oldTable();
+    PagingBar bar;
+    for (const QByteArray &body : { QByteArray("{\"data\":["), QByteArray("[{\"status_name\":\"x\"}]"),
+                                    QByteArray(R"({"data":{"status_name":"x"},"pages":{"page_count":37,"rec_count":730}})"),
+                                    QByteArray(R"({"pages":{"page":2,"page_count":37,"rec_count":730}})") }) {
+        bar.pagination->Paginate(QJsonObject{ { "page", 2 }, { "page_count", 37 }, { "rec_count", 730 } });
+        QCOMPARE(bar.recordCount->text(), QStringLiteral("Total : 730 records"));
+        m_env->server.enqueue(Reply::json(body));
+        DataList(QStringLiteral("/crm/v1/customers"), table.get(), QString(), QString(), 1, bar.pagination.get(),
+                 QStringLiteral("2"), QStringLiteral("20"));
+        QTRY_COMPARE(WaitDlg->ProcessCount(), 0);
+        QCOMPARE(table->recordCount(), 0);
+        QCOMPARE(bar.recordCount->text(), QStringLiteral("Total : 0 records"));
+        QCOMPARE(bar.pageCount->text(), QStringLiteral("of 0"));
+    }
+    QVERIFY(m_env->presenter->messages.isEmpty());
+    QCOMPARE(bar.reloads, QStringList());
 }
 
 void tst_ComLookups::dataLookups()

@@ -39,6 +39,12 @@ private Q_SLOTS:
     void closingSteps();
     void latestReadWins();
     void exceptionsInCallbacksStayInside();
+    void failuresAreToldInTheUsersWords_data();
+    void failuresAreToldInTheUsersWords();
+    void answerWithoutAListLeavesNoTotals_data();
+    void answerWithoutAListLeavesNoTotals();
+    void lookupsSendTheirParameters();
+    void detailRowRefreshesTheCurrentRow();
 
 private:
     std::unique_ptr<DataTestEnv> m_env;
@@ -107,19 +113,19 @@ void tst_RestGet::closingSteps_data()
     QTest::newRow("404 shown") << false << 404 << false << QStringList{ "thaw", "release", "complete", "hide" }
                                << "Page Not Found.\r\nno such list";
     QTest::newRow("422 to error proc") << false << 422 << true
-                                       << QStringList{ "error 422", "thaw", "release", "complete", "hide" }
+                                       << QStringList{ "thaw", "release", "error 422", "complete", "hide" }
                                        << "no such list";
     QTest::newRow("refused shown") << false << 0 << false << QStringList{ "thaw", "release", "hide" }
-                                   << "Server Error.\r\nConnection refused";
-    QTest::newRow("closed mid-body to error proc") << false << -1 << true
-                                                   << QStringList{ "thaw", "release", "error 500", "hide" }
-                                                   << "Connection closed";
+                                   << "Cannot connect to the server. Check the network connection and try again.";
+    QTest::newRow("closed mid-body to error proc")
+        << false << -1 << true << QStringList{ "thaw", "release", "error 500", "hide" }
+        << "The server failed to give a complete answer. Please try again.";
     QTest::newRow("lookup") << true << 200 << false << QStringList{ "thaw", "release", "hide", "complete" } << "";
     QTest::newRow("lookup 403 to error proc") << true << 403 << true
-                                              << QStringList{ "error 403", "thaw", "release", "hide", "complete" }
+                                              << QStringList{ "thaw", "release", "error 403", "hide", "complete" }
                                               << "no such list";
     QTest::newRow("lookup garbage") << true << -2 << true << QStringList{ "thaw", "release", "hide", "error 500" }
-                                    << "Connection closed";
+                                    << "The server failed to give a complete answer. Please try again.";
 }
 
 void tst_RestGet::closingSteps()
@@ -219,6 +225,211 @@ void tst_RestGet::exceptionsInCallbacksStayInside()
     QCOMPARE(m_log.entries, QStringList({ "thaw", "release", "hide" }));
     QCOMPARE(m_screen->table->recordCount(), 1);
     QCOMPARE(WaitDlg->ProcessCount(), 0);
+}
+
+// What the user reads when a read fails: what happened, in the user's
+// words, never an error page's source; and the emptied table is thawed
+// before the dialog, so no blank rows stand behind it.
+void tst_RestGet::failuresAreToldInTheUsersWords_data()
+{
+    QTest::addColumn<int>("status"); // 0: refused, -1: no answer in time, -2: garbage instead of HTTP
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("refused") << 0 << QByteArray()
+                             << "Cannot connect to the server. Check the network connection and try again.";
+    QTest::newRow("no answer in time") << -1 << QByteArray()
+                                       << "The server did not answer in time. Please try again.";
+    QTest::newRow("garbage") << -2 << QByteArray("SMTP ready\r\n")
+                             << "The server failed to give a complete answer. Please try again.";
+    QTest::newRow("500 error page") << 500 << QByteArray("<!DOCTYPE html><html><body><h1>500</h1></body></html>")
+                                    << "Server Error.";
+    QTest::newRow("404 error page") << 404 << QByteArray("  <html><body>Not Found</body></html>")
+                                    << "Page Not Found.";
+    QTest::newRow("503 plain text") << 503 << QByteArray("maintenance until 10:00")
+                                    << "Server Error.\r\nmaintenance until 10:00";
+}
+
+void tst_RestGet::failuresAreToldInTheUsersWords()
+{
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, shown);
+    Platform::MemTable *t = m_screen->table.get();
+    // rows of an earlier read, which the failed one empties
+    m_env->server.enqueue(Reply::json(TwoContacts));
+    readList(nullptr, m_log.complete(QStringLiteral("loaded")));
+    QVERIFY(m_log.waitFor(QStringLiteral("loaded")));
+    QCOMPARE(t->rowCount(), 2);
+
+    if (status == 0) {
+        delete RestClient;
+        RestClient = new TZeltRestClient(QStringLiteral("http://127.0.0.1:%1").arg(refusedPort()), 5000, 5000);
+        RestClient->SetHeaderData(QStringLiteral("tok"), QStringLiteral("ref"), QStringLiteral("id_ID"));
+    } else if (status == -1) {
+        delete RestClient;
+        RestClient = new TZeltRestClient(m_env->server.url(), 5000, 300);
+        m_env->server.enqueue(Reply::withAction(Reply::Action::Hang));
+    } else if (status == -2) {
+        m_env->server.setHandler(
+            [body](const RecordedRequest &) { return Reply::withAction(Reply::Action::Garbage, body); });
+    } else {
+        Reply reply = Reply::text(body, status);
+        reply.contentType = "text/html";
+        m_env->server.enqueue(reply);
+    }
+    QList<bool> frozenAtDialog;
+    QList<int> viewRowsAtDialog;
+    m_env->presenter->onMessage = [&](const RecordingPresenter::Message &) {
+        frozenAtDialog.append(t->controlsDisabled());
+        viewRowsAtDialog.append(t->rowCount());
+    };
+    readList(nullptr, m_log.complete());
+    QVERIFY(QTest::qWaitFor([&] { return !m_env->presenter->messages.isEmpty(); }, 5000));
+    QCOMPARE(m_env->presenter->texts(), QStringList{ shown });
+    QCOMPARE(m_env->presenter->messages.at(0).kind, Platform::MessageKind::Error);
+    QCOMPARE(frozenAtDialog, QList<bool>{ false });
+    QCOMPARE(viewRowsAtDialog, QList<int>{ 0 });
+    QTRY_COMPARE(WaitDlg->ProcessCount(), 0);
+    m_env->presenter->onMessage = nullptr;
+}
+
+// A 200 answer that holds no list is not reported, but the paging bar drops
+// the totals of the list that was there before.
+void tst_RestGet::answerWithoutAListLeavesNoTotals_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("malformed") << QByteArray(R"({"data": [{"contact_id": 1})");
+    QTest::newRow("an array") << QByteArray(R"([{"contact_id": 1}])");
+    QTest::newRow("data an object")
+        << QByteArray(R"({"data": {"contact_id": 1}, "pages": {"page_count": 5, "rec_count": 730}})");
+    QTest::newRow("no data") << QByteArray(R"({"pages": {"page": 3, "page_count": 5, "rec_count": 730}})");
+}
+
+void tst_RestGet::answerWithoutAListLeavesNoTotals()
+{
+    QFETCH(QByteArray, body);
+    m_env->server.enqueue(Reply::json(R"({"data": [{"contact_id": 1}], "pages": {"page": 2, "page_count": 37,
+                                          "rec_count": 730}})"));
+    readList(nullptr, m_log.complete(QStringLiteral("first")));
+    QVERIFY(m_log.waitFor(QStringLiteral("first")));
+    QCOMPARE(m_screen->recordCount->text(), QStringLiteral("Total : 730 records"));
+
+    m_env->server.enqueue(Reply::json(body));
+    readList(nullptr, m_log.complete());
+    QVERIFY(m_log.waitFor(QStringLiteral("complete")));
+    QCOMPARE(m_screen->table->recordCount(), 0);
+    QCOMPARE(m_screen->recordCount->text(), QStringLiteral("Total : 0 records"));
+    QCOMPARE(m_screen->pageCount->text(), QStringLiteral("of 0"));
+    QCOMPARE(m_screen->page->count(), 0);
+    QVERIFY(m_env->presenter->messages.isEmpty());
+    QCOMPARE(m_screen->reloads, QStringList());
+}
+
+// The lookups a module calls every day, as the server receives them.
+void tst_RestGet::lookupsSendTheirParameters()
+{
+    auto table = newTable({ { "tr_code", FT::String }, { "tr_name", FT::String } });
+    m_env->server.setHandler([](const RecordedRequest &) {
+        return Reply::json(R"({"data": [{"tr_code": "PR", "tr_name": "Requisition"}, {"tr_code": "PO"}]})");
+    });
+    const auto lastQuery = [this] {
+        QMap<QString, QString> query;
+        for (const auto &[name, value] : m_env->server.lastRequest().queryItems)
+            query.insert(name, value);
+        return query;
+    };
+    using Query = QMap<QString, QString>;
+
+    // whatever AIsAuth says: the authorised client
+    RestLookupTrCodes(QStringLiteral("PRC"), table.get(), false, true, &m_screen->errorHandler,
+                      m_log.complete(QStringLiteral("tr")), nullptr, false, false);
+    QVERIFY(m_log.waitFor(QStringLiteral("tr")));
+    QCOMPARE(m_env->server.lastRequest().path, QStringLiteral("/com/v1/master/tr-codes"));
+    QCOMPARE(m_env->server.lastRequest().header("Authorization"), QByteArray("Bearer tok"));
+    QCOMPARE(lastQuery(), (Query{ { "showall", "1" }, { "tr_group_id", "PRC" } }));
+    QCOMPARE(columnTexts(*table, QStringLiteral("tr_code")), QStringList({ "PR", "PO" }));
+    QCOMPARE(table->recNo(), 0);
+
+    RestLookupDataStatus(2, QStringLiteral("7"), table.get(), false, QStringLiteral("module=prc\r\nq=open"),
+                         &m_screen->errorHandler, m_log.complete(QStringLiteral("status")), nullptr, false, false);
+    QVERIFY(m_log.waitFor(QStringLiteral("status")));
+    QCOMPARE(m_env->server.lastRequest().path, QStringLiteral("/com/v1/master/status"));
+    QCOMPARE(lastQuery(), (Query{ { "type", "2" }, { "status_group_id", "7" }, { "showall", "0" },
+                                  { "module", "prc" }, { "q", "open" } }));
+
+    RestLookup(QStringLiteral("/com/v1/master/countries"), table.get(), false, QStringLiteral("a=1\nb=x=y\n\nc"),
+               &m_screen->errorHandler, m_log.complete(QStringLiteral("text form")), nullptr, false, false);
+    QVERIFY(m_log.waitFor(QStringLiteral("text form")));
+    QCOMPARE(lastQuery(), (Query{ { "showall", "0" }, { "a", "1" }, { "b", "x=y" }, { "c", "" } }));
+
+    // a line that repeats "showall" is refused before anything is sent
+    const int sent = m_env->server.requestCount();
+    QVERIFY_THROWS_EXCEPTION(Platform::DuplicateKeyError,
+                             RestLookup(QStringLiteral("/com/v1/master/countries"), table.get(), true,
+                                        QStringLiteral("showall=1"), &m_screen->errorHandler, m_log.complete(),
+                                        nullptr, false, false));
+    QTest::qWait(50);
+    QCOMPARE(m_env->server.requestCount(), sent);
+    QCOMPARE(table->recordCount(), 2); // the table was not touched
+    QVERIFY(m_env->presenter->messages.isEmpty());
+}
+
+// RestGetDetailRow refreshes the current row in place and blocks; a table
+// without a row gets the record as its one row.
+void tst_RestGet::detailRowRefreshesTheCurrentRow()
+{
+    Platform::MemTable &t = *m_screen->table;
+    const QString url = QStringLiteral("/crm/v1/master/contacts/{contact_id}");
+    const auto params = [] {
+        auto p = std::make_unique<THttpParams>();
+        p->AddParam(QStringLiteral("contact_id"), 8, pdtInteger, ptPath);
+        return p;
+    };
+    m_env->server.setHandler([](const RecordedRequest &r) {
+        if (r.path != QLatin1String("/crm/v1/master/contacts/8"))
+            return Reply::json(R"({"message": "no such contact"})", 404);
+        return Reply::json(R"({"data": {"contact_id": 8, "contact_name": "Budi", "salary": 99.5}})");
+    });
+
+    // an empty table: the record becomes its row
+    RestGetDetailRow(url, &t, params(), &m_screen->errorHandler, nullptr, true, false);
+    QCOMPARE(t.recordCount(), 1);
+    QCOMPARE(t.value(QStringLiteral("contact_name")), QVariant(QStringLiteral("Budi")));
+    QVERIFY(!t.isEditing());
+    QCOMPARE(WaitDlg->ProcessCount(), 0);
+
+    // the current row of a read-only table: refreshed in place, read-only again
+    t.edit();
+    t.setValue(QStringLiteral("contact_name"), QStringLiteral("stale"));
+    t.setValue(QStringLiteral("job_position"), QStringLiteral("kept"));
+    t.post();
+    t.append();
+    t.setValue(QStringLiteral("contact_id"), 9);
+    t.post();
+    t.first();
+    t.setReadOnly(true);
+    RestGetDetailRow(url, &t, params(), &m_screen->errorHandler, nullptr, false, false);
+    QCOMPARE(t.recordCount(), 2);
+    QCOMPARE(t.value(QStringLiteral("contact_name")), QVariant(QStringLiteral("Budi")));
+    QCOMPARE(t.value(QStringLiteral("job_position")), QVariant(QStringLiteral("kept")));
+    QCOMPARE(t.value(QStringLiteral("salary")), QVariant(99.5));
+    QVERIFY(t.readOnly());
+
+    // refused: the error handler's dialog, the row as it was
+    RestGetDetailRow(QStringLiteral("/crm/v1/master/contacts/404"), &t, nullptr, &m_screen->errorHandler, nullptr,
+                     false, false);
+    QCOMPARE(m_env->presenter->texts(), QStringList{ "Page Not Found.\r\n{\"message\": \"no such contact\"}" });
+    QCOMPARE(t.value(QStringLiteral("contact_name")), QVariant(QStringLiteral("Budi")));
+    QVERIFY(t.readOnly());
+
+    // no answer: raised to the caller, the wait dialog hidden, read-only kept
+    delete RestClient;
+    RestClient = new TZeltRestClient(QStringLiteral("http://127.0.0.1:%1").arg(refusedPort()), 5000, 5000);
+    QVERIFY_THROWS_EXCEPTION(Platform::TransportError,
+                             RestGetDetailRow(url, &t, params(), &m_screen->errorHandler, nullptr, true, true));
+    QCOMPARE(WaitDlg->ProcessCount(), 0);
+    QVERIFY(t.readOnly());
+    QCOMPARE(t.recordCount(), 2);
 }
 
 QTEST_MAIN(tst_RestGet)

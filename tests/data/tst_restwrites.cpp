@@ -63,6 +63,7 @@ private Q_SLOTS:
     void closedScreenGetsNoCallbacks();
     void restGetDetail_data();
     void restGetDetail();
+    void emptyMasterIsSentForTheServerToJudge();
 
 private:
     std::unique_ptr<DataTestEnv> m_env;
@@ -206,7 +207,7 @@ void tst_RestWrites::restGetDetail_data()
         << Reply::json(R"({"errors": [{"key": "pr_id", "message": "pr_id is unknown"}]})", 400) << true
         << "PR number is unknown";
     QTest::newRow("no answer") << Reply::withAction(Reply::Action::CloseWithoutAnswer) << false
-                               << "Server Error.\r\n";
+                               << "The server failed to give a complete answer. Please try again.";
 }
 
 void tst_RestWrites::restGetDetail()
@@ -250,6 +251,41 @@ void tst_RestWrites::restGetDetail()
     } else {
         QCOMPARE(doc.lines->recordCount() + doc.vendors->recordCount(), 0);
     }
+}
+
+// A master table without a row is written as a record of nulls: the server
+// says what is missing, in its own words. Only a list that cannot make a
+// body at all stays at home, told as what it is, not as a server error.
+void tst_RestWrites::emptyMasterIsSentForTheServerToJudge()
+{
+    PrDocument doc;
+    QCOMPARE(QJsonDocument::fromJson(doc.list()->GetJSONString().toUtf8()).object(),
+             QJsonObject({ { "pr_id", QJsonValue::Null }, { "pr_no", QJsonValue::Null },
+                           { "pr_date", QJsonValue::Null }, { "lines", QJsonArray() }, { "vendors", QJsonArray() } }));
+
+    m_errorHandler.AddErrMessage(QStringLiteral("contact_name"), QStringLiteral("Name"), QString(), QString(), false);
+    m_env->server.enqueue(
+        Reply::json(R"({"errors": [{"key": "contact_name", "message": "contact_name is required"}]})", 400));
+    RestPost(ContactsUrl, m_contact.get(), nullptr, &m_errorHandler, m_log.complete(), nullptr, true, true);
+    QVERIFY(m_log.waitFor(QStringLiteral("hide")));
+    QTRY_COMPARE(m_env->presenter->texts(), QStringList({ "Name is required" }));
+    const RecordedRequest r = m_env->server.lastRequest();
+    QCOMPARE(r.method, QByteArray("POST"));
+    QCOMPARE(bodyObject(r), QJsonObject({ { "contact_id", QJsonValue::Null }, { "contact_name", QJsonValue::Null },
+                                          { "job_position", QJsonValue::Null }, { "birth_date", QJsonValue::Null },
+                                          { "salary", QJsonValue::Null }, { "active", QJsonValue::Null } }));
+    QCOMPARE(m_contact->recordCount(), 0);
+
+    // no "master" entry: nothing is sent, the error's own text is shown
+    m_env->presenter->clear();
+    const int sent = m_env->server.requestCount();
+    auto noMaster = std::make_unique<TTableList>();
+    noMaster->AddTable(QStringLiteral("lines"), doc.lines.get(), ttDetail);
+    RestPost(ContactsUrl, std::move(noMaster), nullptr, &m_errorHandler, m_log.complete(), nullptr, false, false);
+    QTRY_COMPARE(m_env->presenter->messages.size(), 1);
+    QCOMPARE(m_env->presenter->texts(), QStringList({ "The table list has no entry named \"master\"" }));
+    QCOMPARE(m_env->server.requestCount(), sent);
+    QCOMPARE(m_log.count(QStringLiteral("complete")), 0);
 }
 
 QTEST_MAIN(tst_RestWrites)

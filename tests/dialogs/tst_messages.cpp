@@ -1,6 +1,7 @@
 // The message boxes and the error handler, through the replaceable presenter.
 #include "ComDmU.h"
 #include "ErrorHandlerU.h"
+#include "LangResU.h"
 #include "Localizer.h"
 #include "MsgDlgU.h"
 #include "RecordingPresenter.h"
@@ -40,6 +41,9 @@ private Q_SLOTS:
     void envelopes();
     void validationMessages();
     void boxTitleAndButtonsFollowTheLanguage();
+    void noAnswerToldInTheUsersLanguage();
+    void errorBodies_data();
+    void errorBodies();
 private:
     RecordingPresenter *m_presenter = nullptr;
 };
@@ -119,6 +123,13 @@ void tst_Messages::statusDialogs_data()
     QTest::newRow("400 html") << 400 << QStringLiteral("<html><body>Bad gateway</body></html>") << BadRequestUndefined;
     QTest::newRow("500") << 500 << QStringLiteral("Connection refused")
                          << QStringLiteral("Server Error.\r\nConnection refused");
+    // an error page's source means nothing to the user: the status says it
+    QTest::newRow("500 error page") << 500 << QStringLiteral("<!DOCTYPE html><html><body>oops</body></html>")
+                                    << QStringLiteral("Server Error.");
+    QTest::newRow("404 error page") << 404 << QStringLiteral("\r\n  <html><h1>Not Found</h1></html>")
+                                    << QStringLiteral("Page Not Found.");
+    // no answer, handed on by a caller's error procedure: no server error
+    QTest::newRow("500 no connection") << 500 << sMsgNoConnection.text() << sMsgNoConnection.text();
 }
 
 void tst_Messages::statusDialogs()
@@ -282,4 +293,62 @@ void tst_Messages::boxTitleAndButtonsFollowTheLanguage()
 }
 
 QTEST_MAIN(tst_Messages)
+// What happened when no answer came, in the language of the user; only a
+// failure of no known kind keeps its own text.
+void tst_Messages::noAnswerToldInTheUsersLanguage()
+{
+    using Platform::TransportFailure;
+    const QString detail = QStringLiteral("Connection refused: http://127.0.0.1:1/x");
+    QCOMPARE(TransportFailureText(TransportFailure::NoConnection, detail),
+             QStringLiteral("Cannot connect to the server. Check the network connection and try again."));
+    QCOMPARE(TransportFailureText(TransportFailure::Timeout, detail),
+             QStringLiteral("The server did not answer in time. Please try again."));
+    QCOMPARE(TransportFailureText(TransportFailure::BrokenAnswer, detail),
+             QStringLiteral("The server failed to give a complete answer. Please try again."));
+    QCOMPARE(TransportFailureText(TransportFailure::Other, detail), detail);
+
+    Platform::Localizer *loc = ComDm->locLang; // the shipped lang.ini
+    loc->setLanguageIndex(0);
+    const QString none = TransportFailureText(TransportFailure::NoConnection, detail);
+    const QString late = TransportFailureText(TransportFailure::Timeout, detail);
+    const QString broken = TransportFailureText(TransportFailure::BrokenAnswer, detail);
+    const QString nothing = sMsgNothingToSave.text();
+    TErrorHandler h;
+    h.ShowErrorMessage(500, late);
+    loc->setLanguageIndex(-1);
+    QCOMPARE(none, QStringLiteral("Tidak dapat terhubung ke server. Periksa koneksi jaringan lalu coba lagi."));
+    QCOMPARE(late, QStringLiteral("Server tidak menjawab tepat waktu. Silakan coba lagi."));
+    QCOMPARE(broken, QStringLiteral("Server gagal memberikan jawaban yang lengkap. Silakan coba lagi."));
+    QCOMPARE(nothing, QStringLiteral("Tidak ada data untuk disimpan."));
+    QCOMPARE(m_presenter->texts(), QStringList{ late });
+}
+
+// A refusal whose body may be the error envelope, or anything else.
+void tst_Messages::errorBodies_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("envelope message") << 500 << QStringLiteral(R"({"message":"db down"})") << "db down";
+    QTest::newRow("envelope errors") << 422 << QStringLiteral(R"({"errors":[{"key":"name","message":"name taken"}]})")
+                                     << "Vendor Name taken";
+    QTest::newRow("404 error page") << 404 << QStringLiteral("<html>404</html>") << "Page Not Found.";
+    QTest::newRow("400 error page") << 400 << QStringLiteral("<html>400</html>") << "Bad Request.";
+    QTest::newRow("404 plain") << 404 << QStringLiteral("no route") << "Page Not Found.\r\nno route";
+    QTest::newRow("401") << 401 << QStringLiteral("<html>401</html>")
+                         << "Unauthorized or session has expired, please re-login.";
+}
+
+void tst_Messages::errorBodies()
+{
+    QFETCH(int, status);
+    QFETCH(QString, body);
+    QFETCH(QString, shown);
+    TErrorHandler h;
+    registerFields(h);
+    h.ShowErrorBody(status, body);
+    QCOMPARE(m_presenter->texts(), QStringList{ shown });
+}
+
+QTEST_GUILESS_MAIN(tst_Messages)
 #include "tst_messages.moc"

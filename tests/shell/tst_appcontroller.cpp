@@ -1,6 +1,7 @@
 #include "AppControllerU.h"
 #include "BaseChildFrmU.h"
 #include "ClassRegistry.h"
+#include "Errors.h"
 #include "GlobalVarsU.h"
 #include "LoginFrmU.h"
 #include "MenuListU.h"
@@ -26,6 +27,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <QtTest>
+#include <optional>
 
 using Platform::ClassRegistry;
 using namespace MenuJson;
@@ -105,6 +107,7 @@ private Q_SLOTS:
     void screenOpensByClassNameOnceAndComesToFront();
     void closeAllAndSignOutStopAtModifiedScreen();
     void signOutUnloadsThenQuitsOrReloads();
+    void failedMenuRequestIsToldAndABadNodeKeepsThePackages();
     void moduleRequestsEndBeforeTheModuleGoes_data();
     void moduleRequestsEndBeforeTheModuleGoes();
     void screenOpenedAgainComesBackAsBefore();
@@ -148,6 +151,12 @@ private:
     std::unique_ptr<TAppController> m_ctl;
     QMutex m_mutex;
     QByteArray m_menus;
+    std::optional<Reply> m_menuFailure;
+    void failMenus(std::optional<Reply> AReply)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_menuFailure = std::move(AReply);
+    }
 };
 
 void tst_AppController::initTestCase()
@@ -171,6 +180,7 @@ void tst_AppController::init()
     m_folder->write(QStringLiteral("updates.json"), "{\"app_ver\":\"1.0.3\",\"files\":[]}");
     m_presenter = RecordingPresenter::install();
     m_menus = menusAnswer(salesMenus());
+    m_menuFailure.reset();
     m_server = std::make_unique<TestHttpServer>();
     const QString url = m_server->url();
     m_server->setHandler([this, url](const RecordedRequest &r) {
@@ -181,6 +191,8 @@ void tst_AppController::init()
             return Reply::json(loginAnswer());
         if (r.path.startsWith(QLatin1String("/fix/")))
             return Reply::withAction(Reply::Action::Hang); // the module's reads are held
+        if (r.path == QLatin1String("/sys/v1/app/menus") && m_menuFailure)
+            return *m_menuFailure;
         return r.path == QLatin1String("/sys/v1/app/menus") ? Reply::json(m_menus)
                                                              : Reply::json("{\"message\":\"not found\"}", 404);
     });
@@ -229,6 +241,47 @@ void tst_AppController::loadAccessDataTwice()
     QCOMPARE(m_ctl->MenuList()->MenuIds(), (QList<int> { 0, 101 }));
     QCOMPARE(m_bar->itemCount(), 2);
     QVERIFY(m_presenter->messages.isEmpty());
+}
+
+// A menu request the server refuses is told, not left as an empty side bar;
+// an expired session ends the sign-in. A bad menu node stops the menus, not
+// the module packages.
+void tst_AppController::failedMenuRequestIsToldAndABadNodeKeepsThePackages()
+{
+    signedIn(salesMenus());
+    const QList<int> ids { 0, 101, 103, 105, 106 };
+    Reply errorPage = Reply::text("<html><body><h1>500 Internal Server Error</h1></body></html>", 500);
+    errorPage.contentType = "text/html";
+    failMenus(errorPage);
+    m_ctl->LoadAccessData();
+    QCOMPARE(m_presenter->texts(), QStringList{ QStringLiteral("Server Error.") });
+    QVERIFY(IsLogin);
+    QCOMPARE(m_ctl->MenuList()->MenuIds(), ids); // nothing changed
+
+    m_presenter->clear();
+    failMenus(Reply::json(R"({"message": "token expired"})", 401));
+    m_ctl->LoadAccessData();
+    QCOMPARE(m_presenter->texts(), QStringList{ QStringLiteral("Session has expired, please re-login.") });
+    QVERIFY(!IsLogin);
+    QCOMPARE(m_presenter->messages.at(0).kind, Platform::MessageKind::Error);
+
+    // a screen node without its class: the menus stop there, the package loads
+    m_presenter->clear();
+    failMenus(std::nullopt);
+    QVERIFY(!ClassRegistry::instance().contains(QStringLiteral("TFixtureScreenFrm")));
+    QJsonObject broken = screen(102, QStringLiteral("Returns"), 1, QStringLiteral("TProbeFrm"));
+    broken.remove(QStringLiteral("form_class"));
+    const QJsonArray menus { header(QStringLiteral("Sales"), 1, 0,
+                                    QJsonArray { screen(101, QStringLiteral("Orders"), 1, QStringLiteral("TProbeFrm")),
+                                                 broken }) };
+    {
+        QMutexLocker lock(&m_mutex);
+        m_menus = menusAnswer(menus, FixturePackages);
+    }
+    QVERIFY_THROWS_EXCEPTION(Platform::JsonMemberError, m_ctl->LoadAccessData());
+    QCOMPARE(m_ctl->MenuList()->MenuIds(), (QList<int>{ 0, 101 }));
+    QVERIFY(ClassRegistry::instance().contains(QStringLiteral("TFixtureScreenFrm")));
+    QCOMPARE(m_ctl->PackageList()->Count(), 2);
 }
 
 void tst_AppController::screenOpensByClassNameOnceAndComesToFront()

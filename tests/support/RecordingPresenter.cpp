@@ -15,6 +15,8 @@ RecordingPresenter *RecordingPresenter::install()
 int RecordingPresenter::showMessage(const QString &text, MessageKind kind, MessageButtons buttons)
 {
     messages.append(Message { text, kind, buttons });
+    if (onMessage)
+        onMessage(messages.constLast());
     if (!m_answers.empty()) {
         const int answer = m_answers.front();
         m_answers.pop_front();

@@ -41,6 +41,9 @@ public:
     // and returns its result; without one, a modal dialog returns Cancel.
     // A script that leaves the dialog closed with a result returns that.
     std::function<int(QDialog &)> modalScript;
+    // Runs as each message arrives, before it is answered (to see the state
+    // of the screen behind it).
+    std::function<void(const Message &)> onMessage;
 
     QList<Message> messages;
     QList<Modal> modals;

@@ -380,7 +380,8 @@ void TContactEntryFrm::FormShow()
 void TContactEntryFrm::LoadData()
 {
     const QPointer<TContactEntryFrm> self(this);
-    RestGet(ContactUrl, tblData, contactIdParam(ContactID), nullptr, ErrorHandler,
+    // the server sends the one contact as an object; an array of it works too
+    RestGetRecord(ContactUrl, tblData, contactIdParam(ContactID), ErrorHandler,
             [self] {
                 if (self)
                     self->Safely([&] { self->ShowRecord(); });
@@ -424,9 +425,15 @@ bool TContactEntryFrm::FormValidation()
 
 void TContactEntryFrm::actSaveExecute()
 {
-    // nothing to send without a record (its read failed), and one write at a time
-    if (tblData->recordCount() == 0 || IsLoading || !btnSave->isEnabled())
+    // one write at a time
+    if (IsLoading || !btnSave->isEnabled())
         return;
+    // nothing to send without a record (its read failed): say so, or the
+    // user would take the silence for a save
+    if (tblData->recordCount() == 0) {
+        MsgErr(sMsgNothingToSave.text());
+        return;
+    }
     if (!FormValidation())
         return;
     if (DataMode == dmAdd)
@@ -466,8 +473,9 @@ std::function<void(int, const QString &)> TContactEntryFrm::SaveFailed()
         if (!self)
             return;
         self->btnSave->setEnabled(true);
-        if (self->ErrorHandler)
-            self->ErrorHandler->ShowErrorMessage(AStatus, AText);
+        // without the caller's handler the user is still told
+        TErrorHandler plain;
+        (self->ErrorHandler ? self->ErrorHandler : &plain)->ShowErrorMessage(AStatus, AText);
     };
 }
 
@@ -512,7 +520,7 @@ void TContactEntryFrm::DeleteData()
         IsLoading = false;
         hideWait();
         if (AOutcome.failed) {
-            MsgErr(AOutcome.failure);
+            MsgErr(TransportFailureText(AOutcome.failureKind, AOutcome.failure));
         } else if (AOutcome.response.success()) {
             MsgInfo(mitDeleted);
             done(ModalResult::Ok);

@@ -237,7 +237,7 @@ void TContactListFrm::LoadData()
         if (AOutcome.failed) {
             hideWait();
             FinishLoad(ticket);
-            MsgErr(AOutcome.failure);
+            MsgErr(TransportFailureText(AOutcome.failureKind, AOutcome.failure));
             return;
         }
         const Platform::HttpResponse &reply = AOutcome.response;

@@ -203,12 +203,10 @@ void TMasterPickListFrm::lookupLoad(const QString &AUrl, std::unique_ptr<THttpPa
                 MsgErr(metSessionExpired);
                 return;
             }
-            // a server's error envelope, else the failure's own text
-            const QJsonDocument doc = QJsonDocument::fromJson(ABody.toUtf8());
-            if (self && doc.isObject())
-                handler->ShowErrorMessage(ABody);
-            else
-                MsgErr(ABody.isEmpty() ? HttpStatusText(AStatus) : ABody);
+            // a server's error envelope as written, an error page by its
+            // status, no answer by what happened
+            if (self)
+                handler->ShowErrorBody(AStatus, ABody);
         },
         true, true);
 }

@@ -138,7 +138,7 @@ void runList(const QString &AUrl, MemTable *ATable, TPagination *FPagination, st
         if (o.failed) {
             hold->hideWait();
             hold->thaw();
-            MsgErr(o.failure);
+            MsgErr(TransportFailureText(o.failureKind, o.failure));
             return;
         }
         Finally close([&] {
@@ -146,7 +146,7 @@ void runList(const QString &AUrl, MemTable *ATable, TPagination *FPagination, st
             hold->hideWait();
         });
         if (o.response.success()) {
-            if (!o.parsed.isObject || !hold->ticket.isCurrent())
+            if (!hold->ticket.isCurrent())
                 return;
             if (o.parsed.hasArray) {
                 try {
@@ -155,15 +155,22 @@ void runList(const QString &AUrl, MemTable *ATable, TPagination *FPagination, st
                     // a table closed or made read-only meanwhile stays as it is
                 }
             }
+            // no list in the answer: no totals of the one that was there
             if (hold->pagination)
-                hold->pagination->Paginate(o.parsed.member(PagesMember));
-        } else if (o.response.statusCode == 401) {
+                hold->pagination->Paginate(o.parsed.hasArray ? o.parsed.member(PagesMember) : QJsonValue());
+            return;
+        }
+        // the emptied rows must not stay behind the dialog as blank lines
+        hold->thaw();
+        hold->hideWait();
+        if (o.response.statusCode == 401) {
             MsgErr(metSessionExpired);
         } else {
             // a handler with nothing registered: field keys in "errors"
-            // messages are dropped, "message" is shown as it is
+            // messages are dropped, "message" is shown as it is; an error
+            // page is told by its status
             TErrorHandler handler;
-            handler.ShowErrorMessage(o.response.content());
+            handler.ShowErrorBody(o.response.statusCode, o.response.content());
         }
     });
 
@@ -297,7 +304,7 @@ void DataLookups(const QString &AUrl, MemTable *ATable, const int AShowAll, cons
     RestRequest *request = RestRequest::create({ ATable });
     request->setFinish([ticket](RestOutcome &&o) {
         if (o.failed) {
-            MsgErr(o.failure);
+            MsgErr(TransportFailureText(o.failureKind, o.failure));
         } else if (o.response.success()) {
             if (o.parsed.isObject && ticket.isCurrent())
                 replaceRowsQuietly(*ticket.table(), std::move(o.parsed.rows));

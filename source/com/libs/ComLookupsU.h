@@ -26,9 +26,12 @@ class TPagination;
 // GET AUrl with "mode" = "list", "params", "q" (ACriteria trimmed), "status",
 // "page", "page_rows". Freezes and empties the table, makes it writable and
 // shows the wait dialog; the rows of "data" and the paging bar's "pages"
-// follow when the server answers. 401 shows the session-expired message,
-// another failure status the server's error body, a transport failure its
-// text; the wait dialog is closed at the end whatever other requests run.
+// follow when the server answers; a 200 answer without a list leaves the
+// paging bar without totals. 401 shows the session-expired message, another
+// failure status the server's error envelope (an error page: its status
+// text), no answer what happened in the user's words; the table is thawed
+// before any message, and the wait dialog is closed at the end whatever
+// other requests run.
 COM_EXPORT void DataList(const QString &AUrl, Platform::MemTable *ATable, const QString &AParams,
                          const QString &ACriteria, int AStatusActive, TPagination *FPagination,
                          const QString &APage, const QString &ARowPerPage);

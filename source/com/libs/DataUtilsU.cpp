@@ -4,6 +4,7 @@
 #include "Errors.h"
 #include "Json.h"
 #include "JsonDataSet.h"
+#include "MsgDlgU.h"
 #include "PaginationU.h"
 #include "RestRequest.h"
 #include "WaitDlgU.h"
@@ -291,6 +292,19 @@ struct Callbacks
     {
         guardedStep("reporting the failure", [&] { reportFailure(error, errorHandler, AStatus, AText); });
     }
+    // No answer: the caller's procedure gets 500 and what happened in the
+    // user's words; without one the user reads it, not as a server error.
+    void reportTransport(const RestOutcome &AOutcome) const
+    {
+        qWarning("REST request got no answer: %s", qPrintable(AOutcome.failure));
+        const QString text = TransportFailureText(AOutcome.failureKind, AOutcome.failure);
+        guardedStep("reporting the failure", [&] {
+            if (error)
+                error(500, text);
+            else if (errorHandler)
+                MsgErr(text);
+        });
+    }
     void completed() const
     {
         if (complete)
@@ -327,6 +341,8 @@ struct ListRead
     bool frozen = false;
     Platform::TableReadTicket ticket;
     QPointer<TPagination> pagination;
+    // "data" may also be the one record as an object
+    bool acceptRecord = false;
     Callbacks cb;
 };
 
@@ -344,19 +360,27 @@ bool sameFields(const JsonDataSet::FieldList &A, const JsonDataSet::FieldList &B
 void installRows(ListRead &ARead, RestOutcome &AOutcome)
 {
     MemTable *table = ARead.table;
-    if (!AOutcome.parsed.isObject)
-        return; // not an object: nothing loaded, nothing reported
-    guardedStep("loading the rows", [&] {
-        if (AOutcome.parsed.hasArray) {
-            if (!sameFields(ARead.fields, table->fieldDefs()))
-                throw Platform::TableStateError(QStringLiteral("The table's fields changed during the read"));
-            table->appendRows(std::move(AOutcome.parsed.rows));
-        }
-        table->first();
-    });
+    const JsonDataSet::ParsedRows &parsed = AOutcome.parsed;
+    const QJsonValue record = parsed.member(DataMember);
+    const bool isRecord = ARead.acceptRecord && !parsed.hasArray && record.isObject();
+    if (parsed.isObject) {
+        guardedStep("loading the rows", [&] {
+            if (parsed.hasArray || isRecord) {
+                if (!sameFields(ARead.fields, table->fieldDefs()))
+                    throw Platform::TableStateError(QStringLiteral("The table's fields changed during the read"));
+            }
+            if (parsed.hasArray)
+                table->appendRows(std::move(AOutcome.parsed.rows));
+            else if (isRecord)
+                table->appendRows(JsonDataSet::rowsFromJsonArray(ARead.fields, QJsonArray{ record }));
+            table->first();
+        });
+    }
+    // Not an object, or no list in it: not reported, but the bar must not
+    // go on showing the totals of the list that was there before.
     if (ARead.kind == ReadKind::List && ARead.pagination) {
-        guardedStep("paging bar",
-                    [&] { ARead.pagination->Paginate(AOutcome.parsed.member(PagesMember)); });
+        const QJsonValue pages = parsed.hasArray ? parsed.member(PagesMember) : QJsonValue();
+        guardedStep("paging bar", [&] { ARead.pagination->Paginate(pages); });
     }
 }
 
@@ -404,20 +428,23 @@ void startListRead(std::unique_ptr<ListRead> ARead)
         if (AOutcome.failed) {
             finishListRead(r);
             if (r.kind == ReadKind::List) {
-                r.cb.report(500, AOutcome.failure);
+                r.cb.reportTransport(AOutcome);
                 r.cb.hideWait();
             } else {
                 r.cb.hideWait();
-                r.cb.report(500, AOutcome.failure);
+                r.cb.reportTransport(AOutcome);
             }
         } else {
             if (AOutcome.response.success()) {
                 if (r.ticket.isCurrent())
                     installRows(r, AOutcome);
+                finishListRead(r);
             } else {
+                // thawed first: the views must not show the emptied rows
+                // as blank lines behind the dialog
+                finishListRead(r);
                 r.cb.report(AOutcome.response.statusCode, AOutcome.response.content());
             }
-            finishListRead(r);
             completeListRead(r);
         }
         r.cb.release();
@@ -499,6 +526,20 @@ void RestGet(const QString &AUrl, MemTable *ATable, std::unique_ptr<THttpParams>
     startListRead(std::move(read));
 }
 
+void RestGetRecord(const QString &AUrl, MemTable *ATable, std::unique_ptr<THttpParams> AHttpParams,
+                   TErrorHandler *AErrorHandler, TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg,
+                   bool ACheckCounter)
+{
+    auto read = std::make_unique<ListRead>();
+    read->kind = ReadKind::List;
+    read->url = AUrl;
+    read->params = std::move(AHttpParams);
+    read->table = ATable;
+    read->acceptRecord = true;
+    read->cb = makeCallbacks(AErrorHandler, std::move(ACompleteProc), std::move(AErrorProc), AWaitDlg, ACheckCounter);
+    startListRead(std::move(read));
+}
+
 void RestLookup(const QString &AUrl, MemTable *ATable, std::unique_ptr<THttpParams> AHttpParams,
                 TErrorHandler *AErrorHandler, TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg,
                 bool ACheckCounter)
@@ -564,7 +605,11 @@ void RestGetDetailRow(const QString &AUrl, MemTable *ADataSet, std::unique_ptr<T
         const Platform::HttpResponse response = client->get(AUrl);
         if (response.success()) {
             ADataSet->setReadOnly(false);
-            ADataSet->edit();
+            // no current row to refresh: the record becomes the one row
+            if (ADataSet->recordCount() == 0)
+                ADataSet->append();
+            else
+                ADataSet->edit();
             try {
                 JsonDataSet::loadJsonObjectFromObjectProperty(*ADataSet, DataMember, response.content());
                 ADataSet->post();
@@ -610,6 +655,14 @@ void writeRecord(MemTable &ATable, const QJsonObject &ARecord)
         if (member != ARecord.constEnd())
             ATable.setValue(i, JsonDataSet::valueFromJson(fields.at(i).type, member.value()));
     }
+}
+
+QJsonObject nullRecord(const MemTable &ATable)
+{
+    QJsonObject record;
+    for (const auto &field : ATable.fieldDefs())
+        record.insert(field.name.toLower(), QJsonValue::Null);
+    return record;
 }
 
 } // namespace
@@ -743,7 +796,10 @@ QString TTableList::GetJSONString()
     MemTable &masterTable = tableOf(*master);
     if (masterTable.isEditing())
         masterTable.post();
-    const QJsonObject masterObject = JsonDataSet::asJsonObject(masterTable);
+    // No row: every field null, as an empty table reads; the server says
+    // what is missing.
+    const QJsonObject masterObject =
+        masterTable.recNo() < 0 ? nullRecord(masterTable) : JsonDataSet::asJsonObject(masterTable);
     QByteArray text = QJsonDocument(masterObject).toJson(QJsonDocument::Compact);
     if (FData.size() == 1)
         return QString::fromUtf8(text);
@@ -850,17 +906,19 @@ void RestGetDetail(const QString &AUrl, std::unique_ptr<TTableList> ATableList, 
         if (AOutcome.failed) {
             r.close();
             r.cb.hideWait();
-            r.cb.report(500, AOutcome.failure);
+            r.cb.reportTransport(AOutcome);
         } else {
             if (AOutcome.response.success()) {
                 if (r.list) {
                     const QString body = AOutcome.response.content();
                     guardedStep("loading the document", [&] { r.list->LoadData(body, AReadOnly); });
                 }
+                r.close();
             } else {
+                // thawed first: no emptied rows behind the dialog
+                r.close();
                 r.cb.report(AOutcome.response.statusCode, AOutcome.response.content());
             }
-            r.close();
             r.cb.hideWait();
             r.cb.completed();
         }
@@ -901,7 +959,7 @@ void RestSend(const QString &AMethod, const QString &AUrl, std::unique_ptr<TTabl
         r.close();
         r.cb.hideWait();
         if (AOutcome.failed)
-            r.cb.report(500, AOutcome.failure);
+            r.cb.reportTransport(AOutcome);
         else if (AOutcome.response.success())
             r.cb.completed();
         else

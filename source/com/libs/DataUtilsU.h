@@ -91,11 +91,21 @@ private:
 // releases its parameters and hides the wait dialog: its owner is gone.
 //
 // AErrorHandler is needed unless AErrorProc is given. No exception of a
-// callback or of the error handler leaves the completion.
+// callback or of the error handler leaves the completion. A request that got
+// no answer is told in the user's words (no connection, no answer in time,
+// a broken answer): AErrorProc gets 500 and that text, or the plain error
+// dialog shows it. A 200 answer without a list in it is not reported, and
+// leaves the paging bar without totals.
 
 COM_EXPORT void RestGet(const QString &AUrl, Platform::MemTable *ATable, std::unique_ptr<THttpParams> AHttpParams,
                         TPagination *APagination, TErrorHandler *AErrorHandler, TProc ACompleteProc,
                         TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter);
+
+// RestGet without a paging bar for a read of one record: "data" as the
+// record's object gives one row, "data" as an array gives its rows.
+COM_EXPORT void RestGetRecord(const QString &AUrl, Platform::MemTable *ATable,
+                              std::unique_ptr<THttpParams> AHttpParams, TErrorHandler *AErrorHandler,
+                              TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter);
 
 COM_EXPORT void RestLookup(const QString &AUrl, Platform::MemTable *ATable, std::unique_ptr<THttpParams> AHttpParams,
                            TErrorHandler *AErrorHandler, TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg,
@@ -121,7 +131,8 @@ COM_EXPORT void RestLookupDataStatus(int AType, const QString &AStatusGroupId, P
                                      TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter);
 
 // Refreshes the current row of ADataSet from the object member "data",
-// blocking the calling thread. A transport failure or a body that cannot be
+// blocking the calling thread; an empty table gets the record as its one
+// row (editing an empty table inserts, as the table contract has it). A transport failure or a body that cannot be
 // loaded raises to the caller, after the parameters are released, the wait
 // dialog hidden and the read-only state restored; the row is then unchanged.
 COM_EXPORT void RestGetDetailRow(const QString &AUrl, Platform::MemTable *ADataSet,
@@ -168,9 +179,9 @@ public:
     // Thaws every table.
     void FinishTable();
     // The body of a write (posting pending edits first): the master's current
-    // row as an object, followed by one array member per other table. Raises
-    // NotFoundError without a "master" entry, TableStateError when a table
-    // has no current row or refuses to post.
+    // row as an object (every field null when it has no row), followed by
+    // one array member per other table. Raises NotFoundError without a
+    // "master" entry, TableStateError when a table refuses to post.
     QString GetJSONString();
 
     int Count() const { return int(FData.size()); }

@@ -37,6 +37,25 @@ void showUndefinedBadRequest()
     MsgErr(400, sMsgHttpUndefinedError.text());
 }
 
+// An error page of a web server or proxy: its source means nothing to the user.
+bool isMarkup(const QString &ABody)
+{
+    for (const QChar c : ABody) {
+        if (!c.isSpace())
+            return c == u'<';
+    }
+    return false;
+}
+
+bool isTransportFailureText(const QString &AText)
+{
+    for (const Platform::ResourceString *s : { &sMsgNoConnection, &sMsgNoAnswerInTime, &sMsgServerFailed }) {
+        if (AText == s->text())
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 TErrorHandler::TErrorHandler() = default;
@@ -100,9 +119,44 @@ void TErrorHandler::ShowErrorMessage(int AStatusCode, const QString &AMessage)
         MsgErr(401, QString());
         break;
     default:
-        MsgErr(AStatusCode, AMessage);
+        // a request that got no answer, passed on by a caller's error
+        // procedure: it says what happened, it is no server error
+        if (AStatusCode == 500 && isTransportFailureText(AMessage))
+            MsgErr(AMessage);
+        else
+            MsgErr(AStatusCode, isMarkup(AMessage) ? QString() : AMessage);
         break;
     }
+}
+
+bool TErrorHandler::IsErrorEnvelope(const QString &ABody)
+{
+    const QJsonDocument doc = QJsonDocument::fromJson(ABody.toUtf8());
+    if (!doc.isObject())
+        return false;
+    const QJsonObject body = doc.object();
+    return body.value(QLatin1String("errors")).isArray() || body.value(QLatin1String("message")).isString();
+}
+
+void TErrorHandler::ShowErrorBody(int AStatusCode, const QString &ABody)
+{
+    if (IsErrorEnvelope(ABody))
+        ShowErrorMessage(ABody);
+    else if (AStatusCode == 400)
+        MsgErr(400, isMarkup(ABody) ? QString() : ABody);
+    else
+        ShowErrorMessage(AStatusCode, ABody);
+}
+
+QString TransportFailureText(Platform::TransportFailure AKind, const QString &ADetail)
+{
+    switch (AKind) {
+    case Platform::TransportFailure::NoConnection: return sMsgNoConnection.text();
+    case Platform::TransportFailure::Timeout: return sMsgNoAnswerInTime.text();
+    case Platform::TransportFailure::BrokenAnswer: return sMsgServerFailed.text();
+    case Platform::TransportFailure::Other: break;
+    }
+    return ADetail;
 }
 
 void TErrorHandler::ShowErrorMessage(const QString &AJsonStr)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "com_global.h"
+#include "Errors.h"
 
 #include <QList>
 #include <QPair>
@@ -32,12 +33,22 @@ public:
     void ClearValidationErrors();
 
     // AMessage is the response body, or the exception text with status 500.
+    // A body of markup (an HTML error page) is not shown: the status text
+    // says it.
     void ShowErrorMessage(int AStatusCode, const QString &AMessage);
+    // A refused request whose body may or may not be the error envelope:
+    // the envelope is shown as the server wrote it, anything else as the
+    // status dialog above.
+    void ShowErrorBody(int AStatusCode, const QString &ABody);
     // Shows the error envelope of a refused request ("errors" with "key" and
     // "message", or "message"). Never throws on any input.
     void ShowErrorMessage(const QString &AJsonStr);
 
     int KeyFieldIndex() const { return FKeyFieldIndex; }
+
+    // True when ABody carries the error envelope ("errors" array or a text
+    // "message").
+    static bool IsErrorEnvelope(const QString &ABody);
 
 private:
     using Pairs = QList<QPair<QString, QString>>;
@@ -49,3 +60,7 @@ private:
     Pairs FErrMsg;
     QStringList FValidationErrors;
 };
+
+// What to tell the user when a request got no answer: the kind in the
+// current language; the technical text only when the kind says nothing.
+COM_EXPORT QString TransportFailureText(Platform::TransportFailure AKind, const QString &ADetail);

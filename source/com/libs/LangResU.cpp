@@ -131,7 +131,14 @@ const Platform::ResourceString sMsgSaveConfirm = { "sMsgSaveConfirm", "Is the da
 const Platform::ResourceString sMsgSaved = { "sMsgSaved", "Data has been saved." };
 const Platform::ResourceString sMsgSessionExpired = { "sMsgSessionExpired", "Session has expired, please re-login." };
 
+// Beside the catalogue: what a failed request or save tells the user.
+const Platform::ResourceString sMsgNoConnection = { "sMsgNoConnection", "Cannot connect to the server. Check the network connection and try again." };
+const Platform::ResourceString sMsgNoAnswerInTime = { "sMsgNoAnswerInTime", "The server did not answer in time. Please try again." };
+const Platform::ResourceString sMsgServerFailed = { "sMsgServerFailed", "The server failed to give a complete answer. Please try again." };
+const Platform::ResourceString sMsgNothingToSave = { "sMsgNothingToSave", "There is no data to save." };
+
 const char *const LangResProductName = "Custom Resource Strings";
+const char *const FailureProductName = "Request Failure Resource Strings";
 
 void AddResourceStringNames(QList<const Platform::ResourceString *> &AProduct)
 {
@@ -274,9 +281,12 @@ void LangResU_Initialize()
     QList<const Platform::ResourceString *> product;
     AddResourceStringNames(product);
     Platform::ResourceStringRepository::instance().registerProduct(QString::fromLatin1(LangResProductName), product);
+    Platform::ResourceStringRepository::instance().registerProduct(
+        QString::fromLatin1(FailureProductName), { &sMsgNoConnection, &sMsgNoAnswerInTime, &sMsgServerFailed, &sMsgNothingToSave });
 }
 
 void LangResU_Finalize()
 {
+    Platform::ResourceStringRepository::instance().unregisterProduct(QString::fromLatin1(FailureProductName));
     Platform::ResourceStringRepository::instance().unregisterProduct(QString::fromLatin1(LangResProductName));
 }

@@ -137,6 +137,13 @@ COM_EXPORT extern const Platform::ResourceString sMsgSaveConfirm;
 COM_EXPORT extern const Platform::ResourceString sMsgSaved;
 COM_EXPORT extern const Platform::ResourceString sMsgSessionExpired;
 
+// Not in the catalogue above: the words for a request that got no answer
+// (no connection, none in time, a broken one) and for a save with no record.
+COM_EXPORT extern const Platform::ResourceString sMsgNoConnection;
+COM_EXPORT extern const Platform::ResourceString sMsgNoAnswerInTime;
+COM_EXPORT extern const Platform::ResourceString sMsgServerFailed;
+COM_EXPORT extern const Platform::ResourceString sMsgNothingToSave;
+
 // Name of the product under which the catalogue is registered.
 COM_EXPORT extern const char *const LangResProductName;
 

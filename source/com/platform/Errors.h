@@ -53,11 +53,28 @@ public:
     using Error::Error;
 };
 
+// What kind of thing kept a request from its answer; the user is told in
+// those terms, the message keeps the technical detail.
+enum class TransportFailure {
+    Other,        // cancelled, shut down, bad URL, no client ...
+    NoConnection, // refused, host not found, no network
+    Timeout,      // nothing (more) came in time
+    BrokenAnswer, // the server closed early, or sent something that is not HTTP
+};
+
 // A request that got no HTTP response: refused, timed out, reset, bad URL.
 class COM_EXPORT TransportError : public Error
 {
 public:
-    using Error::Error;
+    explicit TransportError(QString message, TransportFailure kind = TransportFailure::Other)
+        : Error(std::move(message))
+        , m_kind(kind)
+    {
+    }
+    TransportFailure kind() const noexcept { return m_kind; }
+
+private:
+    TransportFailure m_kind;
 };
 
 // A table operation out of place (post without edit, write to a read-only

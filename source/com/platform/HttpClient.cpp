@@ -62,12 +62,14 @@ struct Outcome
     HttpResponse response;
     QString failure;
     bool failed = false;
+    TransportFailure kind = TransportFailure::Other;
 
-    static Outcome failing(QString message)
+    static Outcome failing(QString message, TransportFailure kind = TransportFailure::Other)
     {
         Outcome o;
         o.failed = true;
         o.failure = std::move(message);
+        o.kind = kind;
         return o;
     }
 };
@@ -128,6 +130,30 @@ QString describe(QNetworkReply::NetworkError error, const QString &qtText)
         return QStringLiteral("Invalid HTTP response");
     default:
         return qtText;
+    }
+}
+
+TransportFailure kindOf(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyNotFoundError:
+        return TransportFailure::NoConnection;
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::ProxyTimeoutError:
+        return TransportFailure::Timeout;
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::ProtocolFailure:
+    case QNetworkReply::ProtocolUnknownError:
+    case QNetworkReply::ProtocolInvalidOperationError:
+    case QNetworkReply::UnknownServerError:
+        return TransportFailure::BrokenAnswer;
+    default:
+        return TransportFailure::Other;
     }
 }
 
@@ -258,7 +284,7 @@ private:
             return;
         startReading();
         if (m_body.size() + m_reply->bytesAvailable() > MaxBodySize) {
-            abortWith(QStringLiteral("Response body too large"));
+            abortWith(QStringLiteral("Response body too large"), TransportFailure::BrokenAnswer);
             return;
         }
         m_body += m_reply->readAll();
@@ -269,17 +295,21 @@ private:
         if (!m_job)
             return;
         if (m_reading)
-            abortWith(QStringLiteral("Read timed out after %1 ms").arg(m_job->request.readTimeout));
+            abortWith(QStringLiteral("Read timed out after %1 ms").arg(m_job->request.readTimeout),
+                      TransportFailure::Timeout);
         else
-            abortWith(QStringLiteral("Connection timed out after %1 ms").arg(m_job->request.connectTimeout));
+            abortWith(QStringLiteral("Connection timed out after %1 ms").arg(m_job->request.connectTimeout),
+                      TransportFailure::Timeout);
     }
 
-    void abortWith(const QString &reason)
+    void abortWith(const QString &reason, TransportFailure kind = TransportFailure::Other)
     {
         if (!m_reply)
             return;
-        if (m_abortReason.isEmpty())
+        if (m_abortReason.isEmpty()) {
             m_abortReason = reason;
+            m_abortKind = kind;
+        }
         // emits finished() at once
         m_reply->abort();
     }
@@ -300,18 +330,21 @@ private:
         const QNetworkReply::NetworkError error = m_reply->error();
 
         if (!m_abortReason.isEmpty()) {
-            job->finish(Outcome::failing(m_abortReason + QStringLiteral(": ") + where));
+            job->finish(Outcome::failing(m_abortReason + QStringLiteral(": ") + where, m_abortKind));
         } else if (isTransportFailure(error, status)) {
-            job->finish(Outcome::failing(describe(error, m_reply->errorString()) + QStringLiteral(": ") + where));
+            job->finish(Outcome::failing(describe(error, m_reply->errorString()) + QStringLiteral(": ") + where,
+                                         kindOf(error)));
         } else {
             const bool tooLarge = m_body.size() + m_reply->bytesAvailable() > MaxBodySize;
             if (!tooLarge)
                 m_body += m_reply->readAll();
             if (tooLarge) {
-                job->finish(Outcome::failing(QStringLiteral("Response body too large: ") + where));
+                job->finish(Outcome::failing(QStringLiteral("Response body too large: ") + where,
+                                             TransportFailure::BrokenAnswer));
             } else if (isTruncated()) {
                 job->finish(Outcome::failing(QStringLiteral("Connection closed before the whole response arrived: ")
-                                              + where));
+                                                 + where,
+                                             TransportFailure::BrokenAnswer));
             } else {
                 Outcome o;
                 o.response.statusCode = status;
@@ -343,6 +376,7 @@ private:
     QTimer m_timer;
     bool m_reading = false;
     QString m_abortReason;
+    TransportFailure m_abortKind = TransportFailure::Other;
     QByteArray m_body;
 };
 
@@ -756,7 +790,7 @@ HttpResponse HttpClient::send(const QByteArray &method, const QString &resource,
                 Async::detail::guarded([&] {
                     if (o.failed) {
                         if (errorHandler)
-                            errorHandler(TransportError(o.failure));
+                            errorHandler(TransportError(o.failure, o.kind));
                     } else if (completion) {
                         completion(o.response);
                     }
@@ -786,7 +820,7 @@ HttpResponse HttpClient::send(const QByteArray &method, const QString &resource,
     submit(std::make_shared<Job>(std::move(r), [promise](Outcome o) { promise->set_value(std::move(o)); }));
     Outcome o = future.get();
     if (o.failed)
-        throw TransportError(o.failure);
+        throw TransportError(o.failure, o.kind);
     return std::move(o.response);
 }
 

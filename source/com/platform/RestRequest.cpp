@@ -43,22 +43,27 @@ Registry &registry()
 
 thread_local RestRequestOwner *innermostOwner = nullptr;
 
-RestOutcome failedOutcome(const QString &AText)
+RestOutcome failedOutcome(const QString &AText, TransportFailure AKind = TransportFailure::Other)
 {
     RestOutcome o;
     o.failed = true;
     o.failure = AText;
+    o.failureKind = AKind;
     return o;
 }
 
-QString messageOfCurrent()
+// The exception being handled as a failed outcome; a transport error keeps
+// its kind, so that the user can be told what happened.
+RestOutcome failedOutcomeOfCurrent()
 {
     try {
         throw;
+    } catch (const TransportError &e) {
+        return failedOutcome(e.message(), e.kind());
     } catch (const std::exception &e) {
-        return messageOf(e);
+        return failedOutcome(messageOf(e));
     } catch (...) {
-        return QStringLiteral("Unknown error");
+        return failedOutcome(QStringLiteral("Unknown error"));
     }
 }
 
@@ -160,7 +165,7 @@ void RestRequest::send(std::shared_ptr<HttpClient> AClient, Work AWork, const QS
                 client->setCancelToken(core->token);
                 outcome = work(*client);
             } catch (...) {
-                outcome = failedOutcome(messageOfCurrent());
+                outcome = failedOutcomeOfCurrent();
             }
         }
         // nothing of the caller stays behind on this worker
@@ -194,7 +199,7 @@ void RestRequest::sendArmed(Digest ADigest, const Issue &AIssue)
                 try {
                     (*digest)(*outcome);
                 } catch (...) {
-                    *outcome = failedOutcome(messageOfCurrent());
+                    *outcome = failedOutcomeOfCurrent();
                 }
             }
             *digest = nullptr;
@@ -213,7 +218,11 @@ void RestRequest::sendArmed(Digest ADigest, const Issue &AIssue)
             o.response = AResponse;
             finishWith(std::move(o));
         },
-        [finishWith](const Error &AError) { finishWith(failedOutcome(AError.message())); }, core->token);
+        [finishWith](const Error &AError) {
+            const auto *transport = dynamic_cast<const TransportError *>(&AError);
+            finishWith(failedOutcome(AError.message(), transport ? transport->kind() : TransportFailure::Other));
+        },
+        core->token);
 }
 
 // From a worker to the UI thread; only libcom code and plain data travel.

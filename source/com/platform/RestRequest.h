@@ -1,6 +1,7 @@
 #pragma once
 
 #include "com_global.h"
+#include "Errors.h"
 #include "HttpClient.h"
 #include "JsonDataSet.h"
 
@@ -19,6 +20,7 @@ struct COM_EXPORT RestOutcome
     // or while sending. failure holds the message.
     bool failed = false;
     QString failure;
+    TransportFailure failureKind = TransportFailure::Other;
     HttpResponse response;
     // Rows the work built off the UI thread, when it parsed them.
     JsonDataSet::ParsedRows parsed;
