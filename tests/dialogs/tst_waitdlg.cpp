@@ -123,6 +123,20 @@ void tst_WaitDlg::delayedShowingComesOnlyWhileCounted()
     expectState(false, 0);
     QCOMPARE(showings(), 1);
 
+    // a caller about to block shows it at once, also over a pending showing
+    m_dlg->ShowAtOnce();
+    expectState(true, 1);
+    m_dlg->Hide(true);
+    m_dlg->Show();
+    QVERIFY(m_dlg->IsShowPending());
+    m_dlg->ShowAtOnce();
+    expectState(true, 2);
+    QVERIFY(!m_dlg->IsShowPending());
+    m_dlg->Hide(true);
+    m_dlg->Hide(true);
+    expectState(false, 0);
+    QCOMPARE(showings(), 3);
+
     // no delay: a showing still pending comes at once
     m_dlg->Show();
     m_dlg->SetShowDelay(0);

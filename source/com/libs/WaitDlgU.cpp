@@ -35,17 +35,24 @@ TWaitDlg::~TWaitDlg() = default;
 
 void TWaitDlg::Show()
 {
-    ++FProcessCount;
     if (FShowDelay <= 0) {
-        ShowNow();
-        // Let the window paint before the caller goes on. Clicks and keys
-        // wait, the main window is disabled anyway.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        ShowAtOnce();
         return;
     }
+    ++FProcessCount;
     // The first showing of a round starts the delay; later ones join it.
     if (!FWaitDlgFrm->isVisible() && !FShowTimer->isActive())
         FShowTimer->start(FShowDelay);
+}
+
+void TWaitDlg::ShowAtOnce()
+{
+    ++FProcessCount;
+    FShowTimer->stop();
+    ShowNow();
+    // Let the window paint before the caller goes on. Clicks and keys wait,
+    // the main window is disabled anyway.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TWaitDlg::ShowNow()

@@ -28,6 +28,9 @@ public:
     // passed and only happen if the count is still above 0 then; nothing is
     // processed here.
     void Show();
+    // Show as without a delay: for a caller that blocks the UI thread next
+    // (a synchronous request), where a delayed showing could never come.
+    void ShowAtOnce();
     // Counts one down (also below 0). With ACheckCounter and other showings
     // still open the window stays; otherwise it goes (a pending showing with
     // it) and the main window is enabled again.
