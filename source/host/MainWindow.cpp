@@ -6,6 +6,7 @@
 #include "GlobalVarsU.h"
 #include "MsgDlgU.h"
 #include "SideBar.h"
+#include "WaitDlgU.h"
 
 #include <QAction>
 #include <QApplication>
@@ -283,6 +284,9 @@ void MainWindow::attach(TAppController *controller)
 {
     m_controller = controller;
     controller->SetMainForm(this);
+    // A quick read neither flashes the wait dialog nor blocks the window
+    if (WaitDlg)
+        WaitDlg->SetShowDelay(TWaitDlg::AppShowDelayMs);
     controller->SetSideBar(m_sideBar);
     controller->SetWindowsMenu(m_windowsMenu);
     controller->SetActiveFormLabel(m_activeFormLabel);

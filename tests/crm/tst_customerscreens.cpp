@@ -11,19 +11,24 @@
 #include "MenuListU.h"
 #include "PackageListU.h"
 #include "RecordingPresenter.h"
+#include "RestScreenFixture.h"
 #include "ScreenFixtures.h"
 #include "Report.h"
 #include "TestHttpServer.h"
+#include "WaitDlgFrmU.h"
+#include "WaitDlgU.h"
 #include "ZeltRestClientU.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QToolButton>
 #include <QAbstractProxyModel>
@@ -111,6 +116,33 @@ int whenReady(QDialog &ADialog, const std::function<bool()> &AReady, const std::
     return ADialog.result();
 }
 
+// The wait dialog as the application sets it up: shown after a delay over a
+// main window it then disables. Counts the times its window was shown.
+class DelayedWaitDlg : public QObject
+{
+public:
+    explicit DelayedWaitDlg(int ADelayMs)
+    {
+        main.show();
+        WaitDlg = new TWaitDlg;
+        WaitDlg->SetMainForm(&main);
+        WaitDlg->SetShowDelay(ADelayMs);
+        WaitDlg->WaitDlgFrm()->installEventFilter(this);
+    }
+    ~DelayedWaitDlg() override
+    {
+        delete WaitDlg;
+        WaitDlg = nullptr;
+    }
+    bool eventFilter(QObject *, QEvent *AEvent) override
+    {
+        showings += AEvent->type() == QEvent::Show;
+        return false;
+    }
+    QWidget main;
+    int showings = 0;
+};
+
 } // namespace
 
 class tst_CustomerScreens : public QObject
@@ -123,6 +155,8 @@ private Q_SLOTS:
     void listPagesAndSearches();
     void overtakenReadLosesNoCurrentRow_data();
     void overtakenReadLosesNoCurrentRow();
+    void quickListReadsShowNoWaitDialog();
+    void slowListReadShowsCancelThatEmptiesTheList();
     void findBrowsesCustomersAndOpensThePickedOne();
     void addPostsTheTypedCustomerAfterARefusal();
     void editLoadsRecordAndPatchesIt();
@@ -147,6 +181,13 @@ private:
             reply.delayMs = search ? ASearchDelayMs : APageDelayMs;
             return reply;
         });
+    }
+    // Closing an entry screen aborts its read, which may not have gone out
+    // yet: like a user, close it only once the record was asked for.
+    int cancelOnceAsked(const QString &APath) const
+    {
+        QTest::qWaitFor([&] { return !m_server->requestsTo("GET", APath).isEmpty(); }, 5000);
+        return ModalResult::Cancel;
     }
     // Shows AForm modally, runs ASteps, clicks Save; returns the result (None when still open).
     int saveModal(TBaseChildFrm *AForm, const std::function<void()> &ASteps)
@@ -257,10 +298,93 @@ void tst_CustomerScreens::overtakenReadLosesNoCurrentRow()
     QCOMPARE(tableOf(*form)->recordCount(), 3);
     QCOMPARE(control<QLabel>(form.get(), "lblRecordCount")->text(), QStringLiteral("Total : 3 records"));
     QCOMPARE(control<QTableView>(form.get(), "tvData")->currentIndex().row(), 0);
-    m_presenter->modalScript = [](QDialog &) { return int(ModalResult::Cancel); };
+    m_presenter->modalScript = [this](QDialog &) { return cancelOnceAsked(CustomersPath + QStringLiteral("/1")); };
     control<QAction>(form.get(), "actEdit")->trigger();
     QCOMPARE(m_presenter->modals.size(), 1);
     QTRY_COMPARE(m_server->requestsTo("GET", CustomersPath + QStringLiteral("/1")).size(), 1);
+    QVERIFY(m_presenter->messages.isEmpty());
+}
+
+// Reads that end within the delay show nothing and leave the main window
+// usable meanwhile: a search typed while the first page is on its way is a
+// second read into the same table, and only its answer loads.
+void tst_CustomerScreens::quickListReadsShowNoWaitDialog()
+{
+    DelayedWaitDlg dlg(1500); // far above a local answer, even on a loaded machine
+    serveCustomers(0, 300);
+    auto form = openList();
+    QCOMPARE(WaitDlg->ProcessCount(), 1);
+    QVERIFY(WaitDlg->IsShowPending());
+    QVERIFY(dlg.main.isEnabled());
+    auto *search = control<QLineEdit>(form.get(), "edtSearch");
+    QTest::keyClicks(search, QStringLiteral("abc"));
+    QTest::keyClick(search, Qt::Key_Return);
+    QCOMPARE(WaitDlg->ProcessCount(), 2);
+    QVERIFY(RestScreenFixture::waitIdle());
+    QCOMPARE(m_server->requestCount(), 2);
+    QCOMPARE(form->DataMode(), dmBrowse);
+    QCOMPARE(tableOf(*form)->recordCount(), 3);
+    QCOMPARE(control<QLabel>(form.get(), "lblRecordCount")->text(), QStringLiteral("Total : 3 records"));
+    QVERIFY(!WaitDlg->IsShowPending());
+    QVERIFY(!WaitDlg->IsFormVisible());
+    QCOMPARE(dlg.showings, 0);
+    QVERIFY(dlg.main.isEnabled());
+    QVERIFY(m_presenter->messages.isEmpty());
+}
+
+// A list read that takes longer than the delay brings the dialog up with
+// Cancel; Cancel leaves the list empty, thawed and usable at once, its
+// paging bar as it was, and says nothing; the next search loads.
+void tst_CustomerScreens::slowListReadShowsCancelThatEmptiesTheList()
+{
+    DelayedWaitDlg dlg(TWaitDlg::AppShowDelayMs);
+    serveCustomers();
+    auto form = openList();
+    QVERIFY(RestScreenFixture::waitIdle());
+    QCOMPARE(form->DataMode(), dmBrowse);
+    auto *pageCount = control<QLabel>(form.get(), "lblPageCount");
+    auto *recordCount = control<QLabel>(form.get(), "lblRecordCount");
+    QCOMPARE(recordCount->text(), QStringLiteral("Total : 45 records"));
+    dlg.showings = 0;
+
+    m_server->setHandler([](const RecordedRequest &) { return Reply::withAction(Reply::Action::Hang); });
+    QElapsedTimer clock;
+    clock.start();
+    control<QAction>(form.get(), "actRefresh")->trigger();
+    QVERIFY(m_server->waitForRequests(2));
+    TWaitDlgFrm *frm = WaitDlg->WaitDlgFrm();
+    QVERIFY(!frm->isVisible());
+    QVERIFY(dlg.main.isEnabled());
+    QTRY_VERIFY(frm->isVisible());
+    QVERIFY2(clock.elapsed() >= TWaitDlg::AppShowDelayMs, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(frm->btnCancel->isVisible());
+    QCOMPARE(frm->btnCancel->text(), QStringLiteral("Cancel"));
+    QVERIFY(!dlg.main.isEnabled());
+    QCOMPARE(form->DataMode(), dmCustom1); // loading
+
+    QTest::mouseClick(frm->btnCancel, Qt::LeftButton);
+    Platform::MemTable *table = tableOf(*form);
+    QCOMPARE(table->recordCount(), 0);
+    QVERIFY(!table->controlsDisabled());
+    QCOMPARE(form->DataMode(), dmCustom2); // the list's empty mode
+    QCOMPARE(pageCount->text(), QStringLiteral("of 3"));
+    QCOMPARE(recordCount->text(), QStringLiteral("Total : 45 records"));
+    QCOMPARE(WaitDlg->ProcessCount(), 0);
+    QVERIFY(!frm->isVisible());
+    QVERIFY(dlg.main.isEnabled());
+    QVERIFY(control<QAction>(form.get(), "actRefresh")->isEnabled());
+    QVERIFY(m_presenter->messages.isEmpty());
+    QVERIFY(m_server->waitForClientCloses(1));
+    QCOMPARE(dlg.showings, 1);
+
+    serveCustomers();
+    auto *search = control<QLineEdit>(form.get(), "edtSearch");
+    QTest::keyClicks(search, QStringLiteral("abc"));
+    QTest::keyClick(search, Qt::Key_Return);
+    QVERIFY(RestScreenFixture::waitIdle());
+    QCOMPARE(form->DataMode(), dmBrowse);
+    QCOMPARE(table->recordCount(), 3);
+    QCOMPARE(recordCount->text(), QStringLiteral("Total : 3 records"));
     QVERIFY(m_presenter->messages.isEmpty());
 }
 
@@ -272,7 +396,7 @@ void tst_CustomerScreens::findBrowsesCustomersAndOpensThePickedOne()
     m_presenter->modalScript = [&](QDialog &ADialog) {
         auto *browse = qobject_cast<TBrowseDlgFrm *>(&ADialog);
         if (!browse)
-            return int(ModalResult::Cancel);
+            return cancelOnceAsked(CustomersPath + QStringLiteral("/2"));
         return whenReady(ADialog, [&] { return browse->tblData()->recordCount() == 20; }, [&] {
             browse->edtSearch->setText(QStringLiteral("ani"));
             QTest::keyClick(browse->edtSearch, Qt::Key_Return);

@@ -11,11 +11,25 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void counterKeepsItUpAndTheMainFormDisabled();
+    void delayedShowingComesOnlyWhileCounted();
+    void delayedHidingEndsThePendingShowing();
 private:
+    // Times the wait window was shown so far.
+    int showings() const { return m_showings->count; }
     // Visible, main form disabled, and the count, all at once.
     void expectState(bool AUp, int ACount);
     std::unique_ptr<QWidget> m_main;
     std::unique_ptr<TWaitDlg> m_dlg;
+    struct ShowCounter : QObject
+    {
+        int count = 0;
+        bool eventFilter(QObject *, QEvent *AEvent) override
+        {
+            count += AEvent->type() == QEvent::Show;
+            return false;
+        }
+    };
+    std::unique_ptr<ShowCounter> m_showings;
 };
 
 void tst_WaitDlg::init()
@@ -24,11 +38,14 @@ void tst_WaitDlg::init()
     m_main->show();
     m_dlg = std::make_unique<TWaitDlg>();
     m_dlg->SetMainForm(m_main.get());
+    m_showings = std::make_unique<ShowCounter>();
+    m_dlg->WaitDlgFrm()->installEventFilter(m_showings.get());
 }
 
 void tst_WaitDlg::cleanup()
 {
     m_dlg.reset();
+    m_showings.reset();
     m_main.reset();
 }
 
@@ -65,6 +82,103 @@ void tst_WaitDlg::counterKeepsItUpAndTheMainFormDisabled()
     expectState(true, 0);
     m_dlg->Hide(true);
     expectState(false, -1);
+}
+
+// With a delay the count goes up at once, the window and the disabled main
+// window only once the delay has passed with the count still above 0.
+void tst_WaitDlg::delayedShowingComesOnlyWhileCounted()
+{
+    QCOMPARE(m_dlg->ShowDelay(), 0);
+    m_dlg->SetShowDelay(150);
+    // a request that ends within the delay never shows anything
+    m_dlg->Show();
+    expectState(false, 1);
+    QVERIFY(m_dlg->IsShowPending());
+    m_dlg->Hide(true);
+    expectState(false, 0);
+    QVERIFY(!m_dlg->IsShowPending());
+    QTest::qWait(300);
+    expectState(false, 0);
+    QCOMPARE(showings(), 0);
+
+    // overlapping ones: the first to end leaves the showing pending, and
+    // it comes after the delay of the first Show, not the last
+    QElapsedTimer clock;
+    clock.start();
+    m_dlg->Show();
+    QTest::qWait(50);
+    m_dlg->Show();
+    m_dlg->Hide(true);
+    QVERIFY(m_dlg->IsShowPending());
+    QTRY_VERIFY(m_dlg->IsFormVisible());
+    QVERIFY2(clock.elapsed() >= 150, qPrintable(QString::number(clock.elapsed())));
+    expectState(true, 1);
+    QVERIFY(!m_dlg->IsShowPending());
+    // up: further showings only count
+    m_dlg->Show();
+    QVERIFY(!m_dlg->IsShowPending());
+    m_dlg->Hide(true);
+    expectState(true, 1);
+    m_dlg->Hide(true);
+    expectState(false, 0);
+    QCOMPARE(showings(), 1);
+
+    // a caller about to block shows it at once, also over a pending showing
+    m_dlg->ShowAtOnce();
+    expectState(true, 1);
+    m_dlg->Hide(true);
+    m_dlg->Show();
+    QVERIFY(m_dlg->IsShowPending());
+    m_dlg->ShowAtOnce();
+    expectState(true, 2);
+    QVERIFY(!m_dlg->IsShowPending());
+    m_dlg->Hide(true);
+    m_dlg->Hide(true);
+    expectState(false, 0);
+    QCOMPARE(showings(), 3);
+
+    // no delay: a showing still pending comes at once
+    m_dlg->Show();
+    m_dlg->SetShowDelay(0);
+    expectState(true, 1);
+    m_dlg->Hide(true);
+    m_dlg->Show();
+    expectState(true, 1);
+    m_dlg->Hide(true);
+    expectState(false, 0);
+}
+
+// An unchecked hide and a reset end a pending showing as they end a shown
+// one; the count left over by the unchecked hide does not show it later.
+void tst_WaitDlg::delayedHidingEndsThePendingShowing()
+{
+    m_dlg->SetShowDelay(100);
+    m_dlg->Show();
+    m_dlg->Show();
+    m_dlg->Hide(false);
+    expectState(false, 1);
+    QVERIFY(!m_dlg->IsShowPending());
+    QTest::qWait(250);
+    expectState(false, 1);
+    m_dlg->ResetCounter();
+
+    m_dlg->Show();
+    m_dlg->ResetCounter();
+    QTest::qWait(250);
+    expectState(false, 0);
+    QCOMPARE(showings(), 0);
+
+    // the next round after an unchecked hide of a shown window
+    m_dlg->Show();
+    m_dlg->Show();
+    QTRY_VERIFY(m_dlg->IsFormVisible());
+    m_dlg->Hide(false);
+    expectState(false, 1);
+    m_dlg->Show();
+    expectState(false, 2);
+    QTRY_VERIFY(m_dlg->IsFormVisible());
+    expectState(true, 2);
+    QCOMPARE(showings(), 2);
 }
 
 QTEST_MAIN(tst_WaitDlg)

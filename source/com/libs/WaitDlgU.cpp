@@ -6,12 +6,20 @@
 
 #include <QCoreApplication>
 #include <QPushButton>
+#include <QTimer>
 
 TWaitDlg *WaitDlg = nullptr;
 
 TWaitDlg::TWaitDlg()
     : FWaitDlgFrm(std::make_unique<TWaitDlgFrm>(nullptr))
+    , FShowTimer(std::make_unique<QTimer>())
 {
+    FShowTimer->setSingleShot(true);
+    QObject::connect(FShowTimer.get(), &QTimer::timeout, FWaitDlgFrm.get(), [this] {
+        // requests that ended before the delay never show anything
+        if (FProcessCount > 0)
+            ShowNow();
+    });
     // Cancel is offered while asynchronous reads that showed the dialog run
     auto &notifier = Platform::RestRequest::notifier();
     QObject::connect(&notifier, &Platform::RestRequestNotifier::cancellableCountChanged, FWaitDlgFrm.get(),
@@ -27,13 +35,31 @@ TWaitDlg::~TWaitDlg() = default;
 
 void TWaitDlg::Show()
 {
-    if (FMainFrm)
-        FMainFrm->setEnabled(false);
-    FWaitDlgFrm->show();
+    if (FShowDelay <= 0) {
+        ShowAtOnce();
+        return;
+    }
     ++FProcessCount;
+    // The first showing of a round starts the delay; later ones join it.
+    if (!FWaitDlgFrm->isVisible() && !FShowTimer->isActive())
+        FShowTimer->start(FShowDelay);
+}
+
+void TWaitDlg::ShowAtOnce()
+{
+    ++FProcessCount;
+    FShowTimer->stop();
+    ShowNow();
     // Let the window paint before the caller goes on. Clicks and keys wait,
     // the main window is disabled anyway.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TWaitDlg::ShowNow()
+{
+    if (FMainFrm)
+        FMainFrm->setEnabled(false);
+    FWaitDlgFrm->show();
 }
 
 void TWaitDlg::Hide(bool ACheckCounter)
@@ -41,9 +67,26 @@ void TWaitDlg::Hide(bool ACheckCounter)
     --FProcessCount;
     if (ACheckCounter && FProcessCount > 0)
         return;
+    FShowTimer->stop();
     FWaitDlgFrm->hide();
     if (FMainFrm)
         FMainFrm->setEnabled(true);
+}
+
+void TWaitDlg::SetShowDelay(int AMs)
+{
+    FShowDelay = qMax(0, AMs);
+    // a showing already pending comes at once rather than never
+    if (FShowDelay == 0 && FShowTimer->isActive()) {
+        FShowTimer->stop();
+        if (FProcessCount > 0)
+            ShowNow();
+    }
+}
+
+bool TWaitDlg::IsShowPending() const
+{
+    return FShowTimer->isActive();
 }
 
 void TWaitDlg::ResetCounter()

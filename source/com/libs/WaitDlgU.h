@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <memory>
 
+class QTimer;
 class TWaitDlgFrm;
 
 // The one "please wait" window of the process. It disables the main window
@@ -21,14 +22,26 @@ public:
 
     // The Cancel button shows while asynchronous reads that showed the window
     // may be cancelled; it aborts those reads (Platform::RestRequest).
-    // Disables the main window, shows the wait window, counts one up and
-    // processes pending events once so that the window paints.
+    // Counts one up. Without a delay it disables the main window, shows the
+    // wait window and processes pending events once so that the window
+    // paints. With a delay (SetShowDelay) both wait until the delay has
+    // passed and only happen if the count is still above 0 then; nothing is
+    // processed here.
     void Show();
+    // Show as without a delay: for a caller that blocks the UI thread next
+    // (a synchronous request), where a delayed showing could never come.
+    void ShowAtOnce();
     // Counts one down (also below 0). With ACheckCounter and other showings
-    // still open the window stays; otherwise it goes and the main window is
-    // enabled again.
+    // still open the window stays; otherwise it goes (a pending showing with
+    // it) and the main window is enabled again.
     void Hide(bool ACheckCounter);
     void ResetCounter();
+    // 0 (the default) shows at once. The application sets a delay so that
+    // quick requests do not flash the window nor block the main window.
+    void SetShowDelay(int AMs);
+    int ShowDelay() const { return FShowDelay; }
+    // Counted, but the window is not up yet: the delay runs.
+    bool IsShowPending() const;
     void SetActiveWindow(WId AWindow);
     // Not owned; forgotten when it is destroyed.
     void SetMainForm(QWidget *AMainFrm);
@@ -38,11 +51,18 @@ public:
     WId ActiveWindow() const { return FActiveWindow; }
     TWaitDlgFrm *WaitDlgFrm() const { return FWaitDlgFrm.get(); }
 
+    // What the application sets (SetShowDelay).
+    static constexpr int AppShowDelayMs = 300;
+
 private:
+    void ShowNow();
+
     std::unique_ptr<TWaitDlgFrm> FWaitDlgFrm;
+    std::unique_ptr<QTimer> FShowTimer;
     WId FActiveWindow = 0;
     QPointer<QWidget> FMainFrm;
     int FProcessCount = 0;
+    int FShowDelay = 0;
 };
 
 // Created by the application controller's Init; nullptr before that.

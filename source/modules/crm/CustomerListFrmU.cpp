@@ -312,13 +312,16 @@ void TCustomerListFrm::LoadData(int APage)
     IsLoading = true;
     SetDataMode(dmLoading);
     // The read belongs to FCustomers, so to this screen: its callbacks come
-    // back only while the screen exists.
+    // back only while the screen exists. A slow list can be cancelled from
+    // the wait dialog; it then completes with an empty table. A search sent
+    // before the dialog is up (it waits a moment) makes a second read into
+    // the table: only the latest one loads, and ReadFinished waits for both.
     RestGet(CustomersUrl, FCustomers, std::move(params), FPagination, ErrorHandler.get(), [this] { ReadFinished(); },
             [this](int AStatus, const QString &AText) {
                 ErrorHandler->ShowErrorMessage(AStatus, AText);
                 ReadFinished();
             },
-            false, false);
+            true, true);
 }
 
 void TCustomerListFrm::ReadFinished()
