@@ -292,7 +292,6 @@ void tst_Messages::boxTitleAndButtonsFollowTheLanguage()
     QCOMPARE(english.buttons, QStringList({ "&No", "&Yes" }));
 }
 
-QTEST_MAIN(tst_Messages)
 // What happened when no answer came, in the language of the user; only a
 // failure of no known kind keeps its own text.
 void tst_Messages::noAnswerToldInTheUsersLanguage()
@@ -350,5 +349,5 @@ void tst_Messages::errorBodies()
     QCOMPARE(m_presenter->texts(), QStringList{ shown });
 }
 
-QTEST_GUILESS_MAIN(tst_Messages)
+QTEST_MAIN(tst_Messages)
 #include "tst_messages.moc"

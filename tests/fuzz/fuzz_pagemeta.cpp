@@ -75,8 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(screen->reloads == 0, QStringLiteral("painting asked for %1 reloads").arg(screen->reloads));
     FUZZ_CHECK(!screen->pagination->IsLoading(), QStringLiteral("still painting"));
 
-    const int pageCount = intOr(meta, "page_count", 0);
-    const int page = isInt(meta, "page_count") ? intOr(meta, "page", 1) : 1;
+    // the bar shows no more pages than it can list, and a page beyond the
+    // last as the last
+    const int pageCount = qMin(intOr(meta, "page_count", 0), TPagination::MaxListedPages);
+    int page = isInt(meta, "page_count") ? intOr(meta, "page", 1) : 1;
+    if (pageCount > 0 && page > pageCount)
+        page = pageCount;
     const int records = intOr(meta, "rec_count", 0);
     const int listed = qBound(0, pageCount, TPagination::MaxListedPages);
     FUZZ_CHECK(screen->page->count() == listed,

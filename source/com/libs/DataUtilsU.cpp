@@ -233,10 +233,12 @@ void guardedStep(const char *AWhat, F &&AStep)
     }
 }
 
+// For the blocking read: the UI thread waits next, so a delayed showing
+// would never get its turn.
 void showWaitDlg(bool AWaitDlg)
 {
     if (AWaitDlg && WaitDlg)
-        WaitDlg->Show();
+        WaitDlg->ShowAtOnce();
 }
 
 void hideWaitDlg(bool AWaitDlg, bool ACheckCounter)
