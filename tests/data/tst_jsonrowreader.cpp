@@ -28,10 +28,29 @@ JsonDataSet::FieldList fields()
     return list;
 }
 
-// What the document path gives.
-JsonDataSet::ParsedRows reference(const JsonDataSet::FieldList &f, const QByteArray &body, const QString &property)
+// A parse's outcome with its rows as QVariants.
+struct Outcome
 {
-    JsonDataSet::ParsedRows r;
+    bool isObject = false;
+    bool hasArray = false;
+    qsizetype skippedElements = 0;
+    QJsonObject others;
+    std::vector<Platform::MemTable::Row> rows;
+};
+
+Outcome outcome(const JsonDataSet::ParsedRows &p)
+{
+    Outcome o { p.isObject, p.hasArray, p.skippedElements, p.others, {} };
+    for (qsizetype r = 0; r < p.rows.size(); ++r)
+        o.rows.push_back(p.rows.row(r));
+    return o;
+}
+
+// What the document path gives, through the row builder that works on
+// QVariants (no column storage on the way).
+Outcome reference(const JsonDataSet::FieldList &f, const QByteArray &body, const QString &property)
+{
+    Outcome r;
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
@@ -46,18 +65,34 @@ JsonDataSet::ParsedRows reference(const JsonDataSet::FieldList &f, const QByteAr
     return r;
 }
 
+// An integer literal beyond 2^53 that a double could hold: the list reader
+// loads it exactly, the document path (which cannot tell it from a rounded
+// number) as null. The one documented difference; tst_jsondataset checks it.
+bool ambiguousInteger(const QVariant &v)
+{
+    if (v.metaType().id() != QMetaType::LongLong)
+        return false;
+    const qint64 i = v.toLongLong();
+    const double d = double(i);
+    return std::abs(d) >= 9007199254740992.0 && d < 9223372036854775808.0 && qint64(d) == i;
+}
+
 // All a parse gives, as text: kinds and values of every cell included.
-QString summary(const JsonDataSet::ParsedRows &p)
+QString summary(const Outcome &p)
 {
     QString text = QString::fromUtf8(QJsonDocument(p.others).toJson(QJsonDocument::Compact));
     text += QStringLiteral(" object %1 array %2 skipped %3").arg(p.isObject).arg(p.hasArray).arg(p.skippedElements);
     for (const auto &row : p.rows) {
         text += QStringLiteral("\nrow:");
         for (const QVariant &v : row) {
-            QString value = v.toString();
+            // every UTF-16 unit shown, so that a dropped mark or surrogate shows
+            QString value = v.metaType().id() == QMetaType::QString
+                ? QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(v.toString().utf16()),
+                                                 v.toString().size() * 2).toHex())
+                : v.toString();
             if (v.metaType().id() == QMetaType::QDateTime)
                 value = v.toDateTime().toString(Qt::ISODateWithMs) + QString::number(int(v.toDateTime().timeSpec()));
-            text += v.isValid() ? QStringLiteral(" %1=%2").arg(QString::fromLatin1(v.metaType().name()), value)
+            text += v.isValid() && !ambiguousInteger(v) ? QStringLiteral(" %1=%2").arg(QString::fromLatin1(v.metaType().name()), value)
                                 : QStringLiteral(" null");
         }
     }
@@ -73,9 +108,9 @@ QString difference(const QByteArray &ABody, bool *ADirect)
     const QString expected = summary(reference(f, ABody, data));
     JsonDataSet::ParsedRows direct;
     *ADirect = JsonDataSet::detail::readArrayMember(f, ABody, data, direct);
-    QString got = *ADirect ? summary(direct) : expected;
+    QString got = *ADirect ? summary(outcome(direct)) : expected;
     if (got == expected)
-        got = summary(JsonDataSet::parseArrayMember(f, ABody, data));
+        got = summary(outcome(JsonDataSet::parseArrayMember(f, ABody, data)));
     if (got == expected)
         return {};
     return got + QStringLiteral("\n  vs  \n") + expected + QStringLiteral("\nbody: ")
@@ -87,11 +122,24 @@ QByteArray randomValue(QRandomGenerator &g, int depth = 0)
 {
     static const char *const scalars[] = {
         "0", "-0", "7", "32768", "-2147483649", "9007199254740993", "9223372036854775808", "1.5", "2.0", "1e2",
+        "9007199254740993.0", "9007199254740993e0", "-9223372036854775809", "1e19", "1.0000000000000001",
+        "\"9007199254740993.0\"", "\"-9223372036854775809\"", "4.9e-324", "9007199254740994", "1e18", "1E+2",
         "-3.25E-3", "1e308", "true", "false", "null", "\"\"", "\" 42 \"", "\"4.2e1\"", "\"abc\"",
         "\"2024-02-30\"", "\"2024-05-02T08:10:00Z\"", "\"2024-05-02 08:10:00\"",
         "\"2024-05-02T08:10:00.123+07:00\"", "\"TRUE\"", "\"1\"", "\"caf\\u00e9 \\\"q\\\" \\\\ \\/ \\n\\t\"",
         "\"na\xc3\xafve \xe2\x82\xac \xf0\x9f\x98\x80\"", "\"\\ud83d\\ude00\"", "\"-1.5\"", "\"1,5\"",
+        "\"\\u0000x\"", "\"\xef\xbf\xbe\"",
     };
+    // What the two parsers may read differently: the list reader must refuse
+    // these (or read them as Qt does). One value in forty is one of them.
+    static const char *const hostile[] = {
+        // byte-order marks: at the start, after an escape, in the middle, twice
+        "\"\xef\xbb\xbf" "abc\"", "\"\\n\xef\xbb\xbf\"", "\"a\xef\xbb\xbf\"", "\"\xef\xbb\xbf\xef\xbb\xbf\"",
+        "\"\xef\xbb\xbf" "2024-05-02\"", "\"\\ud800\"", "\"a\x01" "b\"", "1e-400", "1e400",
+        "123456789012345678901234567890", "1.", "-", "01", ".5", "+1", "tru", "nul", "\"\\x\"",
+    };
+    if (g.bounded(40) == 0)
+        return hostile[g.bounded(int(std::size(hostile)))];
     const int count = int(std::size(scalars));
     const int pick = int(g.bounded(count + (depth < 2 ? 6 : 0)));
     if (pick < count)
@@ -107,7 +155,8 @@ QByteArray randomValue(QRandomGenerator &g, int depth = 0)
 QByteArray randomBody(QRandomGenerator &g)
 {
     static const char *const keys[] = { "id", "name", "Name", "note", "small", "big", "price", "ok", "day",
-                                        "at", "na\xc3\xafve", "na\\u00efve", "i\\u0064", "other", "" };
+                                        "at", "na\xc3\xafve", "na\\u00efve", "i\\u0064", "other", "",
+                                        "\xef\xbb\xbf" "id", "\\u0069\xef\xbb\xbf" "d", "\\ufeffname" };
     QByteArrayList rows;
     for (int r = int(g.bounded(6)); r > 0; --r) {
         QByteArrayList members;
@@ -161,12 +210,18 @@ void tst_JsonRowReader::sameAsDocumentPath()
         "{\"data\":[{\"name\":\"\xc3\x28\"}]}", // invalid UTF-8
         R"({"data":[{"id":1}],"data":[{"id":2}]})",
         R"({"data":[{"id":1e2,"small":40000,"big":9223372036854775807,"price":-0,"name":1e400}]})",
+        // byte-order marks in a key's start and after an escape
+        "{\"data\":[{\"\xef\xbb\xbf" "id\":1,\"name\":\"\\n\xef\xbb\xbf" "x\"}]}",
+        "{\"data\":[{\"id\":2,\"na\\u00efve\xef\xbb\xbf\":\"y\",\"note\":\"\xef\xbb\xbf" "z\"}]}",
+        // integers beyond 2^53 written with a fraction or an exponent, and beyond 64 bits
+        R"({"data":[{"big":9007199254740993.0,"id":9007199254740993e0,"small":"9007199254740993.0"},)"
+        R"({"big":-9223372036854775809,"note":-9223372036854775809},{"big":"9223372036854775808"}]})",
         R"({"data":[{"id":1},{"id":)",
         QByteArray(R"({"data":[{"name":)") + QByteArray(2000, '[') + QByteArray(2000, ']') + "}]}",
     };
     const qsizetype fixed = bodies.size();
     QRandomGenerator g(20240502);
-    for (int i = 0; i < 1000; ++i)
+    for (int i = 0; i < 2000; ++i)
         bodies.append(randomBody(g));
 
     int readDirectly = 0;

@@ -81,7 +81,7 @@ std::function<Outcome()> getTask(std::shared_ptr<HttpClient> client, QString url
 
 // Empties the table and installs the rows in one batch. A read-only table
 // is opened up for the load and made read-only again.
-void replaceRows(MemTable &table, std::vector<MemTable::Row> &&rows)
+void replaceRows(MemTable &table, Platform::TableStorage &&rows)
 {
     const bool readOnly = table.readOnly();
     table.close();
@@ -92,10 +92,10 @@ void replaceRows(MemTable &table, std::vector<MemTable::Row> &&rows)
         if (readOnly && !table.isEditing())
             table.setReadOnly(true);
     });
-    table.setRows(std::move(rows));
+    table.install(std::move(rows));
 }
 
-void replaceRowsQuietly(MemTable &table, std::vector<MemTable::Row> &&rows)
+void replaceRowsQuietly(MemTable &table, Platform::TableStorage &&rows)
 {
     try {
         replaceRows(table, std::move(rows));
@@ -138,7 +138,7 @@ void runList(const QString &AUrl, MemTable *ATable, TPagination *FPagination, st
                     return;
                 if (o.parsed.hasArray) {
                     try {
-                        ticket.table()->setRows(std::move(o.parsed.rows));
+                        ticket.table()->install(std::move(o.parsed.rows));
                     } catch (const std::exception &) {
                         // a table closed or made read-only meanwhile stays as it is
                     }
