@@ -424,6 +424,18 @@ void TableStorage::squeeze()
     }
 }
 
+qsizetype TableStorage::byteSize() const
+{
+    qsizetype n = 0;
+    for (const Column &c : m_columns) {
+        n += qsizetype(c.present.capacity() * sizeof(quint64) + c.ints.capacity() * sizeof(qint32)
+                       + c.longs.capacity() * sizeof(qint64) + c.doubles.capacity() * sizeof(double)
+                       + c.bools.capacity() + c.zones.capacity() * sizeof(qint32) + c.spans.capacity() * sizeof(Span)
+                       + c.bytes.capacity());
+    }
+    return n;
+}
+
 void TableStorage::setNull(qsizetype row, int c)
 {
     Column &col = column(c);

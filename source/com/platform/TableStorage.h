@@ -63,6 +63,8 @@ public:
     void clear();
     // Gives spare capacity back once building is over.
     void squeeze();
+    // The heap the rows take, capacity included.
+    qsizetype byteSize() const;
 
     // Writers for readers, the row already there (resize()). No conversion:
     // the caller checked that the value fits the column's type.
