@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
     qt6-httpserver-dev qt6-websockets-dev
     libquazip1-qt6-dev
+    libsimdjson-dev
     libgl-dev
     xvfb xauth imagemagick poppler-utils fonts-dejavu-core
 )

@@ -27,9 +27,6 @@ using FieldType = MemTable::FieldType;
 // parser is given room beyond it: On-Demand does not check its depth itself.
 constexpr int MaxDepth = 512;
 constexpr size_t ParserDepth = MaxDepth + 16;
-// A parser kept per thread for small bodies spares their allocation; a large
-// body's parser (four bytes of index per byte of body) is freed at once.
-constexpr qsizetype KeptParserLimit = 1 << 20;
 
 #define READ_OR_REFUSE(expr)                                                                                           \
     do {                                                                                                               \
@@ -546,19 +543,10 @@ bool readArrayMember(const FieldList &fields, const QByteArray &body, const QStr
         view = copy;
     }
 
-    thread_local std::unique_ptr<od::parser> keptParser;
-    std::unique_ptr<od::parser> ownParser;
-    od::parser *parser = nullptr;
-    if (body.size() <= KeptParserLimit) {
-        if (!keptParser)
-            keptParser = std::make_unique<od::parser>();
-        parser = keptParser.get();
-    } else {
-        ownParser = std::make_unique<od::parser>();
-        parser = ownParser.get();
-    }
-    if (parser->capacity() < size_t(body.size()) || parser->max_depth() != ParserDepth)
-        READ_OR_REFUSE(parser->allocate(std::max(size_t(body.size()), parser->capacity()), ParserDepth));
+    // One parser per body, freed with it: its index takes four bytes per
+    // byte of body, too much to keep between reads.
+    auto parser = std::make_unique<od::parser>();
+    READ_OR_REFUSE(parser->allocate(size_t(body.size()), ParserDepth));
 
     od::document doc;
     READ_OR_REFUSE(parser->iterate(view).get(doc));
