@@ -105,20 +105,36 @@ inline QString summary(const Outcome &p)
 
 // Both ways of reading against the document path; whether the direct reader
 // took the body goes to ADirect. Empty when all agree.
-inline QString difference(const QByteArray &ABody, bool *ADirect)
+// Both ways of reading against the document path, the direct one read
+// whole and in windows of windowBytes; whether it took the body whole goes
+// to ADirect. Empty when all agree.
+inline QString difference(const QByteArray &ABody, bool *ADirect, qsizetype windowBytes = 16,
+                          bool *AWindowed = nullptr)
 {
     const auto f = fields();
     const QString data = QStringLiteral("data");
     const QString expected = summary(reference(f, ABody, data));
+    auto mismatch = [&](const QString &how, const QString &got) {
+        return how + QStringLiteral(": ") + got + QStringLiteral("\n  vs  \n") + expected
+            + QStringLiteral("\nbody: ") + QString::fromUtf8(ABody.left(300));
+    };
     JsonDataSet::ParsedRows direct;
-    *ADirect = JsonDataSet::detail::readArrayMember(f, ABody, data, direct);
-    QString got = *ADirect ? summary(outcome(direct)) : expected;
-    if (got == expected)
-        got = summary(outcome(JsonDataSet::parseArrayMember(f, ABody, data)));
-    if (got == expected)
-        return {};
-    return got + QStringLiteral("\n  vs  \n") + expected + QStringLiteral("\nbody: ")
-        + QString::fromUtf8(ABody.left(300));
+    *ADirect = JsonDataSet::detail::readArrayMember(f, ABody, data, direct, 0);
+    if (*ADirect && summary(outcome(direct)) != expected)
+        return mismatch(QStringLiteral("whole"), summary(outcome(direct)));
+    JsonDataSet::ParsedRows windowed;
+    const bool tookWindowed = JsonDataSet::detail::readArrayMember(f, ABody, data, windowed, windowBytes);
+    if (AWindowed)
+        *AWindowed = tookWindowed;
+    if (tookWindowed) {
+        const QString got = summary(outcome(windowed));
+        if (got != expected)
+            return mismatch(QStringLiteral("windows of %1").arg(windowBytes), got);
+    }
+    const QString got = summary(outcome(JsonDataSet::parseArrayMember(f, ABody, data)));
+    if (got != expected)
+        return mismatch(QStringLiteral("parseArrayMember"), got);
+    return {};
 }
 
 } // namespace JsonReaderDifferential

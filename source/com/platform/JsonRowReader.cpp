@@ -185,8 +185,16 @@ bool validate(od::value v, int depth)
         return true;
     }
     case od::json_type::string: {
-        std::string_view s;
-        return readString(v, s);
+        // stepped over either way, so that the position after it is known
+        const std::string_view token = trimmedToken(v);
+        if (token.size() < 2 || token.front() != '"' || token.back() != '"')
+            return false;
+        if (std::memchr(token.data() + 1, '\\', token.size() - 2)) {
+            std::string_view unescaped;
+            return v.get_string().get(unescaped) == SUCCESS;
+        }
+        od::raw_json_string raw;
+        return v.get_raw_json_string().get(raw) == SUCCESS;
     }
     case od::json_type::number: {
         Number n;
@@ -275,23 +283,26 @@ public:
         for (auto element : rows) {
             od::value e;
             READ_OR_REFUSE(std::move(element).get(e));
-            od::json_type type;
-            READ_OR_REFUSE(e.type().get(type));
-            if (type != od::json_type::object) {
-                // not a row; counted as the document path counts it
-                ++skipped;
-                if (!validate(e, 3))
-                    return false;
-                continue;
-            }
-            od::object o;
-            READ_OR_REFUSE(e.get_object().get(o));
-            const qsizetype row = m_storage.size();
-            m_storage.resize(row + 1);
-            if (!readRow(o, row))
+            if (!readElement(e, skipped))
                 return false;
         }
         return true;
+    }
+
+    bool readElement(od::value &e, qsizetype &skipped)
+    {
+        od::json_type type;
+        READ_OR_REFUSE(e.type().get(type));
+        if (type != od::json_type::object) {
+            // not a row; counted as the document path counts it
+            ++skipped;
+            return validate(e, 3);
+        }
+        od::object o;
+        READ_OR_REFUSE(e.get_object().get(o));
+        const qsizetype row = m_storage.size();
+        m_storage.resize(row + 1);
+        return readRow(o, row);
     }
 
 private:
@@ -525,13 +536,212 @@ bool hasByteOrderMark(const QByteArray &body)
     return false;
 }
 
-} // namespace
+bool readWhole(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out);
 
-bool readArrayMember(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out)
+// Where the array member `property` of the top-level object opens: a short
+// scan of the members before it. -1 when it is not found in the first
+// 64 KiB or its key is escaped (the whole-body path handles those).
+qsizetype arrayStart(const QByteArray &body, const QByteArray &property)
 {
-    if (hasByteOrderMark(body))
-        return false;
+    const char *p = body.constData();
+    const qsizetype n = std::min<qsizetype>(body.size(), 65536);
+    qsizetype i = 0;
+    auto skipWs = [&] {
+        while (i < n && isWs(p[i]))
+            ++i;
+    };
+    // a string from its opening quote; false if it has escapes or runs out
+    auto string = [&](std::string_view *text) {
+        const qsizetype begin = ++i;
+        while (i < n && p[i] != '"' && p[i] != '\\')
+            ++i;
+        if (i >= n || p[i] != '"')
+            return false;
+        if (text)
+            *text = std::string_view(p + begin, size_t(i - begin));
+        ++i;
+        return true;
+    };
+    skipWs();
+    if (i >= n || p[i] != '{')
+        return -1;
+    ++i;
+    for (;;) {
+        skipWs();
+        std::string_view key;
+        if (i >= n || p[i] != '"' || !string(&key))
+            return -1;
+        skipWs();
+        if (i >= n || p[i] != ':')
+            return -1;
+        ++i;
+        skipWs();
+        if (key == std::string_view(property.constData(), size_t(property.size())))
+            return i < n && p[i] == '[' ? i : -1;
+        // step over the value
+        int depth = 0;
+        while (i < n) {
+            const char c = p[i];
+            if (c == '"') {
+                if (!string(nullptr))
+                    return -1;
+                continue;
+            }
+            if (c == '{' || c == '[')
+                ++depth;
+            else if (c == '}' || c == ']')
+                --depth;
+            else if (c == ',' && depth == 0)
+                break;
+            if (depth < 0)
+                return -1;
+            ++i;
+        }
+        if (i >= n)
+            return -1;
+        ++i; // the comma
+    }
+}
 
+// A large body read a window of rows at a time, so that simdjson's index
+// (four bytes per structural character, two thirds of a list body) is as
+// large as one window, not the body. Each window is the next stretch of the
+// row array, cut anywhere, closed with "]" (or "\"]" when the cut fell in a
+// string): the rows inside it read whole, the one that was cut fails and
+// opens the next window. The envelope around the array is read by the
+// whole-body path with the array emptied. False for anything unusual; the
+// caller then reads the body whole, which decides.
+bool readWindowed(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out,
+                  qsizetype windowBytes)
+{
+    const QByteArray propertyUtf8 = property.toUtf8();
+    const qsizetype open = arrayStart(body, propertyUtf8);
+    if (open < 0)
+        return false;
+    const char *const data = body.constData();
+    const qsizetype size = body.size();
+
+    TableStorage storage(fields);
+    RowReader reader(fields, storage);
+    qsizetype skipped = 0;
+    od::parser parser;
+    std::unique_ptr<char[]> buffer;
+    qsizetype bufferSize = 0;
+
+    qsizetype pos = open + 1;
+    qsizetype close = -1;       // the array's own "]"
+    bool expectComma = false;   // a window that goes on after an element
+    qsizetype window = windowBytes;
+    while (close < 0) {
+        while (pos < size && isWs(data[pos]))
+            ++pos;
+        if (expectComma) {
+            if (pos >= size || data[pos] != ',')
+                return false;
+            ++pos;
+            while (pos < size && isWs(data[pos]))
+                ++pos;
+            if (pos >= size || data[pos] == ']' || data[pos] == ',')
+                return false; // a trailing or doubled comma: the whole path refuses it
+        }
+        // at a character's start, and never right after a backslash, so that
+        // the closing quote added below closes a cut string
+        qsizetype cut = std::min(size, pos + window);
+        while (cut > pos && cut < size && (static_cast<unsigned char>(data[cut]) & 0xC0) == 0x80)
+            --cut;
+        while (cut > pos && data[cut - 1] == '\\')
+            --cut;
+        const qsizetype length = cut - pos;
+        if (length <= 0)
+            return false;
+        const qsizetype needed = length + 3 + qsizetype(simdjson::SIMDJSON_PADDING);
+        if (bufferSize < needed) {
+            bufferSize = std::max(needed, bufferSize * 2);
+            buffer = std::make_unique<char[]>(size_t(bufferSize));
+            READ_OR_REFUSE(parser.allocate(size_t(bufferSize), ParserDepth));
+        }
+        char *b = buffer.get();
+        b[0] = '[';
+        std::memcpy(b + 1, data + pos, size_t(length));
+        const qsizetype rowsBefore = storage.size();
+        const qsizetype skippedBefore = skipped;
+        bool read = false;
+        for (const char *closing : { "]", "\"]" }) {
+            const size_t closingLength = std::strlen(closing);
+            std::memcpy(b + 1 + length, closing, closingLength);
+            const size_t docLength = size_t(1 + length) + closingLength;
+            od::document doc;
+            const auto e = parser.iterate(simdjson::padded_string_view(b, docLength, size_t(bufferSize))).get(doc);
+            if (e == simdjson::UNCLOSED_STRING)
+                continue;
+            READ_OR_REFUSE(e);
+            od::array rows;
+            READ_OR_REFUSE(doc.get_array().get(rows));
+            // Elements count once what follows them is the body's own text;
+            // one that runs into the added closing was cut.
+            qsizetype after = 1; // the window offset just past the last whole element
+            bool cutShort = false;
+            for (auto element : rows) {
+                od::value v;
+                const qsizetype rowsNow = storage.size();
+                const qsizetype skippedNow = skipped;
+                const char *next = nullptr;
+                if (std::move(element).get(v) != SUCCESS || !reader.readElement(v, skipped)
+                    || doc.current_location().get(next) != SUCCESS || next - b >= 1 + length) {
+                    storage.resize(rowsNow);
+                    skipped = skippedNow;
+                    cutShort = true;
+                    break;
+                }
+                after = next - b;
+            }
+            if (!cutShort) {
+                // closed by the array's own bracket, within the window
+                qsizetype bracket = after;
+                while (bracket < 1 + length && isWs(b[bracket]))
+                    ++bracket;
+                if (bracket < 1 + length && b[bracket] == ']') {
+                    close = pos + bracket - 1;
+                    read = true;
+                    break;
+                }
+                cutShort = true; // closed by the added bracket: the array goes on
+            }
+            if (cut >= size)
+                return false; // nothing was cut: the body itself is at fault
+            if (storage.size() == rowsBefore && skipped == skippedBefore) {
+                // not one whole element in the window: a wider one
+                window *= 2; // from the same element, its comma behind
+                expectComma = false;
+            } else {
+                pos += after - 1;
+                expectComma = true;
+            }
+            read = true;
+            break;
+        }
+        if (!read)
+            return false;
+    }
+
+    // the envelope, its array emptied, read the usual way
+    QByteArray envelope;
+    envelope.reserve(open + 2 + size - close + qsizetype(simdjson::SIMDJSON_PADDING));
+    envelope.append(data, open);
+    envelope.append("[]");
+    envelope.append(data + close + 1, size - close - 1);
+    ParsedRows rest;
+    if (!readWhole(fields, envelope, property, rest) || !rest.hasArray)
+        return false;
+    rest.rows = std::move(storage);
+    rest.rows.squeeze();
+    rest.skippedElements = skipped;
+    out = std::move(rest);
+    return true;
+}
+
+bool readWhole(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out)
+{
     // The body's own spare room is the padding simdjson reads ahead into; a
     // body without it is copied once.
     simdjson::padded_string copy;
@@ -614,6 +824,23 @@ bool readArrayMember(const FieldList &fields, const QByteArray &body, const QStr
     out.isObject = true;
     out.rows.squeeze();
     return true;
+}
+
+} // namespace
+
+bool readArrayMember(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out,
+                     qsizetype windowBytes)
+{
+    if (hasByteOrderMark(body))
+        return false;
+    if (windowBytes > 0 && body.size() > windowBytes) {
+        ParsedRows windowed;
+        if (readWindowed(fields, body, property, windowed, windowBytes)) {
+            out = std::move(windowed);
+            return true;
+        }
+    }
+    return readWhole(fields, body, property, out);
 }
 
 } // namespace Platform::JsonDataSet::detail

@@ -9,6 +9,9 @@
 
 namespace Platform::JsonDataSet::detail {
 
+// simdjson indexes a window of this size at a time.
+constexpr qsizetype DefaultWindowBytes = qsizetype(1) << 20;
+
 // Reads the array member `property` of a JSON object text straight into
 // column storage with simdjson (On-Demand), with the conversions of
 // valueFromJson. Returns false, leaving `out` to be discarded, for any text
@@ -18,6 +21,9 @@ namespace Platform::JsonDataSet::detail {
 // repeated envelope member). The general path then decides, so the outcome
 // never differs from QJsonDocument's. Exported for the tests that hold it to
 // that.
-COM_EXPORT bool readArrayMember(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out);
+//
+// A body larger than windowBytes is read a window at a time (0: whole).
+COM_EXPORT bool readArrayMember(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out,
+                                qsizetype windowBytes = DefaultWindowBytes);
 
 } // namespace Platform::JsonDataSet::detail
