@@ -313,7 +313,15 @@ int main(int argc, char **argv)
 
         // the bare transfer of the same body, for where the time goes
         std::vector<double> transferMs;
+        double transferPeakPerBody = 0;
         for (int r = 0; r < runs; ++r) {
+            MemStatus before;
+            if (r == 0) {
+                malloc_trim(0);
+                before = memStatus();
+                if (canResetPeak)
+                    resetPeak();
+            }
             auto client = RestClient->CreateRestClient(true);
             QElapsedTimer t;
             t.start();
@@ -321,6 +329,8 @@ int main(int argc, char **argv)
             transferMs.push_back(ms(t.nsecsElapsed()));
             if (response.body.size() != body.size())
                 return 4;
+            if (r == 0)
+                transferPeakPerBody = double(memStatus().hwmKb - before.rssKb) * 1024.0 / double(body.size());
         }
         transfers.push_back(median(transferMs));
         const double bytesPerRow = double(body.size()) / rows;
@@ -334,7 +344,8 @@ int main(int argc, char **argv)
                         + " ui_install_ms=" + QByteArray::number(median(completionMs), 'f', 2)
                         + " heap_per_body=" + QByteArray::number(tablePerRow / bytesPerRow, 'f', 2)
                         + " peak_per_body=" + QByteArray::number(peakPerBody, 'f', 2)
-                        + " fromjson_ratio=" + QByteArray::number(median(requestMs) / median(parseMs), 'f', 2));
+                        + " fromjson_ratio=" + QByteArray::number(median(requestMs) / median(parseMs), 'f', 2)
+                        + " transfer_peak_per_body=" + QByteArray::number(transferPeakPerBody, 'f', 2));
     }
     std::printf("bare transfer of the same bodies (synchronous GET, no parse): %.1f ms, %.1f ms, %.1f ms\n",
                 transfers.at(0), transfers.at(1), transfers.at(2));

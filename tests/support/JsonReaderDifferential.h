@@ -123,7 +123,7 @@ inline QString difference(const QByteArray &ABody, bool *ADirect, qsizetype wind
     if (*ADirect && summary(outcome(direct)) != expected)
         return mismatch(QStringLiteral("whole"), summary(outcome(direct)));
     JsonDataSet::ParsedRows windowed;
-    const bool tookWindowed = JsonDataSet::detail::readArrayMember(f, ABody, data, windowed, windowBytes);
+    const bool tookWindowed = JsonDataSet::detail::readInWindows(f, ABody, data, windowed, windowBytes);
     if (AWindowed)
         *AWindowed = tookWindowed;
     if (tookWindowed) {

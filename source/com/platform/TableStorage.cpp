@@ -329,6 +329,17 @@ void TableStorage::reserve(qsizetype rows)
     }
 }
 
+void TableStorage::reserveLike(qsizetype rows)
+{
+    if (m_rows == 0 || rows <= m_rows)
+        return;
+    reserve(rows);
+    for (Column &c : m_columns) {
+        if (isText(c.type))
+            c.bytes.reserve(size_t(double(c.bytes.size()) * double(rows) / double(m_rows)));
+    }
+}
+
 void TableStorage::removeRow(qsizetype row)
 {
     if (row < 0 || row >= m_rows)

@@ -55,6 +55,9 @@ public:
     // New rows are null in every column.
     void resize(qsizetype rows);
     void reserve(qsizetype rows);
+    // Room for this many rows in all, text columns by their bytes per row
+    // so far: a reader that has seen part of a body sizes the rest once.
+    void reserveLike(qsizetype rows);
     void removeRow(qsizetype row);
     // A new column, null in every row.
     void addColumn(FieldType type);
