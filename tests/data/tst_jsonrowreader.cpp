@@ -105,6 +105,9 @@ void tst_JsonRowReader::sameAsDocumentPath()
         "{\"data\":[{\"name\":\"\xc3\x28\"}]}", // invalid UTF-8
         R"({"data":[{"id":1}],"data":[{"id":2}]})",
         R"({"data":[{"id":1e2,"small":40000,"big":9223372036854775807,"price":-0,"name":1e400}]})",
+        // a missing comma after a text On-Demand was not asked to read
+        R"({"data":[{"name":"a" "id":1}]})", R"({"x":"y" "data":[]})", R"({"data":[{"name":"a"}{"id":2}]})",
+        R"({"d"x":"ata":[1]})",
         // byte-order marks in a key's start and after an escape
         "{\"data\":[{\"\xef\xbb\xbf" "id\":1,\"name\":\"\\n\xef\xbb\xbf" "x\"}]}",
         "{\"data\":[{\"id\":2,\"na\\u00efve\xef\xbb\xbf\":\"y\",\"note\":\"\xef\xbb\xbf" "z\"}]}",

@@ -114,7 +114,7 @@ inline QString difference(const QByteArray &ABody, bool *ADirect, qsizetype wind
     const auto f = fields();
     const QString data = QStringLiteral("data");
     const QString expected = summary(reference(f, ABody, data));
-    auto mismatch = [&](const QString &how, const QString &got) {
+    auto mismatch = [&](const QString &how, const QString &got) -> QString {
         return how + QStringLiteral(": ") + got + QStringLiteral("\n  vs  \n") + expected
             + QStringLiteral("\nbody: ") + QString::fromUtf8(ABody.left(300));
     };

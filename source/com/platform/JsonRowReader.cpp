@@ -109,9 +109,14 @@ bool readString(od::value &v, std::string_view &text)
     if (token.size() < 2 || token.front() != '"' || token.back() != '"')
         return false;
     text = token.substr(1, token.size() - 2);
-    if (std::memchr(text.data(), '\\', text.size()))
+    if (std::memchr(text.data(), '\\', text.size())) {
         READ_OR_REFUSE(v.get_string().get(text));
-    return true;
+        return true;
+    }
+    // Stepped over all the same: On-Demand skipping a value it did not hand
+    // out may miss a missing comma after it and end the object quietly.
+    od::raw_json_string raw;
+    return v.get_raw_json_string().get(raw) == SUCCESS;
 }
 
 bool isAscii(std::string_view s)
@@ -192,16 +197,8 @@ bool validate(od::value v, int depth)
         return true;
     }
     case od::json_type::string: {
-        // stepped over either way, so that the position after it is known
-        const std::string_view token = trimmedToken(v);
-        if (token.size() < 2 || token.front() != '"' || token.back() != '"')
-            return false;
-        if (std::memchr(token.data() + 1, '\\', token.size() - 2)) {
-            std::string_view unescaped;
-            return v.get_string().get(unescaped) == SUCCESS;
-        }
-        od::raw_json_string raw;
-        return v.get_raw_json_string().get(raw) == SUCCESS;
+        std::string_view text;
+        return readString(v, text);
     }
     case od::json_type::number: {
         Number n;
@@ -816,6 +813,16 @@ bool readWhole(const FieldList &fields, const QByteArray &body, const QString &p
             READ_OR_REFUSE(a.raw_json().get(raw));
         } else {
             raw = trimmedToken(v);
+            // handed out, so that a missing comma after it shows (see readString)
+            bool b = false;
+            double d = 0;
+            od::raw_json_string r;
+            const auto e = type == od::json_type::string ? v.get_raw_json_string().get(r)
+                : type == od::json_type::boolean         ? v.get_bool().get(b)
+                : type == od::json_type::null            ? v.is_null().get(b)
+                                                         : v.get_double().get(d);
+            if (e != SUCCESS && !(type == od::json_type::number && e != simdjson::NUMBER_ERROR))
+                return false;
         }
         if (others.size() > 1)
             others += ',';
