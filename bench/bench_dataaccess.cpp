@@ -6,11 +6,15 @@
 //   - UI-thread busy time per response: the longest single event the UI
 //     thread handled while the read ran (the completion that installs the
 //     rows), plus the preparation done inside RestGet itself;
-//   - request-to-rows time as a ratio to QJsonDocument::fromJson of the same
-//     body on one thread;
+//   - request-to-rows time as a ratio to the bare transfer of the same body
+//     (a synchronous GET that only gathers the bytes), and to
+//     QJsonDocument::fromJson of the same body on one thread;
 //   - memory per row after loading (resident growth and peak growth) as a
 //     ratio to the body bytes per row;
 //   - per-request time of sequential small reads, kept-alive / fresh.
+//
+// Besides the table, one line per size for scripts:
+//   bench rows=N transfer_ratio=X ui_install_ms=X heap_per_body=X peak_per_body=X fromjson_ratio=X
 
 #include "DataUtilsU.h"
 #include "JsonDataSet.h"
@@ -225,6 +229,7 @@ int main(int argc, char **argv)
                 "  UI CPU ms: start compl total", "req->rows fromJson ratio", "per row: body  table  t/body  peak/body");
 
     std::vector<double> transfers;
+    std::vector<QByteArray> lines;
     for (const int rows : { 1000, 10000, 100000 }) {
         const QByteArray body = listBody(rows);
         server.clear();
@@ -308,7 +313,15 @@ int main(int argc, char **argv)
 
         // the bare transfer of the same body, for where the time goes
         std::vector<double> transferMs;
+        double transferPeakPerBody = 0;
         for (int r = 0; r < runs; ++r) {
+            MemStatus before;
+            if (r == 0) {
+                malloc_trim(0);
+                before = memStatus();
+                if (canResetPeak)
+                    resetPeak();
+            }
             auto client = RestClient->CreateRestClient(true);
             QElapsedTimer t;
             t.start();
@@ -316,6 +329,8 @@ int main(int argc, char **argv)
             transferMs.push_back(ms(t.nsecsElapsed()));
             if (response.body.size() != body.size())
                 return 4;
+            if (r == 0)
+                transferPeakPerBody = double(memStatus().hwmKb - before.rssKb) * 1024.0 / double(body.size());
         }
         transfers.push_back(median(transferMs));
         const double bytesPerRow = double(body.size()) / rows;
@@ -324,6 +339,13 @@ int main(int argc, char **argv)
                     median(startCpuMs), median(completionCpuMs), median(uiTotalCpuMs), median(requestMs),
                     median(parseMs), median(requestMs) / median(parseMs), bytesPerRow, tablePerRow,
                     tablePerRow / bytesPerRow, peakPerBody);
+        lines.push_back(QByteArray("bench rows=") + QByteArray::number(rows)
+                        + " transfer_ratio=" + QByteArray::number(median(requestMs) / median(transferMs), 'f', 2)
+                        + " ui_install_ms=" + QByteArray::number(median(completionMs), 'f', 2)
+                        + " heap_per_body=" + QByteArray::number(tablePerRow / bytesPerRow, 'f', 2)
+                        + " peak_per_body=" + QByteArray::number(peakPerBody, 'f', 2)
+                        + " fromjson_ratio=" + QByteArray::number(median(requestMs) / median(parseMs), 'f', 2)
+                        + " transfer_peak_per_body=" + QByteArray::number(transferPeakPerBody, 'f', 2));
     }
     std::printf("bare transfer of the same bodies (synchronous GET, no parse): %.1f ms, %.1f ms, %.1f ms\n",
                 transfers.at(0), transfers.at(1), transfers.at(2));
@@ -334,6 +356,9 @@ int main(int argc, char **argv)
                 "UI CPU: the same in the UI thread's own CPU time, unaffected by other processes.\n"
                 "table: heap held by the loaded rows; peak/body: peak resident growth during a first (cold) read\n"
                 "over the body size. Times: medians of 5 warm runs (3 at 100,000 rows).\n\n");
+    for (const QByteArray &line : lines)
+        std::printf("%s\n", line.constData());
+    std::printf("\n");
 
     // 200 sequential small reads: one kept-alive connection against a fresh
     // connection each time (the server's answers say "Connection: close").

@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql postgresql libssl-dev
     qt6-httpserver-dev qt6-websockets-dev
     libquazip1-qt6-dev libsodium-dev
+    libsimdjson-dev                    # list bodies (JSON) read at wire speed
     qtkeychain-qt6-dev libsecret-1-0   # remembered passwords (the Secret Service backend is loaded at run time)
     dbus-daemon gnome-keyring          # the keyring tests: dbus-run-session, gnome-keyring-daemon
     libgl-dev

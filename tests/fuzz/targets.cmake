@@ -1,4 +1,6 @@
 # One call per reader of outside input (see extra.cmake).
+# compared with what Qt's parser gives (tests/support/JsonReaderDifferential.h)
+zelt_add_fuzz_target(jsonrowreader LIBS Zelt::com)
 zelt_add_fuzz_target(errorenvelope LIBS Zelt::com)
 zelt_add_fuzz_target(menutree LIBS Zelt::com)
 zelt_add_fuzz_target(packagelist LIBS Zelt::com)

@@ -58,6 +58,7 @@ private Q_SLOTS:
     void verbsSendMethodBodyAndContentType();
     void queryAndPathParamsForOneRequest();
     void cookiesAreNotShared();
+    void bodiesArriveWholeWithPadding();
     void transportFailures_data();
     void transportFailures();
     void timeouts();
@@ -152,6 +153,31 @@ void tst_HttpClient::cookiesAreNotShared()
     clientFor(server.url())->get(QStringLiteral("/login"));
     clientFor(server.url())->get(QStringLiteral("/other"));
     QVERIFY(!server.lastRequest().hasHeader("Cookie"));
+}
+
+// A body is gathered in place, sized by its Content-Length or grown without
+// one, and keeps the spare room a read-ahead parser needs.
+void tst_HttpClient::bodiesArriveWholeWithPadding()
+{
+    QByteArray big(3 * 1024 * 1024 + 7, '\0');
+    for (qsizetype i = 0; i < big.size(); ++i)
+        big[i] = char('a' + (i * 7919) % 26);
+    const QByteArray unannounced = big.left(1024 * 1024 + 3);
+    TestHttpServer server([&](const RecordedRequest &request) {
+        if (request.path == QStringLiteral("/big"))
+            return Reply::text(big);
+        // no Content-Length: read until the server closes
+        return Reply::withAction(Reply::Action::Garbage,
+                                 "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + unannounced);
+    });
+    for (const auto &[path, expected] : { std::pair(QStringLiteral("/big"), big),
+                                          std::pair(QStringLiteral("/unannounced"), unannounced) }) {
+        const Platform::HttpResponse r = clientFor(server.url())->get(path);
+        QCOMPARE(r.statusCode, 200);
+        QCOMPARE(r.body.size(), expected.size());
+        QVERIFY(r.body == expected);
+        QVERIFY(r.body.capacity() - r.body.size() >= Platform::HttpResponse::BodyPadding);
+    }
 }
 
 void tst_HttpClient::transportFailures_data()

@@ -78,6 +78,7 @@ private Q_SLOTS:
     void typedReads();
     void valueFromJson_data();
     void valueFromJson();
+    void largeIntegersExactOrNull();
     void rowsMapByLowerCaseName();
     void loadArrayIntoTable();
     void loadObjectIntoCurrentRow();
@@ -142,6 +143,20 @@ void tst_JsonDataSet::valueFromJson_data()
         { "integer/overflow", F::Integer, "2147483648", null },
         { "integer/true", F::Integer, "true", 1 },
         { "integer/object", F::Integer, R"({"a":1})", null },
+        // a value that does not fit exactly is null, never a neighbour or a limit
+        { "largeint/beyond 2^53 exact", F::LargeInt, "9007199254740993", qlonglong(9007199254740993LL) },
+        { "largeint/beyond 2^53 with fraction", F::LargeInt, "9007199254740993.0", null },
+        { "largeint/beyond 2^53 with exponent", F::LargeInt, "9007199254740993e0", null },
+        { "largeint/2^53 with exponent", F::LargeInt, "9.007199254740992e15", null },
+        { "largeint/within 2^53 with exponent", F::LargeInt, "4.2e1", qlonglong(42) },
+        { "largeint/below 64 bits", F::LargeInt, "-9223372036854775809", null },
+        { "largeint/above 64 bits", F::LargeInt, "9223372036854775808", null },
+        { "largeint/highest", F::LargeInt, "9223372036854775807", qlonglong(9223372036854775807LL) },
+        { "largeint/text with fraction", F::LargeInt, R"("9007199254740993.0")", qlonglong(9007199254740993LL) },
+        { "largeint/text 0.5e1", F::LargeInt, R"(" 0.5e1 ")", qlonglong(5) },
+        { "largeint/text nearly integral", F::LargeInt, R"("1.0000000000000001")", null },
+        { "largeint/text above 64 bits", F::LargeInt, R"("9223372036854775808")", null },
+        { "largeint/text below 64 bits", F::LargeInt, R"("-9.223372036854775809e18")", null },
         { "float/text", F::Float, R"("2.25")", 2.25 },
         { "float/array", F::Float, "[1]", null },
         { "date/date", F::Date, R"("2024-03-05")", QDate(2024, 3, 5) },
@@ -183,6 +198,40 @@ void tst_JsonDataSet::valueFromJson()
     const auto rows = JsonDataSet::rowsFromJsonArray(t.fieldDefs(), json("[{\"v\": " + jsonText + "}]").toArray());
     QCOMPARE(rows.size(), size_t(1));
     QCOMPARE(rows.front().at(0), got);
+    // So does the list reader, into column storage.
+    const auto parsed = JsonDataSet::parseArrayMember(t.fieldDefs(), "{\"data\":[{\"v\": " + jsonText + "}]}",
+                                                      QStringLiteral("data"));
+    QCOMPARE(parsed.rows.size(), 1);
+    QCOMPARE(parsed.rows.value(0, 0), got);
+}
+
+void tst_JsonDataSet::largeIntegersExactOrNull()
+{
+    // Integer literals beyond 2^53 that a double could also hold: the list
+    // reader sees the text and takes them exactly; a QJsonValue cannot tell
+    // them from rounded numbers (Qt keeps 1e18 and 9007199254740993.0 as
+    // integers), so the document path leaves them null rather than risk a
+    // neighbour.
+    MemTable t;
+    t.addField(QStringLiteral("v"), FieldType::LargeInt);
+    const QByteArray literals[] = { "9007199254740994", "1000000000000000000", "-9223372036854775808",
+                                    "1152921504606846976" };
+    for (const QByteArray &literal : literals) {
+        const auto parsed = JsonDataSet::parseArrayMember(t.fieldDefs(), "{\"data\":[{\"v\":" + literal + "}]}",
+                                                          QStringLiteral("data"));
+        QCOMPARE(parsed.rows.value(0, 0), QVariant(literal.toLongLong()));
+        QVERIFY(!JsonDataSet::valueFromJson(FieldType::LargeInt, json(literal)).isValid());
+    }
+    // Written with a fraction or an exponent, or beyond 64 bits: null either way.
+    const QByteArray inexact[] = { "1e18", "9007199254740993.0", "-9223372036854775809", "9223372036854775808" };
+    for (const QByteArray &text : inexact) {
+        const auto parsed = JsonDataSet::parseArrayMember(t.fieldDefs(), "{\"data\":[{\"v\":" + text + "}]}",
+                                                          QStringLiteral("data"));
+        QVERIFY2(!parsed.rows.value(0, 0).isValid(), text.constData());
+    }
+    // A literal no double can hold was written so: exact on both paths.
+    QCOMPARE(JsonDataSet::valueFromJson(FieldType::LargeInt, json("9007199254740993")),
+             QVariant(qlonglong(9007199254740993LL)));
 }
 
 void tst_JsonDataSet::rowsMapByLowerCaseName()

@@ -1,5 +1,6 @@
 #include "Errors.h"
 #include "MemTable.h"
+#include "TableStorage.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -43,6 +44,8 @@ private Q_SLOTS:
     void setValueConverts();
     void bulkRows();
     void freezeHoldsViewsSteady();
+    void installSwapsBuiltStorage();
+    void storedValuesComeBackAsGiven();
 
 private:
     std::unique_ptr<MemTable> m_table;
@@ -299,6 +302,120 @@ void tst_MemTable::freezeHoldsViewsSteady()
     QCOMPARE(states.count(), 0); // Browse before, Browse after
     t.enableControls();          // a thaw without a freeze does nothing
     QCOMPARE(reset.count(), 1);
+}
+
+// Rows built elsewhere are swapped in whole: one reset, no per-row signal,
+// and the edit cycle works on them as on any rows.
+void tst_MemTable::installSwapsBuiltStorage()
+{
+    MemTable &t = *m_table;
+    t.appendRows(rows(2));
+    Platform::TableStorage built(t.fieldDefs());
+    built.resize(3);
+    built.setInteger(0, 0, 70);
+    built.setUtf8(0, 1, "caf\xc3\xa9", 5);
+    built.setInteger(0, 2, 7);
+    built.setBool(0, 3, true);
+    built.setJulianDay(0, 4, QDate(2024, 5, 2).toJulianDay());
+    built.setInteger(2, 0, 72); // row 1 stays null everywhere
+    QSignalSpy reset(&t, &QAbstractItemModel::modelReset);
+    QSignalSpy inserted(&t, &QAbstractItemModel::rowsInserted);
+    t.install(std::move(built));
+    QCOMPARE(reset.count(), 1);
+    QCOMPARE(inserted.count(), 0);
+    QCOMPARE(t.recordCount(), 3);
+    QCOMPARE(t.recNo(), 0);
+    QCOMPARE(t.rowAt(0), MemTable::Row({ qlonglong(70), QStringLiteral("café"), 7, true, QDate(2024, 5, 2) }));
+    QCOMPARE(t.rowAt(1), MemTable::Row(5));
+    QCOMPARE(t.data(t.index(0, 1)).toString(), QStringLiteral("café"));
+    QCOMPARE(t.data(t.index(0, 3), Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    QCOMPARE(t.data(t.index(1, 3), Qt::CheckStateRole).toInt(), int(Qt::PartiallyChecked));
+
+    // edit, cancel and post on installed rows
+    t.edit();
+    t.setValue(QStringLiteral("name"), QStringLiteral("changed"));
+    t.setValue(QStringLiteral("qty"), QVariant());
+    t.cancel();
+    QCOMPARE(t.rowAt(0), MemTable::Row({ qlonglong(70), QStringLiteral("café"), 7, true, QDate(2024, 5, 2) }));
+    QVERIFY(t.setData(t.index(2, 1), QStringLiteral("grid")));
+    QCOMPARE(t.cell(2, 1).toString(), QStringLiteral("grid"));
+    t.setRecNo(1);
+    t.deleteRecord();
+    QCOMPARE(t.cell(1, 0).toLongLong(), 72); // the bits of later rows moved down with them
+    QVERIFY(!t.cell(0, 0).isNull() && t.cell(1, 1).toString() == QStringLiteral("grid"));
+
+    // Storage of other field types is refused before anything changes.
+    Platform::TableStorage wrong(QList<MemTable::FieldDef>{ { QStringLiteral("id"), FieldType::String, 0, {} } });
+    wrong.resize(1);
+    QVERIFY_THROWS_EXCEPTION(Platform::TableStateError, t.install(std::move(wrong)));
+    QVERIFY_THROWS_EXCEPTION(Platform::TableStateError, t.appendRows(Platform::TableStorage(
+        QList<MemTable::FieldDef>{ { QStringLiteral("id"), FieldType::Float, 0, {} } })));
+    QCOMPARE(t.recordCount(), 2);
+    // A default-made storage is no rows.
+    t.install(Platform::TableStorage());
+    QCOMPARE(t.recordCount(), 0);
+    t.append();
+    t.setValue(QStringLiteral("name"), QStringLiteral("after"));
+    t.post();
+    QCOMPARE(t.value(QStringLiteral("name")).toString(), QStringLiteral("after"));
+}
+
+// Whatever a field's storage holds comes back as it was given: text with a
+// leading byte-order mark or unpaired surrogates, date-times in any zone,
+// integers at their limits; and text edited over and over does not pile up.
+void tst_MemTable::storedValuesComeBackAsGiven()
+{
+    MemTable t;
+    QAbstractItemModelTester tester(&t, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    t.addField(QStringLiteral("s"), FieldType::Memo);
+    t.addField(QStringLiteral("at"), FieldType::DateTime);
+    t.addField(QStringLiteral("big"), FieldType::LargeInt);
+    t.addField(QStringLiteral("small"), FieldType::SmallInt);
+    t.open();
+    const QDate day(2024, 3, 31);
+    const QString texts[] = {
+        QString(QChar(0xFEFF)) + QStringLiteral("x"), QString(2, QChar(0xFEFF)), QString(QChar(0xD800)) + QStringLiteral("a"),
+        QStringLiteral("b") + QChar(0xDC00), QString(), QStringLiteral("line\n\0nul"),
+    };
+    const QDateTime times[] = {
+        QDateTime(day, QTime(1, 2, 3, 4), Qt::UTC), QDateTime(day, QTime(1, 2, 3), Qt::OffsetFromUTC, -(3 * 3600 + 1800)),
+        QDateTime(day, QTime(23, 59, 59, 999), Qt::LocalTime),
+        QDateTime(day, QTime(12, 30), QTimeZone(QByteArrayLiteral("Europe/Berlin"))),
+    };
+    for (int i = 0; i < 6; ++i) {
+        t.append();
+        t.setValue(0, texts[i]);
+        t.setValue(1, i < 4 ? QVariant(times[i]) : QVariant());
+        t.setValue(2, i % 2 ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max());
+        t.setValue(3, -32768 + i);
+        t.post();
+    }
+    for (int i = 0; i < 6; ++i) {
+        QCOMPARE(t.cell(i, 0).toString(), texts[i]);
+        QCOMPARE(t.cell(i, 0).toString().size(), texts[i].size());
+        if (i < 4) {
+            const QDateTime got = t.cell(i, 1).toDateTime();
+            QCOMPARE(got, times[i]);
+            QCOMPARE(got.timeSpec(), times[i].timeSpec());
+            QCOMPARE(got.time(), times[i].time());
+            QCOMPARE(got.offsetFromUtc(), times[i].offsetFromUtc());
+        } else {
+            QVERIFY(!t.cell(i, 1).isValid());
+        }
+        QCOMPARE(t.cell(i, 2).toLongLong(),
+                 i % 2 ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max());
+        QCOMPARE(t.cell(i, 3), QVariant(-32768 + i));
+    }
+    // A long text edited many times stays about one value's worth of text.
+    Platform::TableStorage storage(t.fieldDefs());
+    storage.resize(2);
+    storage.setText(1, 0, texts[1]);
+    const QString longText(100000, QLatin1Char('z'));
+    for (int i = 0; i < 200; ++i)
+        storage.setText(0, 0, QString(longText + QString::number(i)));
+    QCOMPARE(storage.value(0, 0).toString(), longText + QStringLiteral("199"));
+    QCOMPARE(storage.value(1, 0).toString(), texts[1]);
+    QVERIFY2(storage.byteSize() < 4 * 100000, qPrintable(QString::number(storage.byteSize())));
 }
 
 QTEST_MAIN(tst_MemTable)

@@ -76,7 +76,7 @@ RestRequest::Work getWork(QString url, FieldList fields)
 
 // Empties the table and installs the rows in one batch. A read-only table
 // is opened up for the load and made read-only again.
-void replaceRows(MemTable &table, std::vector<MemTable::Row> &&rows)
+void replaceRows(MemTable &table, Platform::TableStorage &&rows)
 {
     const bool readOnly = table.readOnly();
     table.close();
@@ -87,10 +87,10 @@ void replaceRows(MemTable &table, std::vector<MemTable::Row> &&rows)
         if (readOnly && !table.isEditing())
             table.setReadOnly(true);
     });
-    table.setRows(std::move(rows));
+    table.install(std::move(rows));
 }
 
-void replaceRowsQuietly(MemTable &table, std::vector<MemTable::Row> &&rows)
+void replaceRowsQuietly(MemTable &table, Platform::TableStorage &&rows)
 {
     try {
         replaceRows(table, std::move(rows));
@@ -150,7 +150,7 @@ void runList(const QString &AUrl, MemTable *ATable, TPagination *FPagination, st
                 return;
             if (o.parsed.hasArray) {
                 try {
-                    hold->table->setRows(std::move(o.parsed.rows));
+                    hold->table->install(std::move(o.parsed.rows));
                 } catch (const std::exception &) {
                     // a table closed or made read-only meanwhile stays as it is
                 }

@@ -8,14 +8,27 @@ namespace Platform::FieldValue {
 
 namespace {
 
+// Text as UTF-16 or as ASCII bytes, read the same way.
+template<typename Ch>
+struct Chars
+{
+    const Ch *data;
+    qsizetype n;
+    qsizetype size() const { return n; }
+    char16_t operator[](qsizetype i) const { return code(data[i]); }
+    static char16_t code(QChar c) { return c.unicode(); }
+    static char16_t code(char c) { return char16_t(uchar(c)); }
+};
+
 // The value of `count` decimal digits at `pos`, or -1.
-int digitsAt(QStringView s, qsizetype pos, int count)
+template<typename S>
+int digitsAt(const S &s, qsizetype pos, int count)
 {
     if (pos < 0 || pos + count > s.size())
         return -1;
     int value = 0;
     for (qsizetype i = pos; i < pos + count; ++i) {
-        const char16_t c = s[i].unicode();
+        const char16_t c = s[i];
         if (c < u'0' || c > u'9')
             return -1;
         value = value * 10 + (c - u'0');
@@ -23,21 +36,12 @@ int digitsAt(QStringView s, qsizetype pos, int count)
     return value;
 }
 
-struct IsoParts
-{
-    enum Zone { None, Utc, Offset };
-    QDate date;
-    QTime time;
-    bool hasTime = false;
-    Zone zone = None;
-    int offsetSeconds = 0;
-};
-
 // Hand-written rather than QDateTime::fromString: a list of 100,000 rows goes
 // through here, and the generic parser costs about a microsecond a value.
-bool parseIso(QStringView s, IsoParts &p)
+// The text is trimmed already.
+template<typename S>
+bool parseIsoTrimmed(const S &s, IsoParts &p)
 {
-    s = s.trimmed();
     const qsizetype n = s.size();
     if (n < 10 || s[4] != u'-' || s[7] != u'-')
         return false;
@@ -50,7 +54,7 @@ bool parseIso(QStringView s, IsoParts &p)
     if (n == 10)
         return true;
 
-    const QChar sep = s[10];
+    const char16_t sep = s[10];
     if (sep != u'T' && sep != u't' && sep != u' ')
         return false;
     qsizetype i = 11;
@@ -73,7 +77,7 @@ bool parseIso(QStringView s, IsoParts &p)
             int count = 0;
             while (i < n && s[i] >= u'0' && s[i] <= u'9') {
                 if (count < 3)
-                    ms = ms * 10 + (s[i].unicode() - u'0');
+                    ms = ms * 10 + (s[i] - u'0');
                 ++count;
                 ++i;
             }
@@ -117,26 +121,124 @@ bool parseIso(QStringView s, IsoParts &p)
     return true;
 }
 
-constexpr double twoPow63 = 9223372036854775808.0;
+bool isAsciiSpace(char16_t c)
+{
+    return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
+
+// Decimal text, sign, fraction and exponent optional, whose value is an
+// integer within 64 bits, worked out on the digits: going through double
+// would take 9007199254740993.0 for its neighbour.
+template<typename S>
+bool exactInteger(const S &s, qint64 &out)
+{
+    const qsizetype n = s.size();
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < n && (s[i] == u'+' || s[i] == u'-'))
+        negative = s[i++] == u'-';
+    // significant digits (no leading zeros) and the power of ten they scale by
+    char digits[24];
+    int count = 0;
+    qint64 scale = 0;
+    bool anyDigit = false;
+    bool tooMany = false;
+    auto take = [&](char16_t c, bool fraction) {
+        anyDigit = true;
+        if (fraction)
+            --scale;
+        if (count == 0 && c == u'0')
+            return;
+        if (count < int(sizeof digits))
+            digits[count++] = char(c - u'0');
+        else if (c != u'0')
+            tooMany = true; // a non-zero digit beyond the 24th: never an int64
+        else
+            ++scale;
+    };
+    while (i < n && s[i] >= u'0' && s[i] <= u'9')
+        take(s[i++], false);
+    if (i < n && s[i] == u'.') {
+        ++i;
+        while (i < n && s[i] >= u'0' && s[i] <= u'9')
+            take(s[i++], true);
+    }
+    if (!anyDigit)
+        return false;
+    if (i < n && (s[i] == u'e' || s[i] == u'E')) {
+        ++i;
+        bool negativeExponent = false;
+        if (i < n && (s[i] == u'+' || s[i] == u'-'))
+            negativeExponent = s[i++] == u'-';
+        qint64 exponent = 0;
+        const qsizetype first = i;
+        while (i < n && s[i] >= u'0' && s[i] <= u'9') {
+            if (exponent < 100000)
+                exponent = exponent * 10 + (s[i] - u'0');
+            ++i;
+        }
+        if (i == first)
+            return false;
+        scale += negativeExponent ? -exponent : exponent;
+    }
+    if (i != n || tooMany)
+        return false;
+    while (count > 0 && digits[count - 1] == 0) {
+        --count;
+        ++scale;
+    }
+    if (count == 0) {
+        out = 0;
+        return true;
+    }
+    if (scale < 0 || count + scale > 19)
+        return false;
+    quint64 value = 0;
+    for (int d = 0; d < count; ++d)
+        value = value * 10 + quint64(digits[d]);
+    for (qint64 k = 0; k < scale; ++k)
+        value *= 10;
+    const quint64 limit = negative ? quint64(1) << 63 : (quint64(1) << 63) - 1;
+    if (value > limit)
+        return false;
+    out = negative ? qint64(0 - value) : qint64(value);
+    return true;
+}
 
 } // namespace
+
+bool parseIso(QStringView text, IsoParts &p)
+{
+    text = text.trimmed();
+    return parseIsoTrimmed(Chars<QChar>{ text.data(), text.size() }, p);
+}
+
+bool parseIsoAscii(const char *text, qsizetype length, IsoParts &p)
+{
+    while (length > 0 && isAsciiSpace(char16_t(*text))) {
+        ++text;
+        --length;
+    }
+    while (length > 0 && isAsciiSpace(char16_t(text[length - 1])))
+        --length;
+    return parseIsoTrimmed(Chars<char>{ text, length }, p);
+}
 
 bool parseInteger(QStringView text, qint64 &out)
 {
     text = text.trimmed();
-    if (text.isEmpty())
-        return false;
-    bool ok = false;
-    const qint64 v = text.toLongLong(&ok, 10);
-    if (ok) {
-        out = v;
-        return true;
+    return exactInteger(Chars<QChar>{ text.data(), text.size() }, out);
+}
+
+bool parseIntegerAscii(const char *text, qsizetype length, qint64 &out)
+{
+    while (length > 0 && isAsciiSpace(char16_t(*text))) {
+        ++text;
+        --length;
     }
-    double d = 0;
-    if (!parseDouble(text, d) || d != std::floor(d) || d < -twoPow63 || d >= twoPow63)
-        return false;
-    out = qint64(d);
-    return true;
+    while (length > 0 && isAsciiSpace(char16_t(text[length - 1])))
+        --length;
+    return exactInteger(Chars<char>{ text, length }, out);
 }
 
 bool parseDouble(QStringView text, double &out)
@@ -191,8 +293,11 @@ QDateTime LocalTimeCache::get(QDate date, QTime time)
 bool parseDateTime(QStringView text, QDateTime &out, LocalTimeCache *cache)
 {
     IsoParts p;
-    if (!parseIso(text, p))
-        return false;
+    return parseIso(text, p) && dateTimeFromParts(p, out, cache);
+}
+
+bool dateTimeFromParts(const IsoParts &p, QDateTime &out, LocalTimeCache *cache)
+{
     QDateTime dt;
     if (!p.hasTime)
         dt = p.date.startOfDay();

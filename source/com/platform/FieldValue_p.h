@@ -18,14 +18,30 @@ using FieldType = MemTable::FieldType;
 // accepts empty text. Surrounding white space is ignored.
 
 // Decimal integer, or numeric text with an integral value ("12", "-3",
-// "1e3", "12.0"); false for fractions and for values beyond 64 bits.
+// "1e3", "12.0"); false for fractions and for values beyond 64 bits. Exact:
+// "9007199254740993.0" is 9007199254740993, "1.0000000000000001" no integer.
 bool parseInteger(QStringView text, qint64 &out);
+// The same for ASCII text.
+bool parseIntegerAscii(const char *text, qsizetype length, qint64 &out);
 // C locale, finite values only.
 bool parseDouble(QStringView text, double &out);
 // "true"/"false" in any letter case, "1", "0".
 bool parseBool(QStringView text, bool &out);
 // "yyyy-MM-dd", or an ISO date-time whose date part is taken as written.
 bool parseDate(QStringView text, QDate &out);
+
+// An ISO date or date-time in its parts (the forms parseDateTime takes).
+struct IsoParts
+{
+    enum Zone { None, Utc, Offset };
+    QDate date;
+    QTime time;
+    bool hasTime = false;
+    Zone zone = None;
+    int offsetSeconds = 0;
+};
+bool parseIso(QStringView text, IsoParts &parts);
+bool parseIsoAscii(const char *text, qsizetype length, IsoParts &parts);
 // Building a local-time QDateTime asks the system for the zone rules each
 // time, which costs microseconds (4.5 us on glibc with TZ unset). Rows of one
 // response repeat wall-clock times often enough that a bounded memo of the
@@ -43,6 +59,14 @@ private:
 // "Z" (UTC), an offset ("+07:00", "+0700", "+07") or no zone (local time);
 // a plain date gives the start of that day in local time.
 bool parseDateTime(QStringView text, QDateTime &out, LocalTimeCache *cache = nullptr);
+bool dateTimeFromParts(const IsoParts &parts, QDateTime &out, LocalTimeCache *cache = nullptr);
+
+// Whether a double holds the integer exactly.
+inline bool isDoubleExact(qint64 value)
+{
+    const double d = double(value);
+    return d < 9223372036854775808.0 && qint64(d) == value;
+}
 
 // Whether an integer fits Integer (32 bits), SmallInt (16) or LargeInt (64).
 bool fitsInteger(FieldType type, qint64 value);

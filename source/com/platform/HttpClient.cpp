@@ -10,6 +10,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <future>
 
 namespace Platform {
@@ -276,6 +277,38 @@ private:
     {
         m_reading = true;
         arm(m_job ? m_job->request.readTimeout : 0);
+        reserveBody();
+    }
+
+    // The announced length is allocated once, with the padding a parser
+    // may read ahead into (HttpResponse::BodyPadding).
+    void reserveBody()
+    {
+        if (m_reserved || !m_reply)
+            return;
+        const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+        if (!length.isValid())
+            return;
+        m_reserved = true;
+        const qint64 n = length.toLongLong();
+        if (n > 0 && n <= MaxBodySize)
+            m_body.reserve(qsizetype(n) + HttpResponse::BodyPadding);
+    }
+
+    // Straight from the reply into the body, no intermediate array.
+    void readAvailable()
+    {
+        for (qint64 available = m_reply->bytesAvailable(); available > 0; available = m_reply->bytesAvailable()) {
+            const qsizetype size = m_body.size();
+            const qsizetype needed = size + qsizetype(available) + HttpResponse::BodyPadding;
+            if (m_body.capacity() < needed)
+                m_body.reserve(std::max(needed, m_body.capacity() * 2));
+            m_body.resize(size + qsizetype(available));
+            const qint64 got = m_reply->read(m_body.data() + size, available);
+            m_body.resize(size + qsizetype(std::max<qint64>(got, 0)));
+            if (got <= 0)
+                break;
+        }
     }
 
     void onReadyRead()
@@ -287,7 +320,7 @@ private:
             abortWith(QStringLiteral("Response body too large"), TransportFailure::BrokenAnswer);
             return;
         }
-        m_body += m_reply->readAll();
+        readAvailable();
     }
 
     void onTimeout()
@@ -337,7 +370,7 @@ private:
         } else {
             const bool tooLarge = m_body.size() + m_reply->bytesAvailable() > MaxBodySize;
             if (!tooLarge)
-                m_body += m_reply->readAll();
+                readAvailable();
             if (tooLarge) {
                 job->finish(Outcome::failing(QStringLiteral("Response body too large: ") + where,
                                              TransportFailure::BrokenAnswer));
@@ -350,6 +383,8 @@ private:
                 o.response.statusCode = status;
                 o.response.statusText = QString::fromUtf8(
                     m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
+                if (m_body.capacity() - m_body.size() < HttpResponse::BodyPadding)
+                    m_body.reserve(m_body.size() + HttpResponse::BodyPadding);
                 o.response.body = std::move(m_body);
                 o.response.headers = m_reply->rawHeaderPairs();
                 job->finish(std::move(o));
@@ -375,6 +410,7 @@ private:
     QNetworkReply *m_reply = nullptr;
     QTimer m_timer;
     bool m_reading = false;
+    bool m_reserved = false;
     QString m_abortReason;
     TransportFailure m_abortKind = TransportFailure::Other;
     QByteArray m_body;

@@ -16,6 +16,11 @@ namespace Platform {
 // What the server answered, whatever the status.
 struct COM_EXPORT HttpResponse
 {
+    // A received body has at least this much spare capacity beyond its
+    // size, so that a parser reading ahead in blocks (simdjson) takes it as
+    // it is, without a padded copy.
+    static constexpr qsizetype BodyPadding = 64;
+
     int statusCode = 0;
     QString statusText;
     QByteArray body;

@@ -20,6 +20,7 @@ using FieldType = MemTable::FieldType;
 template<typename V>
 bool jsonInteger(const V &v, qint64 &out)
 {
+
     const qint64 i = v.toInteger(0);
     if (i != 0 || v.toInteger(1) == 0) {
         out = i;
@@ -62,7 +63,11 @@ QVariant fromJson(FieldType type, const V &v, FieldValue::LocalTimeCache *cache 
         qint64 i = 0;
         switch (kind) {
         case QJsonValue::Double:
-            if (!jsonInteger(v, i))
+            // Qt's parser keeps any integral number within 64 bits as an
+            // integer, 9007199254740993.0 as ...992 too. Beyond 2^53 an
+            // integer that a double can hold may be such a rounded number:
+            // it is null; one that a double cannot hold was written so.
+            if (!jsonInteger(v, i) || (std::abs(double(i)) >= 9007199254740992.0 && FieldValue::isDoubleExact(i)))
                 return {};
             break;
         case QJsonValue::String:
@@ -254,6 +259,36 @@ std::vector<MemTable::Row> rowsFromJsonArray(const FieldList &fields, const QJso
     return rows;
 }
 
+TableStorage storageFromJsonArray(const FieldList &fields, const QJsonArray &array, qsizetype *skippedElements)
+{
+    const std::vector<FieldKey> keys = fieldKeys(fields);
+    qsizetype skipped = 0;
+    FieldValue::LocalTimeCache localTimes;
+    TableStorage storage(fields);
+    storage.reserve(array.size());
+    for (auto it = array.constBegin(), end = array.constEnd(); it != end; ++it) {
+        const QJsonValueConstRef element = *it;
+        if (element.type() != QJsonValue::Object) {
+            ++skipped;
+            continue;
+        }
+        const QJsonObject obj = element.toObject();
+        const qsizetype row = storage.size();
+        storage.resize(row + 1);
+        if (obj.isEmpty())
+            continue;
+        const auto objEnd = obj.constEnd();
+        for (const FieldKey &k : keys) {
+            const auto member = findMember(obj, k);
+            if (member != objEnd)
+                storage.setValue(row, k.field, fromJson(k.type, member.value(), &localTimes));
+        }
+    }
+    if (skippedElements)
+        *skippedElements = skipped;
+    return storage;
+}
+
 ParsedRows parseArrayMember(const FieldList &fields, const QByteArray &body, const QString &property)
 {
     {
@@ -263,6 +298,7 @@ ParsedRows parseArrayMember(const FieldList &fields, const QByteArray &body, con
             return direct;
     }
     ParsedRows result;
+    result.rows = TableStorage(fields);
     QJsonObject envelope;
     {
         // The document goes out of scope here, on this thread, once the
@@ -278,7 +314,7 @@ ParsedRows parseArrayMember(const FieldList &fields, const QByteArray &body, con
     if (member != envelope.constEnd() && member.value().isArray()) {
         const QJsonArray array = envelope.take(property).toArray();
         result.hasArray = true;
-        result.rows = rowsFromJsonArray(fields, array, &result.skippedElements);
+        result.rows = storageFromJsonArray(fields, array, &result.skippedElements);
     }
     result.others = std::move(envelope);
     return result;

@@ -2,6 +2,7 @@
 
 #include "com_global.h"
 #include "MemTable.h"
+#include "TableStorage.h"
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -28,8 +29,16 @@
 //   Integer, SmallInt, LargeInt
 //                 integral numbers within the field's range (32, 16, 64 bits;
 //                 64-bit values exactly); numeric text with an integral value
-//                 ("42", " 42 ", "4.2e1"); bool 1/0. A fraction, an
-//                 out-of-range number, other text, objects and arrays: null.
+//                 ("42", " 42 ", "4.2e1", read exactly from its digits); bool
+//                 1/0. A fraction, an out-of-range number, other text, objects
+//                 and arrays: null. A number written with a fraction or an
+//                 exponent is read as a double, which holds every integer
+//                 exactly only up to 2^53: beyond that it is null too (JSON
+//                 9007199254740993.0 would otherwise load as ...992). Qt's
+//                 document keeps such a number as an integer, as it does an
+//                 integer literal: from a QJsonValue, an integer beyond 2^53
+//                 that a double can hold is therefore null as well. The list
+//                 reader sees the text and loads literals exactly.
 //   Float         numbers; numeric text in C notation ("1.5", "-2e3"); bool
 //                 1/0; anything else null.
 //   Boolean       bool; a number is true when not 0; text "true"/"false" (any
@@ -64,14 +73,18 @@ COM_EXPORT QJsonValue valueToJson(MemTable::FieldType type, const QVariant &valu
 COM_EXPORT std::vector<MemTable::Row> rowsFromJsonArray(const FieldList &fields, const QJsonArray &array,
                                                         qsizetype *skippedElements = nullptr);
 
+// The same rows in a table's column storage, ready for MemTable::install().
+COM_EXPORT TableStorage storageFromJsonArray(const FieldList &fields, const QJsonArray &array,
+                                             qsizetype *skippedElements = nullptr);
+
 // A response body turned into rows in one go, keeping the envelope's other
-// members (such as "pages"). The parsed document is released where this ran,
-// so the thread that installs the rows pays nothing for it.
+// members (such as "pages"). Everything the parse needed is released where
+// this ran, so the thread that installs the rows pays nothing for it.
 struct COM_EXPORT ParsedRows
 {
     bool isObject = false;  // the body is a JSON object
     bool hasArray = false;  // ... and its member was an array (rows holds it)
-    std::vector<MemTable::Row> rows;
+    TableStorage rows;      // columns of the given fields' types
     qsizetype skippedElements = 0;
     QJsonObject others;     // every member of the object except that array
 
@@ -80,6 +93,10 @@ struct COM_EXPORT ParsedRows
     QJsonValue member(const QString &name) const { return others.value(name); }
 };
 
+// Bodies are read with simdjson where it reads them exactly as QJsonDocument
+// would, and by QJsonDocument otherwise (see JsonRowReader_p.h). The body's
+// spare capacity beyond its size is used as the parser's padding: a body
+// gathered with HttpResponse's reserve (HttpClient) is read without a copy.
 COM_EXPORT ParsedRows parseArrayMember(const FieldList &fields, const QByteArray &body, const QString &property);
 
 // ---- table operations (user-interface thread) ---------------------------

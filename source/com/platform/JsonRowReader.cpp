@@ -3,605 +3,870 @@
 #include "FieldValue_p.h"
 
 #include <QJsonDocument>
-#include <QJsonValue>
-#include <cctype>
-#include <charconv>
+#include <cfloat>
+#include <cmath>
 #include <cstring>
-#include <system_error>
+#include <memory>
+#include <simdjson.h>
 
-// A list response is mostly one array of flat row objects. Turning it into a
-// QJsonDocument and then into rows walks and allocates everything twice; this
-// reader makes the cells on its single pass. It is strict: whatever it is not
-// sure to read exactly as QJsonDocument would, it refuses, and the caller
-// falls back to the document path.
+// A list response is mostly one array of flat row objects. simdjson's
+// On-Demand parser indexes the body once and hands out each value where it
+// lies, so the cells are made straight from the body's bytes. Where simdjson
+// and QJsonDocument could disagree, the reader refuses and the caller falls
+// back to the document path.
 
 namespace Platform::JsonDataSet::detail {
 
 namespace {
 
+namespace od = simdjson::ondemand;
+using simdjson::SUCCESS;
 using FieldType = MemTable::FieldType;
 
-// Below Qt's own limit, so that the fallback decides about deep texts.
+// Below Qt's own limit, so that the fallback decides about deep texts. The
+// parser is given room beyond it: On-Demand does not check its depth itself.
 constexpr int MaxDepth = 512;
+constexpr size_t ParserDepth = MaxDepth + 16;
 
-inline void skipWs(const char *&p, const char *end)
+#define READ_OR_REFUSE(expr)                                                                                           \
+    do {                                                                                                               \
+        if ((expr) != SUCCESS)                                                                                         \
+            return false;                                                                                              \
+    } while (0)
+
+bool isWs(char c)
 {
-    while (p < end && (*p == ' ' || *p == '\n' || *p == '\r' || *p == '\t'))
-        ++p;
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
 }
 
-inline bool expect(const char *&p, const char *end, char c)
+// The token's own text: simdjson's raw token runs up to the next structural
+// character and may carry white space.
+std::string_view trimmedToken(od::value &v)
 {
-    skipWs(p, end);
-    if (p >= end || *p != c)
+    std::string_view t = v.raw_json_token();
+    while (!t.empty() && isWs(t.back()))
+        t.remove_suffix(1);
+    return t;
+}
+
+// Qt refuses a number whose double is out of range, underflow to zero
+// included; simdjson gives 0 for the latter.
+bool underflows(std::string_view token, double d)
+{
+    if (d != 0)
         return false;
-    ++p;
-    return true;
-}
-
-// Well-formed UTF-8 only: no overlong forms, no surrogates, nothing beyond
-// U+10FFFF.
-bool validUtf8(const unsigned char *s, const unsigned char *e)
-{
-    while (s < e) {
-        const unsigned char c = *s;
-        if (c < 0x80) {
-            ++s;
-            continue;
-        }
-        int n = 0;
-        unsigned min = 0;
-        unsigned cp = 0;
-        if ((c & 0xE0) == 0xC0) {
-            n = 1;
-            min = 0x80;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            n = 2;
-            min = 0x800;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            n = 3;
-            min = 0x10000;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (e - s <= n)
-            return false;
-        for (int i = 1; i <= n; ++i) {
-            if ((s[i] & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (s[i] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        s += n + 1;
-    }
-    return true;
-}
-
-// The raw content of a string; p is just past the opening quote and ends
-// past the closing one.
-struct RawString
-{
-    const char *begin = nullptr;
-    const char *end = nullptr;
-    bool escaped = false;
-    bool nonAscii = false;
-};
-
-bool scanString(const char *&p, const char *end, RawString &s)
-{
-    s.begin = p;
-    while (p < end) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        if (c == '"') {
-            s.end = p++;
-            return !s.nonAscii
-                || validUtf8(reinterpret_cast<const unsigned char *>(s.begin),
-                             reinterpret_cast<const unsigned char *>(s.end));
-        }
-        if (c == '\\') {
-            s.escaped = true;
-            if (++p >= end)
-                return false;
-            switch (*p) {
-            case '"':
-            case '\\':
-            case '/':
-            case 'b':
-            case 'f':
-            case 'n':
-            case 'r':
-            case 't': ++p; break;
-            case 'u':
-                if (end - p < 5)
-                    return false;
-                for (int i = 1; i <= 4; ++i) {
-                    if (!std::isxdigit(static_cast<unsigned char>(p[i])))
-                        return false;
-                }
-                p += 5;
-                break;
-            default: return false;
-            }
-            continue;
-        }
-        if (c < 0x20)
-            return false;
-        if (c >= 0x80)
-            s.nonAscii = true;
-        ++p;
+    for (char c : token) {
+        if (c == 'e' || c == 'E')
+            break;
+        if (c >= '1' && c <= '9')
+            return true;
     }
     return false;
 }
 
-unsigned hex4(const char *p)
-{
-    unsigned v = 0;
-    for (int i = 0; i < 4; ++i) {
-        const char c = p[i];
-        v <<= 4;
-        if (c >= '0' && c <= '9')
-            v |= unsigned(c - '0');
-        else if (c >= 'a' && c <= 'f')
-            v |= unsigned(c - 'a' + 10);
-        else
-            v |= unsigned(c - 'A' + 10);
-    }
-    return v;
-}
-
-// The text of a scanned string; false for escapes it does not take
-// (surrogates, which the fallback handles as Qt does).
-bool decode(const RawString &s, QString &out)
-{
-    if (!s.escaped) {
-        out = s.nonAscii ? QString::fromUtf8(s.begin, s.end - s.begin) : QString::fromLatin1(s.begin, s.end - s.begin);
-        return true;
-    }
-    out.clear();
-    out.reserve(s.end - s.begin);
-    const char *p = s.begin;
-    const char *run = p;
-    auto flush = [&](const char *upTo) {
-        if (upTo > run)
-            out += QString::fromUtf8(run, upTo - run);
-    };
-    while (p < s.end) {
-        if (*p != '\\') {
-            ++p;
-            continue;
-        }
-        flush(p);
-        const char e = p[1];
-        p += 2;
-        switch (e) {
-        case '"': out += QLatin1Char('"'); break;
-        case '\\': out += QLatin1Char('\\'); break;
-        case '/': out += QLatin1Char('/'); break;
-        case 'b': out += QLatin1Char('\b'); break;
-        case 'f': out += QLatin1Char('\f'); break;
-        case 'n': out += QLatin1Char('\n'); break;
-        case 'r': out += QLatin1Char('\r'); break;
-        case 't': out += QLatin1Char('\t'); break;
-        case 'u': {
-            const unsigned u = hex4(p);
-            if (u >= 0xD800 && u <= 0xDFFF)
-                return false;
-            out += QChar(char16_t(u));
-            p += 4;
-            break;
-        }
-        default: return false;
-        }
-        run = p;
-    }
-    flush(p);
-    return true;
-}
-
+// Qt's integer when the text is an integer literal within 64 bits (isInt),
+// else its double.
 struct Number
 {
-    bool isInteger = false;
+    bool isInt = false;
     qint64 integer = 0;
     double real = 0;
-
-    // As the document parser stores it: integer literals within 64 bits as
-    // integers, everything else as double.
-    QJsonValue value() const { return isInteger ? QJsonValue(integer) : QJsonValue(real); }
 };
 
-bool readNumber(const char *&p, const char *end, Number &n)
+bool readNumber(od::value &v, Number &n)
 {
-    const char *b = p;
-    if (p < end && *p == '-')
-        ++p;
-    if (p >= end)
-        return false;
-    if (*p == '0') {
-        ++p;
-    } else if (*p >= '1' && *p <= '9') {
-        while (p < end && *p >= '0' && *p <= '9')
-            ++p;
-    } else {
-        return false;
-    }
-    bool integral = true;
-    if (p < end && *p == '.') {
-        integral = false;
-        ++p;
-        const char *digits = p;
-        while (p < end && *p >= '0' && *p <= '9')
-            ++p;
-        if (p == digits)
-            return false;
-    }
-    if (p < end && (*p == 'e' || *p == 'E')) {
-        integral = false;
-        ++p;
-        if (p < end && (*p == '+' || *p == '-'))
-            ++p;
-        const char *digits = p;
-        while (p < end && *p >= '0' && *p <= '9')
-            ++p;
-        if (p == digits)
-            return false;
-    }
-    if (integral) {
-        const auto r = std::from_chars(b, p, n.integer);
-        if (r.ec == std::errc() && r.ptr == p) {
-            n.isInteger = true;
+    const std::string_view token = trimmedToken(v);
+    const bool literal = token.find_first_of(".eE") == std::string_view::npos;
+    if (literal) {
+        int64_t i = 0;
+        const auto e = v.get_int64().get(i);
+        if (e == SUCCESS) {
+            n.integer = i;
+            n.isInt = true;
             return true;
         }
+        if (e != simdjson::NUMBER_OUT_OF_RANGE && e != simdjson::INCORRECT_TYPE)
+            return false;
     }
-    const auto r = std::from_chars(b, p, n.real);
-    // overflow and underflow are left to the fallback
-    return r.ec == std::errc() && r.ptr == p;
+    READ_OR_REFUSE(v.get_double().get(n.real));
+    return std::isfinite(n.real) && !underflows(token, n.real);
 }
 
-bool literal(const char *&p, const char *end, const char *word, qsizetype length)
+// As QJsonValue::toInteger converts a double: integral and within range.
+bool doubleAsInteger(double d, qint64 &out)
 {
-    if (end - p < length || std::memcmp(p, word, size_t(length)) != 0)
+    if (d != std::floor(d) || d < -9223372036854775808.0 || d >= 9223372036854775808.0)
         return false;
-    p += length;
+    out = qint64(d);
     return true;
 }
 
-// The members or elements of an object or array: p is at the opening
-// bracket and ends past the closing one; readItem reads one member or
-// element and leaves p just past it.
-template<typename ReadItem>
-bool readContainer(const char *&p, const char *end, char close, ReadItem &&readItem)
+// The content of a string value and whether it had escapes; a string with
+// escapes is unescaped (and checked) by simdjson.
+bool readString(od::value &v, std::string_view &text)
 {
-    ++p;
-    skipWs(p, end);
-    if (p < end && *p == close) {
-        ++p;
+    const std::string_view token = trimmedToken(v);
+    if (token.size() < 2 || token.front() != '"' || token.back() != '"')
+        return false;
+    text = token.substr(1, token.size() - 2);
+    if (std::memchr(text.data(), '\\', text.size())) {
+        READ_OR_REFUSE(v.get_string().get(text));
         return true;
     }
-    for (;;) {
-        if (!readItem())
-            return false;
-        skipWs(p, end);
-        if (p >= end)
-            return false;
-        if (*p == ',') {
-            ++p;
-            continue;
-        }
-        if (*p != close)
-            return false;
-        ++p;
-        return true;
-    }
+    // Stepped over all the same: On-Demand skipping a value it did not hand
+    // out may miss a missing comma after it and end the object quietly.
+    od::raw_json_string raw;
+    return v.get_raw_json_string().get(raw) == SUCCESS;
 }
 
-// Checks one value of any kind and steps over it.
-bool skipValue(const char *&p, const char *end, int depth)
+bool isAscii(std::string_view s)
 {
-    skipWs(p, end);
-    if (p >= end)
+    // eight bytes at a time: most text cells are ASCII
+    const char *p = s.data();
+    const char *const end = p + s.size();
+    quint64 any = 0;
+    for (; end - p >= 8; p += 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        any |= word;
+    }
+    for (; p < end; ++p)
+        any |= quint64(static_cast<unsigned char>(*p));
+    return (any & 0x8080808080808080ULL) == 0;
+}
+
+// Nesting depth of a JSON text that is known to be well-formed.
+int depthOf(std::string_view json)
+{
+    int depth = 0;
+    int deepest = 0;
+    bool inString = false;
+    for (size_t i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            deepest = std::max(deepest, ++depth);
+        } else if (c == '}' || c == ']') {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
+// Checks a value of any kind as Qt's parser would, and steps over it.
+bool validate(od::value v, int depth)
+{
+    if (depth >= MaxDepth)
         return false;
-    switch (*p) {
-    case '{':
-        return depth < MaxDepth && readContainer(p, end, '}', [&] {
-            RawString key;
-            return expect(p, end, '"') && scanString(p, end, key) && expect(p, end, ':')
-                && skipValue(p, end, depth + 1);
-        });
-    case '[':
-        return depth < MaxDepth && readContainer(p, end, ']', [&] { return skipValue(p, end, depth + 1); });
-    case '"': {
-        ++p;
-        RawString s;
-        return scanString(p, end, s);
+    od::json_type type;
+    READ_OR_REFUSE(v.type().get(type));
+    switch (type) {
+    case od::json_type::object: {
+        od::object o;
+        READ_OR_REFUSE(v.get_object().get(o));
+        for (auto member : o) {
+            od::field f;
+            READ_OR_REFUSE(std::move(member).get(f));
+            const char *key = f.key().raw();
+            while (*key != '"' && *key != '\\')
+                ++key;
+            if (*key == '\\') {
+                std::string_view unescaped;
+                READ_OR_REFUSE(f.unescaped_key().get(unescaped));
+            }
+            if (!validate(f.value(), depth + 1))
+                return false;
+        }
+        return true;
     }
-    case 't': return literal(p, end, "true", 4);
-    case 'f': return literal(p, end, "false", 5);
-    case 'n': return literal(p, end, "null", 4);
-    default: {
+    case od::json_type::array: {
+        od::array a;
+        READ_OR_REFUSE(v.get_array().get(a));
+        for (auto element : a) {
+            od::value e;
+            READ_OR_REFUSE(std::move(element).get(e));
+            if (!validate(e, depth + 1))
+                return false;
+        }
+        return true;
+    }
+    case od::json_type::string: {
+        std::string_view text;
+        return readString(v, text);
+    }
+    case od::json_type::number: {
         Number n;
-        return readNumber(p, end, n);
+        return readNumber(v, n);
+    }
+    case od::json_type::boolean: {
+        bool b = false;
+        return v.get_bool().get(b) == SUCCESS;
+    }
+    case od::json_type::null: {
+        bool isNull = false;
+        return v.is_null().get(isNull) == SUCCESS && isNull;
     }
     }
+    return false;
+}
+
+// The JSON text of an object or array value, checked and re-read by Qt so
+// that a text cell holds exactly what the document path would make of it.
+bool containerText(od::value &v, od::json_type type, int depth, QString &out)
+{
+    std::string_view raw;
+    if (type == od::json_type::object) {
+        od::object o;
+        READ_OR_REFUSE(v.get_object().get(o));
+        READ_OR_REFUSE(o.raw_json().get(raw));
+    } else {
+        od::array a;
+        READ_OR_REFUSE(v.get_array().get(a));
+        READ_OR_REFUSE(a.raw_json().get(raw));
+    }
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromRawData(raw.data(), qsizetype(raw.size())), &error);
+    if (error.error != QJsonParseError::NoError || depth + depthOf(raw) > MaxDepth)
+        return false;
+    out = QString::fromUtf8(doc.toJson(QJsonDocument::Compact));
+    return true;
+}
+
+// A key as JSON text, for the members Qt re-reads.
+void appendJsonString(QByteArray &out, std::string_view s)
+{
+    out += '"';
+    for (char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            out += "\\u00";
+            out += "0123456789abcdef"[(c >> 4) & 0xF];
+            out += "0123456789abcdef"[c & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
 }
 
 struct FieldKey
 {
     FieldType type = FieldType::String;
-    QString key;      // lower-case name
-    QByteArray ascii; // the same when it is ASCII, else empty
-    // The text last read for this field, shared by the next row that holds
-    // the same (lists sorted by status, unit or category repeat a lot).
-    const char *lastBegin = nullptr;
-    qsizetype lastLength = 0;
-    QString lastText;
+    QByteArray name; // lower-case, UTF-8
+    bool plain = false; // no quote, backslash or control character: compared raw
 };
 
 class RowReader
 {
 public:
-    explicit RowReader(const FieldList &fields)
+    RowReader(const FieldList &fields, TableStorage &storage)
+        : m_storage(storage)
     {
         m_keys.reserve(size_t(fields.size()));
         for (const MemTable::FieldDef &f : fields) {
             FieldKey k;
             k.type = f.type;
-            k.key = f.name.toLower();
-            bool ascii = true;
-            for (QChar c : std::as_const(k.key))
-                ascii = ascii && c.unicode() < 0x80;
-            if (ascii)
-                k.ascii = k.key.toLatin1();
+            k.name = f.name.toLower().toUtf8();
+            k.plain = !k.name.isEmpty();
+            for (char c : std::as_const(k.name))
+                k.plain = k.plain && c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 0x20;
             m_keys.push_back(std::move(k));
         }
     }
 
-    // p is at '['.
-    bool readArray(const char *&p, const char *end, ParsedRows &out)
+    bool readArray(od::array rows, qsizetype &skipped)
     {
-        return readContainer(p, end, ']', [&] {
-            skipWs(p, end);
-            if (p >= end)
+        for (auto element : rows) {
+            od::value e;
+            READ_OR_REFUSE(std::move(element).get(e));
+            if (!readElement(e, skipped))
                 return false;
-            if (*p != '{') {
-                // not a row; counted as the document path counts it
-                ++out.skippedElements;
-                return skipValue(p, end, 2);
-            }
-            MemTable::Row row(qsizetype(m_keys.size()));
-            if (!readRow(p, end, row))
-                return false;
-            out.rows.push_back(std::move(row));
-            return true;
-        });
+        }
+        return true;
+    }
+
+    bool readElement(od::value &e, qsizetype &skipped)
+    {
+        od::json_type type;
+        READ_OR_REFUSE(e.type().get(type));
+        if (type != od::json_type::object) {
+            // not a row; counted as the document path counts it
+            ++skipped;
+            return validate(e, 3);
+        }
+        od::object o;
+        READ_OR_REFUSE(e.get_object().get(o));
+        const qsizetype row = m_storage.size();
+        m_storage.resize(row + 1);
+        return readRow(o, row);
     }
 
 private:
-    int fieldOf(const RawString &key)
+    // -1 for a member of no field, -2 for a key that does not read.
+    int fieldOf(od::field &f)
     {
+        const char *raw = f.key().raw();
         const int count = int(m_keys.size());
-        if (!key.escaped && !key.nonAscii) {
-            const qsizetype length = key.end - key.begin;
-            auto matches = [&](int i) {
-                const QByteArray &a = m_keys[size_t(i)].ascii;
-                return !a.isEmpty() && a.size() == length && std::memcmp(a.constData(), key.begin, size_t(length)) == 0;
-            };
-            // members mostly come in the same order in every row
-            if (m_next < count && matches(m_next))
-                return m_next++;
-            for (int i = 0; i < count; ++i) {
-                if (matches(i)) {
-                    m_next = i + 1;
-                    return i;
-                }
+        auto matches = [&](int i) {
+            const FieldKey &k = m_keys[size_t(i)];
+            if (!k.plain)
+                return false;
+            const qsizetype n = k.name.size();
+            const char *name = k.name.constData();
+            // stops at the closing quote at the latest: no name holds one
+            for (qsizetype j = 0; j < n; ++j) {
+                if (raw[j] != name[j])
+                    return false;
             }
-            return -1;
+            return raw[n] == '"';
+        };
+        // members mostly come in the same order in every row
+        if (m_next < count && matches(m_next))
+            return m_next++;
+        for (int i = 0; i < count; ++i) {
+            if (matches(i)) {
+                m_next = i + 1;
+                return i;
+            }
         }
-        QString text;
-        if (!decode(key, text))
+        const char *p = raw;
+        while (*p != '"' && *p != '\\')
+            ++p;
+        if (*p == '"')
+            return -1;
+        std::string_view key;
+        if (f.unescaped_key().get(key) != SUCCESS)
             return -2;
         for (int i = 0; i < count; ++i) {
-            if (m_keys[size_t(i)].key == text)
+            const QByteArray &name = m_keys[size_t(i)].name;
+            if (std::string_view(name.constData(), size_t(name.size())) == key)
                 return i;
         }
         return -1;
     }
 
-    // p is at '{'. A repeated member overwrites, the last one counting, as
-    // in the document.
-    bool readRow(const char *&p, const char *end, MemTable::Row &row)
+    bool readRow(od::object &o, qsizetype row)
     {
-        QVariant *cells = row.data();
-        return readContainer(p, end, '}', [&] {
-            RawString key;
-            if (!expect(p, end, '"') || !scanString(p, end, key))
+        for (auto member : o) {
+            od::field f;
+            READ_OR_REFUSE(std::move(member).get(f));
+            const int field = fieldOf(f);
+            if (field == -2)
                 return false;
-            const int field = fieldOf(key);
-            if (field == -2 || !expect(p, end, ':'))
+            od::value v = f.value();
+            if (field < 0) {
+                if (!validate(v, 4))
+                    return false;
+                continue;
+            }
+            if (!readCell(v, row, field))
                 return false;
-            skipWs(p, end);
-            return field < 0 ? skipValue(p, end, 3) : readCell(p, end, m_keys[size_t(field)], cells[field]);
-        });
-    }
-
-    // One text cell, shared with the previous row's when the bytes are the same.
-    bool textCell(const RawString &raw, FieldKey &key, QVariant &cell)
-    {
-        const qsizetype length = raw.end - raw.begin;
-        if (!raw.escaped && key.lastBegin && key.lastLength == length
-            && std::memcmp(key.lastBegin, raw.begin, size_t(length)) == 0) {
-            cell = key.lastText;
-            return true;
         }
-        QString text;
-        if (!decode(raw, text))
-            return false;
-        if (!raw.escaped) {
-            key.lastBegin = raw.begin;
-            key.lastLength = length;
-            key.lastText = text;
-        }
-        cell = std::move(text);
         return true;
     }
 
-    bool readCell(const char *&p, const char *end, FieldKey &key, QVariant &cell)
+    void setInteger(qsizetype row, int field, FieldType type, bool ok, qint64 i)
     {
-        const FieldType type = key.type;
-        if (p >= end)
-            return false;
-        switch (*p) {
-        case '"': {
-            ++p;
-            RawString raw;
-            if (!scanString(p, end, raw))
-                return false;
-            if (type == FieldType::String || type == FieldType::Memo)
-                return textCell(raw, key, cell);
-            QString text;
-            if (!decode(raw, text))
-                return false;
-            switch (type) {
-            case FieldType::String:
-            case FieldType::Memo: cell = std::move(text); break;
-            case FieldType::Date: {
-                QDate d;
-                cell = FieldValue::parseDate(text, d) ? QVariant(d) : QVariant();
-                break;
-            }
-            case FieldType::DateTime: {
-                // the memo of local times is what makes zone-less rows cheap
-                QDateTime dt;
-                cell = FieldValue::parseDateTime(text, dt, &m_localTimes) ? QVariant(dt) : QVariant();
-                break;
-            }
-            default: cell = valueFromJson(type, QJsonValue(text)); break;
-            }
-            return true;
+        if (ok && FieldValue::fitsInteger(type, i))
+            m_storage.setInteger(row, field, i);
+        else
+            m_storage.setNull(row, field);
+    }
+
+    void setFromText(qsizetype row, int field, FieldType type, std::string_view text)
+    {
+        const bool ascii = isAscii(text);
+        const auto length = qsizetype(text.size());
+        switch (type) {
+        case FieldType::String:
+        case FieldType::Memo: m_storage.setUtf8(row, field, text.data(), length); return;
+        case FieldType::Integer:
+        case FieldType::SmallInt:
+        case FieldType::LargeInt: {
+            qint64 i = 0;
+            const bool ok = ascii ? FieldValue::parseIntegerAscii(text.data(), length, i)
+                                  : FieldValue::parseInteger(QString::fromUtf8(text.data(), length), i);
+            setInteger(row, field, type, ok, i);
+            return;
         }
-        case '{':
-        case '[': {
-            const char *begin = p;
-            if (!skipValue(p, end, 3))
-                return false;
-            if (type != FieldType::String && type != FieldType::Memo) {
-                cell = QVariant();
-                return true;
-            }
-            QJsonParseError error;
-            const QJsonDocument doc =
-                QJsonDocument::fromJson(QByteArray::fromRawData(begin, p - begin), &error);
-            if (error.error != QJsonParseError::NoError)
-                return false;
-            cell = valueFromJson(type, doc.isObject() ? QJsonValue(doc.object()) : QJsonValue(doc.array()));
-            return true;
+        case FieldType::Float: {
+            double d = 0;
+            if (FieldValue::parseDouble(QString::fromUtf8(text.data(), length), d))
+                m_storage.setDouble(row, field, d);
+            else
+                m_storage.setNull(row, field);
+            return;
         }
-        case 't':
-            if (!literal(p, end, "true", 4))
-                return false;
-            cell = valueFromJson(type, QJsonValue(true));
-            return true;
-        case 'f':
-            if (!literal(p, end, "false", 5))
-                return false;
-            cell = valueFromJson(type, QJsonValue(false));
-            return true;
-        case 'n':
-            if (!literal(p, end, "null", 4))
-                return false;
-            cell = QVariant();
-            return true;
-        default: {
-            Number n;
-            if (!readNumber(p, end, n))
-                return false;
-            cell = valueFromJson(type, n.value());
-            return true;
+        case FieldType::Boolean: {
+            bool b = false;
+            if (FieldValue::parseBool(QString::fromUtf8(text.data(), length), b))
+                m_storage.setBool(row, field, b);
+            else
+                m_storage.setNull(row, field);
+            return;
         }
+        case FieldType::Date:
+        case FieldType::DateTime: break;
+        }
+        FieldValue::IsoParts p;
+        const bool ok = ascii ? FieldValue::parseIsoAscii(text.data(), length, p)
+                              : FieldValue::parseIso(QString::fromUtf8(text.data(), length), p);
+        if (!ok) {
+            m_storage.setNull(row, field);
+        } else if (type == FieldType::Date) {
+            m_storage.setJulianDay(row, field, p.date.toJulianDay());
+        } else if (p.hasTime && (p.zone == FieldValue::IsoParts::Utc
+                                 || (p.zone == FieldValue::IsoParts::Offset && std::abs(p.offsetSeconds) <= 14 * 3600))) {
+            // what QDateTime would work out, without building one per cell
+            const qint64 local = (p.date.toJulianDay() - 2440588) * 86400000 + p.time.msecsSinceStartOfDay();
+            const int offset = p.zone == FieldValue::IsoParts::Utc ? 0 : p.offsetSeconds;
+            m_storage.setUtcMSecs(row, field, local - qint64(offset) * 1000, offset);
+        } else {
+            QDateTime dt;
+            if (FieldValue::dateTimeFromParts(p, dt, &m_localTimes))
+                m_storage.setDateTime(row, field, dt);
+            else
+                m_storage.setNull(row, field);
         }
     }
 
+    bool readCell(od::value &v, qsizetype row, int field)
+    {
+        const FieldType type = m_keys[size_t(field)].type;
+        const bool text = type == FieldType::String || type == FieldType::Memo;
+        od::json_type kind;
+        READ_OR_REFUSE(v.type().get(kind));
+        switch (kind) {
+        case od::json_type::string: {
+            std::string_view s;
+            if (!readString(v, s))
+                return false;
+            setFromText(row, field, type, s);
+            return true;
+        }
+        case od::json_type::number: {
+            Number n;
+            if (!readNumber(v, n))
+                return false;
+            switch (type) {
+            case FieldType::String:
+            case FieldType::Memo: {
+                qint64 i = n.integer;
+                const QString s = n.isInt || doubleAsInteger(n.real, i) ? QString::number(i)
+                                                                        : FieldValue::doubleText(n.real);
+                m_storage.setText(row, field, s);
+                break;
+            }
+            case FieldType::Integer:
+            case FieldType::SmallInt:
+            case FieldType::LargeInt: {
+                // a double is exact for integers up to 2^53 only
+                qint64 i = n.integer;
+                const bool ok = n.isInt || (std::fabs(n.real) < 9007199254740992.0 && doubleAsInteger(n.real, i));
+                setInteger(row, field, type, ok, i);
+                break;
+            }
+            case FieldType::Float: m_storage.setDouble(row, field, n.isInt ? double(n.integer) : n.real); break;
+            case FieldType::Boolean: m_storage.setBool(row, field, n.isInt ? n.integer != 0 : n.real != 0); break;
+            case FieldType::Date:
+            case FieldType::DateTime: m_storage.setNull(row, field); break;
+            }
+            return true;
+        }
+        case od::json_type::boolean: {
+            bool b = false;
+            READ_OR_REFUSE(v.get_bool().get(b));
+            switch (type) {
+            case FieldType::String:
+            case FieldType::Memo: m_storage.setUtf8(row, field, b ? "true" : "false", b ? 4 : 5); break;
+            case FieldType::Integer:
+            case FieldType::SmallInt:
+            case FieldType::LargeInt: m_storage.setInteger(row, field, b ? 1 : 0); break;
+            case FieldType::Float: m_storage.setDouble(row, field, b ? 1.0 : 0.0); break;
+            case FieldType::Boolean: m_storage.setBool(row, field, b); break;
+            case FieldType::Date:
+            case FieldType::DateTime: m_storage.setNull(row, field); break;
+            }
+            return true;
+        }
+        case od::json_type::null: {
+            bool isNull = false;
+            if (v.is_null().get(isNull) != SUCCESS || !isNull)
+                return false;
+            m_storage.setNull(row, field);
+            return true;
+        }
+        case od::json_type::object:
+        case od::json_type::array: {
+            if (!text) {
+                m_storage.setNull(row, field);
+                return validate(v, 4);
+            }
+            QString s;
+            if (!containerText(v, kind, 4, s))
+                return false;
+            m_storage.setText(row, field, s);
+            return true;
+        }
+        }
+        return false;
+    }
+
+    TableStorage &m_storage;
     std::vector<FieldKey> m_keys;
     int m_next = 0;
     FieldValue::LocalTimeCache m_localTimes;
 };
 
-bool sameKey(const RawString &key, const QString &property, const QByteArray &propertyAscii)
-{
-    if (!key.escaped && !key.nonAscii) {
-        const qsizetype length = key.end - key.begin;
-        return !propertyAscii.isEmpty() && propertyAscii.size() == length
-            && std::memcmp(propertyAscii.constData(), key.begin, size_t(length)) == 0;
-    }
-    QString text;
-    return decode(key, text) && text == property;
-}
-
-} // namespace
-
-bool readArrayMember(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out)
+// Qt's parser drops a byte-order mark at the start of some strings and keeps
+// it in others; bodies holding one are left to it.
+bool hasByteOrderMark(const QByteArray &body)
 {
     const char *p = body.constData();
     const char *const end = p + body.size();
-    skipWs(p, end);
-    if (p >= end || *p != '{')
+    while ((p = static_cast<const char *>(std::memchr(p, '\xEF', size_t(end - p))))) {
+        if (end - p >= 3 && p[1] == '\xBB' && p[2] == '\xBF')
+            return true;
+        ++p;
+    }
+    return false;
+}
+
+bool readWhole(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out);
+
+// Where the array member `property` of the top-level object opens: a short
+// scan of the members before it. -1 when it is not found in the first
+// 64 KiB or its key is escaped (the whole-body path handles those).
+qsizetype arrayStart(const QByteArray &body, const QByteArray &property)
+{
+    const char *p = body.constData();
+    const qsizetype n = std::min<qsizetype>(body.size(), 65536);
+    qsizetype i = 0;
+    auto skipWs = [&] {
+        while (i < n && isWs(p[i]))
+            ++i;
+    };
+    // a string from its opening quote; false if it has escapes or runs out
+    auto string = [&](std::string_view *text) {
+        const qsizetype begin = ++i;
+        while (i < n && p[i] != '"' && p[i] != '\\')
+            ++i;
+        if (i >= n || p[i] != '"')
+            return false;
+        if (text)
+            *text = std::string_view(p + begin, size_t(i - begin));
+        ++i;
+        return true;
+    };
+    skipWs();
+    if (i >= n || p[i] != '{')
+        return -1;
+    ++i;
+    for (;;) {
+        skipWs();
+        std::string_view key;
+        if (i >= n || p[i] != '"' || !string(&key))
+            return -1;
+        skipWs();
+        if (i >= n || p[i] != ':')
+            return -1;
+        ++i;
+        skipWs();
+        if (key == std::string_view(property.constData(), size_t(property.size())))
+            return i < n && p[i] == '[' ? i : -1;
+        // step over the value
+        int depth = 0;
+        while (i < n) {
+            const char c = p[i];
+            if (c == '"') {
+                if (!string(nullptr))
+                    return -1;
+                continue;
+            }
+            if (c == '{' || c == '[')
+                ++depth;
+            else if (c == '}' || c == ']')
+                --depth;
+            else if (c == ',' && depth == 0)
+                break;
+            if (depth < 0)
+                return -1;
+            ++i;
+        }
+        if (i >= n)
+            return -1;
+        ++i; // the comma
+    }
+}
+
+// A large body read a window of rows at a time, so that simdjson's index
+// (four bytes per structural character, two thirds of a list body) is as
+// large as one window, not the body. Each window is the next stretch of the
+// row array, cut anywhere, closed with "]" (or "\"]" when the cut fell in a
+// string): the rows inside it read whole, the one that was cut fails and
+// opens the next window. The envelope around the array is read by the
+// whole-body path with the array emptied. False for anything unusual; the
+// caller then reads the body whole, which decides.
+bool readWindowed(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out,
+                  qsizetype windowBytes)
+{
+    const QByteArray propertyUtf8 = property.toUtf8();
+    const qsizetype open = arrayStart(body, propertyUtf8);
+    if (open < 0)
         return false;
+    const char *const data = body.constData();
+    const qsizetype size = body.size();
 
-    bool ascii = true;
-    for (QChar c : property)
-        ascii = ascii && c.unicode() < 0x80;
-    const QByteArray propertyAscii = ascii ? property.toLatin1() : QByteArray();
+    TableStorage storage(fields);
+    RowReader reader(fields, storage);
+    qsizetype skipped = 0;
+    od::parser parser;
+    std::unique_ptr<char[]> buffer;
+    qsizetype bufferSize = 0;
 
-    RowReader reader(fields);
+    qsizetype pos = open + 1;
+    qsizetype close = -1;       // the array's own "]"
+    bool expectComma = false;   // a window that goes on after an element
+    qsizetype window = windowBytes;
+    while (close < 0) {
+        while (pos < size && isWs(data[pos]))
+            ++pos;
+        if (expectComma) {
+            if (pos >= size || data[pos] != ',')
+                return false;
+            ++pos;
+            while (pos < size && isWs(data[pos]))
+                ++pos;
+            if (pos >= size || data[pos] == ']' || data[pos] == ',')
+                return false; // a trailing or doubled comma: the whole path refuses it
+        }
+        // at a character's start, and never right after a backslash, so that
+        // the closing quote added below closes a cut string
+        qsizetype cut = std::min(size, pos + window);
+        while (cut > pos && cut < size && (static_cast<unsigned char>(data[cut]) & 0xC0) == 0x80)
+            --cut;
+        while (cut > pos && data[cut - 1] == '\\')
+            --cut;
+        const qsizetype length = cut - pos;
+        if (length <= 0)
+            return false;
+        const qsizetype needed = length + 3 + qsizetype(simdjson::SIMDJSON_PADDING);
+        if (bufferSize < needed) {
+            bufferSize = std::max(needed, bufferSize * 2);
+            buffer = std::make_unique<char[]>(size_t(bufferSize));
+            READ_OR_REFUSE(parser.allocate(size_t(bufferSize), ParserDepth));
+        }
+        char *b = buffer.get();
+        b[0] = '[';
+        std::memcpy(b + 1, data + pos, size_t(length));
+        const qsizetype rowsBefore = storage.size();
+        const qsizetype skippedBefore = skipped;
+        bool read = false;
+        for (const char *closing : { "]", "\"]" }) {
+            const size_t closingLength = std::strlen(closing);
+            std::memcpy(b + 1 + length, closing, closingLength);
+            const size_t docLength = size_t(1 + length) + closingLength;
+            // a "]" left in the padding by an earlier window would make
+            // simdjson check the balance of this (unbalanced) one
+            std::memset(b + docLength, ' ', size_t(bufferSize) - docLength);
+            od::document doc;
+            const auto e = parser.iterate(simdjson::padded_string_view(b, docLength, size_t(bufferSize))).get(doc);
+            if (e == simdjson::UNCLOSED_STRING)
+                continue;
+            READ_OR_REFUSE(e);
+            od::array rows;
+            READ_OR_REFUSE(doc.get_array().get(rows));
+            // Elements count once what follows them is the body's own text;
+            // one that runs into the added closing was cut.
+            qsizetype after = 1; // the window offset just past the last whole element
+            bool cutShort = false;
+            for (auto element : rows) {
+                od::value v;
+                const qsizetype rowsNow = storage.size();
+                const qsizetype skippedNow = skipped;
+                const char *next = nullptr;
+                if (std::move(element).get(v) != SUCCESS || !reader.readElement(v, skipped)
+                    || doc.current_location().get(next) != SUCCESS || next - b >= 1 + length) {
+                    storage.resize(rowsNow);
+                    skipped = skippedNow;
+                    cutShort = true;
+                    break;
+                }
+                after = next - b;
+            }
+            if (!cutShort) {
+                // closed by the array's own bracket, within the window
+                qsizetype bracket = after;
+                while (bracket < 1 + length && isWs(b[bracket]))
+                    ++bracket;
+                if (bracket < 1 + length && b[bracket] == ']') {
+                    close = pos + bracket - 1;
+                    read = true;
+                    break;
+                }
+                cutShort = true; // closed by the added bracket: the array goes on
+            }
+            if (cut >= size)
+                return false; // nothing was cut: the body itself is at fault
+            if (storage.size() == rowsBefore && skipped == skippedBefore) {
+                // not one whole element in the window: a wider one
+                window *= 2; // from the same element, its comma behind
+                expectComma = false;
+            } else {
+                // the first window tells how much room the rows will need
+                if (rowsBefore == 0 && storage.size() > 0)
+                    storage.reserveLike(qsizetype(double(storage.size()) * double(size - open) / double(after) * 1.02) + 16);
+                pos += after - 1;
+                expectComma = true;
+            }
+            read = true;
+            break;
+        }
+        if (!read)
+            return false;
+    }
+
+    // the envelope, its array emptied, read the usual way
+    QByteArray envelope;
+    envelope.reserve(open + 2 + size - close + qsizetype(simdjson::SIMDJSON_PADDING));
+    envelope.append(data, open);
+    envelope.append("[]");
+    envelope.append(data + close + 1, size - close - 1);
+    ParsedRows rest;
+    if (!readWhole(fields, envelope, property, rest) || !rest.hasArray)
+        return false;
+    rest.rows = std::move(storage);
+    rest.rows.squeeze();
+    rest.skippedElements = skipped;
+    out = std::move(rest);
+    return true;
+}
+
+bool readWhole(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out)
+{
+    // The body's own spare room is the padding simdjson reads ahead into; a
+    // body without it is copied once.
+    simdjson::padded_string copy;
+    simdjson::padded_string_view view;
+    if (body.capacity() - body.size() >= qsizetype(simdjson::SIMDJSON_PADDING) && !body.isNull()) {
+        view = simdjson::padded_string_view(body.constData(), size_t(body.size()), size_t(body.capacity()));
+    } else {
+        copy = simdjson::padded_string(body.constData(), size_t(body.size()));
+        view = copy;
+    }
+
+    // One parser per body, freed with it: its index takes four bytes per
+    // byte of body, too much to keep between reads.
+    auto parser = std::make_unique<od::parser>();
+    READ_OR_REFUSE(parser->allocate(size_t(body.size()), ParserDepth));
+
+    od::document doc;
+    READ_OR_REFUSE(parser->iterate(view).get(doc));
+    od::object top;
+    READ_OR_REFUSE(doc.get_object().get(top));
+
+    const QByteArray propertyUtf8 = property.toUtf8();
+    const std::string_view propertyKey(propertyUtf8.constData(), size_t(propertyUtf8.size()));
+    out.rows = TableStorage(fields);
+    RowReader reader(fields, out.rows);
     // the other members, re-read by the document parser (they are small)
     QByteArray others("{");
     bool seenProperty = false;
 
-    const bool read = readContainer(p, end, '}', [&] {
-        RawString key;
-        if (!expect(p, end, '"') || !scanString(p, end, key) || !expect(p, end, ':'))
-            return false;
-        skipWs(p, end);
-        const bool isProperty = sameKey(key, property, propertyAscii);
-        if (isProperty) {
+    for (auto member : top) {
+        od::field f;
+        READ_OR_REFUSE(std::move(member).get(f));
+        std::string_view key;
+        READ_OR_REFUSE(f.unescaped_key().get(key));
+        od::value v = f.value();
+        od::json_type type;
+        READ_OR_REFUSE(v.type().get(type));
+        if (key == propertyKey) {
             if (seenProperty)
                 return false;
             seenProperty = true;
+            if (type == od::json_type::array) {
+                od::array rows;
+                READ_OR_REFUSE(v.get_array().get(rows));
+                if (!reader.readArray(rows, out.skippedElements))
+                    return false;
+                out.hasArray = true;
+                continue;
+            }
         }
-        if (isProperty && p < end && *p == '[') {
-            if (!reader.readArray(p, end, out))
+        std::string_view raw;
+        if (type == od::json_type::object) {
+            od::object o;
+            READ_OR_REFUSE(v.get_object().get(o));
+            READ_OR_REFUSE(o.raw_json().get(raw));
+        } else if (type == od::json_type::array) {
+            od::array a;
+            READ_OR_REFUSE(v.get_array().get(a));
+            READ_OR_REFUSE(a.raw_json().get(raw));
+        } else {
+            raw = trimmedToken(v);
+            // handed out, so that a missing comma after it shows (see readString)
+            bool b = false;
+            double d = 0;
+            od::raw_json_string r;
+            const auto e = type == od::json_type::string ? v.get_raw_json_string().get(r)
+                : type == od::json_type::boolean         ? v.get_bool().get(b)
+                : type == od::json_type::null            ? v.is_null().get(b)
+                                                         : v.get_double().get(d);
+            if (e != SUCCESS && !(type == od::json_type::number && e != simdjson::NUMBER_ERROR))
                 return false;
-            out.hasArray = true;
-            return true;
         }
-        const char *value = p;
-        if (!skipValue(p, end, 1))
-            return false;
         if (others.size() > 1)
             others += ',';
-        others += '"';
-        others.append(key.begin, key.end - key.begin);
-        others += "\":";
-        others.append(value, p - value);
-        return true;
-    });
-    if (!read)
-        return false;
-    skipWs(p, end);
-    if (p != end)
+        appendJsonString(others, key);
+        others += ':';
+        others.append(raw.data(), qsizetype(raw.size()));
+    }
+    // nothing but white space may follow the object
+    const char *location = nullptr;
+    if (doc.current_location().get(location) != simdjson::OUT_OF_BOUNDS)
         return false;
 
     others += '}';
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(others, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
+    const QJsonDocument doc2 = QJsonDocument::fromJson(others, &error);
+    if (error.error != QJsonParseError::NoError || !doc2.isObject() || depthOf(std::string_view(others.constData(), size_t(others.size()))) > MaxDepth)
         return false;
-    out.others = doc.object();
+    out.others = doc2.object();
     out.isObject = true;
+    out.rows.squeeze();
     return true;
+}
+
+} // namespace
+
+bool readInWindows(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out,
+                   qsizetype windowBytes)
+{
+    return !hasByteOrderMark(body) && readWindowed(fields, body, property, out, windowBytes);
+}
+
+bool readArrayMember(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out,
+                     qsizetype windowBytes)
+{
+    if (hasByteOrderMark(body))
+        return false;
+    if (windowBytes > 0 && body.size() > windowBytes) {
+        ParsedRows windowed;
+        if (readWindowed(fields, body, property, windowed, windowBytes)) {
+            out = std::move(windowed);
+            return true;
+        }
+    }
+    return readWhole(fields, body, property, out);
 }
 
 } // namespace Platform::JsonDataSet::detail

@@ -9,13 +9,25 @@
 
 namespace Platform::JsonDataSet::detail {
 
+// simdjson indexes a window of this size at a time.
+constexpr qsizetype DefaultWindowBytes = qsizetype(1) << 20;
+
 // Reads the array member `property` of a JSON object text straight into
-// rows, without building a document first, with the conversions of
+// column storage with simdjson (On-Demand), with the conversions of
 // valueFromJson. Returns false, leaving `out` to be discarded, for any text
-// it does not take whole (malformed JSON, anything unusual such as escaped
-// surrogates, deep nesting or a repeated envelope member): the general path
-// then decides, so the outcome never differs from it. Exported for the
-// tests that hold it to that.
-COM_EXPORT bool readArrayMember(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out);
+// it does not take whole: malformed JSON, and what simdjson and Qt's parser
+// read differently (raw control characters in strings, byte-order marks,
+// numbers beyond the double range, escaped lone surrogates, deep nesting, a
+// repeated envelope member). The general path then decides, so the outcome
+// never differs from QJsonDocument's. Exported for the tests that hold it to
+// that.
+//
+// A body larger than windowBytes is read a window at a time (0: whole).
+COM_EXPORT bool readArrayMember(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out,
+                                qsizetype windowBytes = DefaultWindowBytes);
+// The windowed reading alone, without falling back to reading whole: for
+// the tests that check it takes what it should.
+COM_EXPORT bool readInWindows(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out,
+                              qsizetype windowBytes);
 
 } // namespace Platform::JsonDataSet::detail

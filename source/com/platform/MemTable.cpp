@@ -1,6 +1,7 @@
 #include "MemTable.h"
 #include "Errors.h"
 #include "FieldValue_p.h"
+#include "TableStorage.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -93,7 +94,13 @@ QVariant fromDouble(MemTable::FieldType type, double d, const QVariant &original
 
 MemTable::MemTable(QObject *parent)
     : QAbstractTableModel(parent)
+    , m_rows(std::make_unique<TableStorage>())
 {
+}
+
+int MemTable::recordCount() const
+{
+    return int(m_rows->size());
 }
 
 MemTable::~MemTable() = default;
@@ -110,8 +117,7 @@ void MemTable::addField(const QString &name, FieldType type, int size, const QSt
     if (notifying())
         beginInsertColumns({}, column, column);
     m_fields.append(FieldDef { name, type, size, displayLabel });
-    for (Row &row : m_rows)
-        row.append(QVariant());
+    m_rows->addColumn(type);
     if (isEditing() && !m_backup.isEmpty())
         m_backup.append(QVariant());
     if (notifying())
@@ -356,7 +362,7 @@ void MemTable::open()
     if (m_active)
         return;
     m_active = true;
-    m_rows.clear();
+    m_rows->clear();
     m_backup.clear();
     moveTo(-1, true, true);
     setState(State::Browse);
@@ -366,11 +372,10 @@ void MemTable::close()
 {
     if (!m_active)
         return;
-    const bool hadRows = !m_rows.empty();
+    const bool hadRows = !m_rows->empty();
     if (hadRows && notifying())
         beginResetModel();
-    m_rows.clear();
-    m_rows.shrink_to_fit();
+    *m_rows = TableStorage(m_fields);
     m_backup.clear();
     m_active = false;
     if (hadRows && notifying())
@@ -408,14 +413,14 @@ void MemTable::first()
 {
     requireActive();
     checkBrowseMode();
-    moveTo(m_rows.empty() ? -1 : 0, true, m_rows.empty());
+    moveTo(m_rows->empty() ? -1 : 0, true, m_rows->empty());
 }
 
 void MemTable::last()
 {
     requireActive();
     checkBrowseMode();
-    moveTo(recordCount() - 1, m_rows.empty(), true);
+    moveTo(recordCount() - 1, m_rows->empty(), true);
 }
 
 void MemTable::next()
@@ -448,7 +453,7 @@ void MemTable::append()
     m_recNoBeforeInsert = m_recNo;
     if (notifying())
         beginInsertRows({}, row, row);
-    m_rows.push_back(Row(fieldCount()));
+    m_rows->resize(row + 1);
     if (notifying())
         endInsertRows();
     m_backup.clear();
@@ -463,7 +468,7 @@ void MemTable::edit()
         return;
     if (m_recNo < 0)
         throw TableStateError(QStringLiteral("There is no current row to edit"));
-    m_backup = m_rows[m_recNo];
+    m_backup = m_rows->row(m_recNo);
     setState(State::Edit);
 }
 
@@ -482,16 +487,17 @@ void MemTable::cancel()
         const int row = m_recNo;
         if (notifying())
             beginRemoveRows({}, row, row);
-        m_rows.erase(m_rows.begin() + row);
+        m_rows->removeRow(row);
         if (notifying())
             endRemoveRows();
         int back = qMin(m_recNoBeforeInsert, recordCount() - 1);
-        if (back < 0 && !m_rows.empty())
+        if (back < 0 && !m_rows->empty())
             back = 0;
-        moveTo(back, m_rows.empty(), m_rows.empty());
+        moveTo(back, m_rows->empty(), m_rows->empty());
         setState(State::Browse);
     } else if (m_state == State::Edit) {
-        m_rows[m_recNo] = std::move(m_backup);
+        for (int c = 0; c < fieldCount(); ++c)
+            m_rows->setValue(m_recNo, c, m_backup.value(c));
         m_backup.clear();
         setState(State::Browse);
         emitRowChanged(m_recNo);
@@ -514,7 +520,7 @@ void MemTable::deleteRecord()
     const int row = m_recNo;
     if (notifying())
         beginRemoveRows({}, row, row);
-    m_rows.erase(m_rows.begin() + row);
+    m_rows->removeRow(row);
     if (notifying())
         endRemoveRows();
     const int count = recordCount();
@@ -539,7 +545,7 @@ QVariant MemTable::value(int field) const
     requireField(field);
     if (m_recNo < 0 || m_recNo >= recordCount())
         return {};
-    return m_rows[m_recNo].at(field);
+    return m_rows->value(m_recNo, field);
 }
 
 void MemTable::setValue(const QString &name, const QVariant &value)
@@ -558,7 +564,7 @@ void MemTable::setValue(int field, const QVariant &value)
         throw TableStateError(QStringLiteral("Field \"%1\" can only be changed in edit or insert state")
                                   .arg(m_fields.at(field).name));
     QVariant converted = convertValue(m_fields.at(field).type, value);
-    m_rows[m_recNo][field] = std::move(converted);
+    m_rows->setValue(m_recNo, field, converted);
     if (notifying()) {
         const QModelIndex i = index(m_recNo, field);
         Q_EMIT dataChanged(i, i);
@@ -569,34 +575,34 @@ QVariant MemTable::cell(int row, int field) const
 {
     if (row < 0 || row >= recordCount() || field < 0 || field >= fieldCount())
         return {};
-    return m_rows[row].at(field);
+    return m_rows->value(row, field);
 }
 
-const MemTable::Row &MemTable::rowAt(int index) const
+MemTable::Row MemTable::rowAt(int index) const
 {
     if (index < 0 || index >= recordCount())
         throw TableStateError(QStringLiteral("Record %1 is outside the table (%2 rows)").arg(index).arg(recordCount()));
-    return m_rows[index];
+    return m_rows->row(index);
 }
 
 // ---- bulk ---------------------------------------------------------------
 
-// Rows built elsewhere (usually on a worker) are checked here so that the
-// table never holds a value of the wrong type; a matching type costs one
-// comparison per cell.
-void MemTable::normalizeRows(std::vector<Row> &rows) const
+// Rows built as QVariants are checked here so that the table never holds a
+// value of the wrong type; a matching type costs one comparison per cell.
+TableStorage MemTable::normalizeRows(std::vector<Row> &rows) const
 {
     const qsizetype n = m_fields.size();
     QList<QMetaType> types;
     types.reserve(n);
     for (const FieldDef &f : m_fields)
         types.append(storageType(f.type));
+    TableStorage storage(m_fields);
+    storage.reserve(qsizetype(rows.size()));
     for (Row &row : rows) {
-        if (row.size() != n)
+        if (row.size() > n)
             row.resize(n);
-        const QVariant *cells = row.constData();
-        for (qsizetype c = 0; c < n; ++c) {
-            const QVariant &v = cells[c];
+        for (qsizetype c = 0; c < row.size(); ++c) {
+            const QVariant &v = row.at(c);
             if (!v.isValid())
                 continue;
             const FieldType type = m_fields.at(c).type;
@@ -605,9 +611,18 @@ void MemTable::normalizeRows(std::vector<Row> &rows) const
                     continue;
             }
             row[c] = convertValue(type, v);
-            cells = row.constData();
         }
+        storage.appendRow(row);
     }
+    rows.clear();
+    return storage;
+}
+
+void MemTable::requireFitting(const TableStorage &rows) const
+{
+    // a default-made storage stands for no rows
+    if (!rows.fits(m_fields) && !(rows.columnCount() == 0 && rows.empty()))
+        throw TableStateError(QStringLiteral("The rows do not match the table's fields"));
 }
 
 void MemTable::appendRows(std::vector<Row> &&rows)
@@ -616,16 +631,21 @@ void MemTable::appendRows(std::vector<Row> &&rows)
     checkBrowseMode();
     if (rows.empty())
         return;
-    normalizeRows(rows);
+    appendRows(normalizeRows(rows));
+}
+
+void MemTable::appendRows(TableStorage &&rows)
+{
+    requireWritable();
+    requireFitting(rows);
+    checkBrowseMode();
+    if (rows.empty())
+        return;
     const int first = recordCount();
     const int count = int(rows.size());
     if (notifying())
         beginInsertRows({}, first, first + count - 1);
-    const size_t needed = m_rows.size() + rows.size();
-    if (m_rows.capacity() < needed)
-        m_rows.reserve(std::max(needed, m_rows.capacity() * 2));
-    std::move(rows.begin(), rows.end(), std::back_inserter(m_rows));
-    rows.clear();
+    m_rows->append(std::move(rows));
     if (notifying())
         endInsertRows();
     moveTo(recordCount() - 1, false, false);
@@ -634,18 +654,26 @@ void MemTable::appendRows(std::vector<Row> &&rows)
 void MemTable::setRows(std::vector<Row> &&rows)
 {
     requireWritable();
-    normalizeRows(rows);
+    install(normalizeRows(rows));
+}
+
+void MemTable::install(TableStorage &&rows)
+{
+    requireWritable();
+    requireFitting(rows);
+    if (rows.columnCount() != fieldCount())
+        rows = TableStorage(m_fields);
     if (notifying())
         beginResetModel();
-    m_rows = std::move(rows);
-    rows.clear();
+    // the old rows go with the argument, freed by its owner
+    std::swap(*m_rows, rows);
     m_backup.clear();
     m_state = State::Browse; // an edit in progress went with the old rows
     if (notifying())
         endResetModel();
-    m_recNo = m_rows.empty() ? -1 : 0;
+    m_recNo = m_rows->empty() ? -1 : 0;
     m_bof = true;
-    m_eof = m_rows.empty();
+    m_eof = m_rows->empty();
     setState(State::Browse);
     notifyCurrent();
 }
@@ -720,7 +748,7 @@ QVariant MemTable::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= recordCount() || index.column() >= fieldCount())
         return {};
     const FieldType type = m_fields.at(index.column()).type;
-    const QVariant &v = m_rows[index.row()].at(index.column());
+    const QVariant v = m_rows->value(index.row(), index.column());
     switch (role) {
     case Qt::DisplayRole:
         if (type == FieldType::Boolean)

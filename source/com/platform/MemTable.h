@@ -6,18 +6,22 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <memory>
 #include <vector>
 
 namespace Platform {
+
+class TableStorage;
 
 // The in-memory table behind every grid and data-bound edit: named, typed
 // fields, rows held in memory, a current row with an edit buffer, and a
 // table model so that views can show it.
 //
-// Values are stored in one type per field (see storageType()): String and
-// Memo as QString, Integer and SmallInt as int, LargeInt as qlonglong, Float
-// as double, Boolean as bool, Date as QDate, DateTime as QDateTime. A null
-// value is an invalid QVariant, whatever the field type. A declared size of a
+// Values are handed out in one type per field (see storageType()): String
+// and Memo as QString, Integer and SmallInt as int, LargeInt as qlonglong,
+// Float as double, Boolean as bool, Date as QDate, DateTime as QDateTime. A
+// null value is an invalid QVariant, whatever the field type. Rows are held in
+// typed columns (TableStorage), not as a QVariant per cell. A declared size of a
 // String field is a hint for editors only: values are never cut to it, so a
 // longer value from the server survives a read and a write back.
 //
@@ -83,7 +87,7 @@ public:
 
     // Navigation. Raises TableStateError on a closed table; posts a pending
     // edit before moving.
-    int recordCount() const { return int(m_rows.size()); }
+    int recordCount() const;
     int recNo() const { return m_recNo; } // 0-based, -1 without rows
     void setRecNo(int recNo);             // TableStateError when out of range
     void first();
@@ -118,7 +122,7 @@ public:
     void setValue(int field, const QVariant &value);
     // Any row; null outside the table.
     QVariant cell(int row, int field) const;
-    const Row &rowAt(int index) const; // TableStateError outside the table
+    Row rowAt(int index) const; // TableStateError outside the table
 
     // Bulk loading, one model notification each. Rows are taken as they are
     // (shorter rows are padded with nulls); a value not of its field's
@@ -128,6 +132,14 @@ public:
     // current. Both need an open, writable table.
     void appendRows(std::vector<Row> &&rows);
     void setRows(std::vector<Row> &&rows);
+
+    // The same for rows built off the user-interface thread (JsonDataSet's
+    // readers): they are taken without a look at each value, and their
+    // columns must be of the table's field types (TableStateError before
+    // anything changes). install() swaps them in, replacing every row, with
+    // one model reset: its cost does not grow with the rows.
+    void appendRows(TableStorage &&rows);
+    void install(TableStorage &&rows);
 
     // Freezing of bound views, counted.
     void disableControls();
@@ -161,7 +173,8 @@ private:
     void requireWritable() const;
     void requireField(int field) const;
     void checkBrowseMode();
-    void normalizeRows(std::vector<Row> &rows) const;
+    TableStorage normalizeRows(std::vector<Row> &rows) const;
+    void requireFitting(const TableStorage &rows) const;
     void moveTo(int recNo, bool bof, bool eof);
     void setState(State state);
     void notifyCurrent();
@@ -169,7 +182,7 @@ private:
     void emitRowChanged(int row);
 
     QList<FieldDef> m_fields;
-    std::vector<Row> m_rows;
+    std::unique_ptr<TableStorage> m_rows;
     Row m_backup;             // the row as it was before edit()
     int m_recNoBeforeInsert = -1;
     int m_recNo = -1;

@@ -1,0 +1,604 @@
+#include "TableStorage.h"
+
+#include "Errors.h"
+
+#include <QDate>
+#include <cstring>
+#include <limits>
+
+namespace Platform {
+
+namespace {
+
+using FieldType = MemTable::FieldType;
+
+// Zone codes of a DateTime column beside plain offsets in seconds.
+constexpr qint32 LocalZone = std::numeric_limits<qint32>::min();
+constexpr qint32 FirstNamedZone = LocalZone + 1; // + index into timeZones
+constexpr qint32 MaxOffset = 24 * 3600;
+
+bool isText(FieldType t)
+{
+    return t == FieldType::String || t == FieldType::Memo;
+}
+
+// Text that QString::toUtf8() cannot carry (unpaired surrogates) is kept in
+// the generalised form that encodes each surrogate as its own three bytes.
+void appendWtf8(std::string &out, QStringView text)
+{
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t u = text[i].unicode();
+        if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode()))
+            u = QChar::surrogateToUcs4(char16_t(u), text[++i].unicode());
+        if (u < 0x80) {
+            out += char(u);
+        } else if (u < 0x800) {
+            out += char(0xC0 | (u >> 6));
+            out += char(0x80 | (u & 0x3F));
+        } else if (u < 0x10000) {
+            out += char(0xE0 | (u >> 12));
+            out += char(0x80 | ((u >> 6) & 0x3F));
+            out += char(0x80 | (u & 0x3F));
+        } else {
+            out += char(0xF0 | (u >> 18));
+            out += char(0x80 | ((u >> 12) & 0x3F));
+            out += char(0x80 | ((u >> 6) & 0x3F));
+            out += char(0x80 | (u & 0x3F));
+        }
+    }
+}
+
+QString fromWtf8(const char *p, qsizetype n)
+{
+    QString out;
+    out.reserve(n);
+    const auto *s = reinterpret_cast<const unsigned char *>(p);
+    const auto *e = s + n;
+    while (s < e) {
+        char32_t u = *s;
+        int more = 0;
+        if (u >= 0xF0) {
+            u &= 0x07;
+            more = 3;
+        } else if (u >= 0xE0) {
+            u &= 0x0F;
+            more = 2;
+        } else if (u >= 0xC0) {
+            u &= 0x1F;
+            more = 1;
+        }
+        ++s;
+        for (; more > 0 && s < e; --more)
+            u = (u << 6) | (*s++ & 0x3F);
+        if (u >= 0x10000) {
+            out += QChar(QChar::highSurrogate(u));
+            out += QChar(QChar::lowSurrogate(u));
+        } else {
+            out += QChar(char16_t(u));
+        }
+    }
+    return out;
+}
+
+// QString::fromUtf8 drops a byte-order mark at the start; a stored value
+// keeps every character it had.
+QString fromUtf8Whole(const char *p, qsizetype n)
+{
+    qsizetype marks = 0;
+    while (n - 3 * marks >= 3 && std::memcmp(p + 3 * marks, "\xEF\xBB\xBF", 3) == 0)
+        ++marks;
+    if (marks == 0)
+        return QString::fromUtf8(p, n);
+    QString out(marks, QChar(0xFEFF));
+    out += QString::fromUtf8(p + 3 * marks, n - 3 * marks);
+    return out;
+}
+
+template<typename T>
+void eraseAt(std::vector<T> &v, qsizetype row)
+{
+    if (qsizetype(v.size()) > row)
+        v.erase(v.begin() + row);
+}
+
+template<typename T>
+void appendMoved(std::vector<T> &to, std::vector<T> &from)
+{
+    if (to.empty()) {
+        to.swap(from);
+        return;
+    }
+    to.insert(to.end(), from.begin(), from.end());
+}
+
+template<typename T>
+void squeezeVector(std::vector<T> &v)
+{
+    // an eighth of spare room is not worth a copy
+    if (v.capacity() - v.size() > v.size() / 8)
+        v.shrink_to_fit();
+}
+
+} // namespace
+
+TableStorage::TableStorage(const QList<MemTable::FieldDef> &fields)
+{
+    m_columns.reserve(size_t(fields.size()));
+    for (const MemTable::FieldDef &f : fields)
+        addColumn(f.type);
+}
+
+TableStorage::TableStorage(const TableStorage &) = default;
+TableStorage &TableStorage::operator=(const TableStorage &) = default;
+TableStorage::TableStorage(TableStorage &&other) noexcept
+    : m_columns(std::move(other.m_columns))
+    , m_rows(std::exchange(other.m_rows, 0))
+{
+    other.m_columns.clear();
+}
+TableStorage &TableStorage::operator=(TableStorage &&other) noexcept
+{
+    m_columns.swap(other.m_columns);
+    std::swap(m_rows, other.m_rows);
+    other.clear();
+    other.m_columns.clear();
+    return *this;
+}
+TableStorage::~TableStorage() = default;
+
+MemTable::FieldType TableStorage::columnType(int c) const
+{
+    return column(c).type;
+}
+
+bool TableStorage::fits(const QList<MemTable::FieldDef> &fields) const
+{
+    if (fields.size() != qsizetype(m_columns.size()))
+        return false;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (fields.at(i).type != m_columns[size_t(i)].type)
+            return false;
+    }
+    return true;
+}
+
+TableStorage::Column &TableStorage::column(int c)
+{
+    if (c < 0 || c >= columnCount())
+        throw NotFoundError(QStringLiteral("Field number %1 not found").arg(c));
+    return m_columns[size_t(c)];
+}
+
+const TableStorage::Column &TableStorage::column(int c) const
+{
+    if (c < 0 || c >= columnCount())
+        throw NotFoundError(QStringLiteral("Field number %1 not found").arg(c));
+    return m_columns[size_t(c)];
+}
+
+bool TableStorage::isNull(qsizetype row, int c) const
+{
+    const Column &col = column(c);
+    if (row < 0 || row >= m_rows)
+        return true;
+    return !(col.present[size_t(row >> 6)] >> (row & 63) & 1);
+}
+
+void TableStorage::setPresent(Column &c, qsizetype row, bool present)
+{
+    const quint64 bit = quint64(1) << (row & 63);
+    if (present)
+        c.present[size_t(row >> 6)] |= bit;
+    else
+        c.present[size_t(row >> 6)] &= ~bit;
+}
+
+QVariant TableStorage::value(qsizetype row, int c) const
+{
+    if (isNull(row, c))
+        return {};
+    const Column &col = m_columns[size_t(c)];
+    const auto r = size_t(row);
+    switch (col.type) {
+    case FieldType::String:
+    case FieldType::Memo: {
+        const Span s = col.spans[r];
+        const char *p = col.bytes.data() + s.offset;
+        return col.wtf8 ? fromWtf8(p, s.length) : fromUtf8Whole(p, s.length);
+    }
+    case FieldType::Integer:
+    case FieldType::SmallInt: return int(col.ints[r]);
+    case FieldType::LargeInt: return qlonglong(col.longs[r]);
+    case FieldType::Float: return col.doubles[r];
+    case FieldType::Boolean: return bool(col.bools[r]);
+    case FieldType::Date: return QDate::fromJulianDay(col.longs[r]);
+    case FieldType::DateTime: {
+        const qint64 ms = col.longs[r];
+        const qint32 zone = col.zones[r];
+        if (zone == LocalZone)
+            return QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
+        if (zone >= FirstNamedZone && zone < -MaxOffset)
+            return QDateTime::fromMSecsSinceEpoch(ms, col.timeZones.at(zone - FirstNamedZone));
+        if (zone == 0)
+            return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+        return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, zone);
+    }
+    }
+    return {};
+}
+
+MemTable::Row TableStorage::row(qsizetype row) const
+{
+    MemTable::Row out;
+    out.reserve(columnCount());
+    for (int c = 0; c < columnCount(); ++c)
+        out.append(value(row, c));
+    return out;
+}
+
+void TableStorage::setValue(qsizetype row, int c, const QVariant &v)
+{
+    if (row < 0 || row >= m_rows)
+        throw TableStateError(QStringLiteral("Record %1 is outside the table (%2 rows)").arg(row).arg(m_rows));
+    if (!v.isValid()) {
+        setNull(row, c);
+        return;
+    }
+    switch (column(c).type) {
+    case FieldType::String:
+    case FieldType::Memo: setText(row, c, v.toString()); break;
+    case FieldType::Integer:
+    case FieldType::SmallInt:
+    case FieldType::LargeInt: setInteger(row, c, v.toLongLong()); break;
+    case FieldType::Float: setDouble(row, c, v.toDouble()); break;
+    case FieldType::Boolean: setBool(row, c, v.toBool()); break;
+    case FieldType::Date: {
+        const QDate d = v.toDate();
+        if (d.isValid())
+            setJulianDay(row, c, d.toJulianDay());
+        else
+            setNull(row, c);
+        break;
+    }
+    case FieldType::DateTime: setDateTime(row, c, v.toDateTime()); break;
+    }
+}
+
+void TableStorage::appendRow(const MemTable::Row &row)
+{
+    const qsizetype r = m_rows;
+    resize(r + 1);
+    const qsizetype n = qMin(row.size(), qsizetype(columnCount()));
+    for (qsizetype c = 0; c < n; ++c) {
+        if (row.at(c).isValid())
+            setValue(r, int(c), row.at(c));
+    }
+}
+
+void TableStorage::resize(qsizetype rows)
+{
+    if (rows < m_rows) {
+        while (m_rows > rows)
+            removeRow(m_rows - 1);
+        return;
+    }
+    for (Column &c : m_columns)
+        resizeColumn(c, size_t(rows));
+    m_rows = rows;
+}
+
+void TableStorage::resizeColumn(Column &c, size_t n)
+{
+    c.present.resize((n + 63) / 64);
+    switch (c.type) {
+    case FieldType::String:
+    case FieldType::Memo: c.spans.resize(n); break;
+    case FieldType::Integer:
+    case FieldType::SmallInt: c.ints.resize(n); break;
+    case FieldType::LargeInt:
+    case FieldType::Date: c.longs.resize(n); break;
+    case FieldType::Float: c.doubles.resize(n); break;
+    case FieldType::Boolean: c.bools.resize(n); break;
+    case FieldType::DateTime:
+        c.longs.resize(n);
+        c.zones.resize(n);
+        break;
+    }
+}
+
+void TableStorage::reserve(qsizetype rows)
+{
+    const auto n = size_t(rows);
+    for (Column &c : m_columns) {
+        c.present.reserve((n + 63) / 64);
+        switch (c.type) {
+        case FieldType::String:
+        case FieldType::Memo: c.spans.reserve(n); break;
+        case FieldType::Integer:
+        case FieldType::SmallInt: c.ints.reserve(n); break;
+        case FieldType::LargeInt:
+        case FieldType::Date: c.longs.reserve(n); break;
+        case FieldType::Float: c.doubles.reserve(n); break;
+        case FieldType::Boolean: c.bools.reserve(n); break;
+        case FieldType::DateTime:
+            c.longs.reserve(n);
+            c.zones.reserve(n);
+            break;
+        }
+    }
+}
+
+void TableStorage::reserveLike(qsizetype rows)
+{
+    if (m_rows == 0 || rows <= m_rows)
+        return;
+    reserve(rows);
+    for (Column &c : m_columns) {
+        if (isText(c.type))
+            c.bytes.reserve(size_t(double(c.bytes.size()) * double(rows) / double(m_rows)));
+    }
+}
+
+void TableStorage::removeRow(qsizetype row)
+{
+    if (row < 0 || row >= m_rows)
+        return;
+    for (Column &c : m_columns) {
+        // the bits above the row move down by one
+        const size_t words = c.present.size();
+        const size_t w = size_t(row >> 6);
+        const quint64 low = (quint64(1) << (row & 63)) - 1;
+        quint64 &first = c.present[w];
+        first = (first & low) | ((first >> 1) & ~low);
+        for (size_t i = w + 1; i < words; ++i) {
+            c.present[i - 1] |= (c.present[i] & 1) << 63;
+            c.present[i] >>= 1;
+        }
+        if (isText(c.type)) {
+            c.unusedBytes += c.spans[size_t(row)].length;
+            c.last = {};
+        }
+        eraseAt(c.spans, row);
+        eraseAt(c.ints, row);
+        eraseAt(c.longs, row);
+        eraseAt(c.doubles, row);
+        eraseAt(c.bools, row);
+        eraseAt(c.zones, row);
+        c.present.resize((size_t(m_rows - 1) + 63) / 64);
+    }
+    --m_rows;
+}
+
+void TableStorage::addColumn(FieldType type)
+{
+    Column c;
+    c.type = type;
+    resizeColumn(c, size_t(m_rows));
+    m_columns.push_back(std::move(c));
+}
+
+void TableStorage::append(TableStorage &&other)
+{
+    if (other.m_rows == 0)
+        return;
+    if (m_rows == 0 && other.m_columns.size() == m_columns.size()) {
+        bool same = true;
+        for (size_t i = 0; i < m_columns.size(); ++i)
+            same = same && m_columns[i].type == other.m_columns[i].type;
+        if (same) {
+            *this = std::move(other);
+            return;
+        }
+    }
+    if (other.m_columns.size() != m_columns.size())
+        throw TableStateError(QStringLiteral("The rows do not match the table's fields"));
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        if (m_columns[i].type != other.m_columns[i].type)
+            throw TableStateError(QStringLiteral("The rows do not match the table's fields"));
+    }
+    // Rows are few where this path runs (appending to a table that holds
+    // some); value by value keeps the bit sets and text buffers simple.
+    const qsizetype first = m_rows;
+    resize(m_rows + other.m_rows);
+    for (int c = 0; c < columnCount(); ++c) {
+        for (qsizetype r = 0; r < other.m_rows; ++r) {
+            if (!other.isNull(r, c))
+                setValue(first + r, c, other.value(r, c));
+        }
+    }
+    other.clear();
+}
+
+void TableStorage::clear()
+{
+    for (Column &c : m_columns) {
+        Column empty;
+        empty.type = c.type;
+        c = std::move(empty);
+    }
+    m_rows = 0;
+}
+
+void TableStorage::squeeze()
+{
+    for (Column &c : m_columns) {
+        squeezeVector(c.present);
+        squeezeVector(c.spans);
+        squeezeVector(c.ints);
+        squeezeVector(c.longs);
+        squeezeVector(c.doubles);
+        squeezeVector(c.bools);
+        squeezeVector(c.zones);
+        if (c.bytes.capacity() - c.bytes.size() > c.bytes.size() / 8)
+            c.bytes.shrink_to_fit();
+    }
+}
+
+qsizetype TableStorage::byteSize() const
+{
+    qsizetype n = 0;
+    for (const Column &c : m_columns) {
+        n += qsizetype(c.present.capacity() * sizeof(quint64) + c.ints.capacity() * sizeof(qint32)
+                       + c.longs.capacity() * sizeof(qint64) + c.doubles.capacity() * sizeof(double)
+                       + c.bools.capacity() + c.zones.capacity() * sizeof(qint32) + c.spans.capacity() * sizeof(Span)
+                       + c.bytes.capacity());
+    }
+    return n;
+}
+
+void TableStorage::setNull(qsizetype row, int c)
+{
+    Column &col = column(c);
+    if (isText(col.type) && !isNull(row, c))
+        col.unusedBytes += col.spans[size_t(row)].length;
+    setPresent(col, row, false);
+}
+
+void TableStorage::setInteger(qsizetype row, int c, qint64 v)
+{
+    Column &col = column(c);
+    if (col.type == FieldType::LargeInt)
+        col.longs[size_t(row)] = v;
+    else
+        col.ints[size_t(row)] = qint32(v);
+    setPresent(col, row, true);
+}
+
+void TableStorage::setDouble(qsizetype row, int c, double v)
+{
+    Column &col = column(c);
+    col.doubles[size_t(row)] = v;
+    setPresent(col, row, true);
+}
+
+void TableStorage::setBool(qsizetype row, int c, bool v)
+{
+    Column &col = column(c);
+    col.bools[size_t(row)] = v;
+    setPresent(col, row, true);
+}
+
+void TableStorage::setJulianDay(qsizetype row, int c, qint64 day)
+{
+    Column &col = column(c);
+    col.longs[size_t(row)] = day;
+    setPresent(col, row, true);
+}
+
+void TableStorage::setUtcMSecs(qsizetype row, int c, qint64 msecs, int offsetSeconds)
+{
+    Column &col = column(c);
+    col.longs[size_t(row)] = msecs;
+    col.zones[size_t(row)] = offsetSeconds;
+    setPresent(col, row, true);
+}
+
+void TableStorage::setLocalMSecs(qsizetype row, int c, qint64 msecs)
+{
+    Column &col = column(c);
+    col.longs[size_t(row)] = msecs;
+    col.zones[size_t(row)] = LocalZone;
+    setPresent(col, row, true);
+}
+
+void TableStorage::setDateTime(qsizetype row, int c, const QDateTime &dt)
+{
+    if (!dt.isValid()) {
+        setNull(row, c);
+        return;
+    }
+    Column &col = column(c);
+    qint32 zone = 0;
+    switch (dt.timeSpec()) {
+    case Qt::LocalTime: zone = LocalZone; break;
+    case Qt::UTC: zone = 0; break;
+    case Qt::OffsetFromUTC: zone = dt.offsetFromUtc(); break;
+    case Qt::TimeZone: {
+        const QTimeZone tz = dt.timeZone();
+        qsizetype i = col.timeZones.indexOf(tz);
+        if (i < 0) {
+            i = col.timeZones.size();
+            col.timeZones.append(tz);
+        }
+        zone = FirstNamedZone + qint32(i);
+        break;
+    }
+    }
+    col.longs[size_t(row)] = dt.toMSecsSinceEpoch();
+    col.zones[size_t(row)] = zone;
+    setPresent(col, row, true);
+}
+
+void TableStorage::storeText(Column &col, qsizetype row, const char *text, qsizetype length)
+{
+    if (!isNull(row, int(&col - m_columns.data())))
+        col.unusedBytes += col.spans[size_t(row)].length;
+    Span s;
+    s.length = quint32(length);
+    if (col.last.length == quint32(length) && length > 0
+        && std::memcmp(col.bytes.data() + col.last.offset, text, size_t(length)) == 0) {
+        s = col.last;
+    } else {
+        if (qsizetype(col.bytes.size()) + length > qsizetype(std::numeric_limits<quint32>::max())) {
+            compactText(col);
+            if (qsizetype(col.bytes.size()) + length > qsizetype(std::numeric_limits<quint32>::max()))
+                throw Error(QStringLiteral("The text of one column is too large"));
+        }
+        s.offset = quint32(col.bytes.size());
+        col.bytes.append(text, size_t(length));
+        col.last = s;
+    }
+    col.spans[size_t(row)] = s;
+    setPresent(col, row, true);
+    // edits leave old text behind; once it outweighs the live text, drop it
+    if (col.unusedBytes > 65536 && col.unusedBytes > qsizetype(col.bytes.size()) / 2)
+        compactText(col);
+}
+
+void TableStorage::compactText(Column &col)
+{
+    std::string bytes;
+    bytes.reserve(col.bytes.size() - size_t(col.unusedBytes));
+    Span previousOld;
+    Span previousNew;
+    const int c = int(&col - m_columns.data());
+    for (qsizetype r = 0; r < m_rows; ++r) {
+        if (isNull(r, c))
+            continue;
+        Span &s = col.spans[size_t(r)];
+        if (s.offset == previousOld.offset && s.length == previousOld.length && r > 0) {
+            s = previousNew; // a run shared its bytes before and still does
+            continue;
+        }
+        previousOld = s;
+        s.offset = quint32(bytes.size());
+        bytes.append(col.bytes, previousOld.offset, previousOld.length);
+        previousNew = s;
+    }
+    col.bytes.swap(bytes);
+    col.unusedBytes = 0;
+    col.last = {};
+}
+
+void TableStorage::setUtf8(qsizetype row, int c, const char *text, qsizetype length)
+{
+    Column &col = column(c);
+    storeText(col, row, text, length);
+}
+
+void TableStorage::setText(qsizetype row, int c, QStringView text)
+{
+    Column &col = column(c);
+    if (text.isValidUtf16()) {
+        const QByteArray utf8 = text.toUtf8();
+        storeText(col, row, utf8.constData(), utf8.size());
+        return;
+    }
+    std::string wtf8;
+    appendWtf8(wtf8, text);
+    col.wtf8 = true;
+    storeText(col, row, wtf8.data(), qsizetype(wtf8.size()));
+}
+
+} // namespace Platform
