@@ -1,5 +1,7 @@
 #include "IniFile.h"
 
+#include "Logging.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QTextStream>
@@ -9,8 +11,12 @@ namespace Platform {
 IniFile IniFile::fromFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        // a missing file gives the defaults; an unreadable one does too, but says so
+        if (file.exists())
+            qCWarning(Platform::Log::data) << "cannot read" << path << ":" << file.errorString();
         return {};
+    }
     return fromDevice(file);
 }
 
