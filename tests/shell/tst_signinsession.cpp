@@ -107,7 +107,8 @@ void tst_SignInSession::authenticates()
     QCOMPARE(r.path, QStringLiteral("/v1/cust-auth"));
     QCOMPARE(r.header("Content-Type"), QByteArray("application/json"));
     QVERIFY(!r.hasHeader("Authorization"));
-    QCOMPARE(r.body, QByteArray(R"({  "cust_key":"ZELT-DEMO-0001", "secret_key":"se\"cret\\", "mode":"dev"})"));
+    const QByteArray expected = "{  \"cust_key\":\"ZELT-DEMO-0001\", \"secret_key\":\"se\\\"cret\\\\\", \"mode\":\"dev\"}";
+    QCOMPARE(r.body, expected);
 
     QVERIFY(IsAppSettingsValid);
     QVERIFY(AppSettingsError.isEmpty());
@@ -219,7 +220,8 @@ void tst_SignInSession::signIn()
 
     const RecordedRequest r = m_server->lastRequest();
     QCOMPARE(r.path, QStringLiteral("/auth/v1/login"));
-    QCOMPARE(r.body, QByteArray(R"({  "username":"sarah@zelt.local", "password":"De\"mo\\#2024"})"));
+    const QByteArray expected = "{  \"username\":\"sarah@zelt.local\", \"password\":\"De\\\"mo\\\\#2024\"}";
+    QCOMPARE(r.body, expected);
     QVERIFY(!r.hasHeader("Authorization"));
     if (message.isEmpty()) {
         QCOMPARE(failed.count(), 0);
