@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Set-up, build and every test. With --asan the same suite runs again built
-# with AddressSanitizer and UndefinedBehaviorSanitizer.
+# with AddressSanitizer and UndefinedBehaviorSanitizer; with --style the code
+# checks of scripts/check-style.sh (format, clang-tidy, Windows syntax) run
+# after the plain suite.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 asan=0
+style=0
 for arg in "$@"; do
     case "$arg" in
         --asan) asan=1 ;;
-        *) echo "usage: $0 [--asan]" >&2; exit 2 ;;
+        --style) style=1 ;;
+        *) echo "usage: $0 [--asan] [--style]" >&2; exit 2 ;;
     esac
 done
 
@@ -30,6 +34,9 @@ run_suite() {
 }
 
 run_suite default
+if [ "$style" = 1 ]; then
+    scripts/check-style.sh
+fi
 if [ "$asan" = 1 ]; then
     run_suite asan
 fi

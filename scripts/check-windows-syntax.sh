@@ -2,8 +2,8 @@
 # Compiles (syntax only) every unit with Windows-only branches for a Windows
 # target, against the system's Qt headers, so the SendInput/ShellExecute
 # backends cannot rot unseen on Linux. Needs g++-mingw-w64-x86-64-posix and a
-# configured build/default (for generated moc headers). Not part of the test
-# command: it checks compilation, not behaviour.
+# configured build/default (for generated moc headers). Run by
+# scripts/check-style.sh, which CI runs after the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cxx=x86_64-w64-mingw32-g++-posix

@@ -13,6 +13,8 @@ packages=(
     dbus-daemon gnome-keyring          # the keyring tests: dbus-run-session, gnome-keyring-daemon
     libgl-dev
     xvfb xauth imagemagick poppler-utils fonts-dejavu-core
+    clang-format clang-tidy            # scripts/check-style.sh: formatting and static analysis
+    g++-mingw-w64-x86-64-posix         # scripts/check-windows-syntax.sh: the Windows-only code compiles
 )
 
 missing=()

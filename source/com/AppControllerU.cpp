@@ -14,6 +14,7 @@
 #include "MsgDlgU.h"
 #include "OpenedFormsU.h"
 #include "PackageListU.h"
+#include "ProcessObjectsU.h"
 #include "SideBar.h"
 #include "SplashFrmU.h"
 #include "WaitDlgU.h"
@@ -57,12 +58,7 @@ TAppController::~TAppController()
     FOpenedForms.reset();
     FMenuList.reset();
     FPackageList.reset();
-    delete RestClient;
-    RestClient = nullptr;
-    delete WaitDlg;
-    WaitDlg = nullptr;
-    delete UserInfo;
-    UserInfo = nullptr;
+    FreeSessionObjects();
 }
 
 TBaseChildFrm *TAppController::ActiveForm() const
@@ -72,12 +68,9 @@ TBaseChildFrm *TAppController::ActiveForm() const
 
 void TAppController::Init()
 {
-    delete WaitDlg;
-    WaitDlg = new TWaitDlg();
+    CreateSessionObjects();
     if (FMainFrm)
         WaitDlg->SetMainForm(FMainFrm);
-    delete UserInfo;
-    UserInfo = new TUserInfo();
 }
 
 void TAppController::SetMainForm(QWidget *AMainForm)
@@ -342,13 +335,7 @@ void TAppController::OnMenuClick(QObject *Sender)
     const auto *item = qobject_cast<Platform::SideBarItem *>(Sender);
     if (!item)
         return;
-    try {
-        ShowForm(item->tag());
-    } catch (const std::exception &e) {
-        MsgErr(Platform::messageOf(e));
-    } catch (...) {
-        MsgErr(QStringLiteral("Unknown error"));
-    }
+    GuardUserAction([this, item] { ShowForm(item->tag()); });
 }
 
 void TAppController::OnFormActivate(QObject *Sender)

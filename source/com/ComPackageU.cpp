@@ -7,7 +7,7 @@
 #include "DialogPresenter.h"
 #include "MasterPickListFrmU.h"
 #include "ResourceStrings.h"
-#include "ComDmU.h"
+#include "ProcessObjectsU.h"
 #include "GlobalVarsU.h"
 #include "KeyboardOutputU.h"
 #include "LangResU.h"
@@ -34,15 +34,14 @@ void RegisterModuleClasses()
         FormsResourceProduct, { &sMsgCloseUnsavedConfirm, &sHeaderNewContact, &sLabelContactTypeContact, &sLabelInvoiceAddress, &sLabelDeliveryAddress, &sLabelTitle, &sLabelJobPosition, &sLabelCountry, &sLabelContactCity, &sLabelState, &sLabelZip, &sLabelPhoto, &sLabelBack, &sHeaderContactList, &sLabelContactName, &sLabelPosition, &sLabelMobile, &sLabelContactEmail, &sLabelCompany, &sLabelContactLastUpdate });
     Platform::ResourceStringRepository::instance().registerProduct(
         DialogsResourceProduct, Platform::DialogResourceStrings() + PickListResourceStrings());
-    ComDm = new TComDm(nullptr);
+    CreatePackageObjects();
     Platform::ClassRegistry::instance().registerClass<TWelcomeFrm>(QStringLiteral("TWelcomeFrm"));
 }
 
 void UnRegisterModuleClasses()
 {
     Platform::ClassRegistry::instance().unregisterClass(QStringLiteral("TWelcomeFrm"));
-    delete ComDm;
-    ComDm = nullptr;
+    FreePackageObjects();
     Platform::ResourceStringRepository::instance().unregisterProduct(DialogsResourceProduct);
     Platform::ResourceStringRepository::instance().unregisterProduct(FormsResourceProduct);
 }

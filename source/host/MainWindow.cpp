@@ -249,13 +249,8 @@ void MainWindow::buildMenus()
     QAction *home = m_homeAction = file->addAction(QString());
     home->setObjectName(QStringLiteral("actHome"));
     connect(home, &QAction::triggered, this, [this] {
-        if (!m_controller)
-            return;
-        try {
-            m_controller->LoadWelcomeForm();
-        } catch (const std::exception &e) {
-            MsgErr(Platform::messageOf(e));
-        }
+        if (m_controller)
+            GuardUserAction([this] { m_controller->LoadWelcomeForm(); });
     });
     file->addSeparator();
     m_signOutAction = file->addAction(QString());
@@ -308,11 +303,7 @@ void MainWindow::startSession()
     updateSessionLabels();
     m_controller->HideSplash();
     m_controller->SetLanguage(ComDm ? ComDm->locLang : nullptr);
-    try {
-        m_controller->LoadWelcomeForm();
-    } catch (const std::exception &e) {
-        MsgErr(Platform::messageOf(e));
-    }
+    GuardUserAction([this] { m_controller->LoadWelcomeForm(); });
 }
 
 void MainWindow::signOut()
@@ -324,11 +315,7 @@ void MainWindow::signOut()
     m_userLabel->clear();
     m_customerLabel->clear();
     bool signedOut = false;
-    try {
-        signedOut = m_controller->SignOut();
-    } catch (const std::exception &e) {
-        MsgErr(Platform::messageOf(e));
-    }
+    GuardUserAction([this, &signedOut] { signedOut = m_controller->SignOut(); });
     updateSessionLabels();
     if (!signedOut)
         return;

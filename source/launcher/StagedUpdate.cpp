@@ -430,7 +430,7 @@ bool copyFlushed(const Step &step, const QString &fresh, const QString &target, 
     }
     operation("write", fresh);
     while (!in.atEnd()) {
-        const QByteArray chunk = in.read(256 * 1024);
+        const QByteArray chunk = in.read(qint64(256) * 1024);
         if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
             *error = in.errorString();
             return false;

@@ -45,7 +45,7 @@ QByteArray scalarText(const QJsonValue &value)
 
 void appendIndent(QByteArray &out, int level)
 {
-    out.append(QByteArray(level * 4, ' '));
+    out.append(QByteArray(qsizetype(level) * 4, ' '));
 }
 
 void appendValue(QByteArray &out, const QJsonValue &value, int level)

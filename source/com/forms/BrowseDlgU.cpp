@@ -4,6 +4,7 @@
 #include "ErrorHandlerU.h"
 #include "Errors.h"
 #include "LangResU.h"
+#include "MsgDlgU.h"
 #include "PaginationU.h"
 #include "ReadOnlyModel.h"
 
@@ -383,16 +384,8 @@ bool TBrowseDlgFrm::eventFilter(QObject *AWatched, QEvent *AEvent)
 
 void TBrowseDlgFrm::safely(const std::function<void()> &AAction)
 {
-    // Nothing may escape into the event loop; the dialog stays open.
-    try {
-        AAction();
-    } catch (const std::exception &e) {
-        Platform::dialogPresenter().showMessage(QString::fromUtf8(e.what()), Platform::MessageKind::Error,
-                                                Platform::MessageButton::Ok);
-    } catch (...) {
-        Platform::dialogPresenter().showMessage(QStringLiteral("Udefined Error."), Platform::MessageKind::Error,
-                                                Platform::MessageButton::Ok);
-    }
+    // the dialog stays open
+    GuardUserAction(AAction);
 }
 
 // ---- TBrowseDlg ------------------------------------------------------------

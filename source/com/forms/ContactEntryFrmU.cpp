@@ -615,11 +615,5 @@ QVariant TContactEntryFrm::LookupValue(const QComboBox *ACombo, const MemTable *
 
 void TContactEntryFrm::Safely(const std::function<void()> &AAction)
 {
-    try {
-        AAction();
-    } catch (const std::exception &e) {
-        MsgErr(Platform::messageOf(e));
-    } catch (...) {
-        MsgErr(QStringLiteral("Udefined Error."));
-    }
+    GuardUserAction(AAction);
 }

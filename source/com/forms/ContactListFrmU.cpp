@@ -8,6 +8,7 @@
 #include "HttpClient.h"
 #include "JsonDataSet.h"
 #include "LangResU.h"
+#include "Logging.h"
 #include "MsgDlgU.h"
 #include "RestRequest.h"
 #include "TableReadTicket.h"
@@ -249,7 +250,7 @@ void TContactListFrm::LoadData()
                     if (tblData->recordCount() > 0)
                         tblData->first();
                 } catch (const std::exception &e) {
-                    qWarning("Contact rows not loaded: %s", qPrintable(Platform::messageOf(e)));
+                    qCWarning(Platform::Log::data, "Contact rows not loaded: %s", qPrintable(Platform::messageOf(e)));
                 }
             }
         } else if (reply.statusCode == 401) {

@@ -2,33 +2,24 @@
 
 #include "BrandMark.h"
 
-#include "AppPaths.h"
-#include "CredentialStore.h"
 #include "DialogPresenter.h"
 #include "Errors.h"
 #include "GlobalVarsU.h"
-#include "IniFile.h"
 #include "Json.h"
 #include "LangResU.h"
 #include "Localizer.h"
+#include "SignInSessionU.h"
 #include "UpdaterU.h"
-#include "ZeltRestClientU.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLinearGradient>
-#include <QLoggingCategory>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -41,16 +32,11 @@
 
 TLoginFrm *LoginFrm = nullptr;
 
-Q_LOGGING_CATEGORY(lcSignIn, "zelt.signin")
-
 namespace {
 
-constexpr int TimeOut = 10000;
 // What lblMessage shows of a refusal at most; the whole text stays in
 // AppSettingsError.
 constexpr int MaxShownError = 400;
-// updates.json is a short record; anything bigger is not ours.
-constexpr qint64 MaxUpdatesFileSize = qint64(16) * 1024 * 1024;
 
 const QColor Navy(0x0B, 0x2A, 0x4A);
 
@@ -66,27 +52,6 @@ TLoginFrm::TUpdateHandler &updateHandler()
     return handler;
 }
 
-const QString SectionSignIn = QStringLiteral("SignIn");
-const QString KeyRememberUser = QStringLiteral("RememberUser");
-const QString KeySavedEmail = QStringLiteral("SavedEmail");
-const QString KeySavedPassword = QStringLiteral("SavedPassword");
-
-// s as the inside of a JSON string literal, quotes not included.
-QString jsonEscaped(const QString &s)
-{
-    const QByteArray array = QJsonDocument(QJsonArray { s }).toJson(QJsonDocument::Compact);
-    // ["..."]
-    return QString::fromUtf8(array.mid(2, array.size() - 4));
-}
-
-// A text member of the answer, where a null counts as empty.
-QString optionalText(const QJsonValue &root, const QString &path)
-{
-    if (Platform::Json::find(root, path).isNull())
-        return QString();
-    return Platform::Json::getString(root, path);
-}
-
 // The refusal's own words when it has some, else the body itself, short.
 QString shownRefusal(const QString &AError)
 {
@@ -97,25 +62,6 @@ QString shownRefusal(const QString &AError)
     if (text.size() > MaxShownError)
         text = text.left(MaxShownError) + QStringLiteral("...");
     return text;
-}
-
-// A line break would end the key in app.conf and start another one.
-bool fitsOnLine(const QString &value)
-{
-    return !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r'));
-}
-
-// Erases a clear-text password an older client left in app.conf, once the
-// credential store has confirmed that it holds the password.
-void erasePlainTextPassword(const QString &AIniFile)
-{
-    Platform::IniFile ini = Platform::IniFile::fromFile(AIniFile);
-    if (ini.readString(SectionSignIn, KeySavedPassword).isEmpty())
-        return;
-    ini.writeString(SectionSignIn, KeySavedPassword, QString());
-    QString error;
-    if (!ini.saveAtomically(AIniFile, &error, true))
-        qCWarning(lcSignIn) << "the old saved password stays in" << AIniFile << "for now:" << error;
 }
 
 // -------------------------------------------------------------- pictures
@@ -216,8 +162,16 @@ protected:
 
 // -------------------------------------------------------------- TLoginFrm
 
-TLoginFrm::TLoginFrm(QWidget *AOwner) : QDialog(AOwner)
+TLoginFrm::TLoginFrm(QWidget *AOwner) : QDialog(AOwner), FSession(new TSignInSession(this))
 {
+    connect(FSession, &TSignInSession::Authenticated, this, [this] { AuthSucceeded(); });
+    connect(FSession, &TSignInSession::AuthenticationFailed, this, [this](const QString &AError) { AuthFailed(AError); });
+    connect(FSession, &TSignInSession::SignedIn, this, [this](const QJsonObject &AData) { SignedIn(AData); });
+    connect(FSession, &TSignInSession::SignInFailed, this, [this](const QString &AMessage) { SignInFailed(AMessage); });
+    connect(FSession, &TSignInSession::SavedPasswordRead, this,
+            [this](const QString &AEmail, const Platform::CredentialResult &AResult) {
+                SavedPasswordRead(AEmail, AResult);
+            });
     BuildControls();
     FormCreate();
 }
@@ -468,19 +422,16 @@ void TLoginFrm::FormCreate()
     locLang->setActive(true);
     cboLangPropertiesEditValueChanged();
 
-    FAppIniFile = AppConfPath();
-    const Platform::IniFile ini = Platform::IniFile::fromFile(FAppIniFile);
-    chkRememberMe->setChecked(ini.readBool(SectionSignIn, KeyRememberUser, false));
-    if (chkRememberMe->isChecked()) {
-        const QString email = ini.readExactString(SectionSignIn, KeySavedEmail);
-        edtEmail->setText(email);
-        // an older client kept the password here in clear text; it is used
-        // as before and moved to the credential store by the next sign-in
-        const QString plainText = ini.readString(SectionSignIn, KeySavedPassword);
-        if (!plainText.isEmpty())
-            edtPass->setText(plainText);
-        else if (!email.isEmpty())
-            ReadSavedPassword(email);
+    const TRememberedSignIn remembered = FSession->ReadRemembered();
+    chkRememberMe->setChecked(remembered.RememberUser);
+    if (remembered.RememberUser) {
+        edtEmail->setText(remembered.Email);
+        // an older client kept the password in app.conf in clear text; it is
+        // used as before and moved to the credential store by the next sign-in
+        if (!remembered.PlainTextPassword.isEmpty())
+            edtPass->setText(remembered.PlainTextPassword);
+        else if (!remembered.Email.isEmpty())
+            FSession->ReadSavedPassword(remembered.Email);
     }
     lblMessage->clear();
     SetState(TLoginState::lsAuthenticating);
@@ -534,95 +485,17 @@ void TLoginFrm::SetMessage(const QString &AText, bool AIsError)
 
 void TLoginFrm::GetAppSettings()
 {
-    IsAppSettingsValid = false;
     SetState(TLoginState::lsAuthenticating);
-    if (OrvUrl.isEmpty()) {
-        AuthFailed(QStringLiteral("Invalid API URL: \"") + OrvUrl + QLatin1Char('"'));
-        return;
-    }
     SetMessage(QStringLiteral("Connecting to the customer service..."), false);
-
-    const QString body = QStringLiteral("{  \"cust_key\":\"") + jsonEscaped(CustKey)
-        + QStringLiteral("\", \"secret_key\":\"") + jsonEscaped(SecretKey) + QStringLiteral("\", \"mode\":\"")
-        + jsonEscaped(AppMode) + QStringLiteral("\"}");
-    FAuthClient = std::make_unique<TZeltRestClient>(OrvUrl, TimeOut, TimeOut);
-    const QPointer<TLoginFrm> self(this);
-    // only the answer to the latest request counts
-    const int request = ++FAuthRequest;
-    try {
-        FAuthClient
-            ->SendRequest(
-                [self, request](const Platform::HttpResponse &AResponse) {
-                    if (!self || self->FAuthRequest != request)
-                        return;
-                    if (AResponse.success())
-                        self->AuthSucceeded(AResponse.body);
-                    else
-                        self->AuthFailed(AResponse.content());
-                },
-                [self, request](const Platform::Error &AError) {
-                    if (self && self->FAuthRequest == request)
-                        self->AuthFailed(AError.message());
-                },
-                false)
-            .post(QStringLiteral("/v1/cust-auth"), body, QStringLiteral("application/json"));
-    } catch (const std::exception &e) {
-        AuthFailed(Platform::messageOf(e));
-    }
+    FSession->Authenticate();
 }
 
-void TLoginFrm::AuthSucceeded(const QByteArray &ABody)
+void TLoginFrm::AuthSucceeded()
 {
-    // Everything is read and checked before anything is kept: an answer
-    // that lacks a member must not leave half an installation behind.
-    QString appVer, apiUrl, updateUrl, token, custName, addrLine, addrCity, stateName, postalCode, countryName;
-    QString currAppVer;
-    try {
-        const QJsonValue root = Platform::Json::parse(ABody);
-        if (!root.isObject())
-            throw Platform::JsonMemberError(QStringLiteral("the answer is not a JSON object"));
-        const QJsonObject data = Platform::Json::getObject(root, QStringLiteral("data"));
-        appVer = Platform::Json::getString(data, QStringLiteral("app_ver"));
-        apiUrl = Platform::Json::getString(data, QStringLiteral("api_url"));
-        updateUrl = optionalText(data, QStringLiteral("update_url"));
-        token = Platform::Json::getString(data, QStringLiteral("token.access"));
-        custName = optionalText(data, QStringLiteral("cust_name"));
-        addrLine = optionalText(data, QStringLiteral("addr_line"));
-        addrCity = optionalText(data, QStringLiteral("addr_city"));
-        stateName = optionalText(data, QStringLiteral("state_name"));
-        postalCode = optionalText(data, QStringLiteral("postal_code"));
-        countryName = optionalText(data, QStringLiteral("country_name"));
-        if (apiUrl.trimmed().isEmpty())
-            throw Platform::JsonMemberError(QStringLiteral("JSON member \"api_url\" is empty"));
-    } catch (const Platform::Error &e) {
-        AuthFailed(QStringLiteral("The customer service's answer cannot be used: ") + e.message() + QLatin1Char('.'));
-        return;
-    }
-    try {
-        currAppVer = GetCurrAppVersion();
-    } catch (const Platform::Error &e) {
-        AuthFailed(e.message());
-        return;
-    }
-
-    AppVer = appVer;
-    ApiUrl = apiUrl;
-    UpdateUrl = updateUrl;
-    OrvToken = token;
-    CustName = custName;
-    CustAddrLine = addrLine;
-    CustAddrCity = addrCity;
-    CustAddrState = stateName;
-    CustPostalCode = postalCode;
-    CustAddrCountry = countryName;
-    IsAppSettingsValid = true;
-    AppSettingsError.clear();
-
     lblCustrName->setText(CustName);
     lblCustAddrLine->setText(CustAddrLine);
     lblCustAddrLine2->setText(CustAddrCity + QStringLiteral(", ") + CustAddrState + QLatin1Char(' ') + CustPostalCode);
     lblCustAddrCountry->setText(CustAddrCountry);
-    CurrAppVer = currAppVer;
     QString version = QStringLiteral("App Build Version: ") + CurrAppVer;
     if (AppVer != CurrAppVer) {
         version += QStringLiteral(" - Updates Available (Build ") + AppVer + QStringLiteral(").");
@@ -633,15 +506,10 @@ void TLoginFrm::AuthSucceeded(const QByteArray &ABody)
     lblAppVer->setText(version);
     SetMessage(QString());
     SetState(TLoginState::lsReady);
-
-    delete RestClient;
-    RestClient = new TZeltRestClient(ApiUrl, TimeOut, TimeOut);
 }
 
 void TLoginFrm::AuthFailed(const QString &AError)
 {
-    IsAppSettingsValid = false;
-    AppSettingsError = AError;
     SetState(TLoginState::lsRejected);
     // Nothing else tells the user why "Sign In" stays off.
     SetMessage(shownRefusal(AError));
@@ -649,85 +517,30 @@ void TLoginFrm::AuthFailed(const QString &AError)
 
 QString TLoginFrm::GetCurrAppVersion() const
 {
-    const QString path = Platform::applicationFolder() + QStringLiteral("updates.json");
-    QFile file(path);
-    if (!file.exists())
-        throw Platform::NotFoundError(QStringLiteral("The installed build is unknown: \"") + path
-                                      + QStringLiteral("\" does not exist."));
-    if (!file.open(QIODevice::ReadOnly))
-        throw Platform::Error(QStringLiteral("The installed build is unknown: \"") + path
-                              + QStringLiteral("\" cannot be read: ") + file.errorString());
-    const QByteArray text = file.read(MaxUpdatesFileSize + 1);
-    const QJsonValue root = text.size() > MaxUpdatesFileSize ? QJsonValue() : Platform::Json::parse(text);
-    if (!root.isObject())
-        throw Platform::JsonMemberError(QStringLiteral("The installed build is unknown: \"") + path
-                                        + QStringLiteral("\" is not a JSON object."));
-    const QJsonValue version = root.toObject().value(QStringLiteral("app_ver"));
-    if (!version.isString())
-        throw Platform::JsonMemberError(QStringLiteral("The installed build is unknown: \"") + path
-                                        + QStringLiteral("\" has no text member \"app_ver\"."));
-    return version.toString();
+    return TSignInSession::GetCurrAppVersion();
 }
 
 // ----------------------------------------------------------------- sign-in
 
 void TLoginFrm::btnSignInClick()
 {
-    if (FState != TLoginState::lsReady || !btnSignIn->isEnabled() || !RestClient)
+    if (FState != TLoginState::lsReady || !btnSignIn->isEnabled())
         return;
-    const QString body = QStringLiteral("{  \"username\":\"") + jsonEscaped(edtEmail->text())
-        + QStringLiteral("\", \"password\":\"") + jsonEscaped(edtPass->text()) + QStringLiteral("\"}");
     SetState(TLoginState::lsSigningIn);
     SetMessage(QString());
-
-    const QPointer<TLoginFrm> self(this);
-    try {
-        RestClient
-            ->SendRequest(
-                [self](const Platform::HttpResponse &AResponse) {
-                    if (self)
-                        self->SignInAnswered(AResponse.statusCode, AResponse.body);
-                },
-                [self](const Platform::Error &AError) {
-                    if (self)
-                        self->SignInFailed(AError.message());
-                },
-                false)
-            .post(QStringLiteral("/auth/v1/login"), body, QStringLiteral("application/json"));
-    } catch (const std::exception &e) {
-        SignInFailed(Platform::messageOf(e));
-    }
+    if (!FSession->SignIn(edtEmail->text(), edtPass->text()) && FState == TLoginState::lsSigningIn)
+        SetState(TLoginState::lsReady);
 }
 
-void TLoginFrm::SignInAnswered(int AStatusCode, const QByteArray &ABody)
+void TLoginFrm::SignedIn(const QJsonObject &ALoginData)
 {
     if (FState != TLoginState::lsSigningIn)
         return;
-    btnSignIn->setEnabled(true);
-    if (AStatusCode < 200 || AStatusCode > 299) {
-        SetState(TLoginState::lsReady);
-        SetMessage(sErrSignInFailed.text());
-        return;
-    }
-
-    // A success without the whole credentials block would sign the user in
-    // without a token: it counts as a failed sign-in.
-    QJsonObject response;
-    try {
-        const QJsonValue root = Platform::Json::parse(ABody);
-        if (!root.isObject())
-            throw Platform::JsonMemberError(QStringLiteral("the answer is not a JSON object"));
-        response = Platform::Json::getObject(root, QStringLiteral("response"));
-        for (const char *member : { "token.access", "token.refresh", "lang_code", "user_fullname" })
-            Platform::Json::getString(response, QString::fromLatin1(member));
-    } catch (const Platform::Error &e) {
-        SetState(TLoginState::lsReady);
-        SetMessage(sErrLoginInfoFailed.text() + QStringLiteral(": ") + e.message() + QLatin1Char('.'));
-        return;
-    }
-
-    LoginData = response;
-    SaveSignIn();
+    LoginData = ALoginData;
+    const QString problem = FSession->SaveSignIn(chkRememberMe->isChecked(), edtEmail->text(), edtPass->text());
+    // the user is signed in all the same; only remembering failed
+    if (!problem.isEmpty())
+        Platform::dialogPresenter().showMessage(problem, Platform::MessageKind::Warning, Platform::MessageButton::Ok);
     accept();
 }
 
@@ -739,67 +552,16 @@ void TLoginFrm::SignInFailed(const QString &AMessage)
     SetMessage(AMessage);
 }
 
-void TLoginFrm::SaveSignIn()
-{
-    const bool remember = chkRememberMe->isChecked();
-    const QString email = edtEmail->text();
-    if (remember && !fitsOnLine(email)) {
-        // it would break app.conf; nothing is remembered rather than something else
-        Platform::dialogPresenter().showMessage(
-            QStringLiteral("The e-mail address cannot be remembered: it contains a line break."),
-            Platform::MessageKind::Warning, Platform::MessageButton::Ok);
-        return;
-    }
-    // Read again just before writing, so that whatever changed in the file
-    // since the form opened is kept.
-    const QFileInfo info(FAppIniFile);
-    QString error;
-    if (info.exists() && !info.isReadable()) {
-        error = QStringLiteral("the file cannot be read");
-    } else {
-        Platform::IniFile ini = Platform::IniFile::fromFile(FAppIniFile);
-        const QString previous = ini.readBool(SectionSignIn, KeyRememberUser, false)
-            ? ini.readExactString(SectionSignIn, KeySavedEmail)
-            : QString();
-        // an older client's clear-text password stays until the store holds
-        // its successor, so that a refusing store loses nothing
-        const bool keepPlainText = remember && !ini.readString(SectionSignIn, KeySavedPassword).isEmpty();
-        ini.writeBool(SectionSignIn, KeyRememberUser, remember);
-        ini.writeExactString(SectionSignIn, KeySavedEmail, remember ? email : QString());
-        if (!keepPlainText)
-            ini.writeString(SectionSignIn, KeySavedPassword, QString());
-        if (ini.saveAtomically(FAppIniFile, &error, remember)) {
-            UpdateStoredPassword(remember, email, previous, keepPlainText);
-            return;
-        }
-    }
-    // The user is signed in all the same; only remembering failed.
-    Platform::dialogPresenter().showMessage(QStringLiteral("The sign-in settings could not be saved to \"")
-                                                + FAppIniFile + QStringLiteral("\": ") + error,
-                                            Platform::MessageKind::Warning, Platform::MessageButton::Ok);
-}
-
 // ------------------------------------------------------- credential store
 
 QString TLoginFrm::CredentialService()
 {
-    return QStringLiteral("ZeltERP");
+    return TSignInSession::CredentialService();
 }
 
 QString TLoginFrm::CredentialKey(const QString &AEmail) const
 {
-    // the program folder tells installations apart
-    return AEmail + QStringLiteral(" on ") + QDir::toNativeSeparators(QFileInfo(FAppIniFile).absolutePath());
-}
-
-void TLoginFrm::ReadSavedPassword(const QString &AEmail)
-{
-    const QPointer<TLoginFrm> self(this);
-    Platform::credentialStore().read(CredentialService(), CredentialKey(AEmail),
-                                     [self, AEmail](const Platform::CredentialResult &AResult) {
-                                         if (self)
-                                             self->SavedPasswordRead(AEmail, AResult);
-                                     });
+    return FSession->CredentialKey(AEmail);
 }
 
 void TLoginFrm::SavedPasswordRead(const QString &AEmail, const Platform::CredentialResult &AResult)
@@ -821,30 +583,6 @@ void TLoginFrm::SavedPasswordRead(const QString &AEmail, const Platform::Credent
         lblPassNote->setToolTip(AResult.error);
         lblPassNote->setVisible(true);
         break;
-    }
-}
-
-void TLoginFrm::UpdateStoredPassword(bool ARemember, const QString &AEmail, const QString &APreviousEmail,
-                                     bool AErasePlainText)
-{
-    // The form is closing: the answers are handled without it.
-    Platform::CredentialStore &store = Platform::credentialStore();
-    const QString service = CredentialService();
-    if (ARemember) {
-        const QString iniFile = FAppIniFile;
-        store.write(service, CredentialKey(AEmail), edtPass->text(),
-                    [iniFile, AErasePlainText](const Platform::CredentialResult &AResult) {
-                        if (!AResult.ok())
-                            qCWarning(lcSignIn) << "the password was not remembered:" << AResult.error;
-                        else if (AErasePlainText)
-                            erasePlainTextPassword(iniFile);
-                    });
-    }
-    if (!APreviousEmail.isEmpty() && (!ARemember || APreviousEmail != AEmail)) {
-        store.remove(service, CredentialKey(APreviousEmail), [](const Platform::CredentialResult &AResult) {
-            if (!AResult.ok())
-                qCWarning(lcSignIn) << "the previous saved password stays in the store:" << AResult.error;
-        });
     }
 }
 
@@ -928,6 +666,7 @@ void TLoginFrm::ApplyUpdateRestart()
 
 void TLoginFrm::accept()
 {
+    FSession->Abandon();
     SetState(TLoginState::lsDone);
     done(Platform::ModalResult::Ok);
 }
@@ -936,6 +675,8 @@ void TLoginFrm::reject()
 {
     if (!btnClose->isEnabled())
         return;
+    // an answer that comes after "Close" changes nothing
+    FSession->Abandon();
     FState = TLoginState::lsDone;
     done(Platform::ModalResult::Cancel);
 }

@@ -19,7 +19,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
-class TZeltRestClient;
+class TSignInSession;
 
 namespace Platform {
 class Localizer;
@@ -35,18 +35,14 @@ enum class TLoginState : std::uint8_t {
     lsDone,           // closed with Ok or Cancel
 };
 
-// The first window: identifies the installation to the customer service
-// (which names the tenant's API), creates the shared RestClient for that API
-// and signs the user in. Closes with Platform::ModalResult::Ok and the
+// The first window: drives a TSignInSession, which identifies the
+// installation to the customer service (which names the tenant's API),
+// creates the shared RestClient for that API, signs the user in and keeps
+// the remembered sign-in. Closes with Platform::ModalResult::Ok and the
 // credentials block in LoginData, or with Cancel.
 //
-// Both requests run in the background; their answers come back on the UI
-// thread. "SignIn" of app.conf is written only after a successful sign-in,
-// through a temporary file, leaving every other line of the file as it is.
-// A remembered password lives in the system's credential store (one entry
-// per installation and e-mail), never in app.conf: "SavedPassword" is only
-// read, from files of older clients, and erased once the store holds it.
-// The store answers in the background too; nothing waits for it.
+// The session's answers come back on the UI thread; the form only shows
+// them. "SignIn" of app.conf is written only after a successful sign-in.
 class COM_EXPORT TLoginFrm : public QDialog, public Platform::LocalizerListener
 {
     Q_OBJECT
@@ -101,6 +97,7 @@ public:
     QJsonObject LoginData;
 
     TLoginState State() const { return FState; }
+    TSignInSession *Session() const { return FSession; }
 
     // Where the remembered password is kept: the credential store's service
     // "ZeltERP", key "<e-mail> on <program folder>".
@@ -143,19 +140,13 @@ private:
     void BuildControls();
     void SetState(TLoginState AState);
     void SetMessage(const QString &AText, bool AIsError = true);
-    void AuthSucceeded(const QByteArray &ABody);
+    void AuthSucceeded();
     void AuthFailed(const QString &AError);
-    void SignInAnswered(int AStatusCode, const QByteArray &ABody);
+    void SignedIn(const QJsonObject &ALoginData);
     void SignInFailed(const QString &AMessage);
-    void SaveSignIn();
-    void ReadSavedPassword(const QString &AEmail);
     void SavedPasswordRead(const QString &AEmail, const Platform::CredentialResult &AResult);
-    void UpdateStoredPassword(bool ARemember, const QString &AEmail, const QString &APreviousEmail,
-                              bool AErasePlainText);
 
-    QString FAppIniFile; // app.conf, read at creation, written after sign-in
-    std::unique_ptr<TZeltRestClient> FAuthClient;
-    int FAuthRequest = 0;
+    TSignInSession *FSession; // a child: answers die with the form
     TLoginState FState = TLoginState::lsAuthenticating;
     bool FShown = false;
 };

@@ -269,11 +269,5 @@ bool TMasterPickListFrm::eventFilter(QObject *AWatched, QEvent *AEvent)
 
 void TMasterPickListFrm::safely(const std::function<void()> &AAction)
 {
-    try {
-        AAction();
-    } catch (const std::exception &e) {
-        MsgErr(QString::fromUtf8(e.what()));
-    } catch (...) {
-        MsgErr(QStringLiteral("Udefined Error."));
-    }
+    GuardUserAction(AAction);
 }

@@ -3,6 +3,7 @@
 #include "ErrorHandlerU.h"
 #include "HttpClient.h"
 #include "JsonDataSet.h"
+#include "Logging.h"
 #include "MsgDlgU.h"
 #include "PaginationU.h"
 #include "RestRequest.h"
@@ -94,8 +95,9 @@ void replaceRowsQuietly(MemTable &table, Platform::TableStorage &&rows)
 {
     try {
         replaceRows(table, std::move(rows));
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
         // loading errors of the asynchronous lookups are not reported
+        qCWarning(Platform::Log::data) << "lookup rows not loaded:" << Platform::messageOf(e);
     }
 }
 
@@ -151,8 +153,9 @@ void runList(const QString &AUrl, MemTable *ATable, TPagination *FPagination, st
             if (o.parsed.hasArray) {
                 try {
                     hold->table->install(std::move(o.parsed.rows));
-                } catch (const std::exception &) {
+                } catch (const std::exception &e) {
                     // a table closed or made read-only meanwhile stays as it is
+                    qCWarning(Platform::Log::data) << "lookup rows not loaded:" << Platform::messageOf(e);
                 }
             }
             // no list in the answer: no totals of the one that was there
@@ -205,8 +208,11 @@ void lookupNow(const QString &AUrl, MemTable *ATable, const std::function<void(H
     AAddParams(*client);
     const HttpResponse response = client->get(AUrl);
     ParsedRows parsed = Platform::JsonDataSet::parseArrayMember(ATable->fieldDefs(), response.body, DataMember);
-    if (!parsed.isObject)
+    if (!parsed.isObject) {
+        qCWarning(Platform::Log::data) << "lookup" << AUrl << "answered" << response.statusCode
+                                       << "without a JSON object; the rows stay as they were";
         return;
+    }
     if (!parsed.hasArray) {
         replaceRows(*ATable, {});
         throw Platform::JsonMemberError(parsed.member(DataMember).isUndefined()
@@ -225,9 +231,12 @@ void lookupLater(const QString &AUrl, MemTable *ATable, const std::function<void
     const TableReadTicket ticket = TableReadTicket::begin(ATable);
     FieldList fields = ATable->fieldDefs();
     RestRequest *request = RestRequest::create({ ATable });
-    request->setFinish([ticket](RestOutcome &&o) {
+    request->setFinish([ticket, AUrl](RestOutcome &&o) {
         if (!o.failed && o.response.success() && o.parsed.isObject && ticket.isCurrent())
             replaceRowsQuietly(*ticket.table(), std::move(o.parsed.rows));
+        else if (o.failed || !o.response.success() || !o.parsed.isObject)
+            qCWarning(Platform::Log::data) << "lookup" << AUrl << "not loaded:"
+                                           << (o.failed ? o.failure : QStringLiteral("status %1").arg(o.response.statusCode));
     });
     // the rows are built on a worker; the UI thread only installs them
     request->sendArmed(

@@ -4,6 +4,7 @@
 #include "Errors.h"
 #include "Json.h"
 #include "JsonDataSet.h"
+#include "Logging.h"
 #include "MsgDlgU.h"
 #include "PaginationU.h"
 #include "RestRequest.h"
@@ -227,9 +228,9 @@ void guardedStep(const char *AWhat, F &&AStep)
     try {
         AStep();
     } catch (const std::exception &e) {
-        qCritical("REST request, %s: %s", AWhat, e.what());
+        qCCritical(Platform::Log::net, "REST request, %s: %s", AWhat, e.what());
     } catch (...) {
-        qCritical("REST request, %s: unknown exception", AWhat);
+        qCCritical(Platform::Log::net, "REST request, %s: unknown exception", AWhat);
     }
 }
 
@@ -254,7 +255,7 @@ void reportFailure(const TErrorProc &AErrorProc, TErrorHandler *AErrorHandler, i
     else if (AErrorHandler)
         AErrorHandler->ShowErrorMessage(AStatus, AText);
     else
-        qWarning("REST request failed with status %d, and neither a callback nor an error handler was given",
+        qCWarning(Platform::Log::net, "REST request failed with status %d, and neither a callback nor an error handler was given",
                  AStatus);
 }
 

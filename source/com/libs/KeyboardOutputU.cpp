@@ -71,8 +71,8 @@ void FillArray()
         mToVKey[c + 0x20] = quint8(c);
     }
     for (const Entry &e : symbols) {
-        mToVKey[int(e.c)] = e.vk;
-        mbShift[int(e.c)] = e.shift;
+        mToVKey[uchar(e.c)] = e.vk;
+        mbShift[uchar(e.c)] = e.shift;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "MsgDlgU.h"
 
+#include "Errors.h"
 #include "LangResU.h"
 
 using Platform::MessageButton;
@@ -56,6 +57,19 @@ int MsgErr(TMsgErrorType AMsgErrorType)
 int MsgErr(const QString &AMsg)
 {
     return show(AMsg, MessageKind::Error, MessageButton::Ok);
+}
+
+bool GuardUserAction(const std::function<void()> &AAction)
+{
+    try {
+        AAction();
+        return true;
+    } catch (const std::exception &e) {
+        MsgErr(Platform::messageOf(e));
+    } catch (...) {
+        MsgErr(sMsgHttpUndefinedError.text());
+    }
+    return false;
 }
 
 QString HttpStatusText(int AStatusCode)

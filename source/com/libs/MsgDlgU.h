@@ -4,6 +4,7 @@
 #include "DialogPresenter.h"
 
 #include <QString>
+#include <functional>
 
 // The standard messages of the client. Every text is fetched in the current
 // language at the moment of the call; every function shows one modal
@@ -27,6 +28,12 @@ COM_EXPORT int MsgErr(const QString &AMsg);
 // The text of the HTTP status, then CR LF and AMessage when AMessage is not
 // empty; error, OK.
 COM_EXPORT int MsgErr(int AStatusCode, const QString &AMessage);
+
+// Runs what a user action does (a click, a key, an edit). Whatever it
+// raises is shown in an error box: the message of a std::exception, the
+// current-language sMsgHttpUndefinedError for anything else. Nothing may
+// escape into Qt's event loop, which cannot carry it. False when it failed.
+COM_EXPORT bool GuardUserAction(const std::function<void()> &AAction);
 
 // The current-language status text that MsgErr(AStatusCode, ...) shows.
 COM_EXPORT QString HttpStatusText(int AStatusCode);

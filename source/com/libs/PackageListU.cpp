@@ -4,6 +4,7 @@
 #include "ClassRegistry.h"
 #include "Errors.h"
 #include "Json.h"
+#include "Logging.h"
 #include "ModuleInterface.h"
 #include "MsgDlgU.h"
 #include "RestRequest.h"
@@ -11,9 +12,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QLibrary>
-#include <QLoggingCategory>
 
-Q_LOGGING_CATEGORY(lcPackages, "zelt.packages")
 
 namespace {
 
@@ -60,6 +59,9 @@ TPackageList::~TPackageList()
         try {
             UnloadEntry(*FPackageList[i], i > 0, drained);
         } catch (...) {
+            qCWarning(Platform::Log::packages).noquote() << "package" << FPackageList[i]->PackageId
+                                                         << "not unloaded at shut-down:"
+                                                         << Platform::messageOf(std::current_exception());
         }
     }
 }
@@ -76,7 +78,7 @@ bool TPackageList::DrainRequests()
     Platform::RestRequest::abortAll();
     if (Platform::RestRequest::waitUntilIdle(kDrainTimeoutMs))
         return true;
-    qCWarning(lcPackages, "REST requests still running after %d ms: module libraries are left loaded",
+    qCWarning(Platform::Log::packages, "REST requests still running after %d ms: module libraries are left loaded",
               kDrainTimeoutMs);
     return false;
 }
@@ -110,7 +112,8 @@ QString TPackageList::LibraryFileName(const QString &APackageFile)
 
 void TPackageList::LoadPackageData(const QJsonValue &AData)
 {
-    try {
+    // a bad entry is reported; the packages before it stay loaded
+    GuardUserAction([&] {
         // Each load starts from an empty list: a package still loaded from
         // an earlier one would otherwise start twice.
         UnloadPackageData();
@@ -139,11 +142,7 @@ void TPackageList::LoadPackageData(const QJsonValue &AData)
             Append(id, file);
             LoadEntry(*FPackageList.back(), true);
         }
-    } catch (const std::exception &e) {
-        MsgErr(Platform::messageOf(e));
-    } catch (...) {
-        MsgErr(QStringLiteral("Unknown error"));
-    }
+    });
 }
 
 void TPackageList::UnloadPackageData()

@@ -2,6 +2,7 @@
 
 #include "Errors.h"
 #include "LangResU.h"
+#include "Logging.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -110,7 +111,7 @@ void TPagination::hookButton(QAbstractButton *AButton, int ATag)
         try {
             OnButtonClick(AButton);
         } catch (const std::exception &e) {
-            qWarning("Paging bar: %s", e.what());
+            qCWarning(Platform::Log::ui, "Paging bar: %s", e.what());
         }
     });
 }

@@ -2,6 +2,7 @@
 
 #include "DialogPresenter.h"
 #include "Errors.h"
+#include "Logging.h"
 #include "ProcessLauncher.h"
 
 #include <QApplication>
@@ -43,6 +44,7 @@ void RestartApplicationOnExit(const QString &aExtraArguments)
             Platform::processLauncher().startDetached(program, parameters, QString(), Platform::WindowShow::Normal);
         } catch (...) {
             // A restart that cannot start must not stop the shutdown.
+            qCWarning(Platform::Log::update) << "the restart did not start:" << Platform::messageOf(std::current_exception());
         }
     };
 }
@@ -68,6 +70,7 @@ void CarryOutRestartOnExit()
         proc();
     } catch (...) {
         // Runs from a static destructor at the end: nothing may escape.
+        qCWarning(Platform::Log::update) << "the restart on exit failed:" << Platform::messageOf(std::current_exception());
     }
 }
 

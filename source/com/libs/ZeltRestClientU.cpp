@@ -5,6 +5,18 @@
 
 TZeltRestClient *RestClient = nullptr;
 
+void ReplaceRestClient(const QString &ABaseURL, int AConnectTimeOut, int AReadTimeOut)
+{
+    FreeRestClient();
+    RestClient = new TZeltRestClient(ABaseURL, AConnectTimeOut, AReadTimeOut);
+}
+
+void FreeRestClient()
+{
+    delete RestClient;
+    RestClient = nullptr;
+}
+
 const char *const ZeltUserAgent = "ZeltERP";
 
 namespace {

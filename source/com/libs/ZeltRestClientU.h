@@ -56,9 +56,13 @@ private:
     int FReadTimeOut = 0;
 };
 
-// The tenant's API client; created at customer authentication, freed by the
-// application controller.
+// The tenant's API client; created at customer authentication, freed with
+// the other process-wide objects (ProcessObjectsU).
 COM_EXPORT extern TZeltRestClient *RestClient;
+
+// Makes RestClient a new client of ABaseURL, freeing the one before.
+COM_EXPORT void ReplaceRestClient(const QString &ABaseURL, int AConnectTimeOut, int AReadTimeOut);
+COM_EXPORT void FreeRestClient();
 
 // What every client of the system sends as its user agent.
 COM_EXPORT extern const char *const ZeltUserAgent;

@@ -1,6 +1,7 @@
 #include "AsyncRunner.h"
 
 #include "HttpClient.h"
+#include "Logging.h"
 
 #include <QCoreApplication>
 #include <QMutex>
@@ -80,7 +81,7 @@ std::shared_ptr<DeliveryTarget> targetFor(QObject *context)
 {
     QCoreApplication *app = QCoreApplication::instance();
     if (!app) {
-        qWarning("Platform::Async: no application object, task dropped");
+        qCWarning(Platform::Log::net, "Platform::Async: no application object, task dropped");
         return {};
     }
     auto target = std::make_shared<DeliveryTarget>();
@@ -161,9 +162,9 @@ void guarded(const std::function<void()> &handler)
     try {
         handler();
     } catch (const std::exception &e) {
-        qCritical("Exception escaped a background-task handler: %s", e.what());
+        qCCritical(Platform::Log::net, "Exception escaped a background-task handler: %s", e.what());
     } catch (...) {
-        qCritical("Unknown exception escaped a background-task handler");
+        qCCritical(Platform::Log::net, "Unknown exception escaped a background-task handler");
     }
 }
 

@@ -1,9 +1,9 @@
 #include "CredentialStore.h"
 
-#include <QLoggingCategory>
+#include "Logging.h"
+
 #include <qt6keychain/keychain.h>
 
-Q_LOGGING_CATEGORY(lcCredentials, "zelt.credentials")
 
 namespace Platform {
 
@@ -30,7 +30,7 @@ CredentialResult resultOf(const QKeychain::Job &job)
         result.error = job.errorString();
         if (result.error.isEmpty())
             result.error = QStringLiteral("error %1").arg(int(job.error()));
-        qCWarning(lcCredentials) << "credential store:" << job.key() << result.error;
+        qCWarning(Platform::Log::credentials) << "credential store:" << job.key() << result.error;
         break;
     }
     return result;

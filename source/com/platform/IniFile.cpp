@@ -1,5 +1,7 @@
 #include "IniFile.h"
 
+#include "Logging.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -24,8 +26,12 @@ IniFile IniFile::fromFile(const QString &path)
 {
     QFile file(path);
     // not as text: line breaks are kept as they are
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        // a missing file gives the defaults; an unreadable one does too, but says so
+        if (file.exists())
+            qCWarning(Platform::Log::data) << "cannot read" << path << ":" << file.errorString();
         return {};
+    }
     return fromDevice(file);
 }
 

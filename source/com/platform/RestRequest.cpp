@@ -2,14 +2,13 @@
 
 #include "AsyncRunner.h"
 #include "Errors.h"
+#include "Logging.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QLoggingCategory>
 #include <QMutex>
 #include <QWaitCondition>
 
-Q_LOGGING_CATEGORY(lcRestRequest, "zelt.rest.request")
 
 namespace Platform {
 
@@ -77,9 +76,9 @@ void runHandler(const char *AWhat, F &&AHandler)
     try {
         AHandler();
     } catch (const std::exception &e) {
-        qCCritical(lcRestRequest, "REST request, %s: %s", AWhat, e.what());
+        qCCritical(Platform::Log::net, "REST request, %s: %s", AWhat, e.what());
     } catch (...) {
-        qCCritical(lcRestRequest, "REST request, %s: unknown exception", AWhat);
+        qCCritical(Platform::Log::net, "REST request, %s: unknown exception", AWhat);
     }
     --r.running;
 }
@@ -323,14 +322,14 @@ bool RestRequest::waitUntilIdle(int ATimeoutMs)
 {
     Registry &r = registry();
     if (r.running > 0) {
-        qCWarning(lcRestRequest, "A request handler is still running further down the stack");
+        qCWarning(Platform::Log::net, "A request handler is still running further down the stack");
         return false;
     }
     QDeadlineTimer deadline(ATimeoutMs);
     QMutexLocker lock(&r.mutex);
     while (r.busyWorkers > 0) {
         if (!r.idle.wait(&r.mutex, deadline)) {
-            qCWarning(lcRestRequest, "%d request worker(s) still busy after %d ms", r.busyWorkers, ATimeoutMs);
+            qCWarning(Platform::Log::net, "%d request worker(s) still busy after %d ms", r.busyWorkers, ATimeoutMs);
             return false;
         }
     }

@@ -10,11 +10,5 @@
 template<typename TAction>
 void RunAction(TAction &&AAction)
 {
-    try {
-        AAction();
-    } catch (const std::exception &e) {
-        MsgErr(Platform::messageOf(e));
-    } catch (...) {
-        MsgErr(QStringLiteral("Unknown error"));
-    }
+    GuardUserAction(std::forward<TAction>(AAction));
 }
