@@ -724,17 +724,6 @@ QList<MemTable *> TTableList::LiveTables() const
     return tables;
 }
 
-bool TTableList::HasLiveTable() const
-{
-    if (FData.empty())
-        return true;
-    for (const Entry &e : FData) {
-        if (e.Guard)
-            return true;
-    }
-    return false;
-}
-
 void TTableList::InitTable()
 {
     for (Entry &e : FData) {

@@ -69,9 +69,6 @@ public:
     void SetRestClientParams(Platform::HttpClient &ARestClient) const;
 
     int Count() const { return int(FData.size()); }
-    // False once every table of the list has been destroyed, which means the
-    // screen that asked is gone; a list without tables has nobody to lose.
-    bool HasLiveTable() const;
     bool Contains(const QString &AKey) const { return FData.contains(AKey); }
     // nullptr when absent.
     const TParamData *Find(const QString &AKey) const;
@@ -185,9 +182,6 @@ public:
     QString GetJSONString();
 
     int Count() const { return int(FData.size()); }
-    // False once every table of the list has been destroyed, which means the
-    // screen that asked is gone; a list without tables has nobody to lose.
-    bool HasLiveTable() const;
     // The tables that still exist, in list order.
     QList<Platform::MemTable *> LiveTables() const;
     // nullptr when absent.

@@ -849,10 +849,8 @@ void LaunchUpdateRestart(QAbstractButton *AButton)
 void UpdateNow(TLoginFrm &AForm)
 {
     StageUpdateNow(AForm.btnUpdateNow);
-    LaunchUpdateRestart(AForm.btnUpdateNow);
     // the launcher waits for this process; the host ends when sign-in is cancelled
-    AForm.done(Platform::ModalResult::Cancel);
-    QCoreApplication::quit();
+    AForm.ApplyUpdateRestart();
 }
 
 void UpdaterU_Initialize()
