@@ -74,7 +74,7 @@ public:
 
     static qint64 threadCpuNs()
     {
-        timespec ts{};
+        timespec ts {};
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
         return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
     }
@@ -170,9 +170,8 @@ QByteArray listBody(int rows)
             + "\",\"description\":\"Box of five reams, white, for laser and ink-jet printers\",\"uom\":\"BOX\""
             + ",\"qty\":" + QByteArray::number(i % 97) + ".5,\"price\":" + QByteArray::number(10000 + i % 1000)
             + ",\"amount\":" + QByteArray::number((i % 97) * 1.5 + 0.25) + ",\"status\":" + QByteArray::number(i % 3)
-            + ",\"active\":" + (i % 2 ? "true" : "false") + ",\"doc_date\":\"2024-05-"
-            + QByteArray::number(10 + i % 19) + "\",\"created_at\":\"2024-05-02T08:" + QByteArray::number(10 + i % 50)
-            + ":00Z\"}";
+            + ",\"active\":" + (i % 2 ? "true" : "false") + ",\"doc_date\":\"2024-05-" + QByteArray::number(10 + i % 19)
+            + "\",\"created_at\":\"2024-05-02T08:" + QByteArray::number(10 + i % 50) + ":00Z\"}";
     }
     b += "],\"pages\":{\"page\":1,\"page_rows\":" + QByteArray::number(rows)
         + ",\"page_count\":1,\"rec_count\":" + QByteArray::number(rows) + "}}";
@@ -226,7 +225,8 @@ int main(int argc, char **argv)
     const bool canResetPeak = resetPeak();
 
     std::printf("%7s %7s | %-29s | %-29s | %-25s | %s\n", "rows", "body", "UI thread ms: start compl total",
-                "  UI CPU ms: start compl total", "req->rows fromJson ratio", "per row: body  table  t/body  peak/body");
+                "  UI CPU ms: start compl total", "req->rows fromJson ratio",
+                "per row: body  table  t/body  peak/body");
 
     std::vector<double> transfers;
     std::vector<QByteArray> lines;
@@ -270,12 +270,12 @@ int main(int argc, char **argv)
             QElapsedTimer t;
             t.start();
             const qint64 cpu0 = TimingApp::threadCpuNs();
-            RestGet(QStringLiteral("/prc/v1/master/items"), table.get(), nullptr, nullptr, nullptr,
-                    [&] { finished(done); },
-                    [](int status, const QString &text) {
-                        std::fprintf(stderr, "failed: %d %s\n", status, qPrintable(text.left(200)));
-                    },
-                    false, false);
+            RestGet(
+                QStringLiteral("/prc/v1/master/items"), table.get(), nullptr, nullptr, nullptr, [&] { finished(done); },
+                [](int status, const QString &text) {
+                    std::fprintf(stderr, "failed: %d %s\n", status, qPrintable(text.left(200)));
+                },
+                false, false);
             const qint64 startNs = t.nsecsElapsed();
             const qint64 startCpu = TimingApp::threadCpuNs() - cpu0;
             if (!waitUntil(done, 120000))
@@ -334,11 +334,11 @@ int main(int argc, char **argv)
         }
         transfers.push_back(median(transferMs));
         const double bytesPerRow = double(body.size()) / rows;
-        std::printf("%7d %6.1fM | %9.2f %9.2f %9.2f | %9.2f %9.2f %9.2f | %8.1f %8.1f %7.2f | %9.0f %6.0f %7.2f %10.2f\n",
-                    rows, double(body.size()) / 1048576.0, median(startMs), median(completionMs), median(uiTotalMs),
-                    median(startCpuMs), median(completionCpuMs), median(uiTotalCpuMs), median(requestMs),
-                    median(parseMs), median(requestMs) / median(parseMs), bytesPerRow, tablePerRow,
-                    tablePerRow / bytesPerRow, peakPerBody);
+        std::printf(
+            "%7d %6.1fM | %9.2f %9.2f %9.2f | %9.2f %9.2f %9.2f | %8.1f %8.1f %7.2f | %9.0f %6.0f %7.2f %10.2f\n", rows,
+            double(body.size()) / 1048576.0, median(startMs), median(completionMs), median(uiTotalMs),
+            median(startCpuMs), median(completionCpuMs), median(uiTotalCpuMs), median(requestMs), median(parseMs),
+            median(requestMs) / median(parseMs), bytesPerRow, tablePerRow, tablePerRow / bytesPerRow, peakPerBody);
         lines.push_back(QByteArray("bench rows=") + QByteArray::number(rows)
                         + " transfer_ratio=" + QByteArray::number(median(requestMs) / median(transferMs), 'f', 2)
                         + " ui_install_ms=" + QByteArray::number(median(completionMs), 'f', 2)
@@ -377,8 +377,9 @@ int main(int argc, char **argv)
         t.start();
         for (int i = 0; i < 200; ++i) {
             bool done = false;
-            RestGet(QStringLiteral("/prc/v1/master/items"), table.get(), nullptr, nullptr, nullptr,
-                    [&] { finished(done); }, [](int, const QString &) {}, false, false);
+            RestGet(
+                QStringLiteral("/prc/v1/master/items"), table.get(), nullptr, nullptr, nullptr, [&] { finished(done); },
+                [](int, const QString &) {}, false, false);
             if (!waitUntil(done, 10000))
                 return -1.0;
         }

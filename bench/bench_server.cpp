@@ -46,7 +46,9 @@ class Conn : public QObject
 {
 public:
     using Next = std::function<QByteArray()>;
-    Conn(quint16 port, Next next, std::vector<Sample> *samples) : m_next(std::move(next)), m_samples(samples)
+    Conn(quint16 port, Next next, std::vector<Sample> *samples)
+        : m_next(std::move(next))
+        , m_samples(samples)
     {
         connect(&m_socket, &QTcpSocket::connected, this, [this] { send(); });
         connect(&m_socket, &QTcpSocket::readyRead, this, [this] { read(); });
@@ -82,7 +84,7 @@ private:
         const int status = m_buffer.mid(9, 3).toInt();
         lastBody = m_buffer.mid(end + 4, bodyLength);
         if (m_samples)
-            m_samples->push_back({m_clock.nsecsElapsed() / 1000, status});
+            m_samples->push_back({ m_clock.nsecsElapsed() / 1000, status });
         send();
     }
 
@@ -149,20 +151,20 @@ Phase run(quint16 port, int readers, int flooders, int ms, const std::function<Q
     std::vector<Sample> floodSamples;
     std::vector<std::unique_ptr<Conn>> conns;
     for (int i = 0; i < flooders; ++i)
-        conns.push_back(std::make_unique<Conn>(port, [] { return request("POST", "/auth/v1/login", QByteArray(), SignIn); },
-                                               &floodSamples));
+        conns.push_back(std::make_unique<Conn>(
+            port, [] { return request("POST", "/auth/v1/login", QByteArray(), SignIn); }, &floodSamples));
     // the flood first, so that the readers meet it under way
     if (flooders > 0)
         runFor(1000);
     for (int i = 0; i < readers; ++i)
-        conns.push_back(std::make_unique<Conn>(port, [&next, i] { return next(i); }, &phase.samples));
+        conns.push_back(std::make_unique<Conn>(
+            port, [&next, i] { return next(i); }, &phase.samples));
     runFor(ms);
     for (auto &c : conns)
         c->stop();
     QElapsedTimer drain;
     drain.start();
-    while (drain.elapsed() < 60000
-           && !std::all_of(conns.begin(), conns.end(), [](const auto &c) { return c->idle(); }))
+    while (drain.elapsed() < 60000 && !std::all_of(conns.begin(), conns.end(), [](const auto &c) { return c->idle(); }))
         runFor(50);
     phase.signIns = int(floodSamples.size());
     return phase;
@@ -174,8 +176,8 @@ void benchStore(const QString &label, const QString &location)
     QProcess server;
     server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     server.start(QCoreApplication::applicationDirPath() + QStringLiteral("/zelt-server"),
-                 {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--quiet"), QStringLiteral("--db"), location,
-                  QStringLiteral("--files"), dir.filePath(QStringLiteral("files"))});
+                 { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--quiet"), QStringLiteral("--db"),
+                   location, QStringLiteral("--files"), dir.filePath(QStringLiteral("files")) });
     server.waitForStarted();
     static const QRegularExpression listening(QStringLiteral("listening on http://127\\.0\\.0\\.1:(\\d+)"));
     QByteArray out;
@@ -207,22 +209,21 @@ void benchStore(const QString &label, const QString &location)
             return request("PATCH", "/crm/v1/master/customers/" + QByteArray::number(customer), token,
                            R"({"city":"Bench )" + QByteArray::number(n % 97) + "\"}");
         case 1:
-            return request("GET", "/crm/v1/master/customers?page_rows=20&page=" + QByteArray::number(1 + n % 30), token);
-        case 2:
-            return request("GET", "/crm/v1/master/customers/" + QByteArray::number(customer), token);
+            return request("GET", "/crm/v1/master/customers?page_rows=20&page=" + QByteArray::number(1 + n % 30),
+                           token);
+        case 2: return request("GET", "/crm/v1/master/customers/" + QByteArray::number(customer), token);
         case 3:
-            return request("GET", "/prc/v1/master/items?q=bolt&page_rows=50&page=" + QByteArray::number(1 + n % 5), token);
-        default:
-            return request("GET", "/com/v1/master/states?params=100", token);
+            return request("GET", "/prc/v1/master/items?q=bolt&page_rows=50&page=" + QByteArray::number(1 + n % 5),
+                           token);
+        default: return request("GET", "/com/v1/master/states?params=100", token);
         }
     };
     QElapsedTimer clock;
     clock.start();
     const Phase load = run(port, 64, 8, seconds * 1000, mixed);
     const double elapsed = double(clock.elapsed() - 1000) / 1000.0;
-    const auto failures = std::count_if(load.samples.begin(), load.samples.end(), [](const Sample &s) {
-        return s.status < 200 || s.status >= 300;
-    });
+    const auto failures = std::count_if(load.samples.begin(), load.samples.end(),
+                                        [](const Sample &s) { return s.status < 200 || s.status >= 300; });
 
     std::printf("%-10s idle read p50 %.2f ms | under sign-in flood p50 %.2f ms, ratio %.2f (%d sign-ins in 5 s)\n",
                 qPrintable(label), double(idleP50) / 1000.0, double(floodP50) / 1000.0,

@@ -47,7 +47,8 @@ bool init(const QString &keyFile, QString *error)
     } else {
         QByteArray pub(crypto_sign_PUBLICKEYBYTES, '\0');
         QByteArray sec(crypto_sign_SECRETKEYBYTES, '\0');
-        crypto_sign_keypair(reinterpret_cast<unsigned char *>(pub.data()), reinterpret_cast<unsigned char *>(sec.data()));
+        crypto_sign_keypair(reinterpret_cast<unsigned char *>(pub.data()),
+                            reinterpret_cast<unsigned char *>(sec.data()));
         if (!writeKey(keyFile, sec, QFileDevice::ReadOwner | QFileDevice::WriteOwner, error))
             return false;
         secretKey = sec;
@@ -68,8 +69,8 @@ QString sign(const QString &fileId, const QString &path, const QString &filename
 {
     if (secretKey.size() != crypto_sign_SECRETKEYBYTES)
         return QString();
-    const QByteArray message = "ZeltERP update archive\n" + fileId.toUtf8() + '\n' + path.toUtf8() + '\n'
-        + filename.toUtf8() + '\n' + archive;
+    const QByteArray message =
+        "ZeltERP update archive\n" + fileId.toUtf8() + '\n' + path.toUtf8() + '\n' + filename.toUtf8() + '\n' + archive;
     QByteArray signature(crypto_sign_BYTES, '\0');
     crypto_sign_detached(reinterpret_cast<unsigned char *>(signature.data()), nullptr,
                          reinterpret_cast<const unsigned char *>(message.constData()), quint64(message.size()),

@@ -32,9 +32,9 @@ std::optional<Response> refusedByThrottle(ServerContext &ctx, const QString &acc
     const SignInThrottle::Verdict v = ctx.throttle->check(account, request.clientAddress);
     if (!v.refused)
         return std::nullopt;
-    Response r = Response::message(429, QStringLiteral("Too many failed sign-in attempts; try again in %1 seconds.")
-                                            .arg(v.retryAfterSeconds));
-    r.extraHeaders.append({"Retry-After", QByteArray::number(v.retryAfterSeconds)});
+    Response r = Response::message(
+        429, QStringLiteral("Too many failed sign-in attempts; try again in %1 seconds.").arg(v.retryAfterSeconds));
+    r.extraHeaders.append({ "Retry-After", QByteArray::number(v.retryAfterSeconds) });
     return r;
 }
 
@@ -64,10 +64,10 @@ Response customerAuth(ServerContext &ctx, const Request &request)
         return *refused;
     const QString invalid = QStringLiteral("Invalid customer key or secret key.");
 
-    QSqlQuery q = ctx.db.exec(QStringLiteral(
-                                  "SELECT cust_id, secret_hash, cust_name, addr_line, addr_city, state_name,"
-                                  " postal_code, country_name, is_active FROM cust_accounts WHERE cust_key = ?"),
-                              {*custKey});
+    QSqlQuery q =
+        ctx.db.exec(QStringLiteral("SELECT cust_id, secret_hash, cust_name, addr_line, addr_city, state_name,"
+                                   " postal_code, country_name, is_active FROM cust_accounts WHERE cust_key = ?"),
+                    { *custKey });
     if (!q.next()) {
         Passwords::verify(*secretKey, dummyHash());
         return wrongSecret(ctx, account, request, invalid);
@@ -83,22 +83,23 @@ Response customerAuth(ServerContext &ctx, const Request &request)
     const qint64 custId = q.value(0).toLongLong();
     if (Passwords::needsUpgrade(stored)) {
         ctx.db.exec(QStringLiteral("UPDATE cust_accounts SET secret_hash = ? WHERE cust_id = ?"),
-                    {Passwords::hash(*secretKey), custId});
+                    { Passwords::hash(*secretKey), custId });
     }
     const QString token = Auth::issueToken(ctx, QString::fromLatin1(Auth::kCustomerToken), custId, ctx.tokenTtlSeconds);
-    QJsonObject data{
-        {QStringLiteral("app_ver"), appVersion(ctx.db)},
-        {QStringLiteral("api_url"), ctx.baseUrl},
-        {QStringLiteral("update_url"), ctx.baseUrl},
-        {QStringLiteral("token"), QJsonObject{{QStringLiteral("access"), token},
-                                              {QStringLiteral("token_type"), QStringLiteral("Bearer")},
-                                              {QStringLiteral("expires_in"), ctx.tokenTtlSeconds}}},
-        {QStringLiteral("cust_name"), q.value(2).toString()},
-        {QStringLiteral("addr_line"), q.value(3).toString()},
-        {QStringLiteral("addr_city"), q.value(4).toString()},
-        {QStringLiteral("state_name"), q.value(5).toString()},
-        {QStringLiteral("postal_code"), q.value(6).toString()},
-        {QStringLiteral("country_name"), q.value(7).toString()},
+    QJsonObject data {
+        { QStringLiteral("app_ver"), appVersion(ctx.db) },
+        { QStringLiteral("api_url"), ctx.baseUrl },
+        { QStringLiteral("update_url"), ctx.baseUrl },
+        { QStringLiteral("token"),
+          QJsonObject { { QStringLiteral("access"), token },
+                        { QStringLiteral("token_type"), QStringLiteral("Bearer") },
+                        { QStringLiteral("expires_in"), ctx.tokenTtlSeconds } } },
+        { QStringLiteral("cust_name"), q.value(2).toString() },
+        { QStringLiteral("addr_line"), q.value(3).toString() },
+        { QStringLiteral("addr_city"), q.value(4).toString() },
+        { QStringLiteral("state_name"), q.value(5).toString() },
+        { QStringLiteral("postal_code"), q.value(6).toString() },
+        { QStringLiteral("country_name"), q.value(7).toString() },
     };
     return Response::data(200, data);
 }
@@ -115,13 +116,11 @@ Response userLogin(ServerContext &ctx, const Request &request)
         return *refused;
 
     // expired sessions go at sign-in, the one moment that writes anyway
-    ctx.db.exec(QStringLiteral("DELETE FROM sessions WHERE expires_at <= ?"),
-                {QDateTime::currentMSecsSinceEpoch()});
+    ctx.db.exec(QStringLiteral("DELETE FROM sessions WHERE expires_at <= ?"), { QDateTime::currentMSecsSinceEpoch() });
 
-    QSqlQuery q = ctx.db.exec(QStringLiteral(
-                                  "SELECT user_id, password_hash, user_fullname, lang_code, is_active, email"
-                                  " FROM users WHERE lower(email) = lower(CAST(? AS TEXT))"),
-                              {*email});
+    QSqlQuery q = ctx.db.exec(QStringLiteral("SELECT user_id, password_hash, user_fullname, lang_code, is_active, email"
+                                             " FROM users WHERE lower(email) = lower(CAST(? AS TEXT))"),
+                              { *email });
     const bool found = q.next();
     const QString stored = found ? q.value(1).toString() : dummyHash();
     const bool passwordOk = Passwords::verify(*password, stored);
@@ -135,21 +134,22 @@ Response userLogin(ServerContext &ctx, const Request &request)
     // digests of fewer rounds than today's are replaced while the password is at hand
     if (Passwords::needsUpgrade(stored)) {
         ctx.db.exec(QStringLiteral("UPDATE users SET password_hash = ? WHERE user_id = ?"),
-                    {Passwords::hash(*password), userId});
+                    { Passwords::hash(*password), userId });
     }
     const QString access = Auth::issueToken(ctx, QString::fromLatin1(Auth::kUserToken), userId, ctx.tokenTtlSeconds);
     const QString refresh = Auth::issueToken(ctx, QString::fromLatin1(Auth::kRefreshToken), userId, kRefreshTtlSeconds);
-    QJsonObject credentials{
-        {QStringLiteral("token"), QJsonObject{{QStringLiteral("access"), access},
-                                              {QStringLiteral("refresh"), refresh},
-                                              {QStringLiteral("token_type"), QStringLiteral("Bearer")},
-                                              {QStringLiteral("expires_in"), ctx.tokenTtlSeconds}}},
-        {QStringLiteral("lang_code"), q.value(3).toString()},
-        {QStringLiteral("user_fullname"), q.value(2).toString()},
-        {QStringLiteral("user_id"), userId},
-        {QStringLiteral("email"), q.value(5).toString()},
+    QJsonObject credentials {
+        { QStringLiteral("token"),
+          QJsonObject { { QStringLiteral("access"), access },
+                        { QStringLiteral("refresh"), refresh },
+                        { QStringLiteral("token_type"), QStringLiteral("Bearer") },
+                        { QStringLiteral("expires_in"), ctx.tokenTtlSeconds } } },
+        { QStringLiteral("lang_code"), q.value(3).toString() },
+        { QStringLiteral("user_fullname"), q.value(2).toString() },
+        { QStringLiteral("user_id"), userId },
+        { QStringLiteral("email"), q.value(5).toString() },
     };
-    return Response::json(200, QJsonObject{{QStringLiteral("response"), credentials}});
+    return Response::json(200, QJsonObject { { QStringLiteral("response"), credentials } });
 }
 
 } // namespace
@@ -162,7 +162,7 @@ QString issueToken(ServerContext &ctx, const QString &kind, qint64 ownerId, qint
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     ctx.db.exec(QStringLiteral("INSERT INTO sessions (token_hash, kind, owner_id, issued_at, expires_at)"
                                " VALUES (?, ?, ?, ?, ?)"),
-                {Passwords::tokenDigest(token), kind, ownerId, now, now + ttlSeconds * 1000});
+                { Passwords::tokenDigest(token), kind, ownerId, now, now + ttlSeconds * 1000 });
     return token;
 }
 
@@ -182,9 +182,9 @@ Principal authenticate(ServerContext &ctx, const Request &request, Access access
 
     const QString kind = QString::fromLatin1(access == Access::Customer ? kCustomerToken : kUserToken);
     // every request passes here: statements kept prepared (firstRow)
-    const QVariantList session = ctx.db.firstRow(
-        QStringLiteral("SELECT owner_id, expires_at FROM sessions WHERE token_hash = ? AND kind = ?"),
-        {Passwords::tokenDigest(token), kind});
+    const QVariantList session =
+        ctx.db.firstRow(QStringLiteral("SELECT owner_id, expires_at FROM sessions WHERE token_hash = ? AND kind = ?"),
+                        { Passwords::tokenDigest(token), kind });
     if (session.isEmpty())
         throw HttpError(401, QStringLiteral("Invalid token."));
     if (session.at(1).toLongLong() <= QDateTime::currentMSecsSinceEpoch())
@@ -192,9 +192,10 @@ Principal authenticate(ServerContext &ctx, const Request &request, Access access
     who.id = session.at(0).toLongLong();
 
     if (access == Access::User) {
-        const QVariantList u = ctx.db.firstRow(QStringLiteral("SELECT email, user_fullname, lang_code, role_id, is_active"
-                                                              " FROM users WHERE user_id = ?"),
-                                               {who.id});
+        const QVariantList u =
+            ctx.db.firstRow(QStringLiteral("SELECT email, user_fullname, lang_code, role_id, is_active"
+                                           " FROM users WHERE user_id = ?"),
+                            { who.id });
         if (u.isEmpty() || u.at(4).toInt() == 0)
             throw HttpError(401, QStringLiteral("Invalid token."));
         who.email = u.at(0).toString();
@@ -202,8 +203,8 @@ Principal authenticate(ServerContext &ctx, const Request &request, Access access
         who.langCode = u.at(2).toString();
         who.roleId = u.at(3).toLongLong();
     } else {
-        const QVariantList c = ctx.db.firstRow(QStringLiteral("SELECT cust_name, is_active FROM cust_accounts WHERE cust_id = ?"),
-                                               {who.id});
+        const QVariantList c = ctx.db.firstRow(
+            QStringLiteral("SELECT cust_name, is_active FROM cust_accounts WHERE cust_id = ?"), { who.id });
         if (c.isEmpty() || c.at(1).toInt() == 0)
             throw HttpError(401, QStringLiteral("Invalid token."));
         who.fullName = c.at(0).toString();
@@ -216,15 +217,16 @@ void authorize(ServerContext &ctx, const Principal &who, const QStringList &scre
     if (screens.isEmpty())
         return;
     QString marks;
-    QVariantList binds{who.roleId};
+    QVariantList binds { who.roleId };
     for (const QString &screen : screens) {
         marks += marks.isEmpty() ? QStringLiteral("?") : QStringLiteral(", ?");
         binds << screen;
     }
-    const QVariant allowed = ctx.db.scalar(QStringLiteral("SELECT 1 FROM role_menus rm JOIN menus m ON m.menu_id = rm.menu_id"
-                                                          " WHERE rm.role_id = ? AND m.form_class IN (") + marks
-                                               + QStringLiteral(")"),
-                                           binds);
+    const QVariant allowed =
+        ctx.db.scalar(QStringLiteral("SELECT 1 FROM role_menus rm JOIN menus m ON m.menu_id = rm.menu_id"
+                                     " WHERE rm.role_id = ? AND m.form_class IN (")
+                          + marks + QStringLiteral(")"),
+                      binds);
     if (!allowed.isValid())
         throw HttpError(403, QStringLiteral("None of your menus opens this screen."));
 }
@@ -233,8 +235,11 @@ void authorize(ServerContext &ctx, const Principal &who, const QStringList &scre
 
 void registerAuthRoutes(Router &router, ServerContext &ctx)
 {
-    router.add("POST", QStringLiteral("/v1/cust-auth"), Access::Public,
-               [&ctx](Request &r) { return customerAuth(ctx, r); }).heavy = true;
-    router.add("POST", QStringLiteral("/auth/v1/login"), Access::Public,
-               [&ctx](Request &r) { return userLogin(ctx, r); }).heavy = true;
+    router
+        .add("POST", QStringLiteral("/v1/cust-auth"), Access::Public,
+             [&ctx](Request &r) { return customerAuth(ctx, r); })
+        .heavy = true;
+    router
+        .add("POST", QStringLiteral("/auth/v1/login"), Access::Public, [&ctx](Request &r) { return userLogin(ctx, r); })
+        .heavy = true;
 }

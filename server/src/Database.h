@@ -13,7 +13,9 @@
 class DbError : public std::runtime_error
 {
 public:
-    explicit DbError(const QString &message) : std::runtime_error(message.toStdString()) {}
+    explicit DbError(const QString &message)
+        : std::runtime_error(message.toStdString())
+    { }
 };
 
 // The store of the process: an SQLite file (the embedded default) or a
@@ -101,6 +103,6 @@ private:
 
     QString m_location;
     Kind m_kind;
-    std::recursive_mutex m_writeTurn;   // see Transaction
+    std::recursive_mutex m_writeTurn; // see Transaction
     QString m_connectionPrefix;
 };

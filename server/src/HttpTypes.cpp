@@ -49,20 +49,21 @@ Response Response::json(int status, const QJsonObject &object)
 
 Response Response::message(int status, const QString &text)
 {
-    return json(status, QJsonObject{{QStringLiteral("message"), text}});
+    return json(status, QJsonObject { { QStringLiteral("message"), text } });
 }
 
 Response Response::data(int status, const QJsonValue &data)
 {
-    return json(status, QJsonObject{{QStringLiteral("data"), data}});
+    return json(status, QJsonObject { { QStringLiteral("data"), data } });
 }
 
 HttpError::HttpError(int status, const QString &message)
-    : std::runtime_error(message.toStdString()), m_status(status), m_message(message)
-{
-}
+    : std::runtime_error(message.toStdString())
+    , m_status(status)
+    , m_message(message)
+{ }
 
 ValidationError::ValidationError(QJsonArray errors)
-    : std::runtime_error("validation failed"), m_errors(std::move(errors))
-{
-}
+    : std::runtime_error("validation failed")
+    , m_errors(std::move(errors))
+{ }

@@ -15,8 +15,8 @@
 // Who sent a request, once its bearer token has been checked.
 struct Principal
 {
-    qint64 id = 0;           // user_id or cust_id, by kind
-    QString email;           // users only
+    qint64 id = 0; // user_id or cust_id, by kind
+    QString email; // users only
     QString fullName;
     QString langCode;
     qint64 roleId = 0;
@@ -25,14 +25,14 @@ struct Principal
 // One request as the handlers see it: decoded path, query and body.
 struct Request
 {
-    QByteArray method;                       // upper case: GET, POST, ...
-    QString path;                            // decoded, normalised (no double or trailing slash)
-    QList<QPair<QString, QString>> query;    // decoded, in the order sent
+    QByteArray method; // upper case: GET, POST, ...
+    QString path; // decoded, normalised (no double or trailing slash)
+    QList<QPair<QString, QString>> query; // decoded, in the order sent
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
-    QString clientAddress;                   // of the TCP peer
-    QHash<QString, QString> pathParams;      // filled by the router
-    Principal principal;                     // filled after the token check
+    QString clientAddress; // of the TCP peer
+    QHash<QString, QString> pathParams; // filled by the router
+    Principal principal; // filled after the token check
 
     QByteArray header(const QByteArray &name) const;
     bool hasQuery(const QString &name) const;
@@ -49,7 +49,7 @@ struct Response
     QByteArray body;
     QByteArray contentType = "application/json";
     QList<QPair<QByteArray, QByteArray>> extraHeaders;
-    qint64 delayMs = 0;   // held back this long before it is sent (throttled sign-in)
+    qint64 delayMs = 0; // held back this long before it is sent (throttled sign-in)
 
     static Response json(int status, const QJsonObject &object);
     static Response message(int status, const QString &text);

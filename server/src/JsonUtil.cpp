@@ -10,12 +10,11 @@ QJsonObject parseObjectBody(const QByteArray &body)
 {
     if (body.trimmed().isEmpty())
         throw HttpError(400, QStringLiteral("Request body is empty; a JSON object is expected."));
-    QJsonParseError error{};
+    QJsonParseError error {};
     const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
     if (error.error != QJsonParseError::NoError) {
-        throw HttpError(400, QStringLiteral("Malformed JSON at offset %1: %2.")
-                                 .arg(error.offset)
-                                 .arg(error.errorString()));
+        throw HttpError(400,
+                        QStringLiteral("Malformed JSON at offset %1: %2.").arg(error.offset).arg(error.errorString()));
     }
     if (!doc.isObject())
         throw HttpError(400, QStringLiteral("Request body must be a JSON object."));
@@ -23,9 +22,10 @@ QJsonObject parseObjectBody(const QByteArray &body)
 }
 
 FieldReader::FieldReader(const QJsonObject &object, Mode mode, QString rowLabel)
-    : m_object(object), m_mode(mode), m_rowLabel(std::move(rowLabel))
-{
-}
+    : m_object(object)
+    , m_mode(mode)
+    , m_rowLabel(std::move(rowLabel))
+{ }
 
 bool FieldReader::has(const QString &key) const
 {
@@ -37,8 +37,9 @@ void FieldReader::fail(const QString &key, const QString &message)
 {
     if (failed(key))
         return;
-    const QString text = m_rowLabel.isEmpty() ? message : message + QStringLiteral(" (") + m_rowLabel + QLatin1Char(')');
-    m_errors.append(QJsonObject{{QStringLiteral("key"), key}, {QStringLiteral("message"), text}});
+    const QString text =
+        m_rowLabel.isEmpty() ? message : message + QStringLiteral(" (") + m_rowLabel + QLatin1Char(')');
+    m_errors.append(QJsonObject { { QStringLiteral("key"), key }, { QStringLiteral("message"), text } });
 }
 
 bool FieldReader::failed(const QString &key) const
@@ -128,6 +129,7 @@ Response validationResponse(const QJsonArray &errors)
     QStringList texts;
     for (const QJsonValue &e : errors)
         texts << e.toObject().value(QStringLiteral("message")).toString();
-    return Response::json(400, QJsonObject{{QStringLiteral("errors"), errors},
-                                           {QStringLiteral("message"), texts.join(QStringLiteral("; "))}});
+    return Response::json(400,
+                          QJsonObject { { QStringLiteral("errors"), errors },
+                                        { QStringLiteral("message"), texts.join(QStringLiteral("; ")) } });
 }

@@ -17,8 +17,8 @@ class FieldReader
 {
 public:
     enum class Mode {
-        Create,   // required members must be present and not empty
-        Update,   // members may be left out; a member sent must be valid
+        Create, // required members must be present and not empty
+        Update, // members may be left out; a member sent must be valid
     };
 
     FieldReader(const QJsonObject &object, Mode mode, QString rowLabel = {});

@@ -19,18 +19,10 @@ QJsonObject rowToJson(const QSqlQuery &query, const Columns &columns, int firstI
             continue;
         }
         switch (c.type) {
-        case ColType::Int:
-            row.insert(c.name, v.toLongLong());
-            break;
-        case ColType::Text:
-            row.insert(c.name, v.toString());
-            break;
-        case ColType::Bool:
-            row.insert(c.name, v.toLongLong() != 0);
-            break;
-        case ColType::Double:
-            row.insert(c.name, v.toDouble());
-            break;
+        case ColType::Int: row.insert(c.name, v.toLongLong()); break;
+        case ColType::Text: row.insert(c.name, v.toString()); break;
+        case ColType::Bool: row.insert(c.name, v.toLongLong() != 0); break;
+        case ColType::Double: row.insert(c.name, v.toDouble()); break;
         }
     }
     return row;
@@ -56,7 +48,8 @@ QString orderClause(const ListSpec &spec, const QString &order)
         for (const QString &item : items) {
             const QStringList words = item.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
             if (words.isEmpty() || words.size() > 2)
-                throw HttpError(400, QStringLiteral("Query parameter \"order\" is not valid: \"%1\".").arg(item.trimmed()));
+                throw HttpError(400,
+                                QStringLiteral("Query parameter \"order\" is not valid: \"%1\".").arg(item.trimmed()));
             const QString column = words.at(0).toLower();
             const auto it = spec.orderable.constFind(column);
             if (it == spec.orderable.constEnd())
@@ -67,7 +60,8 @@ QString orderClause(const ListSpec &spec, const QString &order)
                 if (d == QLatin1String("desc"))
                     direction = QStringLiteral("DESC");
                 else if (d != QLatin1String("asc"))
-                    throw HttpError(400, QStringLiteral("Order direction must be asc or desc, not \"%1\".").arg(words.at(1)));
+                    throw HttpError(
+                        400, QStringLiteral("Order direction must be asc or desc, not \"%1\".").arg(words.at(1)));
             }
             parts << *it + QLatin1Char(' ') + direction;
         }
@@ -87,25 +81,22 @@ ListParams ListParams::parse(const Request &request, qint64 defaultPageRows, Kin
     p.mode = request.queryValue(QStringLiteral("mode")).trimmed().toLower();
     p.q = request.queryValue(QStringLiteral("q")).trimmed();
     if (p.q.size() > kMaxSearchLength) {
-        throw HttpError(400, QStringLiteral("Query parameter \"q\" is too long; a search text has at most %1 characters.")
-                                 .arg(kMaxSearchLength));
+        throw HttpError(400,
+                        QStringLiteral("Query parameter \"q\" is too long; a search text has at most %1 characters.")
+                            .arg(kMaxSearchLength));
     }
     p.order = request.queryValue(QStringLiteral("order"));
 
     const bool hasStatus = !request.queryValue(QStringLiteral("status")).trimmed().isEmpty();
-    const QString showAllName = request.hasQuery(QStringLiteral("showall")) ? QStringLiteral("showall")
-                                                                              : QStringLiteral("show_all");
+    const QString showAllName =
+        request.hasQuery(QStringLiteral("showall")) ? QStringLiteral("showall") : QStringLiteral("show_all");
     const bool hasShowAll = !request.queryValue(showAllName).trimmed().isEmpty();
     if (hasStatus) {
-        switch (intParam(request, QStringLiteral("status"), 0, 2, QStringLiteral("must be 0 (all), 1 (active) or 2 (not active)"))) {
-        case 1:
-            p.activeOnly = true;
-            break;
-        case 2:
-            p.activeOnly = false;
-            break;
-        default:
-            break;
+        switch (intParam(request, QStringLiteral("status"), 0, 2,
+                         QStringLiteral("must be 0 (all), 1 (active) or 2 (not active)"))) {
+        case 1: p.activeOnly = true; break;
+        case 2: p.activeOnly = false; break;
+        default: break;
         }
     } else if (hasShowAll) {
         if (intParam(request, showAllName, 0, 1, QStringLiteral("must be 0 or 1")) == 0)
@@ -122,7 +113,8 @@ ListParams ListParams::parse(const Request &request, qint64 defaultPageRows, Kin
     p.paged = hasPage || hasRows || !lookup;
     p.pageRows = defaultPageRows;
     if (hasPage)
-        p.page = intParam(request, QStringLiteral("page"), 1, std::numeric_limits<int>::max(), QStringLiteral("must be a whole number from 1"));
+        p.page = intParam(request, QStringLiteral("page"), 1, std::numeric_limits<int>::max(),
+                          QStringLiteral("must be a whole number from 1"));
     if (hasRows) {
         p.pageRows = intParam(request, QStringLiteral("page_rows"), 1, std::numeric_limits<int>::max(),
                               QStringLiteral("must be a whole number from 1"));
@@ -133,14 +125,14 @@ ListParams ListParams::parse(const Request &request, qint64 defaultPageRows, Kin
 
 QJsonObject singlePageMeta(qint64 count)
 {
-    return QJsonObject{{QStringLiteral("page"), 1},
-                       {QStringLiteral("page_rows"), count},
-                       {QStringLiteral("page_count"), count > 0 ? 1 : 0},
-                       {QStringLiteral("rec_count"), count}};
+    return QJsonObject { { QStringLiteral("page"), 1 },
+                         { QStringLiteral("page_rows"), count },
+                         { QStringLiteral("page_count"), count > 0 ? 1 : 0 },
+                         { QStringLiteral("rec_count"), count } };
 }
 
-QJsonObject runList(Database &db, const ListSpec &spec, const ListParams &params,
-                    const QList<Condition> &conditions, bool applySearch)
+QJsonObject runList(Database &db, const ListSpec &spec, const ListParams &params, const QList<Condition> &conditions,
+                    bool applySearch)
 {
     QStringList where;
     QVariantList binds;
@@ -161,7 +153,8 @@ QJsonObject runList(Database &db, const ListSpec &spec, const ListParams &params
         }
         where << QLatin1Char('(') + ors.join(QStringLiteral(" OR ")) + QLatin1Char(')');
     }
-    const QString whereSql = where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    const QString whereSql =
+        where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
     const QString order = orderClause(spec, params.order);
 
     const qint64 count = db.scalar(QStringLiteral("SELECT COUNT(*) ") + spec.from + whereSql, binds).toLongLong();
@@ -179,12 +172,12 @@ QJsonObject runList(Database &db, const ListSpec &spec, const ListParams &params
 
     QJsonObject pages;
     if (params.paged) {
-        pages = QJsonObject{{QStringLiteral("page"), params.page},
-                            {QStringLiteral("page_rows"), params.pageRows},
-                            {QStringLiteral("page_count"), (count + params.pageRows - 1) / params.pageRows},
-                            {QStringLiteral("rec_count"), count}};
+        pages = QJsonObject { { QStringLiteral("page"), params.page },
+                              { QStringLiteral("page_rows"), params.pageRows },
+                              { QStringLiteral("page_count"), (count + params.pageRows - 1) / params.pageRows },
+                              { QStringLiteral("rec_count"), count } };
     } else {
         pages = singlePageMeta(count);
     }
-    return QJsonObject{{QStringLiteral("data"), rows}, {QStringLiteral("pages"), pages}};
+    return QJsonObject { { QStringLiteral("data"), rows }, { QStringLiteral("pages"), pages } };
 }

@@ -20,7 +20,7 @@ struct Column
 {
     QString name;
     ColType type;
-    bool nullable = false;   // SQL NULL becomes JSON null instead of 0 / ""
+    bool nullable = false; // SQL NULL becomes JSON null instead of 0 / ""
 };
 using Columns = QList<Column>;
 
@@ -33,7 +33,7 @@ struct ListParams
 {
     QString mode;
     QString q;
-    std::optional<bool> activeOnly;   // true: active rows, false: inactive rows, none: all
+    std::optional<bool> activeOnly; // true: active rows, false: inactive rows, none: all
     bool paged = true;
     qint64 page = 1;
     qint64 pageRows = 20;
@@ -51,14 +51,14 @@ struct ListParams
 // What a list endpoint is made of; every part is fixed text of the server.
 struct ListSpec
 {
-    QString selectList;                // "cc.cc_id, cc.cc_code, ..." in the order of columns
-    QString from;                      // "FROM ... JOIN ..."
+    QString selectList; // "cc.cc_id, cc.cc_code, ..." in the order of columns
+    QString from; // "FROM ... JOIN ..."
     Columns columns;
-    QStringList searchExprs;           // matched with LIKE '%q%'
-    QString activeExpr;                // e.g. "cc.is_active"; empty: no status filter
+    QStringList searchExprs; // matched with LIKE '%q%'
+    QString activeExpr; // e.g. "cc.is_active"; empty: no status filter
     QHash<QString, QString> orderable; // member name -> SQL expression
-    QString defaultOrder;              // SQL
-    QString tieBreak;                  // SQL, keeps pages stable
+    QString defaultOrder; // SQL
+    QString tieBreak; // SQL, keeps pages stable
 };
 
 // An extra condition of one request, with its bound values.

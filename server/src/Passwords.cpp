@@ -11,7 +11,7 @@
 namespace {
 
 constexpr int kDigestLength = 32;
-std::atomic<int> g_iterations{Passwords::kDefaultIterations};
+std::atomic<int> g_iterations { Passwords::kDefaultIterations };
 
 int storedIterations(const QString &stored)
 {
@@ -40,7 +40,8 @@ QByteArray derive(const QString &secret, const QByteArray &salt, int iterations)
     QByteArray out(kDigestLength, Qt::Uninitialized);
     if (PKCS5_PBKDF2_HMAC(utf8.constData(), int(utf8.size()), reinterpret_cast<const unsigned char *>(salt.constData()),
                           int(salt.size()), iterations, EVP_sha256(), kDigestLength,
-                          reinterpret_cast<unsigned char *>(out.data())) != 1) {
+                          reinterpret_cast<unsigned char *>(out.data()))
+        != 1) {
         // never matches a stored digest
         return {};
     }
@@ -77,8 +78,7 @@ QString hash(const QString &secret)
     const int rounds = g_iterations;
     return QStringLiteral("pbkdf2-sha256$%1$%2$%3")
         .arg(rounds)
-        .arg(QString::fromLatin1(salt.toBase64()),
-             QString::fromLatin1(derive(secret, salt, rounds).toBase64()));
+        .arg(QString::fromLatin1(salt.toBase64()), QString::fromLatin1(derive(secret, salt, rounds).toBase64()));
 }
 
 bool needsUpgrade(const QString &stored)

@@ -26,8 +26,8 @@ void RequestLog::write(const QString &client, const QByteArray &method, const QB
         return;
     // one arg() call: a chained one would read the "%20" of a target as a place holder
     emitLine(QStringLiteral("%1 %2 \"%3 %4\" %5 %6 %7ms")
-                 .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs), client, escaped(method), escaped(target),
-                      QString::number(status), QString::number(bytes), QString::number(elapsedMs)));
+                 .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs), client, escaped(method),
+                      escaped(target), QString::number(status), QString::number(bytes), QString::number(elapsedMs)));
 }
 
 void RequestLog::note(const QString &text) const

@@ -12,10 +12,12 @@
 class RequestLog
 {
 public:
-    explicit RequestLog(bool enabled) : m_enabled(enabled) {}
+    explicit RequestLog(bool enabled)
+        : m_enabled(enabled)
+    { }
 
-    void write(const QString &client, const QByteArray &method, const QByteArray &target, int status,
-               qint64 bytes, qint64 elapsedMs) const;
+    void write(const QString &client, const QByteArray &method, const QByteArray &target, int status, qint64 bytes,
+               qint64 elapsedMs) const;
     // Server events that are not requests (start, stop, dropped connections).
     void note(const QString &text) const;
 

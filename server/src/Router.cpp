@@ -7,8 +7,7 @@ QStringList splitPath(const QString &path)
     return path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
 }
 
-bool matchSegments(const QStringList &pattern, const QStringList &segments,
-                   QHash<QString, QString> *params)
+bool matchSegments(const QStringList &pattern, const QStringList &segments, QHash<QString, QString> *params)
 {
     if (pattern.size() != segments.size())
         return false;
@@ -30,7 +29,7 @@ bool matchSegments(const QStringList &pattern, const QStringList &segments,
 
 Route &Router::add(const QByteArray &method, const QString &pattern, Access access, Handler handler)
 {
-    m_routes.push_back(Route{method, splitPath(pattern), access, std::move(handler), {}, false});
+    m_routes.push_back(Route { method, splitPath(pattern), access, std::move(handler), {}, false });
     return m_routes.back();
 }
 

@@ -9,9 +9,9 @@
 
 // Which bearer token a route needs.
 enum class Access {
-    Public,     // no token
-    Customer,   // token from POST /v1/cust-auth
-    User,       // token from POST /auth/v1/login
+    Public, // no token
+    Customer, // token from POST /v1/cust-auth
+    User, // token from POST /auth/v1/login
 };
 
 using Handler = std::function<Response(Request &)>;
@@ -19,7 +19,7 @@ using Handler = std::function<Response(Request &)>;
 struct Route
 {
     QByteArray method;
-    QStringList segments;   // "{name}" captures one segment
+    QStringList segments; // "{name}" captures one segment
     Access access = Access::User;
     Handler handler;
     // Screens (form classes) whose endpoint this is: a user may call it only
@@ -35,7 +35,7 @@ struct RouteMatch
 {
     const Route *route = nullptr;
     QHash<QString, QString> params;
-    bool pathKnown = false;   // some route has this path, with another method
+    bool pathKnown = false; // some route has this path, with another method
 };
 
 class Router

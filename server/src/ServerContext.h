@@ -10,11 +10,11 @@ class SignInThrottle;
 struct ServerContext
 {
     Database &db;
-    QString baseUrl;             // "http://127.0.0.1:PORT", known once listening
+    QString baseUrl; // "http://127.0.0.1:PORT", known once listening
     qint64 tokenTtlSeconds = 3600;
-    QString filesDir;            // folder the update archives are built from
+    QString filesDir; // folder the update archives are built from
     qint64 defaultPageRows = 20;
-    SignInThrottle *throttle = nullptr;   // failed sign-ins, both kinds
+    SignInThrottle *throttle = nullptr; // failed sign-ins, both kinds
 };
 
 // Each group of endpoints adds its routes to the router.

@@ -14,8 +14,8 @@ struct ServerOptions
     static constexpr qint64 kMaxBodyBytes = 1024 * 1024;
 
     quint16 port = kDefaultPort;
-    QString dbPath;        // SQLite file (default: zelt-server.db in the working folder) or postgresql:// URL
-    QString filesDir;      // default: zelt-files beside the database (the working folder for PostgreSQL)
+    QString dbPath; // SQLite file (default: zelt-server.db in the working folder) or postgresql:// URL
+    QString filesDir; // default: zelt-files beside the database (the working folder for PostgreSQL)
     qint64 tokenTtlSeconds = kDefaultTokenTtl;
     bool reset = false;
     bool quiet = false;

@@ -36,14 +36,14 @@ SignInThrottle::Verdict SignInThrottle::check(const QString &account, const QStr
     QMutexLocker lock(&m_mutex);
     const qint64 t = now();
     qint64 until = 0;
-    for (const QString &key : {accountKey(account), addressKey(address)}) {
+    for (const QString &key : { accountKey(account), addressKey(address) }) {
         const auto it = m_entries.constFind(key);
         if (it != m_entries.constEnd() && it->lockedUntil > t)
             until = std::max(until, it->lockedUntil);
     }
     if (until == 0)
         return {};
-    return {true, std::max<qint64>(1, (until - t + 999) / 1000)};
+    return { true, std::max<qint64>(1, (until - t + 999) / 1000) };
 }
 
 int SignInThrottle::record(const QString &key, int limit, qint64 t)

@@ -14,8 +14,8 @@ class SignInThrottle
 public:
     struct Settings
     {
-        int accountFailures = 10;      // failures of one account before it is locked
-        int addressFactor = 5;         // an address may fail this many times more
+        int accountFailures = 10; // failures of one account before it is locked
+        int addressFactor = 5; // an address may fail this many times more
         qint64 lockMs = 15 * 60 * 1000; // lock time; also how long a failure is remembered
     };
 
@@ -25,7 +25,9 @@ public:
         qint64 retryAfterSeconds = 0;
     };
 
-    explicit SignInThrottle(Settings settings) : m_settings(settings) {}
+    explicit SignInThrottle(Settings settings)
+        : m_settings(settings)
+    { }
 
     // Before the secret is checked: is this attempt refused outright?
     Verdict check(const QString &account, const QString &address);

@@ -15,7 +15,7 @@ namespace {
 struct MenuNode
 {
     qint64 id = 0;
-    qint64 parentId = 0;   // 0: top level
+    qint64 parentId = 0; // 0: top level
     bool isHeader = false;
     int level = 0;
     int iconIndex = -1;
@@ -27,8 +27,7 @@ struct MenuNode
     int formPos = 1;
 };
 
-QJsonObject nodeJson(const MenuNode &node, const QMap<qint64, std::vector<const MenuNode *>> &children,
-                     int depth)
+QJsonObject nodeJson(const MenuNode &node, const QMap<qint64, std::vector<const MenuNode *>> &children, int depth)
 {
     if (node.isHeader) {
         QJsonArray kids;
@@ -41,35 +40,35 @@ QJsonObject nodeJson(const MenuNode &node, const QMap<qint64, std::vector<const 
                     kids.append(nodeJson(*child, children, depth + 1));
             }
         }
-        return QJsonObject{{QStringLiteral("is_header"), true},
-                           {QStringLiteral("menu_title"), node.title},
-                           {QStringLiteral("level"), node.level},
-                           {QStringLiteral("icon_index"), node.iconIndex},
-                           {QStringLiteral("children"), kids}};
+        return QJsonObject { { QStringLiteral("is_header"), true },
+                             { QStringLiteral("menu_title"), node.title },
+                             { QStringLiteral("level"), node.level },
+                             { QStringLiteral("icon_index"), node.iconIndex },
+                             { QStringLiteral("children"), kids } };
     }
     if (node.title == QLatin1String("-"))
-        return QJsonObject{{QStringLiteral("is_header"), false}, {QStringLiteral("menu_title"), node.title}};
-    return QJsonObject{{QStringLiteral("is_header"), false},
-                       {QStringLiteral("menu_id"), node.id},
-                       {QStringLiteral("menu_title"), node.title},
-                       {QStringLiteral("icon_index"), node.iconIndex},
-                       {QStringLiteral("form_class"), node.formClass},
-                       {QStringLiteral("tr_code"), node.trCode},
-                       {QStringLiteral("tr_group_id"), node.trGroupId},
-                       {QStringLiteral("params"), node.params},
-                       {QStringLiteral("form_pos"), node.formPos}};
+        return QJsonObject { { QStringLiteral("is_header"), false }, { QStringLiteral("menu_title"), node.title } };
+    return QJsonObject { { QStringLiteral("is_header"), false },
+                         { QStringLiteral("menu_id"), node.id },
+                         { QStringLiteral("menu_title"), node.title },
+                         { QStringLiteral("icon_index"), node.iconIndex },
+                         { QStringLiteral("form_class"), node.formClass },
+                         { QStringLiteral("tr_code"), node.trCode },
+                         { QStringLiteral("tr_group_id"), node.trGroupId },
+                         { QStringLiteral("params"), node.params },
+                         { QStringLiteral("form_pos"), node.formPos } };
 }
 
 Response menus(ServerContext &ctx, const Request &request)
 {
     const Principal &who = request.principal;
     const bool indonesian = who.langCode == QLatin1String("id_ID");
-    QSqlQuery q = ctx.db.exec(QStringLiteral(
-                                  "SELECT m.menu_id, COALESCE(m.parent_id, 0), m.is_header, m.level, m.icon_index,"
-                                  " m.title_en, m.title_id, m.form_class, m.tr_code, m.tr_group_id, m.params, m.form_pos"
-                                  " FROM menus m JOIN role_menus rm ON rm.menu_id = m.menu_id"
-                                  " WHERE rm.role_id = ? ORDER BY m.sort_order, m.menu_id"),
-                              {who.roleId});
+    QSqlQuery q = ctx.db.exec(
+        QStringLiteral("SELECT m.menu_id, COALESCE(m.parent_id, 0), m.is_header, m.level, m.icon_index,"
+                       " m.title_en, m.title_id, m.form_class, m.tr_code, m.tr_group_id, m.params, m.form_pos"
+                       " FROM menus m JOIN role_menus rm ON rm.menu_id = m.menu_id"
+                       " WHERE rm.role_id = ? ORDER BY m.sort_order, m.menu_id"),
+        { who.roleId });
     std::vector<MenuNode> nodes;
     while (q.next()) {
         MenuNode n;
@@ -102,14 +101,15 @@ Response menus(ServerContext &ctx, const Request &request)
     QSqlQuery p = ctx.db.exec(QStringLiteral("SELECT p.package_id, p.package_file FROM packages p"
                                              " JOIN role_packages rp ON rp.package_id = p.package_id"
                                              " WHERE rp.role_id = ? ORDER BY rp.sort_order, p.package_id"),
-                              {who.roleId});
+                              { who.roleId });
     while (p.next()) {
-        packages.append(QJsonObject{{QStringLiteral("package_id"), p.value(0).toString()},
-                                    {QStringLiteral("package_file"), p.value(1).toString()}});
+        packages.append(QJsonObject { { QStringLiteral("package_id"), p.value(0).toString() },
+                                      { QStringLiteral("package_file"), p.value(1).toString() } });
     }
-    return Response::json(200, QJsonObject{{QStringLiteral("response"),
-                                            QJsonObject{{QStringLiteral("menus"), tree},
-                                                        {QStringLiteral("packages"), packages}}}});
+    return Response::json(200,
+                          QJsonObject { { QStringLiteral("response"),
+                                          QJsonObject { { QStringLiteral("menus"), tree },
+                                                        { QStringLiteral("packages"), packages } } } });
 }
 
 Response config(ServerContext &ctx, const Request &request)
@@ -122,24 +122,23 @@ Response config(ServerContext &ctx, const Request &request)
         binds << configId;
     }
     sql += QStringLiteral(" ORDER BY config_id");
-    static const Columns columns = {{QStringLiteral("config_id"), ColType::Text},
-                                    {QStringLiteral("config_value"), ColType::Text},
-                                    {QStringLiteral("data_type"), ColType::Text},
-                                    {QStringLiteral("description"), ColType::Text}};
+    static const Columns columns = { { QStringLiteral("config_id"), ColType::Text },
+                                     { QStringLiteral("config_value"), ColType::Text },
+                                     { QStringLiteral("data_type"), ColType::Text },
+                                     { QStringLiteral("description"), ColType::Text } };
     QSqlQuery q = ctx.db.exec(sql, binds);
     QJsonArray rows;
     while (q.next())
         rows.append(rowToJson(q, columns));
-    return Response::json(200, QJsonObject{{QStringLiteral("data"), rows},
-                                           {QStringLiteral("pages"), singlePageMeta(rows.size())}});
+    return Response::json(
+        200,
+        QJsonObject { { QStringLiteral("data"), rows }, { QStringLiteral("pages"), singlePageMeta(rows.size()) } });
 }
 
 } // namespace
 
 void registerSysRoutes(Router &router, ServerContext &ctx)
 {
-    router.add("GET", QStringLiteral("/sys/v1/app/menus"), Access::User,
-               [&ctx](Request &r) { return menus(ctx, r); });
-    router.add("GET", QStringLiteral("/sys/v1/config"), Access::User,
-               [&ctx](Request &r) { return config(ctx, r); });
+    router.add("GET", QStringLiteral("/sys/v1/app/menus"), Access::User, [&ctx](Request &r) { return menus(ctx, r); });
+    router.add("GET", QStringLiteral("/sys/v1/config"), Access::User, [&ctx](Request &r) { return config(ctx, r); });
 }

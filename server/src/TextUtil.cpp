@@ -1,7 +1,6 @@
 #include "TextUtil.h"
 
-QString customerSearchKey(const QString &code, const QString &name, const QString &city,
-                          const QString &email)
+QString customerSearchKey(const QString &code, const QString &name, const QString &city, const QString &email)
 {
     const QChar sep(0x1f);
     QString key = code + sep + name + sep + city + sep + email;

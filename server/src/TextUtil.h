@@ -5,8 +5,7 @@
 
 // Lower-cased text that customer searches match against: code, name, city
 // and e-mail joined with a separator no search text can span.
-QString customerSearchKey(const QString &code, const QString &name, const QString &city,
-                          const QString &email);
+QString customerSearchKey(const QString &code, const QString &name, const QString &city, const QString &email);
 
 // "%text%" for a LIKE with ESCAPE '\', so that % and _ typed by a user match
 // themselves.

@@ -23,14 +23,15 @@ Response appFiles(ServerContext &ctx, const Request &)
     // the updater reads every member as a string
     QJsonArray files;
     while (q.next()) {
-        QJsonObject file{{QStringLiteral("file_id"), q.value(0).toString()},
-                         {QStringLiteral("filename"), q.value(1).toString()},
-                         {QStringLiteral("path"), q.value(2).toString()},
-                         {QStringLiteral("app_version"), q.value(3).toString()}};
+        QJsonObject file { { QStringLiteral("file_id"), q.value(0).toString() },
+                           { QStringLiteral("filename"), q.value(1).toString() },
+                           { QStringLiteral("path"), q.value(2).toString() },
+                           { QStringLiteral("app_version"), q.value(3).toString() } };
         try {
-            const QByteArray archive = archiveOf(ctx, q.value(0).toLongLong(), q.value(1).toString(), q.value(4).toString());
-            const QString signature = ArchiveSigning::sign(q.value(0).toString(), q.value(2).toString(),
-                                                           q.value(1).toString(), archive);
+            const QByteArray archive =
+                archiveOf(ctx, q.value(0).toLongLong(), q.value(1).toString(), q.value(4).toString());
+            const QString signature =
+                ArchiveSigning::sign(q.value(0).toString(), q.value(2).toString(), q.value(1).toString(), archive);
             if (!signature.isEmpty())
                 file.insert(QStringLiteral("signature"), signature);
         } catch (const std::exception &) {
@@ -39,7 +40,8 @@ Response appFiles(ServerContext &ctx, const Request &)
         files.append(file);
     }
     const QString appVer = ctx.db.scalar(QStringLiteral("SELECT value FROM settings WHERE key = 'app_ver'")).toString();
-    return Response::json(200, QJsonObject{{QStringLiteral("app_ver"), appVer}, {QStringLiteral("files"), files}});
+    return Response::json(200,
+                          QJsonObject { { QStringLiteral("app_ver"), appVer }, { QStringLiteral("files"), files } });
 }
 
 Response download(ServerContext &ctx, const Request &r)
@@ -48,13 +50,13 @@ Response download(ServerContext &ctx, const Request &r)
     bool ok = false;
     const qint64 id = idText.toLongLong(&ok);
     QSqlQuery q = ctx.db.exec(QStringLiteral("SELECT filename, source FROM app_files WHERE file_id = ?"),
-                              {ok ? QVariant(id) : QVariant()});
+                              { ok ? QVariant(id) : QVariant() });
     if (!ok || !q.next())
         throw HttpError(404, QStringLiteral("File %1 not found.").arg(idText));
     Response resp;
     resp.body = archiveOf(ctx, id, q.value(0).toString(), q.value(1).toString());
     resp.contentType = "application/zip";
-    resp.extraHeaders.append({"Content-Disposition", "attachment; filename=\"" + QByteArray::number(id) + ".zip\""});
+    resp.extraHeaders.append({ "Content-Disposition", "attachment; filename=\"" + QByteArray::number(id) + ".zip\"" });
     return resp;
 }
 

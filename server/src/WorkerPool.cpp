@@ -8,7 +8,8 @@
 #include <unistd.h>
 #endif
 
-WorkerPool::WorkerPool(Options options) : m_options(std::move(options))
+WorkerPool::WorkerPool(Options options)
+    : m_options(std::move(options))
 {
     for (int i = 0; i < std::max(1, m_options.threads); ++i) {
         std::unique_ptr<QThread> thread(QThread::create([this] { work(); }));

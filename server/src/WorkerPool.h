@@ -21,8 +21,8 @@ public:
     {
         QString name;
         int threads = 4;
-        qsizetype maxQueued = 1024;   // post() refuses beyond this
-        int niceness = 0;             // > 0: these threads yield the processor to others
+        qsizetype maxQueued = 1024; // post() refuses beyond this
+        int niceness = 0; // > 0: these threads yield the processor to others
         std::function<void()> onStart;
         std::function<void()> onStop;
     };

@@ -36,7 +36,7 @@ QList<QPair<QString, QString>> parseQuery(const QByteArray &encoded)
         QByteArray value = eq < 0 ? QByteArray() : part.mid(eq + 1);
         name.replace('+', ' ');
         value.replace('+', ' ');
-        items.append({QUrl::fromPercentEncoding(name), QUrl::fromPercentEncoding(value)});
+        items.append({ QUrl::fromPercentEncoding(name), QUrl::fromPercentEncoding(value) });
     }
     return items;
 }
@@ -48,7 +48,7 @@ bool isToken(const QByteArray &text)
         return false;
     for (const char c : text) {
         const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-                        || QByteArrayView("!#$%&'*+-.^_`|~").contains(c);
+            || QByteArrayView("!#$%&'*+-.^_`|~").contains(c);
         if (!ok)
             return false;
     }
@@ -92,7 +92,10 @@ QByteArray reason(int status)
 // ---------------------------------------------------------------- connection
 
 HttpConnection::HttpConnection(QTcpSocket *socket, ZeltHttpServer &server)
-    : QObject(&server), m_socket(socket), m_server(server), m_peer(socket->peerAddress().toString())
+    : QObject(&server)
+    , m_socket(socket)
+    , m_server(server)
+    , m_peer(socket->peerAddress().toString())
 {
     m_socket->setParent(this);
     // a client that sends while its request is being answered is held back by TCP, not by our memory
@@ -142,14 +145,9 @@ void HttpConnection::onTimeout()
         close();
         break;
     case State::Headers:
-    case State::Body:
-        refuse(408, QStringLiteral("The request was not sent in time."));
-        break;
-    case State::Busy:
-        break;
-    case State::Closing:
-        m_socket->abort();
-        break;
+    case State::Body: refuse(408, QStringLiteral("The request was not sent in time.")); break;
+    case State::Busy: break;
+    case State::Closing: m_socket->abort(); break;
     }
 }
 
@@ -207,8 +205,8 @@ void HttpConnection::parse()
                 return;
             m_timer.stop();
             m_state = State::Busy;
-            finish(Response::message(413, QStringLiteral("Request body too large; the limit is %1 bytes.")
-                                              .arg(limits.maxBodyBytes)));
+            finish(Response::message(
+                413, QStringLiteral("Request body too large; the limit is %1 bytes.").arg(limits.maxBodyBytes)));
             return;
         }
         m_body += chunk;
@@ -262,7 +260,7 @@ bool HttpConnection::parseHead(qsizetype headEnd)
         }
         const QByteArray name = line.left(colon);
         const QByteArray value = line.mid(colon + 1).trimmed();
-        m_headers.append({name, value});
+        m_headers.append({ name, value });
         if (name.compare("Content-Length", Qt::CaseInsensitive) == 0) {
             bool ok = value.size() <= 18 && !value.isEmpty();
             for (const char c : value)
@@ -324,7 +322,7 @@ void HttpConnection::startRequest()
     }
     if (!m_server.submit(this, std::move(request))) {
         Response busy = Response::message(503, QStringLiteral("The server is busy; try again shortly."));
-        busy.extraHeaders.append({QByteArray("Retry-After"), QByteArray("1")});
+        busy.extraHeaders.append({ QByteArray("Retry-After"), QByteArray("1") });
         finish(std::move(busy));
     }
 }
@@ -336,7 +334,8 @@ void HttpConnection::finish(Response response)
     if (response.delayMs > 0) {
         const qint64 delay = response.delayMs;
         response.delayMs = 0;
-        QTimer::singleShot(delay, this, [this, response = std::move(response)]() mutable { finish(std::move(response)); });
+        QTimer::singleShot(delay, this,
+                           [this, response = std::move(response)]() mutable { finish(std::move(response)); });
         return;
     }
     write(response, m_keepAlive);
@@ -397,7 +396,11 @@ void HttpConnection::close()
 
 ZeltHttpServer::ZeltHttpServer(ServerContext &ctx, const Router &router, const RequestLog &log, ConnectionLimits limits,
                                Pools pools, QObject *parent)
-    : QObject(parent), m_ctx(ctx), m_router(router), m_log(log), m_limits(limits)
+    : QObject(parent)
+    , m_ctx(ctx)
+    , m_router(router)
+    , m_log(log)
+    , m_limits(limits)
 {
     Database &db = ctx.db;
     const auto open = [&db, &log] {
@@ -409,10 +412,10 @@ ZeltHttpServer::ZeltHttpServer(ServerContext &ctx, const Router &router, const R
         }
     };
     const auto close = [&db] { db.closeThreadConnection(); };
-    m_workers = std::make_unique<WorkerPool>(WorkerPool::Options{
-        QStringLiteral("zelt-worker"), pools.workers, 4096, 0, open, close});
-    m_heavy = std::make_unique<WorkerPool>(WorkerPool::Options{
-        QStringLiteral("zelt-signin"), pools.heavyWorkers, 256, 10, open, close});
+    m_workers = std::make_unique<WorkerPool>(
+        WorkerPool::Options { QStringLiteral("zelt-worker"), pools.workers, 4096, 0, open, close });
+    m_heavy = std::make_unique<WorkerPool>(
+        WorkerPool::Options { QStringLiteral("zelt-signin"), pools.heavyWorkers, 256, 10, open, close });
     m_trim.setSingleShot(true);
     connect(&m_trim, &QTimer::timeout, this, [] {
 #ifdef __GLIBC__
@@ -451,7 +454,7 @@ void ZeltHttpServer::accept(QTcpSocket *socket)
     connect(connection, &HttpConnection::closed, this, &ZeltHttpServer::connectionClosed);
     if (m_open > m_limits.maxConnections) {
         connection->refuse(503, QStringLiteral("Too many open connections; try again shortly."),
-                            {{QByteArray("Retry-After"), QByteArray("1")}});
+                           { { QByteArray("Retry-After"), QByteArray("1") } });
     }
 }
 
@@ -468,10 +471,13 @@ bool ZeltHttpServer::submit(HttpConnection *connection, Request request)
     QPointer<HttpConnection> target(connection);
     return pool.post([this, target, request = std::move(request)]() mutable {
         Response response = dispatch(request);
-        QMetaObject::invokeMethod(this, [target, response = std::move(response)]() mutable {
-            if (target)
-                target->finish(std::move(response));
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [target, response = std::move(response)]() mutable {
+                if (target)
+                    target->finish(std::move(response));
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -479,20 +485,24 @@ Response ZeltHttpServer::dispatch(Request &request)
 {
     try {
         if (request.body.size() > m_limits.maxBodyBytes) {
-            return Response::message(413, QStringLiteral("Request body too large; the limit is %1 bytes.")
-                                              .arg(m_limits.maxBodyBytes));
+            return Response::message(
+                413, QStringLiteral("Request body too large; the limit is %1 bytes.").arg(m_limits.maxBodyBytes));
         }
         for (const auto &q : std::as_const(request.query)) {
             if (q.first.size() > kMaxParamLength || q.second.size() > kMaxParamLength) {
-                return Response::message(400, QStringLiteral("Query parameter \"%1\" is too long; the limit is %2 characters.")
-                                                  .arg(q.first.left(40)).arg(kMaxParamLength));
+                return Response::message(
+                    400,
+                    QStringLiteral("Query parameter \"%1\" is too long; the limit is %2 characters.")
+                        .arg(q.first.left(40))
+                        .arg(kMaxParamLength));
             }
         }
         const RouteMatch match = m_router.match(request.method, request.path);
         if (!match.route) {
             if (match.pathKnown) {
-                return Response::message(405, QStringLiteral("Method %1 is not allowed on %2.")
-                                                  .arg(QString::fromLatin1(request.method), request.path));
+                return Response::message(405,
+                                         QStringLiteral("Method %1 is not allowed on %2.")
+                                             .arg(QString::fromLatin1(request.method), request.path));
             }
             return Response::message(404, QStringLiteral("Unknown path: %1").arg(request.path));
         }
@@ -506,14 +516,16 @@ Response ZeltHttpServer::dispatch(Request &request)
     } catch (const HttpError &e) {
         return Response::message(e.status(), e.message());
     } catch (const std::bad_alloc &) {
-        m_log.note(QStringLiteral("out of memory while answering %1 %2").arg(QString::fromLatin1(request.method), request.path));
+        m_log.note(QStringLiteral("out of memory while answering %1 %2")
+                       .arg(QString::fromLatin1(request.method), request.path));
         return Response::message(500, QStringLiteral("Internal server error."));
     } catch (const std::exception &e) {
         m_log.note(QStringLiteral("error while answering %1 %2: %3")
                        .arg(QString::fromLatin1(request.method), request.path, QString::fromUtf8(e.what())));
         return Response::message(500, QStringLiteral("Internal server error."));
     } catch (...) {
-        m_log.note(QStringLiteral("unknown error while answering %1 %2").arg(QString::fromLatin1(request.method), request.path));
+        m_log.note(QStringLiteral("unknown error while answering %1 %2")
+                       .arg(QString::fromLatin1(request.method), request.path));
         return Response::message(500, QStringLiteral("Internal server error."));
     }
 }

@@ -19,15 +19,15 @@ struct ServerContext;
 // What one connection may send and how long it may take.
 struct ConnectionLimits
 {
-    qint64 maxRequestLine = 64 * 1024;      // longer: 414
-    qint64 maxHeaderBytes = 32 * 1024;      // header fields after the request line; more: 431
-    int maxHeaderFields = 100;              // more: 431
-    qint64 maxBodyBytes = 1024 * 1024;      // larger: 413 (the body is read and dropped)
-    qint64 hardBodyFactor = 16;             // a body beyond this many times the limit: 413 and closed at once
-    int headerTimeoutMs = 10000;            // from a request's first byte (or a new connection) to its blank line
-    int bodyTimeoutMs = 30000;              // longest pause while a body is arriving
-    int idleTimeoutMs = 60000;              // a kept-alive connection with no request is closed after this
-    int maxConnections = 512;               // beyond: 503 and closed
+    qint64 maxRequestLine = 64 * 1024; // longer: 414
+    qint64 maxHeaderBytes = 32 * 1024; // header fields after the request line; more: 431
+    int maxHeaderFields = 100; // more: 431
+    qint64 maxBodyBytes = 1024 * 1024; // larger: 413 (the body is read and dropped)
+    qint64 hardBodyFactor = 16; // a body beyond this many times the limit: 413 and closed at once
+    int headerTimeoutMs = 10000; // from a request's first byte (or a new connection) to its blank line
+    int bodyTimeoutMs = 30000; // longest pause while a body is arriving
+    int idleTimeoutMs = 60000; // a kept-alive connection with no request is closed after this
+    int maxConnections = 512; // beyond: 503 and closed
 };
 
 class ZeltHttpServer;
@@ -76,7 +76,7 @@ private:
     QByteArray m_target;
     QList<QPair<QByteArray, QByteArray>> m_headers;
     qint64 m_contentLength = 0;
-    bool m_discardBody = false;    // over the limit: read and dropped, then 413
+    bool m_discardBody = false; // over the limit: read and dropped, then 413
     bool m_keepAlive = true;
     QByteArray m_body;
 };
@@ -91,8 +91,8 @@ class ZeltHttpServer : public QObject
 public:
     struct Pools
     {
-        int workers = 8;        // ordinary requests, one database connection each
-        int heavyWorkers = 1;   // sign-ins (password hashing)
+        int workers = 8; // ordinary requests, one database connection each
+        int heavyWorkers = 1; // sign-ins (password hashing)
     };
 
     ZeltHttpServer(ServerContext &ctx, const Router &router, const RequestLog &log, ConnectionLimits limits,

@@ -8,7 +8,9 @@
 class ZipError : public std::runtime_error
 {
 public:
-    explicit ZipError(const QString &message) : std::runtime_error(message.toStdString()) {}
+    explicit ZipError(const QString &message)
+        : std::runtime_error(message.toStdString())
+    { }
 };
 
 // Builds a zip archive in memory. A file becomes one entry named entryName;

@@ -25,7 +25,7 @@
 
 namespace {
 
-int g_signalFds[2] = {-1, -1};
+int g_signalFds[2] = { -1, -1 };
 
 void onSignal(int)
 {
@@ -57,7 +57,7 @@ void installSignalHandlers(QCoreApplication &app)
 
 void removeDatabaseFiles(const QString &path)
 {
-    for (const char *suffix : {"", "-wal", "-shm", "-journal"})
+    for (const char *suffix : { "", "-wal", "-shm", "-journal" })
         QFile::remove(path + QLatin1String(suffix));
 }
 
@@ -106,9 +106,10 @@ int run(QCoreApplication &app, const ServerOptions &options)
     }
 
     SignInThrottle throttle(options.throttle);
-    ServerContext ctx{db, QString(), options.tokenTtlSeconds, options.filesDir};
+    ServerContext ctx { db, QString(), options.tokenTtlSeconds, options.filesDir };
     ctx.throttle = &throttle;
-    const QString pageRows = db.scalar(QStringLiteral("SELECT config_value FROM config WHERE config_id = 'default_page_rows'")).toString();
+    const QString pageRows =
+        db.scalar(QStringLiteral("SELECT config_value FROM config WHERE config_id = 'default_page_rows'")).toString();
     if (pageRows.toLongLong() > 0)
         ctx.defaultPageRows = pageRows.toLongLong();
 
@@ -130,7 +131,10 @@ int run(QCoreApplication &app, const ServerOptions &options)
     }
     ctx.baseUrl = QStringLiteral("http://127.0.0.1:%1").arg(port);
     log.note(QStringLiteral("database %1 (schema version %2), update files in %3, %4 workers")
-                 .arg(db.describe()).arg(Schema::currentVersion(db)).arg(options.filesDir).arg(options.pools.workers));
+                 .arg(db.describe())
+                 .arg(Schema::currentVersion(db))
+                 .arg(options.filesDir)
+                 .arg(options.pools.workers));
     // before the line below: whoever waits for it may stop the server at once
     installSignalHandlers(app);
     // tests and scripts wait for exactly this line

@@ -153,9 +153,7 @@ bool TAppController::SignOut()
     return true;
 }
 
-void TAppController::LockApp()
-{
-}
+void TAppController::LockApp() { }
 
 void TAppController::SetLoginInfo(const QJsonObject &ALoginData)
 {

@@ -30,8 +30,27 @@ const QString DialogsResourceProduct = QStringLiteral("Common Dialogs Resource S
 
 void RegisterModuleClasses()
 {
-    Platform::ResourceStringRepository::instance().registerProduct(
-        FormsResourceProduct, { &sMsgCloseUnsavedConfirm, &sHeaderNewContact, &sLabelContactTypeContact, &sLabelInvoiceAddress, &sLabelDeliveryAddress, &sLabelTitle, &sLabelJobPosition, &sLabelCountry, &sLabelContactCity, &sLabelState, &sLabelZip, &sLabelPhoto, &sLabelBack, &sHeaderContactList, &sLabelContactName, &sLabelPosition, &sLabelMobile, &sLabelContactEmail, &sLabelCompany, &sLabelContactLastUpdate });
+    Platform::ResourceStringRepository::instance().registerProduct(FormsResourceProduct,
+                                                                   { &sMsgCloseUnsavedConfirm,
+                                                                     &sHeaderNewContact,
+                                                                     &sLabelContactTypeContact,
+                                                                     &sLabelInvoiceAddress,
+                                                                     &sLabelDeliveryAddress,
+                                                                     &sLabelTitle,
+                                                                     &sLabelJobPosition,
+                                                                     &sLabelCountry,
+                                                                     &sLabelContactCity,
+                                                                     &sLabelState,
+                                                                     &sLabelZip,
+                                                                     &sLabelPhoto,
+                                                                     &sLabelBack,
+                                                                     &sHeaderContactList,
+                                                                     &sLabelContactName,
+                                                                     &sLabelPosition,
+                                                                     &sLabelMobile,
+                                                                     &sLabelContactEmail,
+                                                                     &sLabelCompany,
+                                                                     &sLabelContactLastUpdate });
     Platform::ResourceStringRepository::instance().registerProduct(
         DialogsResourceProduct, Platform::DialogResourceStrings() + PickListResourceStrings());
     CreatePackageObjects();
@@ -58,12 +77,9 @@ struct Unit
 std::vector<Unit> units()
 {
     return {
-        { LangResU_Initialize, LangResU_Finalize },
-        { RelauncerU_Initialize, RelauncerU_Finalize },
-        { GlobalVarsU_Initialize, GlobalVarsU_Finalize },
-        { KeyboardOutputU_Initialize, KeyboardOutputU_Finalize },
-        { UpdaterU_Initialize, UpdaterU_Finalize },
-        { RegisterModuleClasses, UnRegisterModuleClasses },
+        { LangResU_Initialize, LangResU_Finalize },       { RelauncerU_Initialize, RelauncerU_Finalize },
+        { GlobalVarsU_Initialize, GlobalVarsU_Finalize }, { KeyboardOutputU_Initialize, KeyboardOutputU_Finalize },
+        { UpdaterU_Initialize, UpdaterU_Finalize },       { RegisterModuleClasses, UnRegisterModuleClasses },
     };
 }
 

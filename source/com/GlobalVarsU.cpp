@@ -43,16 +43,14 @@ void LoadVars()
     OrvUrl = ini.readString(QStringLiteral("URL"), QStringLiteral("ApiURL"), QString::fromLatin1(DefaultOrvUrl));
 }
 
-void UnloadVars()
-{
-}
+void UnloadVars() { }
 
 void GlobalVarsU_Initialize()
 {
     UserInfo = nullptr;
-    for (QString *s : { &CustKey, &SecretKey, &AppMode, &OrvUrl, &OrvToken, &ApiUrl, &UpdateUrl, &AppVer,
-                        &CurrAppVer, &AppSettingsError, &CustName, &CustAddrLine, &CustAddrCity, &CustAddrState,
-                        &CustAddrCountry, &CustPostalCode, &CustPhone, &CustEmail, &CustWebsite })
+    for (QString *s : { &CustKey, &SecretKey, &AppMode, &OrvUrl, &OrvToken, &ApiUrl, &UpdateUrl, &AppVer, &CurrAppVer,
+                        &AppSettingsError, &CustName, &CustAddrLine, &CustAddrCity, &CustAddrState, &CustAddrCountry,
+                        &CustPostalCode, &CustPhone, &CustEmail, &CustWebsite })
         s->clear();
     IsAppSettingsValid = false;
     IsLogin = false;

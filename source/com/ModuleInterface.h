@@ -78,16 +78,16 @@ inline int run(void (*function)(), char *error, int errorSize) noexcept
 
 } // namespace ZeltModule::Detail
 
-#define ZELT_MODULE(initializeFunction, finalizeFunction)                                         \
-    extern "C" Q_DECL_EXPORT int ZeltModuleApiVersion()                                           \
-    {                                                                                             \
-        return ZELT_MODULE_API_VERSION;                                                           \
-    }                                                                                             \
-    extern "C" Q_DECL_EXPORT int ZeltModuleInitialize(char *error, int errorSize)                 \
-    {                                                                                             \
-        return ::ZeltModule::Detail::run(initializeFunction, error, errorSize);                   \
-    }                                                                                             \
-    extern "C" Q_DECL_EXPORT int ZeltModuleFinalize(char *error, int errorSize)                   \
-    {                                                                                             \
-        return ::ZeltModule::Detail::run(finalizeFunction, error, errorSize);                     \
+#define ZELT_MODULE(initializeFunction, finalizeFunction)                                                              \
+    extern "C" Q_DECL_EXPORT int ZeltModuleApiVersion()                                                                \
+    {                                                                                                                  \
+        return ZELT_MODULE_API_VERSION;                                                                                \
+    }                                                                                                                  \
+    extern "C" Q_DECL_EXPORT int ZeltModuleInitialize(char *error, int errorSize)                                      \
+    {                                                                                                                  \
+        return ::ZeltModule::Detail::run(initializeFunction, error, errorSize);                                        \
+    }                                                                                                                  \
+    extern "C" Q_DECL_EXPORT int ZeltModuleFinalize(char *error, int errorSize)                                        \
+    {                                                                                                                  \
+        return ::ZeltModule::Detail::run(finalizeFunction, error, errorSize);                                          \
     }

@@ -7,8 +7,7 @@
 
 namespace {
 
-template<typename T>
-void release(T *&AObject)
+template<typename T> void release(T *&AObject)
 {
     delete AObject;
     AObject = nullptr;

@@ -101,10 +101,11 @@ QIcon glyphIcon(int index, int size)
         }
         break;
     case 4: // filter
-        p.drawPolyline(QPolygonF({ in.topLeft(), in.topRight(), QPointF(in.center().x() + in.width() * 0.1, in.center().y()),
-                                   QPointF(in.center().x() + in.width() * 0.1, in.bottom()),
-                                   QPointF(in.center().x() - in.width() * 0.1, in.bottom() - in.height() * 0.15),
-                                   QPointF(in.center().x() - in.width() * 0.1, in.center().y()), in.topLeft() }));
+        p.drawPolyline(
+            QPolygonF({ in.topLeft(), in.topRight(), QPointF(in.center().x() + in.width() * 0.1, in.center().y()),
+                        QPointF(in.center().x() + in.width() * 0.1, in.bottom()),
+                        QPointF(in.center().x() - in.width() * 0.1, in.bottom() - in.height() * 0.15),
+                        QPointF(in.center().x() - in.width() * 0.1, in.center().y()), in.topLeft() }));
         break;
     case 5: // box
         p.drawRect(in);
@@ -156,7 +157,8 @@ protected:
 
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("MainFrm"));
     setWindowTitle(QStringLiteral("ZeltERP"));
@@ -217,8 +219,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     buildMenus();
 
     Platform::ResourceStringRepository::instance().registerProduct(
-        HostResourceProduct, { &sHeaderNavigation, &sLabelMenuFile, &sLabelMenuHome, &sLabelSignOut, &sLabelExit,
-                               &sLabelMenuWindow, &sLabelCascade, &sLabelTile, &sLabelCloseAll, &sLabelSignedInAs });
+        HostResourceProduct,
+        { &sHeaderNavigation, &sLabelMenuFile, &sLabelMenuHome, &sLabelSignOut, &sLabelExit, &sLabelMenuWindow,
+          &sLabelCascade, &sLabelTile, &sLabelCloseAll, &sLabelSignedInAs });
     TranslationChanged();
     Platform::ResourceStringRepository::instance().addListener(this);
 }

@@ -142,7 +142,7 @@ struct Step
 struct Journal
 {
     QString appVerNew;
-    QByteArray record;   // the new "updates.json", byte for byte
+    QByteArray record; // the new "updates.json", byte for byte
     QList<Step> steps;
     QStringList folders; // created by the apply, outermost first
 };
@@ -238,7 +238,8 @@ bool isReserved(const QString &relativeTarget)
             return true;
     }
     return relativeTarget.compare(staging.chopped(1), Qt::CaseInsensitive) == 0
-        || relativeTarget.startsWith(staging, Qt::CaseInsensitive) || relativeTarget.endsWith(NewSuffix, Qt::CaseInsensitive)
+        || relativeTarget.startsWith(staging, Qt::CaseInsensitive)
+        || relativeTarget.endsWith(NewSuffix, Qt::CaseInsensitive)
         || relativeTarget.endsWith(OldSuffix, Qt::CaseInsensitive);
 }
 
@@ -265,8 +266,7 @@ struct Paths
         , manifest(staging + QLatin1String(ManifestFileName))
         , journal(staging + QLatin1String(JournalFileName))
         , record(app + QLatin1String(RecordFileName))
-    {
-    }
+    { }
     QString app;
     QString staging;
     QString manifest;
@@ -333,7 +333,8 @@ bool rollBack(const Paths &paths, const Journal &journal, QString *error)
     }
     for (qsizetype i = journal.folders.size() - 1; i >= 0; --i) {
         const QString folder = paths.app + journal.folders.at(i);
-        if (QFileInfo(folder).isDir() && QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (QFileInfo(folder).isDir()
+            && QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
             operation("remove folder", folder);
             QDir().rmdir(folder);
         }
@@ -376,8 +377,8 @@ Result finishCommitted(const Paths &paths, const Journal &journal, const QString
         flushFolder(paths.staging);
     }
     // the journal goes last: until then a restart finishes this again
-    const QFileInfoList rest = QDir(paths.staging).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                                                 | QDir::NoDotAndDotDot);
+    const QFileInfoList rest =
+        QDir(paths.staging).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo &entry : rest) {
         if (entry.absoluteFilePath() == QFileInfo(paths.journal).absoluteFilePath())
             continue;

@@ -20,15 +20,15 @@ namespace StagedUpdate {
 struct Result
 {
     enum class Outcome {
-        Applied,       // files in place, record updated, staging cleared
+        Applied, // files in place, record updated, staging cleared
         NothingStaged, // no complete staging (or no journal to recover): nothing touched
-        Failed,        // nothing of the installation changed; message says why
-        RolledBack,    // recovery put every backup back: the old build, the old record
+        Failed, // nothing of the installation changed; message says why
+        RolledBack, // recovery put every backup back: the old build, the old record
     };
     Outcome outcome = Outcome::NothingStaged;
     QString message;
     QStringList appliedFiles; // relative to the application folder, in order
-    QStringList warnings;     // leftovers that could not be removed after success
+    QStringList warnings; // leftovers that could not be removed after success
 };
 
 struct Options

@@ -156,11 +156,14 @@ QString windowsAliasReason(const QString &path)
         }
         // the device name counts without extension and trailing blanks
         const QString stem = segment.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
-        static const QStringList devices = { QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
-                                             QStringLiteral("NUL"), QStringLiteral("CONIN$"),
-                                             QStringLiteral("CONOUT$"), QStringLiteral("CLOCK$") };
-        const bool numbered = stem.size() == 4 && (stem.startsWith(QLatin1String("COM")) || stem.startsWith(QLatin1String("LPT")))
-            && (stem.at(3).isDigit() || stem.at(3) == QChar(0xb9) || stem.at(3) == QChar(0xb2) || stem.at(3) == QChar(0xb3));
+        static const QStringList devices = { QStringLiteral("CON"),    QStringLiteral("PRN"),
+                                             QStringLiteral("AUX"),    QStringLiteral("NUL"),
+                                             QStringLiteral("CONIN$"), QStringLiteral("CONOUT$"),
+                                             QStringLiteral("CLOCK$") };
+        const bool numbered = stem.size() == 4
+            && (stem.startsWith(QLatin1String("COM")) || stem.startsWith(QLatin1String("LPT")))
+            && (stem.at(3).isDigit() || stem.at(3) == QChar(0xb9) || stem.at(3) == QChar(0xb2)
+                || stem.at(3) == QChar(0xb3));
         if (devices.contains(stem) || numbered)
             return QStringLiteral("\"%1\" is a device name on Windows").arg(segment);
     }

@@ -65,7 +65,7 @@ bool writeAtomically(const QString &fileName, const QByteArray &text, QString *e
 struct StagedEntry
 {
     QString fileId;
-    QString path;       // as safeRelativePath gave it, with a trailing '/' unless empty
+    QString path; // as safeRelativePath gave it, with a trailing '/' unless empty
     QString filename;
     QString appVersion; // the server's version of the file, recorded once applied
     QStringList files;

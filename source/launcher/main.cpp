@@ -82,8 +82,8 @@ int main(int argc, char *argv[])
         report(QStringLiteral("bad arguments; see --help"));
         return 3;
     }
-    const QString folder = parser.isSet(folderOption) ? parser.value(folderOption)
-                                                      : QCoreApplication::applicationDirPath();
+    const QString folder =
+        parser.isSet(folderOption) ? parser.value(folderOption) : QCoreApplication::applicationDirPath();
 
     if (!StagedUpdate::waitForProcessExit(pid, timeoutMs)) {
         // its files may be in use; replacing them now could mix two builds,

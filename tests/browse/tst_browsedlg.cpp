@@ -49,6 +49,7 @@ private Q_SLOTS:
     void pagingSendsPageAndRowsAndPaintsTheBar();
     void gridAndPageSelectorChangeNothing();
     void rowsPerPageFollowDefaultAndStayWithinCount();
+
 private:
     bool waitLoaded(TBrowseDlg &, int ARequests) { return m_fixture->waitLoaded(ARequests); }
     std::unique_ptr<RestScreenFixture> m_fixture;
@@ -252,7 +253,8 @@ void tst_BrowseDlg::rowsPerPageFollowDefaultAndStayWithinCount()
     const QList<RecordedRequest> reqs = m_server->requests();
     QStringList sent;
     for (const RecordedRequest &r : reqs)
-        sent.append(r.queryValue(QStringLiteral("page")) + QLatin1Char('/') + r.queryValue(QStringLiteral("page_rows")));
+        sent.append(r.queryValue(QStringLiteral("page")) + QLatin1Char('/')
+                    + r.queryValue(QStringLiteral("page_rows")));
     QCOMPARE(sent, QStringList({ "1/50", "1/20", "3/20", "1/200" }));
     QCOMPARE(dlg.Dataset()->recordCount(), 2);
 }

@@ -79,14 +79,22 @@ void tst_GlobalVars::exactValuesRoundTrip_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("line"); // as it stands in the file
-    QTest::newRow("plain") << "sarah@zelt.local" << "SavedEmail=sarah@zelt.local";
-    QTest::newRow("blanks around") << " sarah@zelt.local\t " << "SavedEmail=\" sarah@zelt.local\t \"";
-    QTest::newRow("blank inside") << "a b" << "SavedEmail=a b";
-    QTest::newRow("quoted") << "\"sarah\"" << "SavedEmail=\"\"sarah\"\"";
-    QTest::newRow("quote at one end") << "\"sarah" << "SavedEmail=\"sarah";
-    QTest::newRow("one quote") << "\"" << "SavedEmail=\"";
-    QTest::newRow("backslashes, non-ASCII") << "d\\ewi ü 密" << "SavedEmail=d\\ewi ü 密";
-    QTest::newRow("empty") << "" << "SavedEmail=";
+    QTest::newRow("plain") << "sarah@zelt.local"
+                           << "SavedEmail=sarah@zelt.local";
+    QTest::newRow("blanks around") << " sarah@zelt.local\t "
+                                   << "SavedEmail=\" sarah@zelt.local\t \"";
+    QTest::newRow("blank inside") << "a b"
+                                  << "SavedEmail=a b";
+    QTest::newRow("quoted") << "\"sarah\""
+                            << "SavedEmail=\"\"sarah\"\"";
+    QTest::newRow("quote at one end") << "\"sarah"
+                                      << "SavedEmail=\"sarah";
+    QTest::newRow("one quote") << "\""
+                               << "SavedEmail=\"";
+    QTest::newRow("backslashes, non-ASCII") << "d\\ewi ü 密"
+                                            << "SavedEmail=d\\ewi ü 密";
+    QTest::newRow("empty") << ""
+                           << "SavedEmail=";
 }
 
 // Written into a file beside other keys and read from it again: the same value.
@@ -116,8 +124,8 @@ void tst_GlobalVars::ownerOnlySave()
                | QFileDevice::ReadOther | QFileDevice::WriteOther);
     };
     folder.write(QStringLiteral("app.conf"), "[AppConfig]\nCustKey=K\n");
-    const auto shared = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-        | QFileDevice::ReadOther;
+    const auto shared =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
     QVERIFY(QFile::setPermissions(path, shared));
     Platform::IniFile ini = Platform::IniFile::fromFile(path);
     ini.writeBool(QStringLiteral("SignIn"), QStringLiteral("RememberUser"), false);
@@ -127,7 +135,8 @@ void tst_GlobalVars::ownerOnlySave()
     QString error;
     QVERIFY2(ini.saveAtomically(path, &error, true), qPrintable(error));
     QCOMPARE(bits(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QCOMPARE(folder.read(QStringLiteral("app.conf")), QByteArray("[AppConfig]\nCustKey=K\n\n[SignIn]\nRememberUser=1\n"));
+    QCOMPARE(folder.read(QStringLiteral("app.conf")),
+             QByteArray("[AppConfig]\nCustKey=K\n\n[SignIn]\nRememberUser=1\n"));
     // a new file too
     QFile::remove(path);
     QVERIFY(ini.saveAtomically(path, &error, true));

@@ -57,6 +57,7 @@ private Q_SLOTS:
     void deleteOnlyWhenConfirmed();
     void contactListShowsTheCustomersContactsAndPicks();
     void contactAsOneObjectAndNoSilentSave();
+
 private:
     std::unique_ptr<RestScreenFixture> m_fixture;
     TestHttpServer *m_server = nullptr;
@@ -110,7 +111,7 @@ void tst_ContactForms::newContactIsPostedOnce()
     QCOMPARE(body.value(QStringLiteral("country_id")).toInt(), 100);
     QCOMPARE(body.value(QStringLiteral("state_id")).toInt(), 2);
     QVERIFY(body.value(QStringLiteral("contact_id")).isNull());
-    QCOMPARE(m_presenter->texts(), QStringList{ QStringLiteral("Data has been saved.") });
+    QCOMPARE(m_presenter->texts(), QStringList { QStringLiteral("Data has been saved.") });
 }
 
 void tst_ContactForms::existingContactIsReadPatchedAndCountryChangeClearsTheState()
@@ -233,7 +234,7 @@ void tst_ContactForms::contactAsOneObjectAndNoSilentSave()
         frm.btnSave->click();
         QTRY_COMPARE(frm.result(), int(MR::Ok));
         QCOMPARE(m_server->requestsTo("PATCH", ContactPath).size(), 1);
-        QCOMPARE(m_presenter->texts(), QStringList{ QStringLiteral("Data has been saved.") });
+        QCOMPARE(m_presenter->texts(), QStringList { QStringLiteral("Data has been saved.") });
     }
 
     // the read failed: nothing to save, and the user is told so
@@ -247,7 +248,7 @@ void tst_ContactForms::contactAsOneObjectAndNoSilentSave()
         m_presenter->clear();
         const int sent = m_server->requestCount();
         frm.btnSave->click();
-        QCOMPARE(m_presenter->texts(), QStringList{ QStringLiteral("There is no data to save.") });
+        QCOMPARE(m_presenter->texts(), QStringList { QStringLiteral("There is no data to save.") });
         QTest::qWait(50);
         QCOMPARE(m_server->requestCount(), sent);
         QVERIFY(frm.isVisible());
@@ -267,7 +268,7 @@ void tst_ContactForms::contactAsOneObjectAndNoSilentSave()
         QTRY_COMPARE(frm.edtName->text(), QStringLiteral("Budi Santoso"));
         frm.btnSave->click();
         QTRY_COMPARE(m_presenter->messages.size(), 1);
-        QCOMPARE(m_presenter->texts(), QStringList{ QStringLiteral("Server Error.") });
+        QCOMPARE(m_presenter->texts(), QStringList { QStringLiteral("Server Error.") });
         QVERIFY(frm.btnSave->isEnabled());
         QVERIFY(frm.isVisible());
     }

@@ -151,7 +151,7 @@ void tst_KeyringStore::storeRoundTrip()
     QCOMPARE(read.secret, secret);
     // another service does not see it
     QCOMPARE(waitFor([&](auto done) { store.read(QStringLiteral("Other"), key, done); }).status,
-        CredentialResult::Status::NotFound);
+             CredentialResult::Status::NotFound);
     QCOMPARE(waitFor([&](auto done) { store.remove(service, key, done); }).status, CredentialResult::Status::Ok);
     QCOMPARE(readEntry(key).status, CredentialResult::Status::NotFound);
     QCOMPARE(waitFor([&](auto done) { store.remove(service, key, done); }).status, CredentialResult::Status::Ok);
@@ -200,7 +200,7 @@ void tst_KeyringStore::rememberedSignIn()
 void tst_KeyringStore::clearTextPasswordMoved()
 {
     m_folder->write(QStringLiteral("app.conf"),
-        AppConf + "\n[SignIn]\nRememberUser=1\nSavedEmail=sarah@zelt.local\nSavedPassword=Old\"pa ss\\\n");
+                    AppConf + "\n[SignIn]\nRememberUser=1\nSavedEmail=sarah@zelt.local\nSavedPassword=Old\"pa ss\\\n");
     auto form = readyForm();
     QVERIFY(form);
     QCOMPARE(form->edtPass->text(), QStringLiteral("Old\"pa ss\\"));
@@ -209,8 +209,9 @@ void tst_KeyringStore::clearTextPasswordMoved()
     QCOMPARE(readEntry(keyOf(QStringLiteral("sarah@zelt.local"))).secret, QStringLiteral("Old\"pa ss\\"));
     QCOMPARE(conf(), AppConf + "\n[SignIn]\nRememberUser=1\nSavedEmail=sarah@zelt.local\nSavedPassword=\n");
     QVERIFY(waitFor([&](auto done) {
-        Platform::credentialStore().remove(QStringLiteral("ZeltERP"), keyOf(QStringLiteral("sarah@zelt.local")), done);
-    }).ok());
+                Platform::credentialStore().remove(QStringLiteral("ZeltERP"), keyOf(QStringLiteral("sarah@zelt.local")),
+                                                   done);
+            }).ok());
 }
 
 // Signing in as another user replaces the entry; unticking removes it.

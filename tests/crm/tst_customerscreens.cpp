@@ -54,11 +54,17 @@ std::unique_ptr<TBaseChildFrm> createScreen(const QString &AClassName)
 QJsonObject customer(int AId)
 {
     auto text = [AId](const char *AFormat) { return QString::fromLatin1(AFormat).arg(AId); };
-    return QJsonObject { { "partner_id", AId }, { "partner_code", QStringLiteral("C%1").arg(AId, 4, 10, QChar('0')) },
-                         { "partner_name", text("Customer %1") }, { "industry", "Retail" },
-                         { "address", text("Jl. Sudirman %1") }, { "city", "Jakarta" }, { "phone", text("021-555-%1") },
-                         { "email", text("c%1@example.co.id") }, { "website", text("https://c%1.example.co.id") },
-                         { "is_active", AId % 10 != 0 }, { "updated_at", "2024-06-01T10:00:00" },
+    return QJsonObject { { "partner_id", AId },
+                         { "partner_code", QStringLiteral("C%1").arg(AId, 4, 10, QChar('0')) },
+                         { "partner_name", text("Customer %1") },
+                         { "industry", "Retail" },
+                         { "address", text("Jl. Sudirman %1") },
+                         { "city", "Jakarta" },
+                         { "phone", text("021-555-%1") },
+                         { "email", text("c%1@example.co.id") },
+                         { "website", text("https://c%1.example.co.id") },
+                         { "is_active", AId % 10 != 0 },
+                         { "updated_at", "2024-06-01T10:00:00" },
                          { "updated_by", "sarah@zelt.local" } };
 }
 
@@ -70,8 +76,9 @@ Reply customerPage(const RecordedRequest &ARequest, int ACount)
     QJsonArray data;
     for (int id = (page - 1) * rows + 1; id <= qMin(ACount, page * rows); ++id)
         data.append(customer(id));
-    const QJsonObject pages { { "page", page }, { "page_rows", rows }, { "page_count", (ACount + rows - 1) / rows },
-                              { "rec_count", ACount } };
+    const QJsonObject pages {
+        { "page", page }, { "page_rows", rows }, { "page_count", (ACount + rows - 1) / rows }, { "rec_count", ACount }
+    };
     return Reply::json(QJsonDocument(QJsonObject { { "data", data }, { "pages", pages } }).toJson());
 }
 
@@ -161,6 +168,7 @@ private Q_SLOTS:
     void addPostsTheTypedCustomerAfterARefusal();
     void editLoadsRecordAndPatchesIt();
     void printPreviewsTheCustomerCard();
+
 private:
     std::unique_ptr<TBaseChildFrm> openList()
     {
@@ -399,13 +407,15 @@ void tst_CustomerScreens::findBrowsesCustomersAndOpensThePickedOne()
         auto *browse = qobject_cast<TBrowseDlgFrm *>(&ADialog);
         if (!browse)
             return cancelOnceAsked(CustomersPath + QStringLiteral("/2"));
-        return whenReady(ADialog, [&] { return browse->tblData()->recordCount() == 20; }, [&] {
-            browse->edtSearch->setText(QStringLiteral("ani"));
-            QTest::keyClick(browse->edtSearch, Qt::Key_Return);
-            QVERIFY(QTest::qWaitFor([&] { return browse->tblData()->recordCount() == 3; }, 5000));
-            browse->grdData->setCurrentIndex(browse->tblData()->index(1, 1));
-            browse->btnOK->click();
-        });
+        return whenReady(
+            ADialog, [&] { return browse->tblData()->recordCount() == 20; },
+            [&] {
+                browse->edtSearch->setText(QStringLiteral("ani"));
+                QTest::keyClick(browse->edtSearch, Qt::Key_Return);
+                QVERIFY(QTest::qWaitFor([&] { return browse->tblData()->recordCount() == 3; }, 5000));
+                browse->grdData->setCurrentIndex(browse->tblData()->index(1, 1));
+                browse->btnOK->click();
+            });
     };
     control<QAction>(form.get(), "actFind")->trigger();
     QCOMPARE(m_presenter->modals.size(), 2);
@@ -449,10 +459,17 @@ void tst_CustomerScreens::addPostsTheTypedCustomerAfterARefusal()
     const QList<RecordedRequest> posts = m_server->requestsTo("POST", CustomersPath);
     QCOMPARE(m_server->requestCount(), 2);
     QCOMPARE(posts.size(), 2);
-    const QJsonObject expected { // exactly the members the server reads, text trimmed
-        { "partner_code", "C-001" }, { "partner_name", "PT Maju Jaya" }, { "industry", "" },
-        { "address", "Jl. Sudirman 1" }, { "city", "Jakarta" }, { "phone", "" },
-        { "email", "info@maju.co.id" }, { "website", "" }, { "is_active", true },
+    const QJsonObject expected {
+        // exactly the members the server reads, text trimmed
+        { "partner_code", "C-001" },
+        { "partner_name", "PT Maju Jaya" },
+        { "industry", "" },
+        { "address", "Jl. Sudirman 1" },
+        { "city", "Jakarta" },
+        { "phone", "" },
+        { "email", "info@maju.co.id" },
+        { "website", "" },
+        { "is_active", true },
     };
     QCOMPARE(QJsonDocument::fromJson(posts.last().body).object(), expected);
     QCOMPARE(m_presenter->texts(), QStringList { QStringLiteral("Data has been saved.") });
@@ -507,8 +524,8 @@ void tst_CustomerScreens::printPreviewsTheCustomerCard()
         auto *employees = qobject_cast<TEmpListFrm *>(&ADialog);
         if (!employees)
             return ModalResult::Cancel; // the print preview
-        return whenReady(ADialog, [&] { return employees->tblData->recordCount() == 1; },
-                         [&] { employees->btnOK->click(); });
+        return whenReady(
+            ADialog, [&] { return employees->tblData->recordCount() == 1; }, [&] { employees->btnOK->click(); });
     };
     control<QPushButton>(form.get(), "btnPrint")->click();
     m_presenter->modalScript = nullptr;

@@ -34,7 +34,7 @@ inline std::unique_ptr<THttpParams> probedParams(QStringList &ALog)
     static const bool registered = QMetaType::registerConverter<ReleaseProbe, QString>(
         [](const ReleaseProbe &) { return QStringLiteral("probe"); });
     Q_UNUSED(registered);
-    const ReleaseProbe probe{ std::shared_ptr<int>(new int(0), [&ALog](int *AValue) {
+    const ReleaseProbe probe { std::shared_ptr<int>(new int(0), [&ALog](int *AValue) {
         delete AValue;
         ALog.append(QStringLiteral("release"));
     }) };
@@ -94,7 +94,8 @@ struct DataTestEnv
     TestHttpServer server;
     RecordingPresenter *presenter = nullptr;
 
-    explicit DataTestEnv(bool AWithWaitDlg = true) : presenter(RecordingPresenter::install())
+    explicit DataTestEnv(bool AWithWaitDlg = true)
+        : presenter(RecordingPresenter::install())
     {
         RestClient = new TZeltRestClient(server.url(), 5000, 5000);
         RestClient->SetHeaderData(QStringLiteral("tok"), QStringLiteral("ref"), QStringLiteral("id_ID"));
@@ -157,8 +158,12 @@ inline std::unique_ptr<Platform::MemTable> newTable(std::initializer_list<std::p
 // one with capitals to show that names are matched in lower case.
 inline std::unique_ptr<Platform::MemTable> contactTable()
 {
-    return newTable({ { "contact_id", FT::Integer }, { "Contact_Name", FT::String }, { "job_position", FT::String },
-                      { "birth_date", FT::Date }, { "salary", FT::Float }, { "active", FT::Boolean } });
+    return newTable({ { "contact_id", FT::Integer },
+                      { "Contact_Name", FT::String },
+                      { "job_position", FT::String },
+                      { "birth_date", FT::Date },
+                      { "salary", FT::Float },
+                      { "active", FT::Boolean } });
 }
 
 inline QStringList columnTexts(const Platform::MemTable &ATable, const QString &AField)

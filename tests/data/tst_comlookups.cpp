@@ -7,7 +7,7 @@ using Platform::MemTable;
 namespace {
 
 const QString SessionExpired = QStringLiteral("Session has expired, please re-login.");
-const QStringList OldRows{ QStringLiteral("old-1"), QStringLiteral("old-2") };
+const QStringList OldRows { QStringLiteral("old-1"), QStringLiteral("old-2") };
 
 // A lookup table as screens declare it, holding the rows of an earlier read.
 std::unique_ptr<MemTable> oldTable()
@@ -103,8 +103,9 @@ void tst_ComLookups::dataListRequestAndLoad()
                  QDate(2024, 3, 5), QDate(2024, 3, 31), bar.pagination.get(), QStringLiteral("1"),
                  QStringLiteral("50"));
     QTRY_COMPARE(names(*table), QStringList({ "PO-1" }));
-    QCOMPARE(query(m_env->server.lastRequest()), QStringList({ "mode=list", "params=", "q=po", "start_date=2024-03-05",
-                                                               "end_date=2024-03-31", "page=1", "page_rows=50" }));
+    QCOMPARE(query(m_env->server.lastRequest()),
+             QStringList({ "mode=list", "params=", "q=po", "start_date=2024-03-05", "end_date=2024-03-31", "page=1",
+                           "page_rows=50" }));
 }
 
 // Failures are shown, rows of the earlier read go, the paging bar stays as
@@ -115,8 +116,8 @@ void tst_ComLookups::dataListFailures_data()
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("401 shows only session expired") << 401 << QByteArray(R"({"message":"token expired"})")
-                                                    << SessionExpired;
+    QTest::newRow("401 shows only session expired")
+        << 401 << QByteArray(R"({"message":"token expired"})") << SessionExpired;
     // the unit's own handler knows no captions: the key drops out
     QTest::newRow("400 errors lose their keys")
         << 400 << QByteArray(R"({"errors":[{"key":"name","message":"name is required"}]})")
@@ -150,7 +151,7 @@ void tst_ComLookups::dataListFailures()
     }
     auto table = oldTable();
     PagingBar bar;
-    bar.pagination->Paginate(QJsonObject{ { "page", 3 }, { "page_count", 4 }, { "rec_count", 40 } });
+    bar.pagination->Paginate(QJsonObject { { "page", 3 }, { "page_count", 4 }, { "rec_count", 40 } });
     // the emptied table is thawed before the dialog: no blank rows behind it
     QList<int> viewRowsAtDialog;
     m_env->presenter->onMessage = [&](const RecordingPresenter::Message &) {
@@ -163,7 +164,7 @@ void tst_ComLookups::dataListFailures()
     m_env->presenter->onMessage = nullptr;
 
     QCOMPARE(m_env->presenter->texts(), QStringList({ shown }));
-    QCOMPARE(viewRowsAtDialog, QList<int>{ 0 });
+    QCOMPARE(viewRowsAtDialog, QList<int> { 0 });
     QVERIFY(!WaitDlg->IsFormVisible());
     QVERIFY(m_mainForm.isEnabled());
     QCOMPARE(table->recordCount(), 0);
@@ -178,10 +179,11 @@ void tst_ComLookups::dataListAnswerWithoutAList()
 {
     auto table = oldTable();
     PagingBar bar;
-    for (const QByteArray &body : { QByteArray("{\"data\":["), QByteArray("[{\"status_name\":\"x\"}]"),
-                                    QByteArray(R"({"data":{"status_name":"x"},"pages":{"page_count":37,"rec_count":730}})"),
-                                    QByteArray(R"({"pages":{"page":2,"page_count":37,"rec_count":730}})") }) {
-        bar.pagination->Paginate(QJsonObject{ { "page", 2 }, { "page_count", 37 }, { "rec_count", 730 } });
+    for (const QByteArray &body :
+         { QByteArray("{\"data\":["), QByteArray("[{\"status_name\":\"x\"}]"),
+           QByteArray(R"({"data":{"status_name":"x"},"pages":{"page_count":37,"rec_count":730}})"),
+           QByteArray(R"({"pages":{"page":2,"page_count":37,"rec_count":730}})") }) {
+        bar.pagination->Paginate(QJsonObject { { "page", 2 }, { "page_count", 37 }, { "rec_count", 730 } });
         QCOMPARE(bar.recordCount->text(), QStringLiteral("Total : 730 records"));
         m_env->server.enqueue(Reply::json(body));
         DataList(QStringLiteral("/crm/v1/customers"), table.get(), QString(), QString(), 1, bar.pagination.get(),
@@ -257,8 +259,8 @@ void tst_ComLookups::latestLookupWins()
     auto params = std::make_unique<THttpParams>();
     params->AddParam(QStringLiteral("params"), QStringLiteral("quick"), pdtString, ptQuery);
     int done = 0;
-    RestLookup(QStringLiteral("/x"), table.get(), std::move(params), nullptr, [&done] { ++done; }, nullptr, false,
-               false);
+    RestLookup(
+        QStringLiteral("/x"), table.get(), std::move(params), nullptr, [&done] { ++done; }, nullptr, false, false);
     QTRY_COMPARE(done, 1);
     QCOMPARE(names(*table), QStringList({ "quick" }));
     QTest::qWait(700);

@@ -40,9 +40,9 @@ private:
 // of two alike wins.
 void tst_Config::loadsEntries()
 {
-    m_env->server.enqueue(Reply::json(envelope({ entry("Max_Rows", R"("50")", "integer"),
-                                                 entry("MAX_ROWS", R"("99")", "string"),
-                                                 entry("a=b", R"("PT Zelt")", "string") })));
+    m_env->server.enqueue(
+        Reply::json(envelope({ entry("Max_Rows", R"("50")", "integer"), entry("MAX_ROWS", R"("99")", "string"),
+                               entry("a=b", R"("PT Zelt")", "string") })));
     TConfig config;
     config.LoadConfig();
     const RecordedRequest r = m_env->server.lastRequest();
@@ -66,28 +66,28 @@ void tst_Config::typedReads_data()
     QTest::addColumn<double>("asFloat");
     QTest::addColumn<bool>("asBoolean");
     QTest::addColumn<QVariant>("value");
-    QTest::newRow("blanks, INTEGER") << QByteArray(R"(" 25 ")") << QByteArray("INTEGER") << "25" << 25 << 25.0
-                                     << true << QVariant(25);
-    QTest::newRow("text in an integer") << QByteArray(R"("abc")") << QByteArray("integer") << "abc" << 0 << 0.0
-                                        << false << QVariant(0);
+    QTest::newRow("blanks, INTEGER") << QByteArray(R"(" 25 ")") << QByteArray("INTEGER") << "25" << 25 << 25.0 << true
+                                     << QVariant(25);
+    QTest::newRow("text in an integer") << QByteArray(R"("abc")") << QByteArray("integer") << "abc" << 0 << 0.0 << false
+                                        << QVariant(0);
     QTest::newRow("float") << QByteArray(R"("3.5")") << QByteArray("Float") << "3.5" << 0 << 3.5 << true
                            << QVariant(3.5);
-    QTest::newRow("boolean TRUE") << QByteArray(R"("TRUE")") << QByteArray("BOOLEAN") << "TRUE" << 0 << 0.0
-                                  << true << QVariant(true);
+    QTest::newRow("boolean TRUE") << QByteArray(R"("TRUE")") << QByteArray("BOOLEAN") << "TRUE" << 0 << 0.0 << true
+                                  << QVariant(true);
     QTest::newRow("string keeps text") << QByteArray(R"("  PT Zelt  ")") << QByteArray("string") << "PT Zelt" << 0
                                        << 0.0 << false << QVariant(QStringLiteral("PT Zelt"));
     // a number in the text member keeps its JSON spelling, null is no value
-    QTest::newRow("number in the text member") << QByteArray("25") << QByteArray("integer") << "25" << 25 << 25.0
-                                               << true << QVariant(25);
+    QTest::newRow("number in the text member")
+        << QByteArray("25") << QByteArray("integer") << "25" << 25 << 25.0 << true << QVariant(25);
     QTest::newRow("null value") << QByteArray("null") << QByteArray("string") << "" << 0 << 0.0 << false
                                 << QVariant(QString());
     // the server's numbers are written the same way on every workstation
-    QTest::newRow("float with a thousands look") << QByteArray(R"("1.000")") << QByteArray("float") << "1.000" << 0
-                                                 << 1.0 << true << QVariant(1.0);
-    QTest::newRow("decimal comma is no number") << QByteArray(R"("2,5")") << QByteArray("float") << "2,5" << 0
-                                                << 0.0 << false << QVariant(0.0);
-    QTest::newRow("fraction as a boolean") << QByteArray(R"("0.5")") << QByteArray("boolean") << "0.5" << 0 << 0.5
-                                           << true << QVariant(true);
+    QTest::newRow("float with a thousands look")
+        << QByteArray(R"("1.000")") << QByteArray("float") << "1.000" << 0 << 1.0 << true << QVariant(1.0);
+    QTest::newRow("decimal comma is no number")
+        << QByteArray(R"("2,5")") << QByteArray("float") << "2,5" << 0 << 0.0 << false << QVariant(0.0);
+    QTest::newRow("fraction as a boolean")
+        << QByteArray(R"("0.5")") << QByteArray("boolean") << "0.5" << 0 << 0.5 << true << QVariant(true);
 }
 
 void tst_Config::typedReads()

@@ -36,12 +36,10 @@ void tst_HttpParams::valuesAsSent_data()
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<int>("dataType");
     QTest::addColumn<QString>("sent");
-    QTest::newRow("text") << QVariant(QStringLiteral("a b&c=d/é")) << int(pdtString)
-                          << QStringLiteral("a b&c=d/é");
+    QTest::newRow("text") << QVariant(QStringLiteral("a b&c=d/é")) << int(pdtString) << QStringLiteral("a b&c=d/é");
     QTest::newRow("text of null") << QVariant() << int(pdtString) << QString();
     QTest::newRow("integer") << QVariant(-12) << int(pdtInteger) << QStringLiteral("-12");
-    QTest::newRow("integer from text") << QVariant(QStringLiteral(" 42 ")) << int(pdtInteger)
-                                       << QStringLiteral("42");
+    QTest::newRow("integer from text") << QVariant(QStringLiteral(" 42 ")) << int(pdtInteger) << QStringLiteral("42");
     QTest::newRow("date") << QVariant(QDate(2024, 2, 29)) << int(pdtDate) << QStringLiteral("2024-02-29");
     QTest::newRow("date from text") << QVariant(QStringLiteral("2023-12-01")) << int(pdtDate)
                                     << QStringLiteral("2023-12-01");

@@ -14,22 +14,75 @@ using namespace JsonReaderDifferential;
 QByteArray randomValue(QRandomGenerator &g, int depth = 0, bool hostile = true)
 {
     static const char *const scalars[] = {
-        "0", "-0", "7", "32768", "-2147483649", "9007199254740993", "9223372036854775808", "1.5", "2.0", "1e2",
-        "9007199254740993.0", "9007199254740993e0", "-9223372036854775809", "1e19", "1.0000000000000001",
-        "\"9007199254740993.0\"", "\"-9223372036854775809\"", "4.9e-324", "9007199254740994", "1e18", "1E+2",
-        "-3.25E-3", "1e308", "true", "false", "null", "\"\"", "\" 42 \"", "\"4.2e1\"", "\"abc\"",
-        "\"2024-02-30\"", "\"2024-05-02T08:10:00Z\"", "\"2024-05-02 08:10:00\"",
-        "\"2024-05-02T08:10:00.123+07:00\"", "\"TRUE\"", "\"1\"", "\"caf\\u00e9 \\\"q\\\" \\\\ \\/ \\n\\t\"",
-        "\"na\xc3\xafve \xe2\x82\xac \xf0\x9f\x98\x80\"", "\"\\ud83d\\ude00\"", "\"-1.5\"", "\"1,5\"",
-        "\"\\u0000x\"", "\"\xef\xbf\xbe\"",
+        "0",
+        "-0",
+        "7",
+        "32768",
+        "-2147483649",
+        "9007199254740993",
+        "9223372036854775808",
+        "1.5",
+        "2.0",
+        "1e2",
+        "9007199254740993.0",
+        "9007199254740993e0",
+        "-9223372036854775809",
+        "1e19",
+        "1.0000000000000001",
+        "\"9007199254740993.0\"",
+        "\"-9223372036854775809\"",
+        "4.9e-324",
+        "9007199254740994",
+        "1e18",
+        "1E+2",
+        "-3.25E-3",
+        "1e308",
+        "true",
+        "false",
+        "null",
+        "\"\"",
+        "\" 42 \"",
+        "\"4.2e1\"",
+        "\"abc\"",
+        "\"2024-02-30\"",
+        "\"2024-05-02T08:10:00Z\"",
+        "\"2024-05-02 08:10:00\"",
+        "\"2024-05-02T08:10:00.123+07:00\"",
+        "\"TRUE\"",
+        "\"1\"",
+        "\"caf\\u00e9 \\\"q\\\" \\\\ \\/ \\n\\t\"",
+        "\"na\xc3\xafve \xe2\x82\xac \xf0\x9f\x98\x80\"",
+        "\"\\ud83d\\ude00\"",
+        "\"-1.5\"",
+        "\"1,5\"",
+        "\"\\u0000x\"",
+        "\"\xef\xbf\xbe\"",
     };
     // What the two parsers may read differently: the list reader must refuse
     // these (or read them as Qt does). One value in forty is one of them.
     static const char *const hostileValues[] = {
         // byte-order marks: at the start, after an escape, in the middle, twice
-        "\"\xef\xbb\xbf" "abc\"", "\"\\n\xef\xbb\xbf\"", "\"a\xef\xbb\xbf\"", "\"\xef\xbb\xbf\xef\xbb\xbf\"",
-        "\"\xef\xbb\xbf" "2024-05-02\"", "\"\\ud800\"", "\"a\x01" "b\"", "1e-400", "1e400",
-        "123456789012345678901234567890", "1.", "-", "01", ".5", "+1", "tru", "nul", "\"\\x\"",
+        "\"\xef\xbb\xbf"
+        "abc\"",
+        "\"\\n\xef\xbb\xbf\"",
+        "\"a\xef\xbb\xbf\"",
+        "\"\xef\xbb\xbf\xef\xbb\xbf\"",
+        "\"\xef\xbb\xbf"
+        "2024-05-02\"",
+        "\"\\ud800\"",
+        "\"a\x01"
+        "b\"",
+        "1e-400",
+        "1e400",
+        "123456789012345678901234567890",
+        "1.",
+        "-",
+        "01",
+        ".5",
+        "+1",
+        "tru",
+        "nul",
+        "\"\\x\"",
     };
     if (hostile && g.bounded(40) == 0)
         return hostileValues[g.bounded(int(std::size(hostileValues)))];
@@ -40,16 +93,34 @@ QByteArray randomValue(QRandomGenerator &g, int depth = 0, bool hostile = true)
     const bool array = pick < count + 3;
     QByteArrayList members;
     for (int i = int(g.bounded(3)); i > 0; --i)
-        members.append((array ? QByteArray() : "\"k" + QByteArray::number(i) + "\":") + randomValue(g, depth + 1, hostile));
+        members.append((array ? QByteArray() : "\"k" + QByteArray::number(i) + "\":")
+                       + randomValue(g, depth + 1, hostile));
     return (array ? "[" : "{") + members.join(',') + (array ? "]" : "}");
 }
 
 // A list body, its rows of random members, now and then unusual or broken.
 QByteArray randomBody(QRandomGenerator &g)
 {
-    static const char *const keys[] = { "id", "name", "Name", "note", "small", "big", "price", "ok", "day",
-                                        "at", "na\xc3\xafve", "na\\u00efve", "i\\u0064", "other", "",
-                                        "\xef\xbb\xbf" "id", "\\u0069\xef\xbb\xbf" "d", "\\ufeffname" };
+    static const char *const keys[] = { "id",
+                                        "name",
+                                        "Name",
+                                        "note",
+                                        "small",
+                                        "big",
+                                        "price",
+                                        "ok",
+                                        "day",
+                                        "at",
+                                        "na\xc3\xafve",
+                                        "na\\u00efve",
+                                        "i\\u0064",
+                                        "other",
+                                        "",
+                                        "\xef\xbb\xbf"
+                                        "id",
+                                        "\\u0069\xef\xbb\xbf"
+                                        "d",
+                                        "\\ufeffname" };
     QByteArrayList rows;
     for (int r = int(g.bounded(6)); r > 0; --r) {
         QByteArrayList members;
@@ -97,7 +168,7 @@ void tst_JsonRowReader::sameAsDocumentPath()
              QString());
     QVERIFY(read); // a plain list is what the direct path is for
 
-    QList<QByteArray> bodies{
+    QList<QByteArray> bodies {
         R"( { "data" : [ ] } )",
         R"({"data":[null,1,"x",[],{"id":2},true,[{"id":3}]]})",
         R"({"d\u0061ta":[{"n\u0061me":"a\"b\\c\/d\b\f\n\r\t\u00e9","id":"\u0034\u0032"}]})",
@@ -106,11 +177,16 @@ void tst_JsonRowReader::sameAsDocumentPath()
         R"({"data":[{"id":1}],"data":[{"id":2}]})",
         R"({"data":[{"id":1e2,"small":40000,"big":9223372036854775807,"price":-0,"name":1e400}]})",
         // a missing comma after a text On-Demand was not asked to read
-        R"({"data":[{"name":"a" "id":1}]})", R"({"x":"y" "data":[]})", R"({"data":[{"name":"a"}{"id":2}]})",
+        R"({"data":[{"name":"a" "id":1}]})",
+        R"({"x":"y" "data":[]})",
+        R"({"data":[{"name":"a"}{"id":2}]})",
         R"({"d"x":"ata":[1]})",
         // byte-order marks in a key's start and after an escape
-        "{\"data\":[{\"\xef\xbb\xbf" "id\":1,\"name\":\"\\n\xef\xbb\xbf" "x\"}]}",
-        "{\"data\":[{\"id\":2,\"na\\u00efve\xef\xbb\xbf\":\"y\",\"note\":\"\xef\xbb\xbf" "z\"}]}",
+        "{\"data\":[{\"\xef\xbb\xbf"
+        "id\":1,\"name\":\"\\n\xef\xbb\xbf"
+        "x\"}]}",
+        "{\"data\":[{\"id\":2,\"na\\u00efve\xef\xbb\xbf\":\"y\",\"note\":\"\xef\xbb\xbf"
+        "z\"}]}",
         // integers beyond 2^53 written with a fraction or an exponent, and beyond 64 bits
         R"({"data":[{"big":9007199254740993.0,"id":9007199254740993e0,"small":"9007199254740993.0"},)"
         R"({"big":-9223372036854775809,"note":-9223372036854775809},{"big":"9223372036854775808"}]})",

@@ -33,7 +33,11 @@ private Q_SLOTS:
         m_log.watchTable(m_screen->table.get());
         m_log.watchWaitDlg();
     }
-    void cleanup() { m_screen.reset(); m_env.reset(); }
+    void cleanup()
+    {
+        m_screen.reset();
+        m_env.reset();
+    }
     void loadsRowsAndPagesInOrder();
     void closingSteps_data();
     void closingSteps();
@@ -80,15 +84,20 @@ void tst_RestGet::loadsRowsAndPagesInOrder()
     const RecordedRequest r = m_env->server.lastRequest();
     QCOMPARE(r.path, ContactsUrl);
     QCOMPARE(r.header("Authorization"), QByteArray("Bearer tok"));
-    for (const auto &[name, value] : { std::pair{ "mode", "list" }, { "q", "an i" }, { "status", "1" },
-                                       { "page", "2" }, { "page_rows", "20" }, { "probe", "probe" } })
+    for (const auto &[name, value] : { std::pair { "mode", "list" },
+                                       { "q", "an i" },
+                                       { "status", "1" },
+                                       { "page", "2" },
+                                       { "page_rows", "20" },
+                                       { "probe", "probe" } })
         QCOMPARE(r.queryValue(QString::fromUtf8(name)), QString::fromUtf8(value));
 
     QCOMPARE(t.recNo(), 0);
     QVERIFY(!t.controlsDisabled());
     QCOMPARE(t.rowCount(), 2); // the views see the rows
-    QCOMPARE(t.rowAt(0), Platform::MemTable::Row({ 7, QStringLiteral("Ani"), QStringLiteral("Buyer"),
-                                                    QDate(1990, 4, 1), 1500.5, true }));
+    QCOMPARE(t.rowAt(0),
+             Platform::MemTable::Row(
+                 { 7, QStringLiteral("Ani"), QStringLiteral("Buyer"), QDate(1990, 4, 1), 1500.5, true }));
     QCOMPARE(t.rowAt(1), Platform::MemTable::Row({ 8, QStringLiteral("Budi"), QVariant(), QVariant(), 0.0, false }));
 
     QCOMPARE(m_screen->page->currentText(), QStringLiteral("2"));
@@ -110,21 +119,20 @@ void tst_RestGet::closingSteps_data()
     QTest::addColumn<bool>("errorProc");
     QTest::addColumn<QStringList>("log");
     QTest::addColumn<QString>("shown"); // what the dialog or the error text starts with
-    QTest::newRow("404 shown") << false << 404 << false << QStringList{ "thaw", "release", "complete", "hide" }
+    QTest::newRow("404 shown") << false << 404 << false << QStringList { "thaw", "release", "complete", "hide" }
                                << "Page Not Found.\r\nno such list";
     QTest::newRow("422 to error proc") << false << 422 << true
-                                       << QStringList{ "thaw", "release", "error 422", "complete", "hide" }
+                                       << QStringList { "thaw", "release", "error 422", "complete", "hide" }
                                        << "no such list";
-    QTest::newRow("refused shown") << false << 0 << false << QStringList{ "thaw", "release", "hide" }
+    QTest::newRow("refused shown") << false << 0 << false << QStringList { "thaw", "release", "hide" }
                                    << "Cannot connect to the server. Check the network connection and try again.";
     QTest::newRow("closed mid-body to error proc")
-        << false << -1 << true << QStringList{ "thaw", "release", "error 500", "hide" }
+        << false << -1 << true << QStringList { "thaw", "release", "error 500", "hide" }
         << "The server failed to give a complete answer. Please try again.";
-    QTest::newRow("lookup") << true << 200 << false << QStringList{ "thaw", "release", "hide", "complete" } << "";
-    QTest::newRow("lookup 403 to error proc") << true << 403 << true
-                                              << QStringList{ "thaw", "release", "error 403", "hide", "complete" }
-                                              << "no such list";
-    QTest::newRow("lookup garbage") << true << -2 << true << QStringList{ "thaw", "release", "hide", "error 500" }
+    QTest::newRow("lookup") << true << 200 << false << QStringList { "thaw", "release", "hide", "complete" } << "";
+    QTest::newRow("lookup 403 to error proc")
+        << true << 403 << true << QStringList { "thaw", "release", "error 403", "hide", "complete" } << "no such list";
+    QTest::newRow("lookup garbage") << true << -2 << true << QStringList { "thaw", "release", "hide", "error 500" }
                                     << "The server failed to give a complete answer. Please try again.";
 }
 
@@ -237,14 +245,12 @@ void tst_RestGet::failuresAreToldInTheUsersWords_data()
     QTest::addColumn<QString>("shown");
     QTest::newRow("refused") << 0 << QByteArray()
                              << "Cannot connect to the server. Check the network connection and try again.";
-    QTest::newRow("no answer in time") << -1 << QByteArray()
-                                       << "The server did not answer in time. Please try again.";
+    QTest::newRow("no answer in time") << -1 << QByteArray() << "The server did not answer in time. Please try again.";
     QTest::newRow("garbage") << -2 << QByteArray("SMTP ready\r\n")
                              << "The server failed to give a complete answer. Please try again.";
     QTest::newRow("500 error page") << 500 << QByteArray("<!DOCTYPE html><html><body><h1>500</h1></body></html>")
                                     << "Server Error.";
-    QTest::newRow("404 error page") << 404 << QByteArray("  <html><body>Not Found</body></html>")
-                                    << "Page Not Found.";
+    QTest::newRow("404 error page") << 404 << QByteArray("  <html><body>Not Found</body></html>") << "Page Not Found.";
     QTest::newRow("503 plain text") << 503 << QByteArray("maintenance until 10:00")
                                     << "Server Error.\r\nmaintenance until 10:00";
 }
@@ -285,10 +291,10 @@ void tst_RestGet::failuresAreToldInTheUsersWords()
     };
     readList(nullptr, m_log.complete());
     QVERIFY(QTest::qWaitFor([&] { return !m_env->presenter->messages.isEmpty(); }, 5000));
-    QCOMPARE(m_env->presenter->texts(), QStringList{ shown });
+    QCOMPARE(m_env->presenter->texts(), QStringList { shown });
     QCOMPARE(m_env->presenter->messages.at(0).kind, Platform::MessageKind::Error);
-    QCOMPARE(frozenAtDialog, QList<bool>{ false });
-    QCOMPARE(viewRowsAtDialog, QList<int>{ 0 });
+    QCOMPARE(frozenAtDialog, QList<bool> { false });
+    QCOMPARE(viewRowsAtDialog, QList<int> { 0 });
     QTRY_COMPARE(WaitDlg->ProcessCount(), 0);
     m_env->presenter->onMessage = nullptr;
 }
@@ -300,8 +306,8 @@ void tst_RestGet::answerWithoutAListLeavesNoTotals_data()
     QTest::addColumn<QByteArray>("body");
     QTest::newRow("malformed") << QByteArray(R"({"data": [{"contact_id": 1})");
     QTest::newRow("an array") << QByteArray(R"([{"contact_id": 1}])");
-    QTest::newRow("data an object")
-        << QByteArray(R"({"data": {"contact_id": 1}, "pages": {"page_count": 5, "rec_count": 730}})");
+    QTest::newRow("data an object") << QByteArray(
+        R"({"data": {"contact_id": 1}, "pages": {"page_count": 5, "rec_count": 730}})");
     QTest::newRow("no data") << QByteArray(R"({"pages": {"page": 3, "page_count": 5, "rec_count": 730}})");
 }
 
@@ -346,7 +352,7 @@ void tst_RestGet::lookupsSendTheirParameters()
     QVERIFY(m_log.waitFor(QStringLiteral("tr")));
     QCOMPARE(m_env->server.lastRequest().path, QStringLiteral("/com/v1/master/tr-codes"));
     QCOMPARE(m_env->server.lastRequest().header("Authorization"), QByteArray("Bearer tok"));
-    QCOMPARE(lastQuery(), (Query{ { "showall", "1" }, { "tr_group_id", "PRC" } }));
+    QCOMPARE(lastQuery(), (Query { { "showall", "1" }, { "tr_group_id", "PRC" } }));
     QCOMPARE(columnTexts(*table, QStringLiteral("tr_code")), QStringList({ "PR", "PO" }));
     QCOMPARE(table->recNo(), 0);
 
@@ -354,20 +360,22 @@ void tst_RestGet::lookupsSendTheirParameters()
                          &m_screen->errorHandler, m_log.complete(QStringLiteral("status")), nullptr, false, false);
     QVERIFY(m_log.waitFor(QStringLiteral("status")));
     QCOMPARE(m_env->server.lastRequest().path, QStringLiteral("/com/v1/master/status"));
-    QCOMPARE(lastQuery(), (Query{ { "type", "2" }, { "status_group_id", "7" }, { "showall", "0" },
-                                  { "module", "prc" }, { "q", "open" } }));
+    QCOMPARE(
+        lastQuery(),
+        (Query {
+            { "type", "2" }, { "status_group_id", "7" }, { "showall", "0" }, { "module", "prc" }, { "q", "open" } }));
 
     RestLookup(QStringLiteral("/com/v1/master/countries"), table.get(), false, QStringLiteral("a=1\nb=x=y\n\nc"),
                &m_screen->errorHandler, m_log.complete(QStringLiteral("text form")), nullptr, false, false);
     QVERIFY(m_log.waitFor(QStringLiteral("text form")));
-    QCOMPARE(lastQuery(), (Query{ { "showall", "0" }, { "a", "1" }, { "b", "x=y" }, { "c", "" } }));
+    QCOMPARE(lastQuery(), (Query { { "showall", "0" }, { "a", "1" }, { "b", "x=y" }, { "c", "" } }));
 
     // a line that repeats "showall" is refused before anything is sent
     const int sent = m_env->server.requestCount();
     QVERIFY_THROWS_EXCEPTION(Platform::DuplicateKeyError,
                              RestLookup(QStringLiteral("/com/v1/master/countries"), table.get(), true,
-                                        QStringLiteral("showall=1"), &m_screen->errorHandler, m_log.complete(),
-                                        nullptr, false, false));
+                                        QStringLiteral("showall=1"), &m_screen->errorHandler, m_log.complete(), nullptr,
+                                        false, false));
     QTest::qWait(50);
     QCOMPARE(m_env->server.requestCount(), sent);
     QCOMPARE(table->recordCount(), 2); // the table was not touched
@@ -418,7 +426,7 @@ void tst_RestGet::detailRowRefreshesTheCurrentRow()
     // refused: the error handler's dialog, the row as it was
     RestGetDetailRow(QStringLiteral("/crm/v1/master/contacts/404"), &t, nullptr, &m_screen->errorHandler, nullptr,
                      false, false);
-    QCOMPARE(m_env->presenter->texts(), QStringList{ "Page Not Found.\r\n{\"message\": \"no such contact\"}" });
+    QCOMPARE(m_env->presenter->texts(), QStringList { "Page Not Found.\r\n{\"message\": \"no such contact\"}" });
     QCOMPARE(t.value(QStringLiteral("contact_name")), QVariant(QStringLiteral("Budi")));
     QVERIFY(t.readOnly());
 

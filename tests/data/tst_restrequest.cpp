@@ -95,8 +95,8 @@ void tst_RestRequest::closedScreenAbortsItsRequests()
     } else if (kind == QLatin1String("detail")) {
         auto list = std::make_unique<TTableList>();
         list->AddTable(QStringLiteral("master"), s.table, ttMaster);
-        RestGetDetail(ContactsUrl, std::move(list), true, probedParams(m_log.entries), nullptr, m_log.complete(),
-                      error, true, true);
+        RestGetDetail(ContactsUrl, std::move(list), true, probedParams(m_log.entries), nullptr, m_log.complete(), error,
+                      true, true);
     } else if (kind == QLatin1String("write")) {
         s.table->appendRows({ row(1, "A") });
         RestPatch(ContactsUrl, s.table, probedParams(m_log.entries), nullptr, m_log.complete(), error, true, true);
@@ -105,8 +105,7 @@ void tst_RestRequest::closedScreenAbortsItsRequests()
         Platform::RestRequestOwner owner(s.form.get());
         RestDelete(ContactsUrl, probedParams(m_log.entries), nullptr, m_log.complete(), error, true, true);
     } else if (kind == QLatin1String("lookup")) {
-        RestLookup(ContactsUrl, s.lookup, probedParams(m_log.entries), nullptr, m_log.complete(), error, false,
-                   false);
+        RestLookup(ContactsUrl, s.lookup, probedParams(m_log.entries), nullptr, m_log.complete(), error, false, false);
     } else {
         TPagination *none = nullptr;
         DataList(ContactsUrl, s.table, QString(), QString(), 1, none, QStringLiteral("1"), QStringLiteral("20"));
@@ -185,8 +184,8 @@ void tst_RestRequest::cancelLeavesWritesAlone()
     });
     MemTable &t = *m_screen->table;
     m_screen->lookup->appendRows({ row(1, "A") });
-    RestPost(ContactsUrl, m_screen->lookup, nullptr, nullptr, m_log.complete(QStringLiteral("saved")),
-             m_log.error(), true, true);
+    RestPost(ContactsUrl, m_screen->lookup, nullptr, nullptr, m_log.complete(QStringLiteral("saved")), m_log.error(),
+             true, true);
     RestGet(ContactsUrl, &t, nullptr, nullptr, nullptr, m_log.complete(QStringLiteral("read")), m_log.error(), true,
             true);
     QVERIFY(m_env->server.waitForRequests(2));

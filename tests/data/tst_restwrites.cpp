@@ -55,7 +55,11 @@ private Q_SLOTS:
         m_log.clear();
         m_log.watchWaitDlg();
     }
-    void cleanup() { m_contact.reset(); m_env.reset(); }
+    void cleanup()
+    {
+        m_contact.reset();
+        m_env.reset();
+    }
     void masterAndDetailsSentAsOneDocument();
     void methodTextChoosesVerb_data();
     void methodTextChoosesVerb();
@@ -92,10 +96,13 @@ void tst_RestWrites::masterAndDetailsSentAsOneDocument()
     QCOMPARE(r.method, QByteArray("PATCH"));
     QCOMPARE(r.path, QStringLiteral("/prc/v1/pr/4"));
     QCOMPARE(bodyObject(r),
-             QJsonObject({ { "pr_id", 4 }, { "pr_no", "PR-4" }, { "pr_date", "2024-01-02" },
-                           { "lines", QJsonArray{ QJsonObject{ { "item", "Paper" }, { "qty", 2 } },
-                                                  QJsonObject{ { "item", "Ink" }, { "qty", QJsonValue::Null } } } },
-                           { "vendors", QJsonArray{ QJsonObject{ { "vendor_id", 1 } } } } }));
+             QJsonObject({ { "pr_id", 4 },
+                           { "pr_no", "PR-4" },
+                           { "pr_date", "2024-01-02" },
+                           { "lines",
+                             QJsonArray { QJsonObject { { "item", "Paper" }, { "qty", 2 } },
+                                          QJsonObject { { "item", "Ink" }, { "qty", QJsonValue::Null } } } },
+                           { "vendors", QJsonArray { QJsonObject { { "vendor_id", 1 } } } } }));
     // the detail members follow the master's own
     QVERIFY(r.body.indexOf("\"lines\"") > r.body.indexOf("\"pr_no\""));
 }
@@ -128,9 +135,13 @@ void tst_RestWrites::methodTextChoosesVerb()
     QCOMPARE(r.hasHeader("Content-Type"), hasBody);
     QCOMPARE(r.body.isEmpty(), !hasBody);
     if (hasBody)
-        QCOMPARE(bodyObject(r), QJsonObject({ { "contact_id", 6 }, { "contact_name", "Eka" },
-                                              { "job_position", QJsonValue::Null }, { "birth_date", "1999-12-31" },
-                                              { "salary", 12.25 }, { "active", true } }));
+        QCOMPARE(bodyObject(r),
+                 QJsonObject({ { "contact_id", 6 },
+                               { "contact_name", "Eka" },
+                               { "job_position", QJsonValue::Null },
+                               { "birth_date", "1999-12-31" },
+                               { "salary", 12.25 },
+                               { "active", true } }));
     QVERIFY(m_contact->readOnly());
     QVERIFY(m_env->presenter->messages.isEmpty());
     QCOMPARE(WaitDlg->ProcessCount(), 0);
@@ -230,8 +241,9 @@ void tst_RestWrites::restGetDetail()
         QVERIFY(t->controlsDisabled() && t->recordCount() == 0);
     QVERIFY(m_log.waitFor(QStringLiteral("hide")));
     QTest::qWait(30);
-    QCOMPARE(m_log.entries, QStringList({ "thaw", "thaw", "thaw", "release", "hide" })
-                                + (completes ? QStringList{ "complete" } : QStringList()));
+    QCOMPARE(m_log.entries,
+             QStringList({ "thaw", "thaw", "thaw", "release", "hide" })
+                 + (completes ? QStringList { "complete" } : QStringList()));
     QCOMPARE(m_env->server.lastRequest().path, QStringLiteral("/prc/v1/pr/11"));
     const QString text = m_env->presenter->texts().value(0);
     QVERIFY2(shown.endsWith(u'\n') ? text.startsWith(shown) : text == shown, qPrintable(text));
@@ -243,8 +255,7 @@ void tst_RestWrites::restGetDetail()
     }
     QCOMPARE(doc.master->recordCount(), loaded ? 1 : 0);
     if (loaded) {
-        QCOMPARE(doc.master->rowAt(0),
-                 Platform::MemTable::Row({ 11, QStringLiteral("PR-0011"), QDate(2024, 5, 2) }));
+        QCOMPARE(doc.master->rowAt(0), Platform::MemTable::Row({ 11, QStringLiteral("PR-0011"), QDate(2024, 5, 2) }));
         QCOMPARE(columnTexts(*doc.lines, QStringLiteral("qty")), QStringList({ "5", "2.5" }));
         QCOMPARE(doc.lines->recNo(), 0);
         QCOMPARE(columnTexts(*doc.vendors, QStringLiteral("vendor_id")), QStringList({ "3" }));
@@ -260,8 +271,11 @@ void tst_RestWrites::emptyMasterIsSentForTheServerToJudge()
 {
     PrDocument doc;
     QCOMPARE(QJsonDocument::fromJson(doc.list()->GetJSONString().toUtf8()).object(),
-             QJsonObject({ { "pr_id", QJsonValue::Null }, { "pr_no", QJsonValue::Null },
-                           { "pr_date", QJsonValue::Null }, { "lines", QJsonArray() }, { "vendors", QJsonArray() } }));
+             QJsonObject({ { "pr_id", QJsonValue::Null },
+                           { "pr_no", QJsonValue::Null },
+                           { "pr_date", QJsonValue::Null },
+                           { "lines", QJsonArray() },
+                           { "vendors", QJsonArray() } }));
 
     m_errorHandler.AddErrMessage(QStringLiteral("contact_name"), QStringLiteral("Name"), QString(), QString(), false);
     m_env->server.enqueue(
@@ -271,9 +285,13 @@ void tst_RestWrites::emptyMasterIsSentForTheServerToJudge()
     QTRY_COMPARE(m_env->presenter->texts(), QStringList({ "Name is required" }));
     const RecordedRequest r = m_env->server.lastRequest();
     QCOMPARE(r.method, QByteArray("POST"));
-    QCOMPARE(bodyObject(r), QJsonObject({ { "contact_id", QJsonValue::Null }, { "contact_name", QJsonValue::Null },
-                                          { "job_position", QJsonValue::Null }, { "birth_date", QJsonValue::Null },
-                                          { "salary", QJsonValue::Null }, { "active", QJsonValue::Null } }));
+    QCOMPARE(bodyObject(r),
+             QJsonObject({ { "contact_id", QJsonValue::Null },
+                           { "contact_name", QJsonValue::Null },
+                           { "job_position", QJsonValue::Null },
+                           { "birth_date", QJsonValue::Null },
+                           { "salary", QJsonValue::Null },
+                           { "active", QJsonValue::Null } }));
     QCOMPARE(m_contact->recordCount(), 0);
 
     // no "master" entry: nothing is sent, the error's own text is shown

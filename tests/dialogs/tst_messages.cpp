@@ -44,6 +44,7 @@ private Q_SLOTS:
     void noAnswerToldInTheUsersLanguage();
     void errorBodies_data();
     void errorBodies();
+
 private:
     RecordingPresenter *m_presenter = nullptr;
 };
@@ -67,9 +68,9 @@ void tst_Messages::infoAndConfirmReturnThePresentersAnswer()
     QCOMPARE(MsgConfirm(mctDelete), int(ModalResult::No));
     m_presenter->queueAnswer(ModalResult::Cancel);
     QCOMPARE(MsgConfirm(QStringLiteral("Close 3 screens?"), yesNoCancel), int(ModalResult::Cancel));
-    QCOMPARE(m_presenter->texts(), QStringList({ QStringLiteral("Data has been saved."),
-                                                 QStringLiteral("Are you sure to delete this data?"),
-                                                 QStringLiteral("Close 3 screens?") }));
+    QCOMPARE(m_presenter->texts(),
+             QStringList({ QStringLiteral("Data has been saved."), QStringLiteral("Are you sure to delete this data?"),
+                           QStringLiteral("Close 3 screens?") }));
     const auto &m = m_presenter->messages;
     QCOMPARE(m.at(0).kind, MessageKind::Information);
     QCOMPARE(m.at(1).kind, MessageKind::Confirmation);
@@ -152,10 +153,9 @@ void tst_Messages::envelopes_data()
     QTest::addColumn<QString>("body");
     QTest::addColumn<QStringList>("shown");
     const QStringList undefined { BadRequestUndefined };
-    QTest::newRow("two errors two lines")
-        << QStringLiteral(R"({"errors":[{"key":"code","message":"code is taken"},)"
-                          R"({"key":"name","message":"name is required"}]})")
-        << QStringList { QStringLiteral("Code is taken\rVendor Name is required") };
+    QTest::newRow("two errors two lines") << QStringLiteral(R"({"errors":[{"key":"code","message":"code is taken"},)"
+                                                            R"({"key":"name","message":"name is required"}]})")
+                                          << QStringList { QStringLiteral("Code is taken\rVendor Name is required") };
     QTest::newRow("key replaced every time, exact spelling only")
         << QStringLiteral(R"({"errors":[{"key":"CODE","message":"CODE and CODE, not code"}]})")
         << QStringList { QStringLiteral("Code and Code, not code") };
@@ -174,8 +174,8 @@ void tst_Messages::envelopes_data()
     QTest::newRow("element without key") << QStringLiteral(R"({"errors":[{"message":"name is required"}]})")
                                          << QStringList { QStringLiteral("name is required") };
     QTest::newRow("element without message") << QStringLiteral(R"({"errors":[{"key":"name"}]})") << undefined;
-    QTest::newRow("element not an object") << QStringLiteral(R"({"errors":["name is required", 3, null, []]})")
-                                           << undefined;
+    QTest::newRow("element not an object")
+        << QStringLiteral(R"({"errors":["name is required", 3, null, []]})") << undefined;
     QTest::newRow("good and bad elements")
         << QStringLiteral(R"({"errors":[{"key":"name"},{"key":"name","message":"name is required"},7]})")
         << QStringList { QStringLiteral("Vendor Name is required") };
@@ -319,7 +319,7 @@ void tst_Messages::noAnswerToldInTheUsersLanguage()
     QCOMPARE(late, QStringLiteral("Server tidak menjawab tepat waktu. Silakan coba lagi."));
     QCOMPARE(broken, QStringLiteral("Server gagal memberikan jawaban yang lengkap. Silakan coba lagi."));
     QCOMPARE(nothing, QStringLiteral("Tidak ada data untuk disimpan."));
-    QCOMPARE(m_presenter->texts(), QStringList{ late });
+    QCOMPARE(m_presenter->texts(), QStringList { late });
 }
 
 // A refusal whose body may be the error envelope, or anything else.
@@ -346,7 +346,7 @@ void tst_Messages::errorBodies()
     TErrorHandler h;
     registerFields(h);
     h.ShowErrorBody(status, body);
-    QCOMPARE(m_presenter->texts(), QStringList{ shown });
+    QCOMPARE(m_presenter->texts(), QStringList { shown });
 }
 
 QTEST_MAIN(tst_Messages)

@@ -13,6 +13,7 @@ private Q_SLOTS:
     void counterKeepsItUpAndTheMainFormDisabled();
     void delayedShowingComesOnlyWhileCounted();
     void delayedHidingEndsThePendingShowing();
+
 private:
     // Times the wait window was shown so far.
     int showings() const { return m_showings->count; }

@@ -93,6 +93,7 @@ private Q_SLOTS:
     void contactsAddedEditedDeleted();
     void expiredTokenShowsSessionExpired();
     void signOutUnloadsModule();
+
 private:
     QList<QSqlRecord> dbRows(const QString &ASql, const QVariantList &AValues = {}) const
     {
@@ -139,7 +140,7 @@ private:
     }
     // Picks contact AContactId from the contact list, then runs ASteps on the contact form.
     std::function<int(QDialog &)> pickContactThen(const int &AContactId,
-                                                   const std::function<void(TContactEntryFrm &)> &ASteps)
+                                                  const std::function<void(TContactEntryFrm &)> &ASteps)
     {
         return [&AContactId, ASteps](QDialog &AForm) {
             if (auto *contacts = qobject_cast<TContactListFrm *>(&AForm)) {
@@ -176,8 +177,8 @@ private:
     QStringList listCodes() const
     {
         QStringList codes;
-        auto *table = customerList() ? customerList()->findChild<Platform::MemTable *>(QStringLiteral("mtCustomers"))
-                                     : nullptr;
+        auto *table =
+            customerList() ? customerList()->findChild<Platform::MemTable *>(QStringLiteral("mtCustomers")) : nullptr;
         for (int row = 0; table && row < table->recordCount(); ++row)
             codes.append(table->cell(row, table->fieldIndex(QStringLiteral("partner_code"))).toString());
         return codes;
@@ -225,8 +226,10 @@ void tst_EndToEnd::initTestCase()
     QVERIFY2(db.isOpen(), qPrintable(db.lastError().text()));
     QCOMPARE(dbRecord(QStringLiteral("SELECT COUNT(*) FROM customers")).value(0).toInt(), 600);
     m_folder = std::make_unique<TempAppFolder>();
-    m_folder->write(QStringLiteral("app.conf"), "[AppConfig]\nCustKey=ZELT-DEMO-0001\nSecretKey=demo-secret-0001\n"
-                                                "Mode=dev\n\n[URL]\nApiURL=" + m_url.toUtf8() + "\n");
+    m_folder->write(QStringLiteral("app.conf"),
+                    "[AppConfig]\nCustKey=ZELT-DEMO-0001\nSecretKey=demo-secret-0001\n"
+                    "Mode=dev\n\n[URL]\nApiURL="
+                        + m_url.toUtf8() + "\n");
     for (const char *file : { "lang.ini", "updates.json" }) {
         QFile shipped(BinDir + QLatin1String(file));
         QVERIFY2(shipped.open(QIODevice::ReadOnly), file);
@@ -440,8 +443,8 @@ void tst_EndToEnd::contactsAddedEditedDeleted()
             m_presenter->queueAnswer(ModalResult::Yes);
             QTest::mouseClick(AForm.btnDelete, Qt::LeftButton);
         });
-        contacts("btnContacts", { QStringLiteral("Are you sure to delete this data?"),
-                                  QStringLiteral("Data has been deleted.") });
+        contacts("btnContacts",
+                 { QStringLiteral("Are you sure to delete this data?"), QStringLiteral("Data has been deleted.") });
         QCOMPARE(dbRecord(contactById, { contactId }).value(QStringLiteral("is_del")).toInt(), 1);
         // nothing of the customer was changed: it closes without a question
         m_nestedModal = nullptr;

@@ -24,7 +24,11 @@ class TNotesSubFrm : public TBaseSubFrm
     Q_OBJECT
 public:
     static inline int Alive = 0;
-    explicit TNotesSubFrm(QWidget *AOwner) : TBaseSubFrm(AOwner) { ++Alive; }
+    explicit TNotesSubFrm(QWidget *AOwner)
+        : TBaseSubFrm(AOwner)
+    {
+        ++Alive;
+    }
     ~TNotesSubFrm() override { --Alive; }
     void LoadData() override { ++loads; }
     void TranslationChanged() override { }

@@ -22,10 +22,10 @@
 
 // A broken property is a finding: say which and stop, so that libFuzzer keeps
 // the input and the replay fails.
-#define FUZZ_CHECK(cond, what)                                                                   \
-    do {                                                                                         \
-        if (!(cond))                                                                             \
-            ::Fuzz::fail(__FILE__, __LINE__, #cond, what);                                       \
+#define FUZZ_CHECK(cond, what)                                                                                         \
+    do {                                                                                                               \
+        if (!(cond))                                                                                                   \
+            ::Fuzz::fail(__FILE__, __LINE__, #cond, what);                                                             \
     } while (0)
 
 namespace Fuzz {
@@ -44,8 +44,7 @@ inline QByteArray bytes(const uint8_t *data, size_t size)
 
 // Made once per process, before the first input: QCoreApplication,
 // QGuiApplication or QApplication, whichever the unit needs. Offscreen.
-template <typename App>
-App &application()
+template<typename App> App &application()
 {
     static int argc = 1;
     static char name[] = "zelt-fuzz";

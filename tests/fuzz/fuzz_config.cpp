@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (value.typeId() == QMetaType::Double)
             FUZZ_CHECK(qIsFinite(value.toDouble()), QStringLiteral("%1 is not finite").arg(text));
     }
-    FUZZ_CHECK(config.ValueAsString(QStringLiteral("no such id")).isEmpty() || ids.contains(QStringLiteral("no such id"), Qt::CaseInsensitive),
+    FUZZ_CHECK(config.ValueAsString(QStringLiteral("no such id")).isEmpty()
+                   || ids.contains(QStringLiteral("no such id"), Qt::CaseInsensitive),
                QStringLiteral("an id never loaded has a value"));
     return 0;
 }

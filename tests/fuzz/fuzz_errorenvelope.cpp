@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         handler.AddErrMessage(QStringLiteral("name"), QStringLiteral("Customer name"), QStringLiteral("required"),
                               QStringLiteral("must be filled"), true);
         handler.AddErrMessage(QStringLiteral("a"), QStringLiteral("aa"), QStringLiteral("r"), QString(), false);
-        handler.AddErrMessage(QStringLiteral("Name"), QStringLiteral("ignored: first wins"), QString(), QString(), false);
+        handler.AddErrMessage(QStringLiteral("Name"), QStringLiteral("ignored: first wins"), QString(), QString(),
+                              false);
         handler.AddErrMessage(QStringLiteral("\""), QStringLiteral("\"\r\""), QString(), QString(), false);
         return true;
     }();
@@ -68,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                        && presenter.texts.constFirst().contains(root.value(QLatin1String("message")).toString()),
                    QStringLiteral("message not shown: %1").arg(text));
     } else if (root.contains(QLatin1String("message"))) {
-        FUZZ_CHECK(presenter.texts.size() == 1, QStringLiteral("a message that is no text shows nothing: %1").arg(text));
+        FUZZ_CHECK(presenter.texts.size() == 1,
+                   QStringLiteral("a message that is no text shows nothing: %1").arg(text));
     } else {
         FUZZ_CHECK(presenter.texts.isEmpty(), QStringLiteral("shown without errors or message: %1").arg(text));
     }

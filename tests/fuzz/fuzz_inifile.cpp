@@ -16,7 +16,6 @@ using Platform::IniFile;
 
 namespace {
 
-
 QList<QByteArray> splitLines(const QByteArray &file)
 {
     QList<QByteArray> lines;

@@ -98,8 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QPushButton *button = buttons[size % 4];
     try {
         screen->pagination->OnButtonClick(button);
-    } catch (const Platform::Error &) {
-    }
+    } catch (const Platform::Error &) { }
     FUZZ_CHECK(screen->reloads <= 1, QStringLiteral("one click, %1 reloads").arg(screen->reloads));
     return 0;
 }

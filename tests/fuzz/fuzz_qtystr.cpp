@@ -66,14 +66,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     FUZZ_CHECK(!verdict.isEmpty() || converted,
                QStringLiteral("accepted but not read: \"%1\" (%2): %3").arg(text, recText, refusal));
-    FUZZ_CHECK(converted || !verdict.isEmpty(), QStringLiteral("refused without a verdict: \"%1\" (%2)").arg(text, recText));
+    FUZZ_CHECK(converted || !verdict.isEmpty(),
+               QStringLiteral("refused without a verdict: \"%1\" (%2)").arg(text, recText));
     if (!converted && verdict != refusal) {
         // a different message may only come from a rule on the form of the text
         const QString trimmed = text.trimmed();
         const bool formRule = trimmed.isEmpty() || text.count(QLatin1Char('.')) >= rec.MaxUnit
             || text.count(QLatin1Char('-')) >= 2 || trimmed.indexOf(QLatin1Char('-')) > 0 || rec.MaxUnit <= 0;
-        FUZZ_CHECK(formRule, QStringLiteral("\"%1\" (%2): validation says \"%3\", conversion \"%4\"")
-                                 .arg(text, recText, verdict, refusal));
+        FUZZ_CHECK(formRule,
+                   QStringLiteral("\"%1\" (%2): validation says \"%3\", conversion \"%4\"")
+                       .arg(text, recText, verdict, refusal));
     }
 
     // Format, then read back.
@@ -89,11 +91,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     try {
         back = TUtils::QtyStrToInt(formatted, rec);
     } catch (const Platform::ConversionError &e) {
-        FUZZ_CHECK(false, QStringLiteral("%1 formatted as \"%2\" (%3) does not read: %4")
-                              .arg(value).arg(formatted, recText, e.message()));
+        FUZZ_CHECK(false,
+                   QStringLiteral("%1 formatted as \"%2\" (%3) does not read: %4")
+                       .arg(value)
+                       .arg(formatted, recText, e.message()));
     }
-    FUZZ_CHECK(back == value, QStringLiteral("%1 formatted as \"%2\" (%3) reads as %4").arg(value).arg(formatted, recText).arg(back));
+    FUZZ_CHECK(back == value,
+               QStringLiteral("%1 formatted as \"%2\" (%3) reads as %4").arg(value).arg(formatted, recText).arg(back));
     const QString again = TUtils::ValidateQtyStr(formatted, rec);
-    FUZZ_CHECK(again.isEmpty(), QStringLiteral("\"%1\" (%2) formatted here is refused: %3").arg(formatted, recText, again));
+    FUZZ_CHECK(again.isEmpty(),
+               QStringLiteral("\"%1\" (%2) formatted here is refused: %3").arg(formatted, recText, again));
     return 0;
 }

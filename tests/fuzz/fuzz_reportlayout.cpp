@@ -41,9 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const QList<Platform::PlacedBand> &page : pages) {
         for (const Platform::PlacedBand &placed : page) {
             FUZZ_CHECK(placed.band && placed.band->visible, QStringLiteral("an invisible band placed"));
-            const bool fits = placed.top >= 0 && placed.top + placed.band->geometry.height() <= printable.height() + 1e-6;
-            FUZZ_CHECK(fits || (page.size() == 1 && placed.top == 0),
-                       QStringLiteral("band \"%1\" at %2 mm runs off a shared page").arg(placed.band->name).arg(placed.top));
+            const bool fits =
+                placed.top >= 0 && placed.top + placed.band->geometry.height() <= printable.height() + 1e-6;
+            FUZZ_CHECK(
+                fits || (page.size() == 1 && placed.top == 0),
+                QStringLiteral("band \"%1\" at %2 mm runs off a shared page").arg(placed.band->name).arg(placed.top));
         }
     }
 

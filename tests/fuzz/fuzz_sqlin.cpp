@@ -62,7 +62,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QStringList items;
     FUZZ_CHECK(readLiterals(sql, items), QStringLiteral("\"%1\" gives a malformed list: %2").arg(text, sql));
     FUZZ_CHECK(items.size() == expected.size(),
-               QStringLiteral("\"%1\" gives %2 literals for %3 items: %4").arg(text).arg(items.size()).arg(expected.size()).arg(sql));
+               QStringLiteral("\"%1\" gives %2 literals for %3 items: %4")
+                   .arg(text)
+                   .arg(items.size())
+                   .arg(expected.size())
+                   .arg(sql));
     for (qsizetype i = 0; i < items.size(); ++i) {
         FUZZ_CHECK(items.at(i) == expected.at(i).trimmed(),
                    QStringLiteral("\"%1\": literal %2 is \"%3\"").arg(text).arg(i + 1).arg(items.at(i)));

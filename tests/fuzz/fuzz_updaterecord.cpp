@@ -42,7 +42,8 @@ void checkPath(const QString &text)
     for (const QString &segment : segments) {
         bool dotsAndBlanks = true;
         for (QChar c : segment) {
-            FUZZ_CHECK(c.unicode() >= 0x20 && c.unicode() != 0x7f, QStringLiteral("control character in \"%1\"").arg(*safe));
+            FUZZ_CHECK(c.unicode() >= 0x20 && c.unicode() != 0x7f,
+                       QStringLiteral("control character in \"%1\"").arg(*safe));
             dotsAndBlanks = dotsAndBlanks && (c == QLatin1Char('.') || c == QLatin1Char(' '));
         }
         FUZZ_CHECK(!dotsAndBlanks, QStringLiteral("\"%1\" -> \"%2\" keeps a dots-only segment").arg(text, *safe));
@@ -109,7 +110,8 @@ void checkRecord(const QByteArray &text)
     const QJsonDocument back = QJsonDocument::fromJson(written, &parseError);
     FUZZ_CHECK(parseError.error == QJsonParseError::NoError,
                QStringLiteral("written record is not JSON: %1").arg(parseError.errorString()));
-    FUZZ_CHECK(canonical(back.object()) == canonical(doc.object()), QStringLiteral("record changed on the way:\n%1").arg(QString::fromUtf8(written)));
+    FUZZ_CHECK(canonical(back.object()) == canonical(doc.object()),
+               QStringLiteral("record changed on the way:\n%1").arg(QString::fromUtf8(written)));
 }
 
 } // namespace
@@ -120,15 +122,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     const QByteArray text = Fuzz::bytes(data + 1, size - 1);
     switch (data[0] % 3) {
-    case 0:
-        checkManifest(text);
-        break;
-    case 1:
-        checkRecord(text);
-        break;
-    default:
-        checkPath(QString::fromUtf8(text));
-        break;
+    case 0: checkManifest(text); break;
+    case 1: checkRecord(text); break;
+    default: checkPath(QString::fromUtf8(text)); break;
     }
     return 0;
 }

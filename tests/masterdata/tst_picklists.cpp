@@ -200,13 +200,15 @@ void tst_PickLists::captionsFollowTheLanguage()
     employees.show();
     locations.show();
     QVERIFY(fixture.waitLoaded(2));
-    const QStringList shown { employees.windowTitle(), header(employees, "emp_name"),
-                              header(employees, "gender"), employees.btnCancel->text(),
-                              employees.edtSearch->placeholderText(), locations.windowTitle(),
-                              locations.cboType->itemText(0), header(locations, "loc_det_name") };
+    const QStringList shown {
+        employees.windowTitle(),        header(employees, "emp_name"),          header(employees, "gender"),
+        employees.btnCancel->text(),    employees.edtSearch->placeholderText(), locations.windowTitle(),
+        locations.cboType->itemText(0), header(locations, "loc_det_name")
+    };
     ComDm->locLang->setLanguageIndex(-1);
-    QCOMPARE(shown, QStringList({ "Daftar Karyawan", "Nama Karyawan", "Jenis Kelamin", "Batal", "Cari", "Daftar Lokasi",
-                                  "Gedung", "Nama Detail Lokasi" }));
+    QCOMPARE(shown,
+             QStringList({ "Daftar Karyawan", "Nama Karyawan", "Jenis Kelamin", "Batal", "Cari", "Daftar Lokasi",
+                           "Gedung", "Nama Detail Lokasi" }));
     employees.hide();
     employees.show();
     QCOMPARE(employees.windowTitle(), QStringLiteral("Employee List"));

@@ -34,7 +34,8 @@ void tst_ClassRegistry::registerFindCreateUnregister()
 
     // names are one whatever their case
     QCOMPARE(registry.get(QStringLiteral("TPROBEFRM")).name, QStringLiteral("TProbeFrm"));
-    QVERIFY_THROWS_EXCEPTION(Platform::DuplicateKeyError, registry.registerClass<ProbeScreen>(QStringLiteral("tprobefrm")));
+    QVERIFY_THROWS_EXCEPTION(Platform::DuplicateKeyError,
+                             registry.registerClass<ProbeScreen>(QStringLiteral("tprobefrm")));
     QCOMPARE(registry.names().count(QStringLiteral("TProbeFrm")), 1);
 
     registry.unregisterClass(QStringLiteral("TProbeFrm"));

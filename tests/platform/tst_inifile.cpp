@@ -49,7 +49,8 @@ void tst_IniFile::editChangesOnlyItsLine_data()
         << QByteArray("[SignIn]\r\nSavedEmail=a@b\r\nRememberUser=0\n")
         << QByteArray("[SignIn]\r\nSavedEmail=sarah@zelt.local\r\nRememberUser=0\n");
     QTest::newRow("indentation and blanks before the value kept")
-        << QByteArray("[SignIn]\n  SavedEmail =  a@b  \n") << QByteArray("[SignIn]\n  SavedEmail =  sarah@zelt.local\n");
+        << QByteArray("[SignIn]\n  SavedEmail =  a@b  \n")
+        << QByteArray("[SignIn]\n  SavedEmail =  sarah@zelt.local\n");
 }
 
 void tst_IniFile::editChangesOnlyItsLine()
@@ -96,7 +97,8 @@ void tst_IniFile::newKeysFollowTheFileLineBreaks()
 void tst_IniFile::valueCannotAddLines()
 {
     IniFile ini = IniFile::fromBytes("[SignIn]\nSavedPassword=x\n");
-    ini.writeString(QStringLiteral("SignIn"), QStringLiteral("SavedPassword"), QStringLiteral("a\r\n[AppConfig]\nCustKey=evil"));
+    ini.writeString(QStringLiteral("SignIn"), QStringLiteral("SavedPassword"),
+                    QStringLiteral("a\r\n[AppConfig]\nCustKey=evil"));
     QCOMPARE(ini.toBytes(), QByteArray("[SignIn]\nSavedPassword=a[AppConfig]CustKey=evil\n"));
     QVERIFY(!IniFile::fromBytes(ini.toBytes()).hasSection(QStringLiteral("AppConfig")));
 }

@@ -28,7 +28,8 @@ void tst_LogsFrm::showsLogsReadOnlyAndClosesWithOk()
     TLogsFrm frm;
     frm.Header = QStringLiteral("PO-001");
     QCOMPARE(frm.AddLog(QStringLiteral("05/03"), QStringLiteral("andi"), QStringLiteral("Add"), QString()), 0);
-    QCOMPARE(frm.AddLog(QStringLiteral("06/03"), QStringLiteral("siti"), QStringLiteral("Edit"), QStringLiteral("6")), 1);
+    QCOMPARE(frm.AddLog(QStringLiteral("06/03"), QStringLiteral("siti"), QStringLiteral("Edit"), QStringLiteral("6")),
+             1);
 
     QString title, editedCell;
     QStringList captions;

@@ -27,7 +27,8 @@ QString pdfText(Report &report)
     if (!report.exportPdf(path))
         return QStringLiteral("<export failed: %1>").arg(report.errorString());
     QProcess tool;
-    tool.start(QStringLiteral("pdftotext"), { QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-") });
+    tool.start(QStringLiteral("pdftotext"),
+               { QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-") });
     if (!tool.waitForFinished(30000) || tool.exitCode() != 0)
         return QStringLiteral("<pdftotext failed>");
     return QString::fromUtf8(tool.readAllStandardOutput());
@@ -72,8 +73,7 @@ void tst_UFastReport::faultyLayoutIsTold_data()
                                << invalid + "line 1, column 32: unterminated string";
     QTest::newRow("not a layout") << "po.json" << QByteArray(R"({"hello": "world"})") << invalid + "format: is missing";
     QTest::newRow("missing picture")
-        << "po.json"
-        << QByteArray(R"({"format": "zelt-report", "version": 1, "bands": [{"height": 10, "objects": [
+        << "po.json" << QByteArray(R"({"format": "zelt-report", "version": 1, "bands": [{"height": 10, "objects": [
                {"kind": "picture", "x": 0, "y": 0, "width": 1, "height": 1, "file": "logo.png"}]}]})")
         << invalid + "bands[0].objects[0].file: picture \"%2logo.png\" not found";
     QTest::newRow("folder") << QString() << QByteArray() << invalid + "not a file";

@@ -22,11 +22,12 @@ private Q_SLOTS:
 void tst_AsyncRunner::taskOffMainThreadSuccessOnIt()
 {
     QSemaphore release;
-    std::atomic<QThread *> taskThread{ nullptr };
+    std::atomic<QThread *> taskThread { nullptr };
     QThread *handlerThread = nullptr;
     int value = 0, errors = 0;
     bool queuedEventRan = false;
-    QMetaObject::invokeMethod(this, [&] { queuedEventRan = true; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [&] { queuedEventRan = true; }, Qt::QueuedConnection);
     Async::run(
         [&] {
             taskThread = QThread::currentThread();

@@ -130,8 +130,11 @@ void tst_HttpClient::queryAndPathParamsForOneRequest()
     c->get(QStringLiteral("/v1/{id}/{name}/{day}/{id}/{ID}?fixed=1"));
     RecordedRequest req = server.lastRequest();
     QCOMPARE(req.rawPath, QByteArray("/api/v1/42/a%20b%2Fc%3F/2024-02-29/42/upper"));
-    const QList<QPair<QString, QString>> expected = {
-        { "fixed", "1" }, { "q", "a+b&c=d e" }, { "name", QStringLiteral("Zoë 中文/?#") }, { "n", "-7" }, { "k&=%", "100%" } };
+    const QList<QPair<QString, QString>> expected = { { "fixed", "1" },
+                                                      { "q", "a+b&c=d e" },
+                                                      { "name", QStringLiteral("Zoë 中文/?#") },
+                                                      { "n", "-7" },
+                                                      { "k&=%", "100%" } };
     QCOMPARE(req.queryItems, expected);
     // '+' must travel encoded: a server reads a bare '+' as a space
     QVERIFY(req.rawQuery.contains("a%2Bb%26c%3Dd%20e"));
@@ -167,11 +170,10 @@ void tst_HttpClient::bodiesArriveWholeWithPadding()
         if (request.path == QStringLiteral("/big"))
             return Reply::text(big);
         // no Content-Length: read until the server closes
-        return Reply::withAction(Reply::Action::Garbage,
-                                 "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + unannounced);
+        return Reply::withAction(Reply::Action::Garbage, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + unannounced);
     });
-    for (const auto &[path, expected] : { std::pair(QStringLiteral("/big"), big),
-                                          std::pair(QStringLiteral("/unannounced"), unannounced) }) {
+    for (const auto &[path, expected] :
+         { std::pair(QStringLiteral("/big"), big), std::pair(QStringLiteral("/unannounced"), unannounced) }) {
         const Platform::HttpResponse r = clientFor(server.url())->get(path);
         QCOMPARE(r.statusCode, 200);
         QCOMPARE(r.body.size(), expected.size());
@@ -260,7 +262,8 @@ void tst_HttpClient::asyncDeliversOnceOnMainThread()
         got = r;
         onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
     };
-    const HttpResponse immediate = c->async(completed, [&](const Platform::Error &) { ++errors; }).get(QStringLiteral("/a"));
+    const HttpResponse immediate =
+        c->async(completed, [&](const Platform::Error &) { ++errors; }).get(QStringLiteral("/a"));
     QCOMPARE(immediate.statusCode, 0); // back before any answer exists
     QVERIFY(!c->isAsyncArmed());
     // the arming covers one request: the next verb is synchronous again

@@ -51,18 +51,21 @@ void tst_ZeltRestClient::headerRules_data()
     QTest::addColumn<QByteArray>("authorization"); // empty: no such header
     QTest::addColumn<QByteArray>("language");
     const QString tok = QStringLiteral("tok-123");
-    QTest::newRow("CreateRestClient(True)") << "CreateTrue" << tok << QByteArray("Bearer tok-123") << QByteArray("en_US");
+    QTest::newRow("CreateRestClient(True)")
+        << "CreateTrue" << tok << QByteArray("Bearer tok-123") << QByteArray("en_US");
     QTest::newRow("CreateRestClient(False)") << "CreateFalse" << tok << QByteArray() << QByteArray("en_US");
     QTest::newRow("SendRequest(True)") << "SendTrue" << tok << QByteArray("Bearer tok-123") << QByteArray("id_ID");
     QTest::newRow("SendRequest(False)") << "SendFalse" << tok << QByteArray() << QByteArray("en_US");
-    QTest::newRow("CreateRestClient(True) signed out") << "CreateTrue" << QString() << QByteArray("Bearer ")
-                                                       << QByteArray("en_US");
-    QTest::newRow("SendRequest(True) signed out") << "SendTrue" << QString() << QByteArray("Bearer ")
-                                                  << QByteArray("id_ID");
-    QTest::newRow("CreateRestClient(True) CR/LF") << "CreateTrue" << "t\r\nX-Injected: 1"
-                                                  << QByteArray("Bearer tX-Injected: 1") << QByteArray("en_US");
-    QTest::newRow("SendRequest(True) CR/LF") << "SendTrue" << "t\r\nX-Injected: 1"
-                                             << QByteArray("Bearer tX-Injected: 1") << QByteArray("id_ID");
+    QTest::newRow("CreateRestClient(True) signed out")
+        << "CreateTrue" << QString() << QByteArray("Bearer ") << QByteArray("en_US");
+    QTest::newRow("SendRequest(True) signed out")
+        << "SendTrue" << QString() << QByteArray("Bearer ") << QByteArray("id_ID");
+    QTest::newRow("CreateRestClient(True) CR/LF")
+        << "CreateTrue"
+        << "t\r\nX-Injected: 1" << QByteArray("Bearer tX-Injected: 1") << QByteArray("en_US");
+    QTest::newRow("SendRequest(True) CR/LF")
+        << "SendTrue"
+        << "t\r\nX-Injected: 1" << QByteArray("Bearer tX-Injected: 1") << QByteArray("id_ID");
 }
 
 void tst_ZeltRestClient::headerRules()
@@ -146,7 +149,8 @@ void tst_ZeltRestClient::setHeaderDataFromJson()
 {
     TZeltRestClient rc(QStringLiteral("http://127.0.0.1:9"), 10000, 10000);
     auto credentials = [&] { return QStringList { rc.AccessToken(), rc.RefreshToken(), rc.LangId() }; };
-    rc.SetHeaderData(QJsonDocument::fromJson(R"({"token":{"access":"a1","refresh":"r1"},"lang_code":"id_ID"})").object());
+    rc.SetHeaderData(
+        QJsonDocument::fromJson(R"({"token":{"access":"a1","refresh":"r1"},"lang_code":"id_ID"})").object());
     QCOMPARE(credentials(), QStringList({ "a1", "r1", "id_ID" }));
     // a missing member raises; the fields read before it keep their new values
     QVERIFY_THROWS_EXCEPTION(Platform::JsonMemberError,
@@ -164,10 +168,12 @@ void tst_ZeltRestClient::sendRequestArmsItsOwnClientOnce()
 
     int completions = 0;
     QString body;
-    Platform::HttpClient &again = rc.SendRequest([&](const HttpResponse &r) {
-        ++completions;
-        body = r.content();
-    }, nullptr, false);
+    Platform::HttpClient &again = rc.SendRequest(
+        [&](const HttpResponse &r) {
+            ++completions;
+            body = r.content();
+        },
+        nullptr, false);
     QCOMPARE(&again, &first);
     QVERIFY(again.isAsyncArmed());
     again.addPathParam(QStringLiteral("status_group_id"), QStringLiteral("PO"))
@@ -192,7 +198,9 @@ void tst_ZeltRestClient::timeoutsReachTheClients()
     QVERIFY2(t.elapsed() < 3000, qPrintable(QString::number(t.elapsed())));
 
     int errors = 0;
-    rc.SendRequest(nullptr, [&](const Platform::Error &) { ++errors; }, true).get(QStringLiteral("/y"));
+    rc.SendRequest(
+          nullptr, [&](const Platform::Error &) { ++errors; }, true)
+        .get(QStringLiteral("/y"));
     QTRY_COMPARE_WITH_TIMEOUT(errors, 1, 3000);
 }
 

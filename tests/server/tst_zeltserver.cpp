@@ -35,10 +35,7 @@ struct HttpReply
     QByteArray retryAfter;
     QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
     QJsonArray data() const { return json().value(QStringLiteral("data")).toArray(); }
-    int pages(const char *AKey) const
-    {
-        return json().value(QStringLiteral("pages"))[QLatin1String(AKey)].toInt(-1);
-    }
+    int pages(const char *AKey) const { return json().value(QStringLiteral("pages"))[QLatin1String(AKey)].toInt(-1); }
     QString message() const { return json().value(QStringLiteral("message")).toString(); }
     QStringList errorKeys() const
     {
@@ -62,14 +59,15 @@ public:
             req.setRawHeader("Authorization", "Bearer " + AToken.toLatin1());
         if (!ABody.isNull())
             req.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-        std::unique_ptr<QNetworkReply> reply(
-            ABody.isNull() ? m_nam.sendCustomRequest(req, AVerb) : m_nam.sendCustomRequest(req, AVerb, ABody));
+        std::unique_ptr<QNetworkReply> reply(ABody.isNull() ? m_nam.sendCustomRequest(req, AVerb)
+                                                            : m_nam.sendCustomRequest(req, AVerb, ABody));
         QEventLoop loop;
         QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
         QTimer::singleShot(20000, &loop, &QEventLoop::quit);
         loop.exec();
         HttpReply out { reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll(),
-                        reply->header(QNetworkRequest::ContentTypeHeader).toByteArray(), reply->rawHeader("Retry-After") };
+                        reply->header(QNetworkRequest::ContentTypeHeader).toByteArray(),
+                        reply->rawHeader("Retry-After") };
         reply->abort();
         return out;
     }
@@ -78,6 +76,7 @@ public:
     {
         return send("POST", AUrl, ABody, AToken);
     }
+
 private:
     QNetworkAccessManager m_nam;
 };
@@ -96,7 +95,8 @@ const QString Login = QStringLiteral("/auth/v1/login");
 
 QByteArray signInBody(const QString &AEmail, const QString &APassword)
 {
-    return QJsonDocument(QJsonObject { { QStringLiteral("username"), AEmail }, { QStringLiteral("password"), APassword } })
+    return QJsonDocument(
+               QJsonObject { { QStringLiteral("username"), AEmail }, { QStringLiteral("password"), APassword } })
         .toJson(QJsonDocument::Compact);
 }
 
@@ -174,6 +174,7 @@ private Q_SLOTS:
     void overlongInputIsRefused();
     void connectionsAreBoundedAndClosed();
     void requestLogWritesTheTargetAsSent();
+
 private:
     QVariant sql(const QString &ASql)
     {
@@ -209,20 +210,22 @@ void tst_ZeltServer::initTestCase()
         QSKIP(qPrintable(m_store->error()));
     QVERIFY2(!m_store->location().isEmpty() && !m_strictStore->location().isEmpty(), qPrintable(m_store->error()));
     QByteArray out;
-    m_http.base = startServer(m_server, { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--quiet"),
-                                          QStringLiteral("--db"), m_store->location(), QStringLiteral("--files"),
-                                          m_dir.filePath(QStringLiteral("files")), QStringLiteral("--password-rounds"),
-                                          TestRounds, QStringLiteral("--signin-attempts"), QStringLiteral("4"),
-                                          QStringLiteral("--signin-lock"), QStringLiteral("3") }, &out);
+    m_http.base =
+        startServer(m_server,
+                    { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--quiet"), QStringLiteral("--db"),
+                      m_store->location(), QStringLiteral("--files"), m_dir.filePath(QStringLiteral("files")),
+                      QStringLiteral("--password-rounds"), TestRounds, QStringLiteral("--signin-attempts"),
+                      QStringLiteral("4"), QStringLiteral("--signin-lock"), QStringLiteral("3") },
+                    &out);
     QVERIFY2(!m_http.base.isEmpty(), out.constData());
-    m_strictHttp.base = startServer(m_strict, { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
-                                                m_strictStore->location(), QStringLiteral("--files"),
-                                                m_dir.filePath(QStringLiteral("files")), QStringLiteral("--password-rounds"),
-                                                TestRounds, QStringLiteral("--signin-attempts"), QStringLiteral("2"),
-                                                QStringLiteral("--header-timeout"), QStringLiteral("0.5"),
-                                                QStringLiteral("--idle-timeout"), QStringLiteral("1.5"),
-                                                QStringLiteral("--max-connections"), QStringLiteral("8") },
-                                    &m_strictLog);
+    m_strictHttp.base = startServer(
+        m_strict,
+        { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"), m_strictStore->location(),
+          QStringLiteral("--files"), m_dir.filePath(QStringLiteral("files")), QStringLiteral("--password-rounds"),
+          TestRounds, QStringLiteral("--signin-attempts"), QStringLiteral("2"), QStringLiteral("--header-timeout"),
+          QStringLiteral("0.5"), QStringLiteral("--idle-timeout"), QStringLiteral("1.5"),
+          QStringLiteral("--max-connections"), QStringLiteral("8") },
+        &m_strictLog);
     QVERIFY2(!m_strictHttp.base.isEmpty(), m_strictLog.constData());
     m_sarah = accessToken(m_http.post(Login, SarahSignIn));
     m_customer = accessToken(m_http.post(QStringLiteral("/v1/cust-auth"), CustomerKeys));
@@ -396,25 +399,30 @@ void tst_ZeltServer::badInputNeverBreaksTheServer()
     const QJsonObject snapshot = m_http.get(Customers + QStringLiteral("/3"), m_sarah).json();
     const int countBefore = sql(QStringLiteral("SELECT COUNT(*) FROM customers")).toInt();
     const QByteArray bodies[] = {
-        R"({"partner_code":"X","partner_name":)", R"(["partner_code","X"])", R"("hello")", "",
-        QByteArray(5000, '['), QByteArray(R"({"partner_code":"U-1","partner_name":")") + "\xff\xfe\xc3\x28" + R"("})",
-        R"({"partner_code":["X"],"partner_name":{"a":1},"is_active":null})", QByteArray(2 * 1024 * 1024, 'x'),
+        R"({"partner_code":"X","partner_name":)",
+        R"(["partner_code","X"])",
+        R"("hello")",
+        "",
+        QByteArray(5000, '['),
+        QByteArray(R"({"partner_code":"U-1","partner_name":")") + "\xff\xfe\xc3\x28" + R"("})",
+        R"({"partner_code":["X"],"partner_name":{"a":1},"is_active":null})",
+        QByteArray(2 * 1024 * 1024, 'x'),
     };
     for (const QByteArray &body : bodies) {
         const HttpReply r = m_http.post(Customers, body, m_sarah);
         QVERIFY2(r.status == (body.size() > 1024 * 1024 ? 413 : 400), body.left(40).constData());
         QVERIFY2(!r.message().isEmpty() && r.contentType.startsWith("application/json"), body.left(40).constData());
     }
-    for (const QString &path : QStringList { QStringLiteral("/nope"), Customers + QStringLiteral("/1/extra"),
-                                             QStringLiteral("/%2e%2e/%2e%2e/etc/passwd"),
-                                             Customers + QStringLiteral("/3%20OR%201=1") })
+    for (const QString &path :
+         QStringList { QStringLiteral("/nope"), Customers + QStringLiteral("/1/extra"),
+                       QStringLiteral("/%2e%2e/%2e%2e/etc/passwd"), Customers + QStringLiteral("/3%20OR%201=1") })
         QCOMPARE(m_http.get(path, m_sarah).status, 404);
     QCOMPARE(m_http.send("DELETE", Customers + QStringLiteral("/3"), QByteArray(), m_sarah).status, 405);
     QCOMPARE(m_http.get(Customers + QStringLiteral("?q=%27%20OR%20%271%27%3D%271"), m_sarah).pages("rec_count"), 0);
     QCOMPARE(m_http.get(Customers + QStringLiteral("?order=partner_name%3B%20DROP%20TABLE%20x"), m_sarah).status, 400);
     QCOMPARE(m_http.get(Customers + QStringLiteral("?page=1%3B%20DROP%20TABLE%20customers"), m_sarah).status, 400);
-    for (const QByteArray &bytes : { QByteArray("GARBAGE\r\n\r\n"),
-                                     QByteArray("POST /x HTTP/1.1\r\nContent-Length: 9999999999\r\n\r\n{") }) {
+    for (const QByteArray &bytes :
+         { QByteArray("GARBAGE\r\n\r\n"), QByteArray("POST /x HTTP/1.1\r\nContent-Length: 9999999999\r\n\r\n{") }) {
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, quint16(QUrl(m_http.base).port()));
         QVERIFY(socket.waitForConnected(5000));
@@ -443,7 +451,8 @@ void tst_ZeltServer::servedArchivesAreSigned()
     const QByteArray key = QByteArray::fromBase64(pub.readAll().trimmed());
     QCOMPARE(key.size(), int(crypto_sign_PUBLICKEYBYTES));
     QVERIFY(!(QFile::permissions(keyFile) & QFile::ReadOther));
-    const QJsonArray files = m_http.get(QStringLiteral("/v1/app-files"), m_customer).json().value(QStringLiteral("files")).toArray();
+    const QJsonArray files =
+        m_http.get(QStringLiteral("/v1/app-files"), m_customer).json().value(QStringLiteral("files")).toArray();
     QVERIFY(!files.isEmpty());
     for (const QJsonValue &value : files) {
         const QJsonObject f = value.toObject();
@@ -452,8 +461,9 @@ void tst_ZeltServer::servedArchivesAreSigned()
         QCOMPARE(signature.size(), int(crypto_sign_BYTES));
         const HttpReply archive = m_http.get(QStringLiteral("/v1/download/") + id, m_customer);
         QCOMPARE(archive.status, 200);
-        QByteArray message = "ZeltERP update archive\n" + id.toUtf8() + '\n' + f.value(QStringLiteral("path")).toString().toUtf8()
-            + '\n' + f.value(QStringLiteral("filename")).toString().toUtf8() + '\n' + archive.body;
+        QByteArray message = "ZeltERP update archive\n" + id.toUtf8() + '\n'
+            + f.value(QStringLiteral("path")).toString().toUtf8() + '\n'
+            + f.value(QStringLiteral("filename")).toString().toUtf8() + '\n' + archive.body;
         const auto verify = [&] {
             return crypto_sign_verify_detached(reinterpret_cast<const unsigned char *>(signature.constData()),
                                                reinterpret_cast<const unsigned char *>(message.constData()),
@@ -498,7 +508,8 @@ void tst_ZeltServer::signInIsThrottled()
     }
     QVERIFY2(took[2] >= 240 && took[3] >= 490,
              qPrintable(QStringLiteral("%1 %2 %3 %4").arg(took[0]).arg(took[1]).arg(took[2]).arg(took[3])));
-    const HttpReply locked = m_http.post(Login, signInBody(QStringLiteral("BUDI@zelt.local"), QStringLiteral("Demo#2024")));
+    const HttpReply locked =
+        m_http.post(Login, signInBody(QStringLiteral("BUDI@zelt.local"), QStringLiteral("Demo#2024")));
     QCOMPARE(locked.status, 429);
     QVERIFY(!locked.message().isEmpty() && accessToken(locked).isEmpty());
     QVERIFY2(locked.retryAfter.toInt() >= 1 && locked.retryAfter.toInt() <= 3, locked.retryAfter.constData());
@@ -511,9 +522,11 @@ void tst_ZeltServer::signInIsThrottled()
     QCOMPARE(m_http.post(QStringLiteral("/v1/cust-auth"), wrongKey).status, 429);
     // once the lock time has passed the right password works and the count starts afresh
     QTest::qWait(3100);
-    QCOMPARE(m_http.post(Login, signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("Demo#2024"))).status, 200);
+    QCOMPARE(m_http.post(Login, signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("Demo#2024"))).status,
+             200);
     QCOMPARE(m_http.post(Login, wrong).status, 401);
-    QCOMPARE(m_http.post(Login, signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("Demo#2024"))).status, 200);
+    QCOMPARE(m_http.post(Login, signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("Demo#2024"))).status,
+             200);
 }
 
 void tst_ZeltServer::failuresFromOneAddressLockIt()
@@ -525,13 +538,15 @@ void tst_ZeltServer::failuresFromOneAddressLockIt()
     for (int i = 0; i < 10; ++i) {
         QNetworkRequest req(QUrl(m_strictHttp.base + Login));
         req.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-        replies.emplace_back(nam.post(req, signInBody(QStringLiteral("ghost%1@zelt.local").arg(i), QStringLiteral("x"))));
+        replies.emplace_back(
+            nam.post(req, signInBody(QStringLiteral("ghost%1@zelt.local").arg(i), QStringLiteral("x"))));
     }
     for (const auto &reply : replies) {
         QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), 20000);
         QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 401);
     }
-    const HttpReply fresh = m_strictHttp.post(Login, signInBody(QStringLiteral("ghost99@zelt.local"), QStringLiteral("x")));
+    const HttpReply fresh =
+        m_strictHttp.post(Login, signInBody(QStringLiteral("ghost99@zelt.local"), QStringLiteral("x")));
     QCOMPARE(fresh.status, 429);
     QVERIFY(fresh.retryAfter.toInt() > 0);
     QCOMPARE(m_strictHttp.post(Login, SarahSignIn).status, 429);
@@ -541,9 +556,13 @@ void tst_ZeltServer::oldDigestsAreUpgradedAtSignIn()
 {
     // a digest of fewer rounds than the server's is replaced by the next sign-in that proves the password
     const QByteArray salt = "sixteen byte slt";
-    const QByteArray digest = QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, "Demo#2024", salt, 1000, 32);
-    const QString old = QStringLiteral("pbkdf2-sha256$1000$%1$%2").arg(QLatin1String(salt.toBase64()), QLatin1String(digest.toBase64()));
-    QCOMPARE(sql(QStringLiteral("UPDATE users SET password_hash = '%1' WHERE email = 'budi@zelt.local'").arg(old)).toInt(), 1);
+    const QByteArray digest =
+        QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, "Demo#2024", salt, 1000, 32);
+    const QString old = QStringLiteral("pbkdf2-sha256$1000$%1$%2")
+                            .arg(QLatin1String(salt.toBase64()), QLatin1String(digest.toBase64()));
+    QCOMPARE(
+        sql(QStringLiteral("UPDATE users SET password_hash = '%1' WHERE email = 'budi@zelt.local'").arg(old)).toInt(),
+        1);
     const QString hashOf = QStringLiteral("SELECT password_hash FROM users WHERE email = 'budi@zelt.local'");
     const QByteArray budi = signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("Demo#2024"));
     QCOMPARE(m_http.post(Login, signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("wrong"))).status, 401);
@@ -558,7 +577,8 @@ void tst_ZeltServer::oldDigestsAreUpgradedAtSignIn()
 void tst_ZeltServer::accessFollowsTheMenus()
 {
     // Budi (role 2) has the customer list (101) and New Customer (102)
-    const QString budi = accessToken(m_http.post(Login, signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("Demo#2024"))));
+    const QString budi =
+        accessToken(m_http.post(Login, signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("Demo#2024"))));
     QVERIFY(!budi.isEmpty());
     const QString one = Customers + QStringLiteral("/1");
     const QString countries = QStringLiteral("/com/v1/master/countries");
@@ -595,7 +615,8 @@ void tst_ZeltServer::overlongInputIsRefused()
         QCOMPARE(r.status, 400);
         QVERIFY(r.message().contains(QLatin1String("\"q\"")));
     }
-    const HttpReply longParam = m_http.get(QStringLiteral("/com/v1/master/states?params=") + QString(5000, QLatin1Char('9')), m_sarah);
+    const HttpReply longParam =
+        m_http.get(QStringLiteral("/com/v1/master/states?params=") + QString(5000, QLatin1Char('9')), m_sarah);
     QCOMPARE(longParam.status, 400);
     QVERIFY(longParam.message().contains(QLatin1String("\"params\"")));
     QCOMPARE(m_http.get(QStringLiteral("/sys/v1/config"), m_sarah).status, 200);
@@ -621,7 +642,8 @@ void tst_ZeltServer::connectionsAreBoundedAndClosed()
     QTest::qWait(300);
     // "Connection: close" and HTTP/1.0 end the connection with the answer; HTTP/1.1 keeps it until idle
     const RawExchange close = exchange(port, get + "Connection: close\r\n\r\n");
-    QVERIFY2(close.statusLine() == "HTTP/1.1 401 Unauthorized" && close.closed && close.elapsedMs < 1000, close.answer.constData());
+    QVERIFY2(close.statusLine() == "HTTP/1.1 401 Unauthorized" && close.closed && close.elapsedMs < 1000,
+             close.answer.constData());
     QVERIFY(close.answer.contains("Connection: close\r\n"));
     const RawExchange old = exchange(port, "GET /sys/v1/config HTTP/1.0\r\n\r\n");
     QVERIFY2(old.answer.startsWith("HTTP/1.1 401") && old.closed && old.elapsedMs < 1000, old.answer.constData());
@@ -640,12 +662,18 @@ void tst_ZeltServer::connectionsAreBoundedAndClosed()
     QVERIFY(silent.closed && silent.answer.isEmpty());
     // size limits: header fields, the request line, and bodies without a length
     const RawExchange fat = exchange(port, get + "X-Pad: " + QByteArray(40 * 1024, 'a') + "\r\n\r\n");
-    QVERIFY2(fat.statusLine() == "HTTP/1.1 431 Request Header Fields Too Large" && fat.closed, fat.statusLine().constData());
+    QVERIFY2(fat.statusLine() == "HTTP/1.1 431 Request Header Fields Too Large" && fat.closed,
+             fat.statusLine().constData());
     const RawExchange longLine = exchange(port, "GET /" + QByteArray(70 * 1024, 'a') + " HTTP/1.1\r\n\r\n");
-    QVERIFY2(longLine.statusLine() == "HTTP/1.1 414 URI Too Long" && longLine.closed, longLine.statusLine().constData());
-    const RawExchange chunked = exchange(port, "POST /auth/v1/login HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n");
-    QVERIFY2(chunked.statusLine() == "HTTP/1.1 411 Length Required" && chunked.closed, chunked.statusLine().constData());
-    QVERIFY(QJsonDocument::fromJson(chunked.answer.mid(chunked.answer.indexOf("\r\n\r\n") + 4)).object().contains(QStringLiteral("message")));
+    QVERIFY2(longLine.statusLine() == "HTTP/1.1 414 URI Too Long" && longLine.closed,
+             longLine.statusLine().constData());
+    const RawExchange chunked =
+        exchange(port, "POST /auth/v1/login HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n");
+    QVERIFY2(chunked.statusLine() == "HTTP/1.1 411 Length Required" && chunked.closed,
+             chunked.statusLine().constData());
+    QVERIFY(QJsonDocument::fromJson(chunked.answer.mid(chunked.answer.indexOf("\r\n\r\n") + 4))
+                .object()
+                .contains(QStringLiteral("message")));
     QCOMPARE(m_strictHttp.get(QStringLiteral("/sys/v1/config"), QString()).status, 401);
 }
 

@@ -41,7 +41,8 @@ class TProbeFrm : public TBaseChildFrm
     Q_OBJECT
 public:
     static inline int Made = 0;
-    explicit TProbeFrm(QWidget *AOwner = nullptr) : TBaseChildFrm(AOwner)
+    explicit TProbeFrm(QWidget *AOwner = nullptr)
+        : TBaseChildFrm(AOwner)
     {
         ++Made;
         // laid out as a list screen is: a grid whose size hint is small
@@ -58,19 +59,23 @@ class TPlainWidget : public QWidget
     Q_OBJECT
 public:
     static inline int Alive = 0;
-    explicit TPlainWidget(QWidget *AOwner = nullptr) : QWidget(AOwner) { ++Alive; }
+    explicit TPlainWidget(QWidget *AOwner = nullptr)
+        : QWidget(AOwner)
+    {
+        ++Alive;
+    }
     ~TPlainWidget() override { --Alive; }
 };
 
 // Sales: Orders 101 | - | Customers 103 (class of a module not built yet) | Plain 105 | Invoices 106
 QJsonArray salesMenus()
 {
-    return QJsonArray { header(QStringLiteral("Sales"), 1, 0,
-                               QJsonArray { screen(101, QStringLiteral("Orders"), 1, QStringLiteral("TProbeFrm")),
-                                            separator(),
-                                            screen(103, QStringLiteral("Customers"), 1, QStringLiteral("TCustomerListFrm")),
-                                            screen(105, QStringLiteral("Plain"), 1, QStringLiteral("TPlainWidget")),
-                                            screen(106, QStringLiteral("Invoices"), 1, QStringLiteral("TProbeFrm")) }) };
+    return QJsonArray { header(
+        QStringLiteral("Sales"), 1, 0,
+        QJsonArray { screen(101, QStringLiteral("Orders"), 1, QStringLiteral("TProbeFrm")), separator(),
+                     screen(103, QStringLiteral("Customers"), 1, QStringLiteral("TCustomerListFrm")),
+                     screen(105, QStringLiteral("Plain"), 1, QStringLiteral("TPlainWidget")),
+                     screen(106, QStringLiteral("Invoices"), 1, QStringLiteral("TProbeFrm")) }) };
 }
 
 // Signs in through the form as a user would.
@@ -111,6 +116,7 @@ private Q_SLOTS:
     void moduleRequestsEndBeforeTheModuleGoes_data();
     void moduleRequestsEndBeforeTheModuleGoes();
     void screenOpenedAgainComesBackAsBefore();
+
 private:
     // The program folder holds the fixture module; a user signs in and gets the menus.
     void signedIn(const QJsonArray &menus, const QJsonArray &packages = {})
@@ -194,7 +200,7 @@ void tst_AppController::init()
         if (r.path == QLatin1String("/sys/v1/app/menus") && m_menuFailure)
             return *m_menuFailure;
         return r.path == QLatin1String("/sys/v1/app/menus") ? Reply::json(m_menus)
-                                                             : Reply::json("{\"message\":\"not found\"}", 404);
+                                                            : Reply::json("{\"message\":\"not found\"}", 404);
     });
     setServiceGlobals(url);
     m_main = std::make_unique<QMainWindow>();
@@ -236,8 +242,9 @@ void tst_AppController::loadAccessDataTwice()
     QCOMPARE(m_ctl->MenuList()->MenuIds(), ids);
     QCOMPARE(m_bar->itemCount(), 5);
     // a smaller tree leaves nothing of the bigger one
-    loadMenus(QJsonArray { header(QStringLiteral("Sales"), 1, 0,
-                                  QJsonArray { screen(101, QStringLiteral("Orders"), 1, QStringLiteral("TProbeFrm")) }) });
+    loadMenus(
+        QJsonArray { header(QStringLiteral("Sales"), 1, 0,
+                            QJsonArray { screen(101, QStringLiteral("Orders"), 1, QStringLiteral("TProbeFrm")) }) });
     QCOMPARE(m_ctl->MenuList()->MenuIds(), (QList<int> { 0, 101 }));
     QCOMPARE(m_bar->itemCount(), 2);
     QVERIFY(m_presenter->messages.isEmpty());
@@ -254,14 +261,14 @@ void tst_AppController::failedMenuRequestIsToldAndABadNodeKeepsThePackages()
     errorPage.contentType = "text/html";
     failMenus(errorPage);
     m_ctl->LoadAccessData();
-    QCOMPARE(m_presenter->texts(), QStringList{ QStringLiteral("Server Error.") });
+    QCOMPARE(m_presenter->texts(), QStringList { QStringLiteral("Server Error.") });
     QVERIFY(IsLogin);
     QCOMPARE(m_ctl->MenuList()->MenuIds(), ids); // nothing changed
 
     m_presenter->clear();
     failMenus(Reply::json(R"({"message": "token expired"})", 401));
     m_ctl->LoadAccessData();
-    QCOMPARE(m_presenter->texts(), QStringList{ QStringLiteral("Session has expired, please re-login.") });
+    QCOMPARE(m_presenter->texts(), QStringList { QStringLiteral("Session has expired, please re-login.") });
     QVERIFY(!IsLogin);
     QCOMPARE(m_presenter->messages.at(0).kind, Platform::MessageKind::Error);
 
@@ -271,15 +278,15 @@ void tst_AppController::failedMenuRequestIsToldAndABadNodeKeepsThePackages()
     QVERIFY(!ClassRegistry::instance().contains(QStringLiteral("TFixtureScreenFrm")));
     QJsonObject broken = screen(102, QStringLiteral("Returns"), 1, QStringLiteral("TProbeFrm"));
     broken.remove(QStringLiteral("form_class"));
-    const QJsonArray menus { header(QStringLiteral("Sales"), 1, 0,
-                                    QJsonArray { screen(101, QStringLiteral("Orders"), 1, QStringLiteral("TProbeFrm")),
-                                                 broken }) };
+    const QJsonArray menus { header(
+        QStringLiteral("Sales"), 1, 0,
+        QJsonArray { screen(101, QStringLiteral("Orders"), 1, QStringLiteral("TProbeFrm")), broken }) };
     {
         QMutexLocker lock(&m_mutex);
         m_menus = menusAnswer(menus, FixturePackages);
     }
     QVERIFY_THROWS_EXCEPTION(Platform::JsonMemberError, m_ctl->LoadAccessData());
-    QCOMPARE(m_ctl->MenuList()->MenuIds(), (QList<int>{ 0, 101 }));
+    QCOMPARE(m_ctl->MenuList()->MenuIds(), (QList<int> { 0, 101 }));
     QVERIFY(ClassRegistry::instance().contains(QStringLiteral("TFixtureScreenFrm")));
     QCOMPARE(m_ctl->PackageList()->Count(), 2);
 }
@@ -364,9 +371,9 @@ void tst_AppController::closeAllAndSignOutStopAtModifiedScreen()
 // nobody signs in (IsLogin false) and reloads the menus when somebody does.
 void tst_AppController::signOutUnloadsThenQuitsOrReloads()
 {
-    const QJsonArray menus { header(QStringLiteral("Fixtures"), 1, 0,
-                                    QJsonArray { screen(301, QStringLiteral("Fixture Screen"), 1,
-                                                        QStringLiteral("TFixtureScreenFrm")) }) };
+    const QJsonArray menus { header(
+        QStringLiteral("Fixtures"), 1, 0,
+        QJsonArray { screen(301, QStringLiteral("Fixture Screen"), 1, QStringLiteral("TFixtureScreenFrm")) }) };
     signedIn(menus, FixturePackages);
     item(301)->click();
     QPointer<TBaseChildFrm> fixture = m_ctl->OpenedForms()->Find(301);
@@ -417,9 +424,9 @@ void tst_AppController::moduleRequestsEndBeforeTheModuleGoes()
     QFETCH(bool, atExit);
     qApp->setProperty("fixtureCallbacks", 0);
     qApp->setProperty("fixtureLiveAtUnload", QVariant());
-    const QJsonArray menus { header(QStringLiteral("Fixtures"), 1, 0,
-                                    QJsonArray { screen(302, QStringLiteral("Reader"), 1,
-                                                        QStringLiteral("TFixtureReaderFrm")) }) };
+    const QJsonArray menus { header(
+        QStringLiteral("Fixtures"), 1, 0,
+        QJsonArray { screen(302, QStringLiteral("Reader"), 1, QStringLiteral("TFixtureReaderFrm")) }) };
     signedIn(menus, FixturePackages);
     item(302)->click();
     QVERIFY(m_ctl->OpenedForms()->Find(302));

@@ -64,6 +64,7 @@ private Q_SLOTS:
     void storeUnreadable();
     void slowStoreNeverHoldsTheFormUp();
     void lineBreakInEmailRefused();
+
 private:
     // Signs in with what the fields hold and waits for the form to close.
     bool signInAndClose(TLoginFrm &form)
@@ -73,9 +74,9 @@ private:
     }
     QString storedPassword(const TLoginFrm &form, const QString &email) const
     {
-        return m_store->entries.value(RecordingCredentialStore::entry(TLoginFrm::CredentialService(),
-                                                                      form.CredentialKey(email)),
-                                      QStringLiteral("<none>"));
+        return m_store->entries.value(
+            RecordingCredentialStore::entry(TLoginFrm::CredentialService(), form.CredentialKey(email)),
+            QStringLiteral("<none>"));
     }
     void rememberInStore(const QString &email, const QString &password)
     {
@@ -168,12 +169,18 @@ void tst_LoginFrm::authenticationFails_data()
         return QJsonDocument(QJsonObject { { QStringLiteral("data"), data } }).toJson(QJsonDocument::Compact);
     };
     QTest::newRow("refused") << 401 << QByteArray(R"({"message":"Invalid customer key or secret key."})")
-                             << "Invalid customer key or secret key." << "";
-    QTest::newRow("transport error") << 0 << QByteArray() << "" << "";
-    QTest::newRow("not JSON") << 200 << QByteArray("<html>hello</html>") << "" << "not a JSON object";
-    QTest::newRow("empty api_url") << 200 << with(QStringLiteral("api_url"), QString()) << "" << "api_url";
-    QTest::newRow("token null") << 200 << with(QStringLiteral("token"), QJsonValue::Null) << "" << "token";
-    QTest::newRow("address a number") << 200 << with(QStringLiteral("addr_line"), 7) << "" << "addr_line";
+                             << "Invalid customer key or secret key."
+                             << "";
+    QTest::newRow("transport error") << 0 << QByteArray() << ""
+                                     << "";
+    QTest::newRow("not JSON") << 200 << QByteArray("<html>hello</html>") << ""
+                              << "not a JSON object";
+    QTest::newRow("empty api_url") << 200 << with(QStringLiteral("api_url"), QString()) << ""
+                                   << "api_url";
+    QTest::newRow("token null") << 200 << with(QStringLiteral("token"), QJsonValue::Null) << ""
+                                << "token";
+    QTest::newRow("address a number") << 200 << with(QStringLiteral("addr_line"), 7) << ""
+                                      << "addr_line";
 }
 
 void tst_LoginFrm::authenticationFails()
@@ -245,15 +252,16 @@ void tst_LoginFrm::signIn_data()
     const QByteArray forgotten("[SignIn]\nRememberUser=0\nSavedEmail=\nSavedPassword=\n");
     QTest::newRow("not remembered") << 200 << QByteArray() << false << pass << forgotten << QString();
     // the file never sees it, so a line break cannot start a new key there
-    QTest::newRow("line break") << 200 << QByteArray() << true << QStringLiteral("a\n[AppConfig]\nCustKey=x")
-                                << kept << QString();
+    QTest::newRow("line break") << 200 << QByteArray() << true << QStringLiteral("a\n[AppConfig]\nCustKey=x") << kept
+                                << QString();
     QTest::newRow("refused, then right") << 401 << QByteArray(R"({"message":"Invalid email or password."})") << true
                                          << pass << kept << "Invalid email or password.";
-    QTest::newRow("no token") << 200 << QByteArray(R"({"response":{"lang_code":"en_US","user_fullname":"S"}})")
-                              << true << pass << QByteArray() << incomplete;
-    QTest::newRow("no user name")
-        << 200 << QByteArray(R"({"response":{"token":{"access":"a","refresh":"r"},"lang_code":"en_US"}})") << true
-        << pass << QByteArray() << incomplete;
+    QTest::newRow("no token") << 200 << QByteArray(R"({"response":{"lang_code":"en_US","user_fullname":"S"}})") << true
+                              << pass << QByteArray() << incomplete;
+    QTest::newRow("no user name") << 200
+                                  << QByteArray(
+                                         R"({"response":{"token":{"access":"a","refresh":"r"},"lang_code":"en_US"}})")
+                                  << true << pass << QByteArray() << incomplete;
     QTest::newRow("not JSON") << 200 << QByteArray("OK") << true << pass << QByteArray() << incomplete;
 }
 
@@ -379,8 +387,7 @@ void tst_LoginFrm::clearTextPasswordMovesToStore()
     QVERIFY(signInAndClose(*form));
     // signed in before the store answered, and the old value still there
     QCOMPARE(m_store->heldCount(), email == QLatin1String("sarah@zelt.local") ? 1 : 2);
-    QCOMPARE(m_folder->read(QStringLiteral("app.conf")),
-             AppConf + signInSection(email.toUtf8(), "Old \"pass\\word"));
+    QCOMPARE(m_folder->read(QStringLiteral("app.conf")), AppConf + signInSection(email.toUtf8(), "Old \"pass\\word"));
     if (storeRefuses)
         m_store->mode = RecordingCredentialStore::Mode::Refuse;
     m_store->release();
@@ -388,7 +395,8 @@ void tst_LoginFrm::clearTextPasswordMovesToStore()
     QTest::qWait(50);
     const QByteArray after = storeRefuses ? QByteArray("Old \"pass\\word") : QByteArray();
     QTRY_COMPARE(m_folder->read(QStringLiteral("app.conf")), AppConf + signInSection(email.toUtf8(), after));
-    QCOMPARE(storedPassword(*form, email), storeRefuses ? QStringLiteral("<none>") : QStringLiteral("Old \"pass\\word"));
+    QCOMPARE(storedPassword(*form, email),
+             storeRefuses ? QStringLiteral("<none>") : QStringLiteral("Old \"pass\\word"));
     QCOMPARE(m_presenter->messages.size(), 0); // the store never stops a sign-in
 }
 
@@ -401,9 +409,9 @@ void tst_LoginFrm::forgetAndChangeUser_data()
     QTest::addColumn<bool>("sarahKept");
     QTest::newRow("unticked") << false << "sarah@zelt.local"
                               << QByteArray("\n[SignIn]\nRememberUser=0\nSavedEmail=\nSavedPassword=\n") << false;
-    QTest::newRow("unticked, other user") << false << "dewi@ujung.co.id"
-                                          << QByteArray("\n[SignIn]\nRememberUser=0\nSavedEmail=\nSavedPassword=\n")
-                                          << false;
+    QTest::newRow("unticked, other user")
+        << false << "dewi@ujung.co.id" << QByteArray("\n[SignIn]\nRememberUser=0\nSavedEmail=\nSavedPassword=\n")
+        << false;
     QTest::newRow("other user") << true << "dewi@ujung.co.id" << signInSection("dewi@ujung.co.id") << false;
     QTest::newRow("same user") << true << "sarah@zelt.local" << signInSection("sarah@zelt.local") << true;
 }

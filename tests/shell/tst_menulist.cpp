@@ -27,12 +27,11 @@ QJsonArray threeLevelTree()
     const QJsonArray archive { screen(104, QStringLiteral("Old Orders"), 5, QStringLiteral("TProbeFrm")) };
     const QJsonArray reports { screen(103, QStringLiteral("Open Orders"), 4, QStringLiteral("TProbeFrm")),
                                header(QStringLiteral("Archive"), 3, 8, archive) };
-    const QJsonArray purchasing { screen(101, QStringLiteral("Requisitions"), 1, QStringLiteral("TPrListFrm"),
-                                         QStringLiteral("a, b ,c")),
-                                  separator(),
-                                  screen(102, QStringLiteral("New Order"), 2, QStringLiteral("TPoEntryFrm"),
-                                         QString(), 2),
-                                  header(QStringLiteral("Reports"), 2, 9, reports) };
+    const QJsonArray purchasing {
+        screen(101, QStringLiteral("Requisitions"), 1, QStringLiteral("TPrListFrm"), QStringLiteral("a, b ,c")),
+        separator(), screen(102, QStringLiteral("New Order"), 2, QStringLiteral("TPoEntryFrm"), QString(), 2),
+        header(QStringLiteral("Reports"), 2, 9, reports)
+    };
     return QJsonArray { header(QStringLiteral("Purchasing"), 1, 3, purchasing),
                         header(QStringLiteral("Assets"), 1, 0) };
 }

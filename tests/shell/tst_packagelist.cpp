@@ -100,9 +100,9 @@ void tst_PackageList::badEntriesReportedOnce_data()
     QTest::newRow("path out of the folder")
         << QJsonArray { entry(QStringLiteral("evil"), QStringLiteral("../evil.bpl")), GoodEntry }
         << "Package file \"../evil.bpl\" is not a file name in the application folder.";
-    QTest::newRow("absolute path")
-        << QJsonArray { entry(QStringLiteral("evil"), QStringLiteral("/tmp/libevil.so")), GoodEntry }
-        << "Package file \"/tmp/libevil.so\" is not a file name in the application folder.";
+    QTest::newRow("absolute path") << QJsonArray { entry(QStringLiteral("evil"), QStringLiteral("/tmp/libevil.so")),
+                                                   GoodEntry }
+                                   << "Package file \"/tmp/libevil.so\" is not a file name in the application folder.";
 }
 
 void tst_PackageList::badEntriesReportedOnce()
@@ -123,8 +123,8 @@ void tst_PackageList::classesLeftRegisteredAreRemoved()
     install(QStringLiteral("fixturefailstart"));
     install(QStringLiteral("fixturefailstop"));
     auto list = std::make_unique<TPackageList>();
-    list->LoadPackageData(QJsonArray { entry(QStringLiteral("bad"), QStringLiteral("fixturefailstart.bpl")),
-                                       GoodEntry });
+    list->LoadPackageData(
+        QJsonArray { entry(QStringLiteral("bad"), QStringLiteral("fixturefailstart.bpl")), GoodEntry });
     QCOMPARE(m_presenter->texts(),
              QStringList { QStringLiteral("Package fixturefailstart.bpl failed to start: Fixture refuses to start.") });
     QVERIFY(!list->Items(1)->IsLoad);
@@ -132,8 +132,8 @@ void tst_PackageList::classesLeftRegisteredAreRemoved()
     QVERIFY(!registered(Good));
 
     m_presenter->clear();
-    list->LoadPackageData(QJsonArray { entry(QStringLiteral("stuck"), QStringLiteral("fixturefailstop.bpl")),
-                                       GoodEntry });
+    list->LoadPackageData(
+        QJsonArray { entry(QStringLiteral("stuck"), QStringLiteral("fixturefailstop.bpl")), GoodEntry });
     QVERIFY(m_presenter->messages.isEmpty());
     QVERIFY(registered(Stuck));
     try {

@@ -107,7 +107,8 @@ void tst_SignInSession::authenticates()
     QCOMPARE(r.path, QStringLiteral("/v1/cust-auth"));
     QCOMPARE(r.header("Content-Type"), QByteArray("application/json"));
     QVERIFY(!r.hasHeader("Authorization"));
-    const QByteArray expected = "{  \"cust_key\":\"ZELT-DEMO-0001\", \"secret_key\":\"se\\\"cret\\\\\", \"mode\":\"dev\"}";
+    const QByteArray expected =
+        "{  \"cust_key\":\"ZELT-DEMO-0001\", \"secret_key\":\"se\\\"cret\\\\\", \"mode\":\"dev\"}";
     QCOMPARE(r.body, expected);
 
     QVERIFY(IsAppSettingsValid);
@@ -294,7 +295,8 @@ void tst_SignInSession::remembered_data()
     QTest::newRow("on") << QByteArray("[signin]\nrememberuser=1\nsavedemail=sarah@zelt.local\n") << true
                         << "sarah@zelt.local" << QString();
     QTest::newRow("old client") << QByteArray("[SignIn]\nRememberUser=1\nSavedEmail=s@z\nSavedPassword=Old pass\n")
-                                << true << "s@z" << "Old pass";
+                                << true << "s@z"
+                                << "Old pass";
 }
 
 void tst_SignInSession::remembered()
@@ -315,7 +317,9 @@ void tst_SignInSession::remembered()
     m_store->entries.insert(RecordingCredentialStore::entry(QStringLiteral("ZeltERP"), key), QStringLiteral("Stored"));
     QList<QPair<QString, Platform::CredentialResult>> answers;
     connect(&session, &TSignInSession::SavedPasswordRead, this,
-            [&](const QString &AEmail, const Platform::CredentialResult &AResult) { answers.append({ AEmail, AResult }); });
+            [&](const QString &AEmail, const Platform::CredentialResult &AResult) {
+                answers.append({ AEmail, AResult });
+            });
     session.ReadSavedPassword(QStringLiteral("sarah@zelt.local"));
     QVERIFY(answers.isEmpty()); // never from inside the call
     QVERIFY(QTest::qWaitFor([&] { return !answers.isEmpty(); }, 5000));

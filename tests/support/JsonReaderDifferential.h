@@ -18,12 +18,11 @@ namespace JsonReaderDifferential {
 namespace JsonDataSet = Platform::JsonDataSet;
 using FT = Platform::MemTable::FieldType;
 
-
 inline JsonDataSet::FieldList fields()
 {
     const std::pair<const char *, FT> defs[] = {
-        { "id", FT::Integer },   { "Name", FT::String }, { "note", FT::Memo },  { "small", FT::SmallInt },
-        { "big", FT::LargeInt }, { "price", FT::Float }, { "ok", FT::Boolean }, { "day", FT::Date },
+        { "id", FT::Integer },   { "Name", FT::String },         { "note", FT::Memo },  { "small", FT::SmallInt },
+        { "big", FT::LargeInt }, { "price", FT::Float },         { "ok", FT::Boolean }, { "day", FT::Date },
         { "at", FT::DateTime },  { "na\xc3\xafve", FT::String },
     };
     JsonDataSet::FieldList list;
@@ -91,13 +90,14 @@ inline QString summary(const Outcome &p)
         for (const QVariant &v : row) {
             // every UTF-16 unit shown, so that a dropped mark or surrogate shows
             QString value = v.metaType().id() == QMetaType::QString
-                ? QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(v.toString().utf16()),
-                                                 v.toString().size() * 2).toHex())
+                ? QString::fromLatin1(
+                    QByteArray(reinterpret_cast<const char *>(v.toString().utf16()), v.toString().size() * 2).toHex())
                 : v.toString();
             if (v.metaType().id() == QMetaType::QDateTime)
                 value = v.toDateTime().toString(Qt::ISODateWithMs) + QString::number(int(v.toDateTime().timeSpec()));
-            text += v.isValid() && !ambiguousInteger(v) ? QStringLiteral(" %1=%2").arg(QString::fromLatin1(v.metaType().name()), value)
-                                : QStringLiteral(" null");
+            text += v.isValid() && !ambiguousInteger(v)
+                ? QStringLiteral(" %1=%2").arg(QString::fromLatin1(v.metaType().name()), value)
+                : QStringLiteral(" null");
         }
     }
     return text;
@@ -108,15 +108,14 @@ inline QString summary(const Outcome &p)
 // Both ways of reading against the document path, the direct one read
 // whole and in windows of windowBytes; whether it took the body whole goes
 // to ADirect. Empty when all agree.
-inline QString difference(const QByteArray &ABody, bool *ADirect, qsizetype windowBytes = 16,
-                          bool *AWindowed = nullptr)
+inline QString difference(const QByteArray &ABody, bool *ADirect, qsizetype windowBytes = 16, bool *AWindowed = nullptr)
 {
     const auto f = fields();
     const QString data = QStringLiteral("data");
     const QString expected = summary(reference(f, ABody, data));
     auto mismatch = [&](const QString &how, const QString &got) -> QString {
-        return how + QStringLiteral(": ") + got + QStringLiteral("\n  vs  \n") + expected
-            + QStringLiteral("\nbody: ") + QString::fromUtf8(ABody.left(300));
+        return how + QStringLiteral(": ") + got + QStringLiteral("\n  vs  \n") + expected + QStringLiteral("\nbody: ")
+            + QString::fromUtf8(ABody.left(300));
     };
     JsonDataSet::ParsedRows direct;
     *ADirect = JsonDataSet::detail::readArrayMember(f, ABody, data, direct, 0);

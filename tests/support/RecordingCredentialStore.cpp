@@ -23,8 +23,8 @@ void RecordingCredentialStore::answer(std::function<CredentialResult()> work, Do
         if (mode == Mode::Refuse)
             result = CredentialResult { CredentialResult::Status::Failed, {}, QStringLiteral("Access denied") };
         else if (mode == Mode::Locked)
-            result
-                = CredentialResult { CredentialResult::Status::Failed, {}, QStringLiteral("The collection is locked") };
+            result =
+                CredentialResult { CredentialResult::Status::Failed, {}, QStringLiteral("The collection is locked") };
         else
             result = work();
         if (done)

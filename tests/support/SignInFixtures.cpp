@@ -96,7 +96,8 @@ QJsonObject screen(int id, const QString &title, int icon, const QString &formCl
 
 QJsonObject separator()
 {
-    return QJsonObject { { QStringLiteral("is_header"), false }, { QStringLiteral("menu_title"), QStringLiteral("-") } };
+    return QJsonObject { { QStringLiteral("is_header"), false },
+                         { QStringLiteral("menu_title"), QStringLiteral("-") } };
 }
 
 QJsonObject package(const QString &id, const QString &file)

@@ -315,15 +315,9 @@ private:
                 m_socket->disconnectFromHost();
             }
             break;
-        case Action::CloseWithoutAnswer:
-            writeAndClose({});
-            break;
-        case Action::Hang:
-            m_done = true;
-            break;
-        case Action::PartialBodyThenClose:
-            writeAndClose(head(r) + r.body.left(r.body.size() / 2));
-            break;
+        case Action::CloseWithoutAnswer: writeAndClose({}); break;
+        case Action::Hang: m_done = true; break;
+        case Action::PartialBodyThenClose: writeAndClose(head(r) + r.body.left(r.body.size() / 2)); break;
         case Action::Garbage:
             writeAndClose(r.body.isEmpty() ? QByteArray("\x01\x02 this is not HTTP \xff\xfe\r\n\r\n") : r.body);
             break;
@@ -346,9 +340,9 @@ private:
     RecordedRequest m_request;
     qint64 m_contentLength = 0;
     bool m_haveHead = false;
-    bool m_busy = false;       // an answer is pending (delayed)
-    bool m_closing = false;    // the server closes: not the client's close
-    bool m_done = false;       // no more answers on this connection
+    bool m_busy = false; // an answer is pending (delayed)
+    bool m_closing = false; // the server closes: not the client's close
+    bool m_done = false; // no more answers on this connection
     bool m_closeAfter = false;
 };
 
@@ -375,9 +369,9 @@ void TestHttpServer::Private::run()
     server.close();
 }
 
-TestHttpServer::TestHttpServer(Handler handler) : TestHttpServer(0, std::move(handler))
-{
-}
+TestHttpServer::TestHttpServer(Handler handler)
+    : TestHttpServer(0, std::move(handler))
+{ }
 
 TestHttpServer::TestHttpServer(quint16 port, Handler handler)
     : d(std::make_unique<Private>())
@@ -450,7 +444,6 @@ int TestHttpServer::connectionCount() const
     QMutexLocker lock(&d->mutex);
     return d->connections;
 }
-
 
 int TestHttpServer::closedByClientCount() const
 {

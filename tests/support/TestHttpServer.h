@@ -10,12 +10,12 @@
 // One request as it arrived.
 struct RecordedRequest
 {
-    int sequence = 0;       // arrival order, from 1
-    int connectionId = 0;   // the socket it came on, from 1
+    int sequence = 0; // arrival order, from 1
+    int connectionId = 0; // the socket it came on, from 1
     QByteArray method;
-    QString path;           // decoded, without the query
-    QByteArray rawPath;     // as sent
-    QByteArray rawQuery;    // as sent, without '?'
+    QString path; // decoded, without the query
+    QByteArray rawPath; // as sent
+    QByteArray rawQuery; // as sent, without '?'
     QList<QPair<QString, QString>> queryItems; // decoded; '+' stays '+'
     // Values as sent after the colon and its leading blanks; trailing blanks
     // are kept so that a test sees "Bearer " exactly.
@@ -25,7 +25,7 @@ struct RecordedRequest
     QByteArray header(const QByteArray &name) const; // first, without letter case
     bool hasHeader(const QByteArray &name) const;
     int headerCount(const QByteArray &name) const;
-    QString queryValue(const QString &name) const;   // first
+    QString queryValue(const QString &name) const; // first
     bool hasQueryItem(const QString &name) const;
 };
 
@@ -33,11 +33,11 @@ struct RecordedRequest
 struct Reply
 {
     enum class Action {
-        Respond,              // status line, headers, Content-Length, body
-        CloseWithoutAnswer,   // close the connection at once
-        Hang,                 // never answer, keep the connection open
+        Respond, // status line, headers, Content-Length, body
+        CloseWithoutAnswer, // close the connection at once
+        Hang, // never answer, keep the connection open
         PartialBodyThenClose, // promise the whole body, send half, close
-        Garbage,              // bytes that are not HTTP (the body if given), close
+        Garbage, // bytes that are not HTTP (the body if given), close
     };
 
     int status = 200;
@@ -90,7 +90,7 @@ public:
     QList<RecordedRequest> requestsTo(const QByteArray &method, const QString &path) const;
     RecordedRequest lastRequest() const;
     int requestCount() const;
-    int connectionCount() const;     // sockets accepted so far
+    int connectionCount() const; // sockets accepted so far
     // Connections that the client closed (not the server), so far.
     int closedByClientCount() const;
     // True once the client has closed at least count connections.

@@ -23,10 +23,12 @@ public:
         }
         m_server = QString::fromUtf8(qgetenv("ZELT_TEST_PG_URL"));
         if (m_server.isEmpty()) {
-            m_error = QStringLiteral("ZELT_TEST_PG_URL is not set: no PostgreSQL server was started (run-tests.sh starts one)");
+            m_error = QStringLiteral(
+                "ZELT_TEST_PG_URL is not set: no PostgreSQL server was started (run-tests.sh starts one)");
             return;
         }
-        m_name = QStringLiteral("zelt_test_%1_%2").arg(QCoreApplication::applicationPid())
+        m_name = QStringLiteral("zelt_test_%1_%2")
+                     .arg(QCoreApplication::applicationPid())
                      .arg(QRandomGenerator::global()->bounded(1000000));
         if (adminExec(QStringLiteral("CREATE DATABASE %1").arg(m_name)))
             m_location = m_server + QLatin1Char('/') + m_name;

@@ -57,8 +57,7 @@ const QByteArray loginBody = R"({
     "menus": [{"menu_id": "M1", "items": [{"title": "Vendors"}]}]
 })";
 
-template<typename Call>
-QString jsonFailureOf(Call call)
+template<typename Call> QString jsonFailureOf(Call call)
 {
     try {
         call();
@@ -94,8 +93,13 @@ void tst_JsonDataSet::parseNeverRaises()
     QRandomGenerator rng(7);
     for (char &c : noise)
         c = char(rng.bounded(256));
-    const QByteArray bad[] = { QByteArray(), "1],[2", R"({"a":1} x)", "<html>Bad Gateway</html>", noise,
-                               QByteArray(1024 * 1024, '[') + QByteArray(1024 * 1024, ']'), loginBody.chopped(3) };
+    const QByteArray bad[] = { QByteArray(),
+                               "1],[2",
+                               R"({"a":1} x)",
+                               "<html>Bad Gateway</html>",
+                               noise,
+                               QByteArray(1024 * 1024, '[') + QByteArray(1024 * 1024, ']'),
+                               loginBody.chopped(3) };
     for (const QByteArray &text : bad) {
         QVERIFY2(Json::parse(text).isUndefined(), text.left(40).constData());
         QVERIFY(Json::parse(QString::fromLatin1(text)).isUndefined());
@@ -117,12 +121,14 @@ void tst_JsonDataSet::typedReads()
     const std::pair<std::function<void()>, QString> failures[] = {
         { [&] { Json::getString(root, QStringLiteral("token.secret")); }, "JSON member \"token.secret\" is missing" },
         { [&] { Json::getInt(root, QStringLiteral("menus.3.x")); }, "JSON member \"menus.3.x\" is missing" },
-        { [&] { Json::getString(Json::parse(QByteArray("<html>")), QStringLiteral("a")); }, "JSON member \"a\" is missing" },
+        { [&] { Json::getString(Json::parse(QByteArray("<html>")), QStringLiteral("a")); },
+          "JSON member \"a\" is missing" },
         { [&] { Json::getString(root, QStringLiteral("token.expires_in")); },
           "JSON member \"token.expires_in\" is not a string but a number" },
         { [&] { Json::getInt(root, QStringLiteral("user.level")); },
           "JSON member \"user.level\" is not an integer in range: 2147483648" },
-        { [&] { Json::getObject(root, QStringLiteral("menus")); }, "JSON member \"menus\" is not an object but an array" },
+        { [&] { Json::getObject(root, QStringLiteral("menus")); },
+          "JSON member \"menus\" is not an object but an array" },
     };
     for (const auto &[read, message] : failures)
         QCOMPARE(jsonFailureOf(read), message);
@@ -136,7 +142,13 @@ void tst_JsonDataSet::valueFromJson_data()
 
     const QVariant null;
     using F = FieldType;
-    const struct { const char *name; F type; QByteArray json; QVariant expected; } cases[] = {
+    const struct
+    {
+        const char *name;
+        F type;
+        QByteArray json;
+        QVariant expected;
+    } cases[] = {
         { "string/integral double", F::String, "2.0", QStringLiteral("2") },
         { "memo/object", F::Memo, R"({"b": 1, "a": [true]})", QStringLiteral(R"({"a":[true],"b":1})") },
         { "integer/fraction", F::Integer, "1.5", null },
@@ -199,8 +211,8 @@ void tst_JsonDataSet::valueFromJson()
     QCOMPARE(rows.size(), size_t(1));
     QCOMPARE(rows.front().at(0), got);
     // So does the list reader, into column storage.
-    const auto parsed = JsonDataSet::parseArrayMember(t.fieldDefs(), "{\"data\":[{\"v\": " + jsonText + "}]}",
-                                                      QStringLiteral("data"));
+    const auto parsed =
+        JsonDataSet::parseArrayMember(t.fieldDefs(), "{\"data\":[{\"v\": " + jsonText + "}]}", QStringLiteral("data"));
     QCOMPARE(parsed.rows.size(), 1);
     QCOMPARE(parsed.rows.value(0, 0), got);
 }
@@ -225,8 +237,8 @@ void tst_JsonDataSet::largeIntegersExactOrNull()
     // Written with a fraction or an exponent, or beyond 64 bits: null either way.
     const QByteArray inexact[] = { "1e18", "9007199254740993.0", "-9223372036854775809", "9223372036854775808" };
     for (const QByteArray &text : inexact) {
-        const auto parsed = JsonDataSet::parseArrayMember(t.fieldDefs(), "{\"data\":[{\"v\":" + text + "}]}",
-                                                          QStringLiteral("data"));
+        const auto parsed =
+            JsonDataSet::parseArrayMember(t.fieldDefs(), "{\"data\":[{\"v\":" + text + "}]}", QStringLiteral("data"));
         QVERIFY2(!parsed.rows.value(0, 0).isValid(), text.constData());
     }
     // A literal no double can hold was written so: exact on both paths.
@@ -248,12 +260,14 @@ void tst_JsonDataSet::rowsMapByLowerCaseName()
     // Field "Contact_ID" takes member "contact_id"; text is not cut to size 10.
     QCOMPARE(rows[0].at(0), QVariant(qlonglong(9007199254740993LL)));
     QCOMPARE(rows[0].at(1), QVariant(QStringLiteral("Andi Wijaya, longer than ten")));
-    QCOMPARE(rows[1], MemTable::Row({ qlonglong(2), QVariant(), 7, 1.25, false, QDate(2024, 3, 6),
-                                      local(2024, 3, 6, 8, 9, 10) }));
+    QCOMPARE(
+        rows[1],
+        MemTable::Row({ qlonglong(2), QVariant(), 7, 1.25, false, QDate(2024, 3, 6), local(2024, 3, 6, 8, 9, 10) }));
     // Member "CONTACT_ID" is not "contact_id": the field stays null, as do
     // fields without a member and a fraction for an integer field.
-    QCOMPARE(rows[2], MemTable::Row({ QVariant(), QVariant(), QVariant(), 2.0, QVariant(), QVariant(),
-                                      QDateTime(QDate(2024, 3, 7), QTime(1, 2, 3, 456), Qt::UTC) }));
+    QCOMPARE(rows[2],
+             MemTable::Row({ QVariant(), QVariant(), QVariant(), 2.0, QVariant(), QVariant(),
+                             QDateTime(QDate(2024, 3, 7), QTime(1, 2, 3, 456), Qt::UTC) }));
     // The envelope's other members stay readable beside the rows.
     const auto parsed = JsonDataSet::parseArrayMember(t.fieldDefs(), listBody, QStringLiteral("data"));
     QCOMPARE(parsed.member(QStringLiteral("pages")).toObject().value(u"rec_count").toInt(), 14);
@@ -268,7 +282,7 @@ void tst_JsonDataSet::loadArrayIntoTable()
     QSignalSpy inserted(&t, &QAbstractItemModel::rowsInserted);
     JsonDataSet::loadJsonArrayFromObjectProperty(t, QStringLiteral("data"), QString::fromUtf8(listBody));
     QCOMPARE(inserted.count(), 1); // one batch, not one signal a row
-    QCOMPARE(t.recordCount(), 4);  // appended after the row already there
+    QCOMPARE(t.recordCount(), 4); // appended after the row already there
     QCOMPARE(t.cell(1, 0).toLongLong(), 9007199254740993LL);
     QCOMPARE(t.cell(1, 6).toDateTime(), local(2024, 3, 5, 10, 20, 30));
 
@@ -283,7 +297,9 @@ void tst_JsonDataSet::loadArrayIntoTable()
     };
     for (const auto &[text, message] : refused) {
         QVERIFY(JsonDataSet::parseArrayMember(t.fieldDefs(), text, QStringLiteral("data")).rows.empty());
-        auto load = [&] { JsonDataSet::loadJsonArrayFromObjectProperty(t, QStringLiteral("data"), QString::fromUtf8(text)); };
+        auto load = [&] {
+            JsonDataSet::loadJsonArrayFromObjectProperty(t, QStringLiteral("data"), QString::fromUtf8(text));
+        };
         QCOMPARE(jsonFailureOf(load), message);
     }
     QCOMPARE(t.recordCount(), 4);
@@ -291,7 +307,8 @@ void tst_JsonDataSet::loadArrayIntoTable()
 
     t.setReadOnly(true);
     const QString body = QString::fromUtf8(listBody);
-    QVERIFY_THROWS_EXCEPTION(Platform::TableStateError, JsonDataSet::loadJsonArrayFromObjectProperty(t, QStringLiteral("data"), body));
+    QVERIFY_THROWS_EXCEPTION(Platform::TableStateError,
+                             JsonDataSet::loadJsonArrayFromObjectProperty(t, QStringLiteral("data"), body));
     QCOMPARE(t.recordCount(), 4);
 }
 
@@ -310,8 +327,9 @@ void tst_JsonDataSet::loadObjectIntoCurrentRow()
     t.edit();
     JsonDataSet::loadJsonObjectFromObjectProperty(t, QStringLiteral("data"), refresh);
     t.post();
-    QCOMPARE(t.rowAt(0), MemTable::Row({ qlonglong(5), QStringLiteral("new"), 12, QVariant(), false,
-                                         QDate(2024, 12, 31), QVariant() }));
+    QCOMPARE(
+        t.rowAt(0),
+        MemTable::Row({ qlonglong(5), QStringLiteral("new"), 12, QVariant(), false, QDate(2024, 12, 31), QVariant() }));
 
     t.edit();
     const QString array = QStringLiteral(R"({"data": [{"name": "x"}]})");
@@ -349,13 +367,15 @@ void tst_JsonDataSet::roundTripThroughArrayText()
     t.post();
 
     const QString text = JsonDataSet::asJsonArrayString(t);
-    QVERIFY(text.startsWith(u"[{\"active\":true,\"contact_id\":9007199254740993,\"created_at\":\"2024-03-05T10:20:30\","));
+    QVERIFY(
+        text.startsWith(u"[{\"active\":true,\"contact_id\":9007199254740993,\"created_at\":\"2024-03-05T10:20:30\","));
     QVERIFY(text.contains(u"\"created_at\":\"2024-03-05T10:20:30+07:00\""));
     QVERIFY(text.contains(u"\"created_at\":\"2024-03-07T01:02:03.456Z\""));
     MemTable copy;
     declareFields(copy);
     JsonDataSet::loadFromJsonArrayString(copy, text);
-    QVERIFY_THROWS_EXCEPTION(Platform::JsonMemberError, JsonDataSet::loadFromJsonArrayString(copy, QStringLiteral("{}")));
+    QVERIFY_THROWS_EXCEPTION(Platform::JsonMemberError,
+                             JsonDataSet::loadFromJsonArrayString(copy, QStringLiteral("{}")));
     QCOMPARE(copy.recordCount(), 3);
     for (int r = 0; r < 3; ++r) {
         QCOMPARE(copy.rowAt(r), t.rowAt(r));

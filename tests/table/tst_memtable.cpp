@@ -86,7 +86,7 @@ void tst_MemTable::fieldsAndOpenClose()
     QCOMPARE(t.state(), State::Browse);
     QCOMPARE(t.rowCount(), 0);
     QCOMPARE(t.columnCount(), 5); // fields survive,
-    QVERIFY(t.readOnly());       // and so does read-only
+    QVERIFY(t.readOnly()); // and so does read-only
     QVERIFY(t.eof() && t.bof());
 }
 
@@ -190,7 +190,13 @@ void tst_MemTable::setValueConverts_data()
 
     using F = FieldType;
     const QVariant null;
-    const struct { const char *name; F type; QVariant input, expected; bool raises; } cases[] = {
+    const struct
+    {
+        const char *name;
+        F type;
+        QVariant input, expected;
+        bool raises;
+    } cases[] = {
         { "string beyond its size", F::String, QStringLiteral("a text beyond 20 chars"),
           QStringLiteral("a text beyond 20 chars"), false },
         { "memo empty stays empty", F::Memo, QString(), QString(), false },
@@ -243,7 +249,8 @@ void tst_MemTable::bulkRows()
     QCOMPARE(inserted.count(), 1); // one batch, not one signal a row
     QCOMPARE(t.recNo(), 50);
     // One bad value refuses the whole batch before anything changes.
-    QVERIFY_THROWS_EXCEPTION(Platform::ConversionError, t.appendRows({ row(3, QStringLiteral("ok"), 1), { 4, 4, "x" } }));
+    QVERIFY_THROWS_EXCEPTION(Platform::ConversionError,
+                             t.appendRows({ row(3, QStringLiteral("ok"), 1), { 4, 4, "x" } }));
     QCOMPARE(t.recordCount(), 51);
 
     // setRows replaces everything in one reset and drops a pending edit.
@@ -300,7 +307,7 @@ void tst_MemTable::freezeHoldsViewsSteady()
     QCOMPARE(t.columnCount(), 6);
     QCOMPARE(moved.count(), 1);
     QCOMPARE(states.count(), 0); // Browse before, Browse after
-    t.enableControls();          // a thaw without a freeze does nothing
+    t.enableControls(); // a thaw without a freeze does nothing
     QCOMPARE(reset.count(), 1);
 }
 
@@ -345,11 +352,12 @@ void tst_MemTable::installSwapsBuiltStorage()
     QVERIFY(!t.cell(0, 0).isNull() && t.cell(1, 1).toString() == QStringLiteral("grid"));
 
     // Storage of other field types is refused before anything changes.
-    Platform::TableStorage wrong(QList<MemTable::FieldDef>{ { QStringLiteral("id"), FieldType::String, 0, {} } });
+    Platform::TableStorage wrong(QList<MemTable::FieldDef> { { QStringLiteral("id"), FieldType::String, 0, {} } });
     wrong.resize(1);
     QVERIFY_THROWS_EXCEPTION(Platform::TableStateError, t.install(std::move(wrong)));
-    QVERIFY_THROWS_EXCEPTION(Platform::TableStateError, t.appendRows(Platform::TableStorage(
-        QList<MemTable::FieldDef>{ { QStringLiteral("id"), FieldType::Float, 0, {} } })));
+    QVERIFY_THROWS_EXCEPTION(Platform::TableStateError,
+                             t.appendRows(Platform::TableStorage(
+                                 QList<MemTable::FieldDef> { { QStringLiteral("id"), FieldType::Float, 0, {} } })));
     QCOMPARE(t.recordCount(), 2);
     // A default-made storage is no rows.
     t.install(Platform::TableStorage());
@@ -374,11 +382,16 @@ void tst_MemTable::storedValuesComeBackAsGiven()
     t.open();
     const QDate day(2024, 3, 31);
     const QString texts[] = {
-        QString(QChar(0xFEFF)) + QStringLiteral("x"), QString(2, QChar(0xFEFF)), QString(QChar(0xD800)) + QStringLiteral("a"),
-        QStringLiteral("b") + QChar(0xDC00), QString(), QStringLiteral("line\n\0nul"),
+        QString(QChar(0xFEFF)) + QStringLiteral("x"),
+        QString(2, QChar(0xFEFF)),
+        QString(QChar(0xD800)) + QStringLiteral("a"),
+        QStringLiteral("b") + QChar(0xDC00),
+        QString(),
+        QStringLiteral("line\n\0nul"),
     };
     const QDateTime times[] = {
-        QDateTime(day, QTime(1, 2, 3, 4), Qt::UTC), QDateTime(day, QTime(1, 2, 3), Qt::OffsetFromUTC, -(3 * 3600 + 1800)),
+        QDateTime(day, QTime(1, 2, 3, 4), Qt::UTC),
+        QDateTime(day, QTime(1, 2, 3), Qt::OffsetFromUTC, -(3 * 3600 + 1800)),
         QDateTime(day, QTime(23, 59, 59, 999), Qt::LocalTime),
         QDateTime(day, QTime(12, 30), QTimeZone(QByteArrayLiteral("Europe/Berlin"))),
     };

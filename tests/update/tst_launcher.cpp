@@ -20,8 +20,11 @@ namespace {
 
 QJsonObject entry(const char *fileId, const char *filename, const char *path, const char *version, const char *action)
 {
-    return QJsonObject { { "file_id", fileId }, { "filename", filename }, { "path", path },
-                         { "app_version", version }, { "action", action } };
+    return QJsonObject { { "file_id", fileId },
+                         { "filename", filename },
+                         { "path", path },
+                         { "app_version", version },
+                         { "action", action } };
 }
 
 struct Run
@@ -130,14 +133,16 @@ void tst_Launcher::installAndStage(const std::function<void(UpdateRecord::Manife
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup);
     writeFile(m_app + QStringLiteral("reports/customer-list.txt"), "report 1.0.1");
     writeFile(m_app + QStringLiteral("keep.txt"), "untouched");
-    writeFile(record(), UpdateRecord::format(QJsonObject {
-                            { "app_ver", "1.0.1" },
-                            { "app_ver_new", "1.0.3" },
-                            { "app_update", "1" },
-                            { "files", QJsonArray { entry("42", "com.bpl", "bin\\", "1.0.1", "1"),
-                                                    entry("7", "customer-list.txt", "reports/", "1.0.1", "1"),
-                                                    entry("3", "templates", "templates/", "1.0.3", "1"),
-                                                    entry("1", "release-notes.txt", "", "1.0.3", "0") } } }));
+    writeFile(
+        record(),
+        UpdateRecord::format(QJsonObject { { "app_ver", "1.0.1" },
+                                           { "app_ver_new", "1.0.3" },
+                                           { "app_update", "1" },
+                                           { "files",
+                                             QJsonArray { entry("42", "com.bpl", "bin\\", "1.0.1", "1"),
+                                                          entry("7", "customer-list.txt", "reports/", "1.0.1", "1"),
+                                                          entry("3", "templates", "templates/", "1.0.3", "1"),
+                                                          entry("1", "release-notes.txt", "", "1.0.3", "0") } } }));
 
     writeFile(staging() + QStringLiteral("bin/zip/42.zip"), "archive");
     writeFile(staging() + QStringLiteral("bin/extract/com.bpl"), "library 1.0.3");
@@ -158,7 +163,8 @@ void tst_Launcher::installSmall(const QString &app) const
                   { "app_ver", "1" },
                   { "app_ver_new", "2" },
                   { "app_update", "1" },
-                  { "files", QJsonArray { entry("10", "com", "", "1", "1"), entry("11", "plugins", "plugins/", "1", "1") } } }));
+                  { "files",
+                    QJsonArray { entry("10", "com", "", "1", "1"), entry("11", "plugins", "plugins/", "1", "1") } } }));
     const QString staged = app + QStringLiteral("updates/");
     writeFile(staged + QStringLiteral("extract/libcom.so"), "com 2");
     writeFile(staged + QStringLiteral("extract/lang.ini"), "lang 2");
@@ -186,12 +192,17 @@ void tst_Launcher::failureUndoesEverything_data()
     QTest::addColumn<QString>("failSwapOf"); // target whose swap fails; empty: none
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("second swap fails") << "" << "reports/customer-list.txt"
+    QTest::newRow("second swap fails") << ""
+                                       << "reports/customer-list.txt"
                                        << "Cannot replace \"reports/customer-list.txt\"; the update was undone.";
-    QTest::newRow("a folder in the way") << "folder in the way" << ""
+    QTest::newRow("a folder in the way") << "folder in the way"
+                                         << ""
                                          << "\"templates/quotation.txt\" is in the way: it is not a file.";
-    QTest::newRow("staged path escapes") << "path escapes" << "" << "File \"42\": the path \"..\\..\\\" is not safe.";
-    QTest::newRow("empty archive") << "empty archive" << ""
+    QTest::newRow("staged path escapes") << "path escapes"
+                                         << ""
+                                         << "File \"42\": the path \"..\\..\\\" is not safe.";
+    QTest::newRow("empty archive") << "empty archive"
+                                   << ""
                                    << "File \"7\": its archive holds no files; nothing was applied.";
     const auto alias = [](const char *name, const char *reason) {
         QTest::newRow(name) << QString::fromLatin1(name) << ""
@@ -206,7 +217,8 @@ void tst_Launcher::failureUndoesEverything_data()
     alias("customer-list.txt ", "\"customer-list.txt \" ends in a dot or a blank, which Windows drops");
     alias("CUSTOM~1.TXT", "\"CUSTOM~1.TXT\" may be the short name of another file on Windows");
     alias("what?.txt", "\"what?.txt\" holds a character Windows refuses");
-    QTest::newRow("names differ in case only") << "case" << ""
+    QTest::newRow("names differ in case only") << "case"
+                                               << ""
                                                << "File \"7\": \"reports/customer-list.txt\" and "
                                                   "\"reports/Customer-List.txt\" would be one file on Windows.";
 }
@@ -230,7 +242,8 @@ void tst_Launcher::failureUndoesEverything()
     if (!spoil.isEmpty() && spoil != QLatin1String("empty archive") && spoil != QLatin1String("path escapes")
         && spoil != QLatin1String("folder in the way")) {
         // the staged files exist; only their names are refused
-        const UpdateRecord::Manifest manifest = *UpdateRecord::parseManifest(readFile(staging() + "staged.json"), nullptr);
+        const UpdateRecord::Manifest manifest =
+            *UpdateRecord::parseManifest(readFile(staging() + "staged.json"), nullptr);
         for (const QString &name : manifest.entries[1].files)
             writeFile(staging() + QStringLiteral("reports/extract/") + name, "staged");
     }
@@ -284,21 +297,26 @@ void tst_Launcher::programWaitsAppliesAndRestarts()
     QCOMPARE(readFile(marker), "restarted\n" + QDir::cleanPath(m_app).toUtf8() + "\n\n");
 
     // applied: the record rewritten; no staging, no file set aside and no half-written record left
-    const QByteArray appliedRecord = UpdateRecord::format(QJsonObject {
-        { "app_ver", "1.0.3" },
-        { "app_ver_new", "1.0.3" },
-        { "app_update", "0" },
-        { "files", QJsonArray { entry("42", "com.bpl", "bin\\", "1.0.3", "0"),
-                                entry("7", "customer-list.txt", "reports/", "1.0.2", "0"),
-                                entry("3", "templates", "templates/", "1.0.3", "0"),
-                                entry("1", "release-notes.txt", "", "1.0.3", "0") } } });
+    const QByteArray appliedRecord =
+        UpdateRecord::format(QJsonObject { { "app_ver", "1.0.3" },
+                                           { "app_ver_new", "1.0.3" },
+                                           { "app_update", "0" },
+                                           { "files",
+                                             QJsonArray { entry("42", "com.bpl", "bin\\", "1.0.3", "0"),
+                                                          entry("7", "customer-list.txt", "reports/", "1.0.2", "0"),
+                                                          entry("3", "templates", "templates/", "1.0.3", "0"),
+                                                          entry("1", "release-notes.txt", "", "1.0.3", "0") } } });
     const QMap<QString, QByteArray> expected {
-        { "bin", "<folder>" },       { "bin/com.bpl", "library 1.0.3" },
-        { "reports", "<folder>" },   { "reports/customer-list.txt", "report 1.0.2" },
-        { "templates", "<folder>" }, { "templates/letters", "<folder>" },
+        { "bin", "<folder>" },
+        { "bin/com.bpl", "library 1.0.3" },
+        { "reports", "<folder>" },
+        { "reports/customer-list.txt", "report 1.0.2" },
+        { "templates", "<folder>" },
+        { "templates/letters", "<folder>" },
         { "templates/letters/welcome.txt", "welcome 1.0.3" },
         { "templates/quotation.txt", "quotation 1.0.3" },
-        { "keep.txt", "untouched" }, { "updates.json", appliedRecord },
+        { "keep.txt", "untouched" },
+        { "updates.json", appliedRecord },
     };
     QMap<QString, QByteArray> after = snapshot(m_app);
     QVERIFY(after.remove(QStringLiteral("ZeltLauncher")));
@@ -317,9 +335,10 @@ void tst_Launcher::clientThatDoesNotEndIsNotStartedTwice()
     client.start(QStringLiteral(STANDIN_BIN), { QStringLiteral("--wait-for"), quit });
     QVERIFY(client.waitForStarted());
 
-    const Run run = launcher(m_app, { QStringLiteral("--wait-pid"), QString::number(client.processId()),
-                                      QStringLiteral("--wait-timeout"), QStringLiteral("300"),
-                                      QStringLiteral("--restart"), QStringLiteral(STANDIN_BIN) });
+    const Run run =
+        launcher(m_app,
+                 { QStringLiteral("--wait-pid"), QString::number(client.processId()), QStringLiteral("--wait-timeout"),
+                   QStringLiteral("300"), QStringLiteral("--restart"), QStringLiteral(STANDIN_BIN) });
     QCOMPARE(run.code, 1);
     QTest::qWait(300);
     QVERIFY(!QFileInfo::exists(marker)); // no second client

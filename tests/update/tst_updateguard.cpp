@@ -81,8 +81,9 @@ void tst_UpdateGuard::startGivesUpWhenTheLockStaysHeld()
     writeFile(m_app + QStringLiteral("updates/journal.json"), "{}");
     const QMap<QString, QByteArray> before = snapshot(m_app);
     QCOMPARE(PrepareClientStart(300), TClientStart::Quit);
-    QCOMPARE(m_presenter->texts(), QStringList { "ZeltERP is still being updated. Nothing has been changed; start "
-                                                 "ZeltERP again in a few minutes." });
+    QCOMPARE(m_presenter->texts(),
+             QStringList { "ZeltERP is still being updated. Nothing has been changed; start "
+                           "ZeltERP again in a few minutes." });
     QVERIFY(m_launcher->calls.isEmpty()); // the running launcher is not disturbed
     QCOMPARE(snapshot(m_app), before);
 }
@@ -95,7 +96,8 @@ void tst_UpdateGuard::interruptedUpdateIsHandedToTheLauncher()
     QCOMPARE(m_launcher->calls.at(0).program, m_app + QStringLiteral("ZeltLauncher"));
     const QString parameters = m_launcher->calls.at(0).parameters;
     QVERIFY2(parameters.startsWith(QStringLiteral("--app-folder \"") + QDir::cleanPath(m_app)
-                                   + QStringLiteral("\" --wait-pid ") + QString::number(QCoreApplication::applicationPid())),
+                                   + QStringLiteral("\" --wait-pid ")
+                                   + QString::number(QCoreApplication::applicationPid())),
              qPrintable(parameters));
     QVERIFY2(parameters.endsWith(QStringLiteral(" --recover")), qPrintable(parameters));
     QVERIFY(m_presenter->messages.isEmpty());

@@ -34,8 +34,9 @@ QByteArray filesJson(const QString &appVer, const QList<FileRow> &files, bool re
 {
     QJsonArray array;
     for (const FileRow &f : files) {
-        QJsonObject o { { "file_id", f.fileId }, { "filename", f.filename }, { "path", f.path },
-                        { "app_version", f.version } };
+        QJsonObject o {
+            { "file_id", f.fileId }, { "filename", f.filename }, { "path", f.path }, { "app_version", f.version }
+        };
         if (!f.action.isEmpty())
             o.insert(QStringLiteral("action"), f.action);
         array.append(o);
@@ -47,12 +48,16 @@ Reply appFilesAnswer(const QString &appVer, const QList<FileRow> &files)
 {
     return Reply::json(filesJson(appVer, files, false));
 }
-QByteArray localRecord(const QString &appVer, const QList<FileRow> &files) { return filesJson(appVer, files, true); }
+QByteArray localRecord(const QString &appVer, const QList<FileRow> &files)
+{
+    return filesJson(appVer, files, true);
+}
 
 QJsonObject toFetch(const QString &fileId, const QString &filename, const QString &path)
 {
-    return { { "file_id", fileId }, { "filename", filename }, { "path", path }, { "app_version", "1" },
-             { "action", "1" } };
+    return {
+        { "file_id", fileId }, { "filename", filename }, { "path", path }, { "app_version", "1" }, { "action", "1" }
+    };
 }
 
 // The files under a folder, without the folders.
@@ -116,6 +121,7 @@ private Q_SLOTS:
     void signedArchives_data();
     void signedArchives();
     void cancelledDownloadLeavesNothing();
+
 private:
     QString staging() const { return m_app + QStringLiteral("updates/"); }
     QString record() const { return m_app + QStringLiteral("updates.json"); }
@@ -161,11 +167,14 @@ void tst_Updater::cleanup()
 void tst_Updater::checkUpdatesRewritesRecord()
 {
     // an unchanged and a retired file installed; the server adds one
-    writeFile(record(), localRecord("1.0.1", { { "1", "release-notes.txt", "", "1.0.1", "0" },
-                                               { "9", "old.txt", "", "1.0.0", "0" } }));
+    writeFile(
+        record(),
+        localRecord("1.0.1", { { "1", "release-notes.txt", "", "1.0.1", "0" }, { "9", "old.txt", "", "1.0.0", "0" } }));
     UpdateService service;
-    service.set("/v1/app-files", appFilesAnswer("1.0.3", { { "1", "release-notes.txt", "", "1.0.1", {} },
-                                                           { "3", "templates", "templates\\", "1.0.3", {} } }));
+    service.set("/v1/app-files",
+                appFilesAnswer("1.0.3",
+                               { { "1", "release-notes.txt", "", "1.0.1", {} },
+                                 { "3", "templates", "templates\\", "1.0.3", {} } }));
     TZeltUpdater updater(service.server.url(), Token, record(), nullptr);
     const QJsonArray toDownload = updater.CheckUpdates().value(QStringLiteral("files")).toArray();
     QCOMPARE(updater.Error(), QString());
@@ -220,11 +229,12 @@ void tst_Updater::updateNowStagesEveryFileOrNothing()
     writeFile(m_app + QStringLiteral("bin/com.bpl"), "installed library");
     writeFile(staging() + QStringLiteral("leftover/from-an-old-run.txt"), "stale");
     UpdateService service;
-    service.set("/v1/app-files", appFilesAnswer("1.0.3", { { "42", "com.bpl", "bin\\", "1.0.3", {} },
-                                                           { "3", "templates", "", "1.0.2", {} } }));
+    service.set(
+        "/v1/app-files",
+        appFilesAnswer("1.0.3", { { "42", "com.bpl", "bin\\", "1.0.3", {} }, { "3", "templates", "", "1.0.2", {} } }));
     const QByteArray com = makeZip({ { "com.bpl", "library 1.0.3" } });
-    const QByteArray templates = makeZip({ { "letters/welcome.txt", "welcome 1.0.2" },
-                                           { "quotation.txt", "quotation 1.0.2" } });
+    const QByteArray templates =
+        makeZip({ { "letters/welcome.txt", "welcome 1.0.2" }, { "quotation.txt", "quotation 1.0.2" } });
     service.set("/v1/download/42", zipReply(com));
     if (!fails) {
         reply = zipReply(templates);
@@ -273,17 +283,19 @@ void tst_Updater::updateNowStagesEveryFileOrNothing()
                                                { "extract/letters/welcome.txt", "welcome 1.0.2" },
                                                { "extract/quotation.txt", "quotation 1.0.2" } };
     QCOMPARE(staged, expected);
-    QCOMPARE(QJsonDocument::fromJson(manifest).object(), QJsonDocument::fromJson(R"({"app_ver_new": "1.0.3", "files": [
+    QCOMPARE(QJsonDocument::fromJson(manifest).object(),
+             QJsonDocument::fromJson(R"({"app_ver_new": "1.0.3", "files": [
         {"file_id": "42", "filename": "com.bpl", "path": "bin/", "app_version": "1.0.3", "staged": ["com.bpl"]},
         {"file_id": "3", "filename": "templates", "path": "", "app_version": "1.0.2",
-         "staged": ["letters/welcome.txt", "quotation.txt"]}]})").object());
+         "staged": ["letters/welcome.txt", "quotation.txt"]}]})")
+                 .object());
 }
 
 void tst_Updater::hostileEntriesAreRefused_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QList<ZipItem>>("items"); // empty: refused before it is asked for
-    QTest::addColumn<QString>("error");      // %ROOT%: the temporary root
+    QTest::addColumn<QString>("error"); // %ROOT%: the temporary root
     const auto leads = [](const char *what, const QString &name) {
         return QStringLiteral("refused, the %1 \"%2\" leads outside the update folder").arg(QLatin1String(what), name);
     };
@@ -349,8 +361,8 @@ void tst_Updater::signedArchives_data()
 {
     QTest::addColumn<bool>("keyConfigured");
     QTest::addColumn<QString>("signature"); // "good", "none", "other key"
-    QTest::addColumn<bool>("tampered");     // the archive served differs from the one signed
-    QTest::addColumn<QString>("error");     // empty: staged
+    QTest::addColumn<bool>("tampered"); // the archive served differs from the one signed
+    QTest::addColumn<QString>("error"); // empty: staged
     const QString notSigned = QStringLiteral("refused, the archive is not signed and this installation accepts "
                                              "signed updates only");
     const QString mismatch = QStringLiteral("refused, the archive's signature does not match this installation's "
@@ -391,15 +403,17 @@ void tst_Updater::signedArchives()
     writeFile(m_app + QStringLiteral("bin/com.bpl"), "installed library");
     const QByteArray archive = makeZip({ { "com.bpl", "library 1.0.3" } });
     const QByteArray message = UpdateSignedMessage("42", "bin\\", "com.bpl", archive);
-    QJsonObject file { { "file_id", "42" }, { "filename", "com.bpl" }, { "path", "bin\\" }, { "app_version", "1.0.3" } };
+    QJsonObject file {
+        { "file_id", "42" }, { "filename", "com.bpl" }, { "path", "bin\\" }, { "app_version", "1.0.3" }
+    };
     if (signature == QLatin1String("good"))
         file.insert(QStringLiteral("signature"), sign(secretKey, message));
     else if (signature == QLatin1String("other key"))
         file.insert(QStringLiteral("signature"), sign(otherSecret, message));
     UpdateService service;
-    service.set("/v1/app-files", Reply::json(QJsonDocument(QJsonObject { { "app_ver", "1.0.3" },
-                                                                          { "files", QJsonArray { file } } })
-                                                 .toJson(QJsonDocument::Compact)));
+    service.set("/v1/app-files",
+                Reply::json(QJsonDocument(QJsonObject { { "app_ver", "1.0.3" }, { "files", QJsonArray { file } } })
+                                .toJson(QJsonDocument::Compact)));
     service.set("/v1/download/42", zipReply(tampered ? makeZip({ { "com.bpl", "library 6.6.6" } }) : archive));
     auto recording = std::make_unique<RecordingProcessLauncher>();
     RecordingProcessLauncher *launcher = recording.get();
@@ -413,9 +427,10 @@ void tst_Updater::signedArchives()
         QVERIFY(QFileInfo::exists(staging() + QStringLiteral("staged.json")));
         return;
     }
-    QCOMPARE(form.lblMessage->text(), QStringLiteral("The update could not be downloaded. The installed version has "
-                                                     "not been changed.\ncom.bpl (file 42): ")
-                                          + error);
+    QCOMPARE(form.lblMessage->text(),
+             QStringLiteral("The update could not be downloaded. The installed version has "
+                            "not been changed.\ncom.bpl (file 42): ")
+                 + error);
     QVERIFY(launcher->calls.isEmpty());
     QVERIFY(!QFileInfo::exists(staging())); // nothing staged, not even the archive
     QCOMPARE(readFile(m_app + QStringLiteral("bin/com.bpl")), QByteArray("installed library"));
@@ -427,8 +442,9 @@ void tst_Updater::cancelledDownloadLeavesNothing()
 {
     writeFile(record(), localRecord("1.0.1", {}));
     UpdateService service;
-    service.set("/v1/app-files", appFilesAnswer("1.0.3", { { "42", "com.bpl", "bin\\", "1.0.3", {} },
-                                                           { "3", "templates", "", "1.0.2", {} } }));
+    service.set(
+        "/v1/app-files",
+        appFilesAnswer("1.0.3", { { "42", "com.bpl", "bin\\", "1.0.3", {} }, { "3", "templates", "", "1.0.2", {} } }));
     service.set("/v1/download/42", zipReply(makeZip({ { "com.bpl", "library 1.0.3" } })));
     Reply slow = zipReply(makeZip({ { "quotation.txt", "quotation 1.0.2" } }));
     slow.delayMs = 3000;

@@ -74,20 +74,29 @@ void tst_Utils::conversionErrors_data()
     QTest::addColumn<QString>("message");
 
     // each of these wraps around in 32-bit arithmetic to a plausible number
-    QTest::newRow("one above max int") << carton << "14913080.10.8" << "Quantity \"14913080.10.8\" is out of range.";
-    QTest::newRow("product wraps to 32") << carton << "29826162" << "Quantity \"29826162\" is out of range.";
-    QTest::newRow("2^32 base units") << oneUnit << "4294967296" << "Quantity \"4294967296\" is out of range.";
-    QTest::newRow("sum overflows") << fiveUnits << "214748.3648" << "Quantity \"214748.3648\" is out of range.";
-    QTest::newRow("letter") << carton << "6.a.4" << "'a' is not a valid integer value";
-    QTest::newRow("blank inside a group") << carton << "6.1 1.4" << "'1 1' is not a valid integer value";
-    QTest::newRow("blank beside a dot") << carton << "6 .11" << "'6 ' is not a valid integer value";
-    QTest::newRow("digit of another script") << oneUnit << QStringLiteral("\u0663") << QStringLiteral("'\u0663' is not a valid integer value");
+    QTest::newRow("one above max int") << carton << "14913080.10.8"
+                                       << "Quantity \"14913080.10.8\" is out of range.";
+    QTest::newRow("product wraps to 32") << carton << "29826162"
+                                         << "Quantity \"29826162\" is out of range.";
+    QTest::newRow("2^32 base units") << oneUnit << "4294967296"
+                                     << "Quantity \"4294967296\" is out of range.";
+    QTest::newRow("sum overflows") << fiveUnits << "214748.3648"
+                                   << "Quantity \"214748.3648\" is out of range.";
+    QTest::newRow("letter") << carton << "6.a.4"
+                            << "'a' is not a valid integer value";
+    QTest::newRow("blank inside a group") << carton << "6.1 1.4"
+                                          << "'1 1' is not a valid integer value";
+    QTest::newRow("blank beside a dot") << carton << "6 .11"
+                                        << "'6 ' is not a valid integer value";
+    QTest::newRow("digit of another script")
+        << oneUnit << QStringLiteral("\u0663") << QStringLiteral("'\u0663' is not a valid integer value");
     // a negative factor writes "-" into a group, which reads back as the sign
     QTest::newRow("negative factor") << TConvUnitRecord { 2, -12, 0, 0, 0 } << "1.0"
                                      << "Conversion factor of unit 2 is negative.";
     // 2^32 x -2^31 is the lowest 64-bit value, which has no negation
-    QTest::newRow("negative factor to the lowest 64 bits") << TConvUnitRecord { 2, std::numeric_limits<qint32>::min(), 0, 0, 0 }
-                                                           << "-4294967296.0" << "Conversion factor of unit 2 is negative.";
+    QTest::newRow("negative factor to the lowest 64 bits")
+        << TConvUnitRecord { 2, std::numeric_limits<qint32>::min(), 0, 0, 0 } << "-4294967296.0"
+        << "Conversion factor of unit 2 is negative.";
     QTest::newRow("format: negative factor") << TConvUnitRecord { 3, 12, -144, 0, 0 } << ""
                                              << "Conversion factor of unit 3 is negative.";
     QTest::newRow("format: zero factor") << TConvUnitRecord { 3, 12, 0, 0, 0 } << ""
@@ -102,8 +111,8 @@ void tst_Utils::conversionErrors()
     QFETCH(QString, data);
     QFETCH(QString, message);
     try {
-        const QString result = data.isEmpty() ? TUtils::FormatQtyStr(1000, rec)
-                                              : QString::number(TUtils::QtyStrToInt(data, rec));
+        const QString result =
+            data.isEmpty() ? TUtils::FormatQtyStr(1000, rec) : QString::number(TUtils::QtyStrToInt(data, rec));
         QFAIL(qPrintable(QStringLiteral("no error raised, returned %1").arg(result)));
     } catch (const Platform::ConversionError &e) {
         QCOMPARE(e.message(), message);
@@ -116,23 +125,36 @@ void tst_Utils::validateQtyStr_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("blank") << carton << "   " << "Value can not be empty.";
-    QTest::newRow("three groups") << carton << "1.2.3" << "";
-    QTest::newRow("four groups") << carton << "1.2.3.4" << "Maximum separator is 2 dot.";
-    QTest::newRow("two signs") << carton << "--5" << "Negative symbol may only used once.";
-    QTest::newRow("sign last") << carton << "5-" << "Invalid negative symbol position.";
-    QTest::newRow("sign first after trimming") << carton << " -5" << "";
-    QTest::newRow("no units") << TConvUnitRecord {} << "5" << "Max Unit must be greater than zero.";
+    QTest::newRow("blank") << carton << "   "
+                           << "Value can not be empty.";
+    QTest::newRow("three groups") << carton << "1.2.3"
+                                  << "";
+    QTest::newRow("four groups") << carton << "1.2.3.4"
+                                 << "Maximum separator is 2 dot.";
+    QTest::newRow("two signs") << carton << "--5"
+                               << "Negative symbol may only used once.";
+    QTest::newRow("sign last") << carton << "5-"
+                               << "Invalid negative symbol position.";
+    QTest::newRow("sign first after trimming") << carton << " -5"
+                                               << "";
+    QTest::newRow("no units") << TConvUnitRecord {} << "5"
+                              << "Max Unit must be greater than zero.";
     QTest::newRow("six units") << TConvUnitRecord { 6, 10, 100, 1000, 10000 } << "5"
                                << "Max Unit must not be greater than 5.";
     // a text without a digit holds no quantity
-    QTest::newRow("a dot") << carton << "." << "Value can not be empty.";
-    QTest::newRow("a sign") << carton << "-" << "Value can not be empty.";
-    QTest::newRow("a sign and dots") << carton << "-.." << "Value can not be empty.";
+    QTest::newRow("a dot") << carton << "."
+                           << "Value can not be empty.";
+    QTest::newRow("a sign") << carton << "-"
+                            << "Value can not be empty.";
+    QTest::newRow("a sign and dots") << carton << "-.."
+                                     << "Value can not be empty.";
     // what the conversion refuses, the validation refuses with the same words
-    QTest::newRow("letter") << carton << "6.a.4" << "'a' is not a valid integer value";
-    QTest::newRow("blank inside a group") << carton << "1 2" << "'1 2' is not a valid integer value";
-    QTest::newRow("too large") << carton << "99999999999" << "Quantity \"99999999999\" is out of range.";
+    QTest::newRow("letter") << carton << "6.a.4"
+                            << "'a' is not a valid integer value";
+    QTest::newRow("blank inside a group") << carton << "1 2"
+                                          << "'1 2' is not a valid integer value";
+    QTest::newRow("too large") << carton << "99999999999"
+                               << "Quantity \"99999999999\" is out of range.";
     QTest::newRow("negative factor") << TConvUnitRecord { 2, -12, 0, 0, 0 } << "1.0"
                                      << "Conversion factor of unit 2 is negative.";
 }
@@ -191,11 +213,17 @@ void tst_Utils::validationAgreesWithConversion()
             QVERIFY2(failure.isEmpty(), qPrintable(where + QStringLiteral(" accepted, but: ") + failure));
             bool factorsUsable = true;
             for (int k = 2; k <= rec.MaxUnit; ++k)
-                factorsUsable &= (k == 2 ? rec.ConvUnit2 : k == 3 ? rec.ConvUnit3 : k == 4 ? rec.ConvUnit4 : rec.ConvUnit5) > 0;
+                factorsUsable &= (k == 2       ? rec.ConvUnit2
+                                      : k == 3 ? rec.ConvUnit3
+                                      : k == 4 ? rec.ConvUnit4
+                                               : rec.ConvUnit5)
+                    > 0;
             if (factorsUsable) {
                 const QString shown = TUtils::FormatQtyStr(value, rec);
-                QVERIFY2(TUtils::QtyStrToInt(shown, rec) == value, qPrintable(where + QStringLiteral(" shown as ") + shown));
-                QVERIFY2(TUtils::ValidateQtyStr(shown, rec).isEmpty(), qPrintable(where + QStringLiteral(" shown as ") + shown));
+                QVERIFY2(TUtils::QtyStrToInt(shown, rec) == value,
+                         qPrintable(where + QStringLiteral(" shown as ") + shown));
+                QVERIFY2(TUtils::ValidateQtyStr(shown, rec).isEmpty(),
+                         qPrintable(where + QStringLiteral(" shown as ") + shown));
             }
         } else if (!forgiven.contains(verdict)) {
             QVERIFY2(failure == verdict,
@@ -211,12 +239,18 @@ void tst_Utils::textToSQLIn_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("trimmed") << "a, b ,c" << "'a','b','c'";
-    QTest::newRow("quote doubled") << "O'Brien" << "'O''Brien'";
-    QTest::newRow("injection attempt") << "x'); DROP TABLE t; --" << "'x''); DROP TABLE t; --'";
-    QTest::newRow("double-quoted item") << "\"a,b\",c" << "'a,b','c'";
-    QTest::newRow("blanks and tabs around items") << "a,\tb \r\n,c" << "'a','b','c'";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("trimmed") << "a, b ,c"
+                             << "'a','b','c'";
+    QTest::newRow("quote doubled") << "O'Brien"
+                                   << "'O''Brien'";
+    QTest::newRow("injection attempt") << "x'); DROP TABLE t; --"
+                                       << "'x''); DROP TABLE t; --'";
+    QTest::newRow("double-quoted item") << "\"a,b\",c"
+                                        << "'a,b','c'";
+    QTest::newRow("blanks and tabs around items") << "a,\tb \r\n,c"
+                                                  << "'a','b','c'";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void tst_Utils::textToSQLIn()
@@ -236,7 +270,8 @@ void tst_Utils::textToSQLInRefuses_data()
 
     QTest::newRow("NUL") << QStringLiteral("a,b") + QChar(0) + QStringLiteral("c")
                          << "Item 2 of the list holds the control character U+0000.";
-    QTest::newRow("tab inside an item") << "a\tb" << "Item 1 of the list holds the control character U+0009.";
+    QTest::newRow("tab inside an item") << "a\tb"
+                                        << "Item 1 of the list holds the control character U+0009.";
     QTest::newRow("delete") << QStringLiteral("x\u007F") << "Item 1 of the list holds the control character U+007F.";
     const QString lookAlike = QStringLiteral("Item %1 of the list holds U+%2, which looks like an apostrophe; "
                                              "type a plain apostrophe (') instead.");

@@ -22,7 +22,9 @@ const Platform::ResourceString sMsgCloseUnsavedConfirm { "sMsgCloseUnsavedConfir
 class TChildSubWindow : public QMdiSubWindow
 {
 public:
-    explicit TChildSubWindow(QWidget *AParent) : QMdiSubWindow(AParent) { }
+    explicit TChildSubWindow(QWidget *AParent)
+        : QMdiSubWindow(AParent)
+    { }
     ~TChildSubWindow() override
     {
         if (auto *form = qobject_cast<TBaseChildFrm *>(widget()))
@@ -35,7 +37,10 @@ public:
 class TChildDialog : public QDialog
 {
 public:
-    TChildDialog(QWidget *AParent, TBaseChildFrm *AForm) : QDialog(AParent), FForm(AForm) { }
+    TChildDialog(QWidget *AParent, TBaseChildFrm *AForm)
+        : QDialog(AParent)
+        , FForm(AForm)
+    { }
 
     void accept() override { done(Platform::ModalResult::Ok); }
     void reject() override
@@ -48,7 +53,9 @@ private:
     QPointer<TBaseChildFrm> FForm;
 };
 
-TBaseChildFrm::TBaseChildFrm(QWidget *AOwner) : QWidget(AOwner, Qt::Window), FOwner(AOwner)
+TBaseChildFrm::TBaseChildFrm(QWidget *AOwner)
+    : QWidget(AOwner, Qt::Window)
+    , FOwner(AOwner)
 {
     setWindowTitle(QStringLiteral("BaseChildFrm"));
     resize(775, 544);
@@ -149,10 +156,13 @@ void TBaseChildFrm::ShowChild(QMdiArea *AMdiArea)
                             // one comes to the front; a screen maximized by
                             // design is maximized again when it is back there
                             if (FMaximized && !sub->isMaximized())
-                                QMetaObject::invokeMethod(sub, [sub] {
-                                    if (sub->mdiArea() && sub->mdiArea()->activeSubWindow() == sub)
-                                        sub->showMaximized();
-                                }, Qt::QueuedConnection);
+                                QMetaObject::invokeMethod(
+                                    sub,
+                                    [sub] {
+                                        if (sub->mdiArea() && sub->mdiArea()->activeSubWindow() == sub)
+                                            sub->showMaximized();
+                                    },
+                                    Qt::QueuedConnection);
                             Q_EMIT FormActivate(this);
                         }
                     });
@@ -257,7 +267,8 @@ bool TBaseChildFrm::QueryClose()
 void TBaseChildFrm::FormCloseQuery(bool &ACanClose)
 {
     if (IsNeedSaving())
-        ACanClose = MsgConfirm(sMsgCloseUnsavedConfirm.text(), Platform::MessageButton::Yes | Platform::MessageButton::No)
+        ACanClose =
+            MsgConfirm(sMsgCloseUnsavedConfirm.text(), Platform::MessageButton::Yes | Platform::MessageButton::No)
             == Platform::ModalResult::Yes;
 }
 

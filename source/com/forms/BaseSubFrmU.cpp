@@ -6,7 +6,8 @@
 #include <QLayout>
 #include <QVBoxLayout>
 
-TBaseSubFrm::TBaseSubFrm(QWidget *AOwner) : QWidget(AOwner)
+TBaseSubFrm::TBaseSubFrm(QWidget *AOwner)
+    : QWidget(AOwner)
 {
     setWindowTitle(QStringLiteral("BaseSubFrm"));
     resize(654, 421);

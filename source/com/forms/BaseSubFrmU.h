@@ -37,8 +37,7 @@ public:
     // form, one with a layout gets the sub form added to it. Returns nullptr
     // (and creates nothing) when AParent or the factory is missing.
     static TBaseSubFrm *LoadForm(QWidget *AParent, const Factory &ASubFrmClass);
-    template<typename T>
-    static T *LoadForm(QWidget *AParent)
+    template<typename T> static T *LoadForm(QWidget *AParent)
     {
         return static_cast<T *>(LoadForm(AParent, [](QWidget *AOwner) -> TBaseSubFrm * { return new T(AOwner); }));
     }

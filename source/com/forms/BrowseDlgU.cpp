@@ -34,9 +34,10 @@ const QString RowsPerPageChoices = QStringLiteral(R"("10", "20", "30", "50", "10
 class AlignDelegate : public QStyledItemDelegate
 {
 public:
-    AlignDelegate(Qt::Alignment AAlignment, QObject *AParent) : QStyledItemDelegate(AParent), FAlignment(AAlignment)
-    {
-    }
+    AlignDelegate(Qt::Alignment AAlignment, QObject *AParent)
+        : QStyledItemDelegate(AParent)
+        , FAlignment(AAlignment)
+    { }
 
 protected:
     void initStyleOption(QStyleOptionViewItem *AOption, const QModelIndex &AIndex) const override
@@ -95,7 +96,8 @@ void TBrowseDlgColumns::SetColumn(int Index, const TBrowseDlgColumn &Value)
 
 // ---- TBrowseDlgFrm ---------------------------------------------------------
 
-TBrowseDlgFrm::TBrowseDlgFrm(QWidget *AParent) : QDialog(AParent)
+TBrowseDlgFrm::TBrowseDlgFrm(QWidget *AParent)
+    : QDialog(AParent)
 {
     setObjectName(QStringLiteral("BrowseDlgFrm"));
     setWindowTitle(QStringLiteral("Browse Data"));
@@ -171,11 +173,11 @@ TBrowseDlgFrm::TBrowseDlgFrm(QWidget *AParent) : QDialog(AParent)
     QFont bold = lblRecordCount->font();
     bold.setBold(true);
     lblRecordCount->setFont(bold);
-    for (QWidget *w : { static_cast<QWidget *>(btnFirst), static_cast<QWidget *>(btnPrev),
-                        static_cast<QWidget *>(lblPage), static_cast<QWidget *>(cboPage),
-                        static_cast<QWidget *>(lblPageCount), static_cast<QWidget *>(btnNext),
-                        static_cast<QWidget *>(btnLast), static_cast<QWidget *>(lblRows),
-                        static_cast<QWidget *>(cboRowPerPage), static_cast<QWidget *>(lblRecordCount) })
+    for (QWidget *w :
+         { static_cast<QWidget *>(btnFirst), static_cast<QWidget *>(btnPrev), static_cast<QWidget *>(lblPage),
+           static_cast<QWidget *>(cboPage), static_cast<QWidget *>(lblPageCount), static_cast<QWidget *>(btnNext),
+           static_cast<QWidget *>(btnLast), static_cast<QWidget *>(lblRows), static_cast<QWidget *>(cboRowPerPage),
+           static_cast<QWidget *>(lblRecordCount) })
         pageLay->addWidget(w);
     pageLay->addStretch(1);
     main->addWidget(gboPage);
@@ -392,10 +394,13 @@ void TBrowseDlgFrm::safely(const std::function<void()> &AAction)
 
 TBrowseDlg::TBrowseDlg(TBrowseDlgType AType, const QString &AURL, bool AShowSearch,
                        std::unique_ptr<THttpParams> AHttpParams)
-    : FColumns(std::make_unique<TBrowseDlgColumns>()), FBrowseDlgType(AType), FShowSearch(AShowSearch), FURL(AURL),
-      FBrowseDlgFrm(std::make_unique<TBrowseDlgFrm>()), FHttpParams(std::move(AHttpParams))
-{
-}
+    : FColumns(std::make_unique<TBrowseDlgColumns>())
+    , FBrowseDlgType(AType)
+    , FShowSearch(AShowSearch)
+    , FURL(AURL)
+    , FBrowseDlgFrm(std::make_unique<TBrowseDlgFrm>())
+    , FHttpParams(std::move(AHttpParams))
+{ }
 
 TBrowseDlg::~TBrowseDlg() = default;
 

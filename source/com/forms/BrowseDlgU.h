@@ -28,7 +28,7 @@ COM_EXPORT extern const Platform::ResourceString sHeaderBrowseData;
 COM_EXPORT extern const Platform::ResourceString sLabelAddItem;
 
 enum TBrowseDlgType : quint8 {
-    bdtBrowse,    // pick list with an OK button
+    bdtBrowse, // pick list with an OK button
     bdtBrowseAdd, // "Add Item" runs the add-item callback instead of OK
 };
 

@@ -67,7 +67,8 @@ std::unique_ptr<THttpParams> contactIdParam(const QVariant &AContactId)
 
 } // namespace
 
-TContactEntryFrm::TContactEntryFrm(QWidget *AParent) : QDialog(AParent)
+TContactEntryFrm::TContactEntryFrm(QWidget *AParent)
+    : QDialog(AParent)
 {
     setObjectName(QStringLiteral("ContactEntryFrm"));
     resize(854, 354);
@@ -381,12 +382,13 @@ void TContactEntryFrm::LoadData()
 {
     const QPointer<TContactEntryFrm> self(this);
     // the server sends the one contact as an object; an array of it works too
-    RestGetRecord(ContactUrl, tblData, contactIdParam(ContactID), ErrorHandler,
-            [self] {
-                if (self)
-                    self->Safely([&] { self->ShowRecord(); });
-            },
-            nullptr, true, true);
+    RestGetRecord(
+        ContactUrl, tblData, contactIdParam(ContactID), ErrorHandler,
+        [self] {
+            if (self)
+                self->Safely([&] { self->ShowRecord(); });
+        },
+        nullptr, true, true);
 }
 
 void TContactEntryFrm::LoadState(int ACountryID)
@@ -446,24 +448,26 @@ void TContactEntryFrm::InsertData()
 {
     btnSave->setEnabled(false);
     const QPointer<TContactEntryFrm> self(this);
-    RestPost(ContactsUrl, tblData, nullptr, ErrorHandler,
-             [self] {
-                 if (self)
-                     self->InsertCompleted();
-             },
-             SaveFailed(), true, true);
+    RestPost(
+        ContactsUrl, tblData, nullptr, ErrorHandler,
+        [self] {
+            if (self)
+                self->InsertCompleted();
+        },
+        SaveFailed(), true, true);
 }
 
 void TContactEntryFrm::UpdateData()
 {
     btnSave->setEnabled(false);
     const QPointer<TContactEntryFrm> self(this);
-    RestPatch(ContactUrl, tblData, contactIdParam(tblData->value(QStringLiteral("contact_id"))), ErrorHandler,
-              [self] {
-                  if (self)
-                      self->UpdateCompleted();
-              },
-              SaveFailed(), true, true);
+    RestPatch(
+        ContactUrl, tblData, contactIdParam(tblData->value(QStringLiteral("contact_id"))), ErrorHandler,
+        [self] {
+            if (self)
+                self->UpdateCompleted();
+        },
+        SaveFailed(), true, true);
 }
 
 std::function<void(int, const QString &)> TContactEntryFrm::SaveFailed()

@@ -52,15 +52,22 @@ struct Field
 };
 
 const Field Fields[] = {
-    { "contact_id", FT::Integer, 0 },       { "contact_name", FT::String, 150 },
-    { "job_position", FT::String, 150 },    { "phone", FT::String, 100 },
-    { "mobile", FT::String, 100 },          { "email", FT::String, 150 },
-    { "notes", FT::Memo, 0 },               { "title", FT::String, 15 },
-    { "image_id", FT::LargeInt, 0 },        { "is_active", FT::Boolean, 0 },
-    { "partner_name", FT::String, 100 },    { "contact_address", FT::String, 500 },
+    { "contact_id", FT::Integer, 0 },
+    { "contact_name", FT::String, 150 },
+    { "job_position", FT::String, 150 },
+    { "phone", FT::String, 100 },
+    { "mobile", FT::String, 100 },
+    { "email", FT::String, 150 },
+    { "notes", FT::Memo, 0 },
+    { "title", FT::String, 15 },
+    { "image_id", FT::LargeInt, 0 },
+    { "is_active", FT::Boolean, 0 },
+    { "partner_name", FT::String, 100 },
+    { "contact_address", FT::String, 500 },
     { "contact_type_c", FT::String, 0 },
     // behind the hidden "Status" and "Last Update" columns
-    { "active_status", FT::String, 0 },     { "last_update", FT::String, 0 },
+    { "active_status", FT::String, 0 },
+    { "last_update", FT::String, 0 },
 };
 
 // The grid's columns, left to right; the hidden ones after the shown.
@@ -97,7 +104,7 @@ std::vector<MemTable::Row> contactRows(const Platform::JsonDataSet::FieldList &A
     const QJsonObject record = data.toObject();
     const QJsonValue contacts = record.value(QStringLiteral("contacts"));
     if (!contacts.isArray())
-        return Platform::JsonDataSet::rowsFromJsonArray(AFields, QJsonArray{ record });
+        return Platform::JsonDataSet::rowsFromJsonArray(AFields, QJsonArray { record });
 
     // each contact names its company; an older server may leave that out
     QJsonArray rows;
@@ -119,15 +126,16 @@ void ShowContactError(TErrorHandler *AErrorHandler, int AStatus, const QString &
 {
     const QJsonDocument doc = QJsonDocument::fromJson(ABody.toUtf8());
     const bool envelope = doc.isObject()
-                          && (doc.object().value(QStringLiteral("errors")).isArray()
-                              || doc.object().value(QStringLiteral("message")).isString());
+        && (doc.object().value(QStringLiteral("errors")).isArray()
+            || doc.object().value(QStringLiteral("message")).isString());
     if (envelope && AErrorHandler)
         AErrorHandler->ShowErrorMessage(ABody);
     else
         MsgErr(AStatus, QString());
 }
 
-TContactListFrm::TContactListFrm(QWidget *AParent) : QDialog(AParent)
+TContactListFrm::TContactListFrm(QWidget *AParent)
+    : QDialog(AParent)
 {
     setObjectName(QStringLiteral("ContactListFrm"));
     resize(842, 383);
@@ -164,7 +172,8 @@ TContactListFrm::TContactListFrm(QWidget *AParent) : QDialog(AParent)
                 if (ACurrent.isValid() && ACurrent.row() < tblData->recordCount() && !tblData->controlsDisabled())
                     tblData->setRecNo(ACurrent.row());
             });
-    connect(tvContact, &QTableView::doubleClicked, this, [this](const QModelIndex &AIndex) { tvContactDblClick(AIndex); });
+    connect(tvContact, &QTableView::doubleClicked, this,
+            [this](const QModelIndex &AIndex) { tvContactDblClick(AIndex); });
 
     // The actions carry the captions; the buttons give the results.
     actSave = new QAction(this);

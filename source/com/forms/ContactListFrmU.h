@@ -64,5 +64,4 @@ public:
 private:
     void tvContactDblClick(const QModelIndex &AIndex);
     void FinishLoad(const Platform::TableReadTicket &ARead);
-
 };

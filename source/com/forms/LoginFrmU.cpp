@@ -105,7 +105,8 @@ QIcon eyeIcon()
 class TBackdrop : public QWidget
 {
 public:
-    explicit TBackdrop(QWidget *AParent) : QWidget(AParent)
+    explicit TBackdrop(QWidget *AParent)
+        : QWidget(AParent)
     {
         setObjectName(QStringLiteral("Image2"));
         setAttribute(Qt::WA_OpaquePaintEvent);
@@ -134,9 +135,11 @@ protected:
             QPainterPath ribbon;
             const qreal y = r.height() * (0.35 + i * 0.12);
             ribbon.moveTo(r.left(), y);
-            ribbon.cubicTo(r.width() * 0.3, y - unit * 0.25, r.width() * 0.65, y + unit * 0.2, r.right(), y - unit * 0.1);
+            ribbon.cubicTo(r.width() * 0.3, y - unit * 0.25, r.width() * 0.65, y + unit * 0.2, r.right(),
+                           y - unit * 0.1);
             ribbon.lineTo(r.right(), y - unit * 0.1 + unit * 0.06);
-            ribbon.cubicTo(r.width() * 0.65, y + unit * 0.26, r.width() * 0.3, y - unit * 0.19, r.left(), y + unit * 0.06);
+            ribbon.cubicTo(r.width() * 0.65, y + unit * 0.26, r.width() * 0.3, y - unit * 0.19, r.left(),
+                           y + unit * 0.06);
             ribbon.closeSubpath();
             p.setBrush(QColor(255, 255, 255, 14 + i * 4));
             p.drawPath(ribbon);
@@ -162,10 +165,13 @@ protected:
 
 // -------------------------------------------------------------- TLoginFrm
 
-TLoginFrm::TLoginFrm(QWidget *AOwner) : QDialog(AOwner), FSession(new TSignInSession(this))
+TLoginFrm::TLoginFrm(QWidget *AOwner)
+    : QDialog(AOwner)
+    , FSession(new TSignInSession(this))
 {
     connect(FSession, &TSignInSession::Authenticated, this, [this] { AuthSucceeded(); });
-    connect(FSession, &TSignInSession::AuthenticationFailed, this, [this](const QString &AError) { AuthFailed(AError); });
+    connect(FSession, &TSignInSession::AuthenticationFailed, this,
+            [this](const QString &AError) { AuthFailed(AError); });
     connect(FSession, &TSignInSession::SignedIn, this, [this](const QJsonObject &AData) { SignedIn(AData); });
     connect(FSession, &TSignInSession::SignInFailed, this, [this](const QString &AMessage) { SignInFailed(AMessage); });
     connect(FSession, &TSignInSession::SavedPasswordRead, this,
@@ -220,37 +226,37 @@ void TLoginFrm::BuildControls()
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
-    setStyleSheet(QStringLiteral(
-        "QFrame#Panel2 { background: white; }"
-        "QFrame#Panel2 QLabel { color: #393939; }"
-        "QLabel#cxLabel1 { font-size: 22px; font-weight: bold; color: #1d2733; }"
-        "QLabel#cxLabel2 { font-size: 13px; color: #6b7785; }"
-        "QLabel#lblForgotPassword { color: #0386c6; }"
-        "QLabel#lblMessage { color: #c0392b; }"
-        "QLabel#lblMessage[info=\"true\"] { color: #52606d; }"
-        "QLabel#lblAppVer { color: #6b7785; font-size: 11px; }"
-        "QLabel#lblPassNote { color: #52606d; font-size: 11px; }"
-        "QLineEdit { border: 1px solid #c7d0db; border-radius: 4px; padding: 7px 8px; font-size: 13px;"
-        "  background: white; }"
-        "QLineEdit:focus { border: 1px solid #07b8f8; }"
-        "QLineEdit:disabled { background: #f2f4f7; color: #8a96a3; }"
-        "QPushButton#btnSignIn { background: #0386c6; color: white; border: none; border-radius: 4px;"
-        "  padding: 9px; font-size: 13px; font-weight: bold; }"
-        "QPushButton#btnSignIn:hover { background: #07a0e0; }"
-        "QPushButton#btnSignIn:disabled { background: #a9c9dc; }"
-        "QPushButton#btnClose { background: white; color: #393939; border: 1px solid #c7d0db;"
-        "  border-radius: 4px; padding: 8px; font-size: 13px; }"
-        "QPushButton#btnClose:hover { background: #f2f6fa; }"
-        "QPushButton#btnClose:disabled { color: #a0a8b2; }"
-        "QPushButton#btnRetry { background: white; color: #0386c6; border: 1px solid #0386c6;"
-        "  border-radius: 4px; padding: 8px; font-size: 13px; }"
-        "QPushButton#btnUpdateNow { background: #f39c12; color: white; border: none; border-radius: 4px;"
-        "  padding: 5px 10px; font-weight: bold; }"
-        "QPushButton#btnUpdateNow:disabled { background: #e5c38c; }"
-        "QToolButton#btnShowPass { border: 1px solid #c7d0db; border-radius: 4px; background: white; }"
-        "QToolButton#btnShowPass:checked { background: #dcecf8; border-color: #07b8f8; }"
-        "QWidget#pnlCustomer QLabel { color: white; font-size: 13px; }"
-        "QLabel#lblCustrName { font-size: 18px; font-weight: bold; }"));
+    setStyleSheet(
+        QStringLiteral("QFrame#Panel2 { background: white; }"
+                       "QFrame#Panel2 QLabel { color: #393939; }"
+                       "QLabel#cxLabel1 { font-size: 22px; font-weight: bold; color: #1d2733; }"
+                       "QLabel#cxLabel2 { font-size: 13px; color: #6b7785; }"
+                       "QLabel#lblForgotPassword { color: #0386c6; }"
+                       "QLabel#lblMessage { color: #c0392b; }"
+                       "QLabel#lblMessage[info=\"true\"] { color: #52606d; }"
+                       "QLabel#lblAppVer { color: #6b7785; font-size: 11px; }"
+                       "QLabel#lblPassNote { color: #52606d; font-size: 11px; }"
+                       "QLineEdit { border: 1px solid #c7d0db; border-radius: 4px; padding: 7px 8px; font-size: 13px;"
+                       "  background: white; }"
+                       "QLineEdit:focus { border: 1px solid #07b8f8; }"
+                       "QLineEdit:disabled { background: #f2f4f7; color: #8a96a3; }"
+                       "QPushButton#btnSignIn { background: #0386c6; color: white; border: none; border-radius: 4px;"
+                       "  padding: 9px; font-size: 13px; font-weight: bold; }"
+                       "QPushButton#btnSignIn:hover { background: #07a0e0; }"
+                       "QPushButton#btnSignIn:disabled { background: #a9c9dc; }"
+                       "QPushButton#btnClose { background: white; color: #393939; border: 1px solid #c7d0db;"
+                       "  border-radius: 4px; padding: 8px; font-size: 13px; }"
+                       "QPushButton#btnClose:hover { background: #f2f6fa; }"
+                       "QPushButton#btnClose:disabled { color: #a0a8b2; }"
+                       "QPushButton#btnRetry { background: white; color: #0386c6; border: 1px solid #0386c6;"
+                       "  border-radius: 4px; padding: 8px; font-size: 13px; }"
+                       "QPushButton#btnUpdateNow { background: #f39c12; color: white; border: none; border-radius: 4px;"
+                       "  padding: 5px 10px; font-weight: bold; }"
+                       "QPushButton#btnUpdateNow:disabled { background: #e5c38c; }"
+                       "QToolButton#btnShowPass { border: 1px solid #c7d0db; border-radius: 4px; background: white; }"
+                       "QToolButton#btnShowPass:checked { background: #dcecf8; border-color: #07b8f8; }"
+                       "QWidget#pnlCustomer QLabel { color: white; font-size: 13px; }"
+                       "QLabel#lblCustrName { font-size: 18px; font-weight: bold; }"));
 
     auto *root = new QHBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
@@ -572,11 +578,8 @@ void TLoginFrm::SavedPasswordRead(const QString &AEmail, const Platform::Credent
     if (edtEmail->text() != AEmail || !edtPass->text().isEmpty())
         return;
     switch (AResult.status) {
-    case Platform::CredentialResult::Status::Ok:
-        edtPass->setText(AResult.secret);
-        break;
-    case Platform::CredentialResult::Status::NotFound:
-        break;
+    case Platform::CredentialResult::Status::Ok: edtPass->setText(AResult.secret); break;
+    case Platform::CredentialResult::Status::NotFound: break;
     case Platform::CredentialResult::Status::Failed:
         lblPassNote->setText(
             QStringLiteral("The saved password could not be read from the system's password store; please type it."));

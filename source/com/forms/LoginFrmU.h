@@ -24,15 +24,15 @@ class TSignInSession;
 namespace Platform {
 class Localizer;
 struct CredentialResult;
-}
+} // namespace Platform
 
 // Where the sign-in form stands; what is enabled follows it.
 enum class TLoginState : std::uint8_t {
     lsAuthenticating, // installation being identified to the customer service
-    lsRejected,       // customer service refused or unreachable: "Close" or "Try Again"
-    lsReady,          // "Sign In" enabled
-    lsSigningIn,      // sign-in sent: everything disabled
-    lsDone,           // closed with Ok or Cancel
+    lsRejected, // customer service refused or unreachable: "Close" or "Try Again"
+    lsReady, // "Sign In" enabled
+    lsSigningIn, // sign-in sent: everything disabled
+    lsDone, // closed with Ok or Cancel
 };
 
 // The first window: drives a TSignInSession, which identifies the

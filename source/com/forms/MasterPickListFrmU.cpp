@@ -49,16 +49,18 @@ const ResourceString sLabelLocDetDesc = { "sLabelLocDetDesc", "Location Detail D
 
 QList<const ResourceString *> PickListResourceStrings()
 {
-    return { &sHeaderBrowseData,   &sLabelAddItem,         &sHeaderCostCenterList, &sHeaderEmpList,
-             &sHeaderItemList,     &sHeaderLocationList,   &sLabelCostCenter,      &sLabelGender,
-             &sLabelOrganization,  &sLabelItemName,        &sLabelUnitOfMaterials, &sLabelCategory,
-             &sLabelMaterial,      &sLabelSpecification,   &sLabelLocationType,    &sLabelBuilding,
-             &sLabelProject,       &sLabelVendor,          &sLabelLocDetName,      &sLabelLocDetDesc };
+    return { &sHeaderBrowseData,  &sLabelAddItem,       &sHeaderCostCenterList, &sHeaderEmpList,
+             &sHeaderItemList,    &sHeaderLocationList, &sLabelCostCenter,      &sLabelGender,
+             &sLabelOrganization, &sLabelItemName,      &sLabelUnitOfMaterials, &sLabelCategory,
+             &sLabelMaterial,     &sLabelSpecification, &sLabelLocationType,    &sLabelBuilding,
+             &sLabelProject,      &sLabelVendor,        &sLabelLocDetName,      &sLabelLocDetDesc };
 }
 
 TMasterPickListFrm::TMasterPickListFrm(const ResourceString &ACaption, const QSize &AClientSize, bool AWithSearch,
                                        bool APaged, QWidget *AParent)
-    : QDialog(AParent), FErrorHandler(std::make_unique<TErrorHandler>()), FCaption(&ACaption)
+    : QDialog(AParent)
+    , FErrorHandler(std::make_unique<TErrorHandler>())
+    , FCaption(&ACaption)
 {
     setWindowTitle(ACaption.text());
     resize(AClientSize);
@@ -140,8 +142,7 @@ TMasterPickListFrm::TMasterPickListFrm(const ResourceString &ACaption, const QSi
         lblRows = new QLabel(QStringLiteral("Rows:"), this);
         bottom->addWidget(lblRows);
         bottom->addWidget(cboRowPerPage);
-        FPagination =
-            new TPagination(cboRowPerPage, cboPage, btnFirst, btnPrev, btnNext, btnLast, lblPageCount, this);
+        FPagination = new TPagination(cboRowPerPage, cboPage, btnFirst, btnPrev, btnNext, btnLast, lblPageCount, this);
         FPagination->SetOnPageDataChange([this] { safely([this] { LoadData(); }); });
     }
     bottom->addStretch(1);

@@ -78,12 +78,8 @@ bool TQtyEdit::eventFilter(QObject *watched, QEvent *event)
     QChar key;
     switch (keyEvent->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        key = QLatin1Char('\r');
-        break;
-    case Qt::Key_Backspace:
-        key = QLatin1Char('\b');
-        break;
+    case Qt::Key_Enter: key = QLatin1Char('\r'); break;
+    case Qt::Key_Backspace: key = QLatin1Char('\b'); break;
     default: {
         // Keys without a printable character (Tab, arrows, Delete) move or
         // edit; they are not filtered.

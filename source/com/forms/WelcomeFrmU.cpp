@@ -2,7 +2,8 @@
 
 #include <QPalette>
 
-TWelcomeFrm::TWelcomeFrm(QWidget *AOwner) : TBaseChildFrm(AOwner)
+TWelcomeFrm::TWelcomeFrm(QWidget *AOwner)
+    : TBaseChildFrm(AOwner)
 {
     setWindowTitle(QStringLiteral("Welcome"));
     QPalette palette = this->palette();

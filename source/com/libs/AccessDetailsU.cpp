@@ -90,8 +90,7 @@ void TAccessDetails::AddControl(const QString &AGroup, QWidget *AControl, TContr
                                 TControlAction AAddMode, TControlAction AEditMode, TControlAction ADetailMode,
                                 TControlAction ACustomMode1, TControlAction ACustomMode2)
 {
-    TFormControl &record
-        = NewRecord(AGroup, ABrowseMode, AAddMode, AEditMode, ADetailMode, ACustomMode1, ACustomMode2);
+    TFormControl &record = NewRecord(AGroup, ABrowseMode, AAddMode, AEditMode, ADetailMode, ACustomMode1, ACustomMode2);
     record.Control = AControl;
 }
 
@@ -99,8 +98,7 @@ void TAccessDetails::AddControl(const QString &AGroup, QAction *AControl, TContr
                                 TControlAction AAddMode, TControlAction AEditMode, TControlAction ADetailMode,
                                 TControlAction ACustomMode1, TControlAction ACustomMode2)
 {
-    TFormControl &record
-        = NewRecord(AGroup, ABrowseMode, AAddMode, AEditMode, ADetailMode, ACustomMode1, ACustomMode2);
+    TFormControl &record = NewRecord(AGroup, ABrowseMode, AAddMode, AEditMode, ADetailMode, ACustomMode1, ACustomMode2);
     record.Action = AControl;
 }
 
@@ -108,8 +106,7 @@ void TAccessDetails::AddControl(const QString &AGroup, QGroupBox *ALayoutGroup, 
                                 TControlAction AAddMode, TControlAction AEditMode, TControlAction ADetailMode,
                                 TControlAction ACustomMode1, TControlAction ACustomMode2)
 {
-    TFormControl &record
-        = NewRecord(AGroup, ABrowseMode, AAddMode, AEditMode, ADetailMode, ACustomMode1, ACustomMode2);
+    TFormControl &record = NewRecord(AGroup, ABrowseMode, AAddMode, AEditMode, ADetailMode, ACustomMode1, ACustomMode2);
     record.ControlType = ctLayoutGroup;
     record.LayoutGroup = ALayoutGroup;
 }

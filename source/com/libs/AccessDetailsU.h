@@ -67,9 +67,9 @@ public:
                     TControlAction ACustomMode2);
     // A layout group: shown, hidden, enabled or disabled as a whole, never
     // repositioned.
-    void AddControl(const QString &AGroup, QGroupBox *ALayoutGroup, TControlAction ABrowseMode,
-                    TControlAction AAddMode, TControlAction AEditMode, TControlAction ADetailMode,
-                    TControlAction ACustomMode1, TControlAction ACustomMode2);
+    void AddControl(const QString &AGroup, QGroupBox *ALayoutGroup, TControlAction ABrowseMode, TControlAction AAddMode,
+                    TControlAction AEditMode, TControlAction ADetailMode, TControlAction ACustomMode1,
+                    TControlAction ACustomMode2);
 
     TDataMode DataMode() const { return FDataMode; }
     // Stores the mode and applies it to every record, also when the mode

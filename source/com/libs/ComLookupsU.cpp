@@ -34,11 +34,12 @@ const QString TrCodeResource = QStringLiteral("/com/v1/master/tr-codes");
 
 // Runs at the end of a scope, so that the closing steps survive a throwing
 // step before them.
-template<typename F>
-class Finally
+template<typename F> class Finally
 {
 public:
-    explicit Finally(F f) : m_f(std::move(f)) {}
+    explicit Finally(F f)
+        : m_f(std::move(f))
+    { }
     ~Finally() { m_f(); }
     Finally(const Finally &) = delete;
     Finally &operator=(const Finally &) = delete;
@@ -235,8 +236,9 @@ void lookupLater(const QString &AUrl, MemTable *ATable, const std::function<void
         if (!o.failed && o.response.success() && o.parsed.isObject && ticket.isCurrent())
             replaceRowsQuietly(*ticket.table(), std::move(o.parsed.rows));
         else if (o.failed || !o.response.success() || !o.parsed.isObject)
-            qCWarning(Platform::Log::data) << "lookup" << AUrl << "not loaded:"
-                                           << (o.failed ? o.failure : QStringLiteral("status %1").arg(o.response.statusCode));
+            qCWarning(Platform::Log::data)
+                << "lookup" << AUrl
+                << "not loaded:" << (o.failed ? o.failure : QStringLiteral("status %1").arg(o.response.statusCode));
     });
     // the rows are built on a worker; the UI thread only installs them
     request->sendArmed(
@@ -292,8 +294,7 @@ void DataListDate(const QString &AUrl, MemTable *ATable, const QString &AParams,
     runList(AUrl, ATable, FPagination, std::move(client));
 }
 
-void DataLookups(const QString &AUrl, MemTable *ATable, const int AShowAll, const QString &AParams,
-                 const bool AASync)
+void DataLookups(const QString &AUrl, MemTable *ATable, const int AShowAll, const QString &AParams, const bool AASync)
 {
     const auto addParams = [&](HttpClient &client) {
         client.addQueryStringParam(QStringLiteral("params"), AParams)
@@ -336,8 +337,7 @@ void StatusLookups(const QString &AStatusGroupID, MemTable *ATable, bool AShowAl
         lookupNow(StatusResource, ATable, addParams);
 }
 
-void TrCodeLookups(bool AIsAuth, const QString &ATrGroupId, MemTable *ATable, const int AShowAll,
-                   const bool AASync)
+void TrCodeLookups(bool AIsAuth, const QString &ATrGroupId, MemTable *ATable, const int AShowAll, const bool AASync)
 {
     Q_UNUSED(AIsAuth);
     const auto addParams = [&](HttpClient &client) {

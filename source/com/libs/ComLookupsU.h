@@ -33,8 +33,8 @@ class TPagination;
 // before any message, and the wait dialog is closed at the end whatever
 // other requests run.
 COM_EXPORT void DataList(const QString &AUrl, Platform::MemTable *ATable, const QString &AParams,
-                         const QString &ACriteria, int AStatusActive, TPagination *FPagination,
-                         const QString &APage, const QString &ARowPerPage);
+                         const QString &ACriteria, int AStatusActive, TPagination *FPagination, const QString &APage,
+                         const QString &ARowPerPage);
 
 // As DataList, with "start_date" and "end_date" ("yyyy-MM-dd") in place of
 // "status".
@@ -47,8 +47,8 @@ COM_EXPORT void DataListDate(const QString &AUrl, Platform::MemTable *ATable, co
 // session-expired message, another failure status shows nothing and keeps
 // the rows, a transport failure shows its text.
 // Synchronous: see the note on StatusLookups.
-COM_EXPORT void DataLookups(const QString &AUrl, Platform::MemTable *ATable, const int AShowAll,
-                            const QString &AParams, const bool AASync);
+COM_EXPORT void DataLookups(const QString &AUrl, Platform::MemTable *ATable, const int AShowAll, const QString &AParams,
+                            const bool AASync);
 
 // GET "/com/v1/master/status/{status_group_id}". AShowAll is not sent.
 // Asynchronous: through the long-lived client of RestClient; success
@@ -62,5 +62,5 @@ COM_EXPORT void StatusLookups(const QString &AStatusGroupID, Platform::MemTable 
 // GET "/com/v1/master/tr-codes" with "mode" = "lookup", "q" = ATrGroupId and
 // "show_all". The client is always the authorised one, whatever AIsAuth
 // says. Failures as StatusLookups.
-COM_EXPORT void TrCodeLookups(bool AIsAuth, const QString &ATrGroupId, Platform::MemTable *ATable,
-                              const int AShowAll, const bool AASync);
+COM_EXPORT void TrCodeLookups(bool AIsAuth, const QString &ATrGroupId, Platform::MemTable *ATable, const int AShowAll,
+                              const bool AASync);

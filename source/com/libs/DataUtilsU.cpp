@@ -151,8 +151,7 @@ QString paramDateTimeText(const TParamData &AParam)
 THttpParams::THttpParams() = default;
 THttpParams::~THttpParams() = default;
 
-void THttpParams::AddParam(const QString &AKey, const QVariant &AValue, TParamDataType ADataType,
-                           TParamType AParamType)
+void THttpParams::AddParam(const QString &AKey, const QVariant &AValue, TParamDataType ADataType, TParamType AParamType)
 {
     if (FData.contains(AKey))
         throw Platform::DuplicateKeyError(QStringLiteral("Duplicates not allowed: parameter \"%1\"").arg(AKey));
@@ -222,8 +221,7 @@ const QString JsonContentType = QStringLiteral("application/json");
 // One step of a completion: whatever it throws stays here, so that the steps
 // after it (thaw, release, wait dialog) still run and nothing reaches the
 // event loop.
-template<typename F>
-void guardedStep(const char *AWhat, F &&AStep)
+template<typename F> void guardedStep(const char *AWhat, F &&AStep)
 {
     try {
         AStep();
@@ -255,8 +253,8 @@ void reportFailure(const TErrorProc &AErrorProc, TErrorHandler *AErrorHandler, i
     else if (AErrorHandler)
         AErrorHandler->ShowErrorMessage(AStatus, AText);
     else
-        qCWarning(Platform::Log::net, "REST request failed with status %d, and neither a callback nor an error handler was given",
-                 AStatus);
+        qCWarning(Platform::Log::net,
+                  "REST request failed with status %d, and neither a callback nor an error handler was given", AStatus);
 }
 
 // Made on the UI thread, where RestClient lives; the task only uses it.
@@ -375,7 +373,7 @@ void installRows(ListRead &ARead, RestOutcome &AOutcome)
             if (parsed.hasArray)
                 table->appendRows(std::move(AOutcome.parsed.rows));
             else if (isRecord)
-                table->appendRows(JsonDataSet::rowsFromJsonArray(ARead.fields, QJsonArray{ record }));
+                table->appendRows(JsonDataSet::rowsFromJsonArray(ARead.fields, QJsonArray { record }));
             table->first();
         });
     }
@@ -468,21 +466,22 @@ void startListRead(std::unique_ptr<ListRead> ARead)
     request->setCancellable(read->cb.waitHeld);
 
     // the task gets plain data only: the URL, the fields and the parameters
-    request->send(read->client,
-                  [url = read->url, fields = read->fields, params = read->params](Platform::HttpClient &AClient) mutable {
-                      if (params)
-                          params->SetRestClientParams(AClient);
-                      // released on the UI thread, in its place among the closing steps
-                      params.reset();
-                      RestOutcome o;
-                      o.response = AClient.get(url);
-                      // parsed here, so that the UI thread only installs finished rows
-                      if (o.response.success()) {
-                          o.parsed = JsonDataSet::parseArrayMember(fields, o.response.body, DataMember);
-                          o.response.body.clear();
-                      }
-                      return o;
-                  });
+    request->send(
+        read->client,
+        [url = read->url, fields = read->fields, params = read->params](Platform::HttpClient &AClient) mutable {
+            if (params)
+                params->SetRestClientParams(AClient);
+            // released on the UI thread, in its place among the closing steps
+            params.reset();
+            RestOutcome o;
+            o.response = AClient.get(url);
+            // parsed here, so that the UI thread only installs finished rows
+            if (o.response.success()) {
+                o.parsed = JsonDataSet::parseArrayMember(fields, o.response.body, DataMember);
+                o.response.body.clear();
+            }
+            return o;
+        });
 }
 
 Callbacks makeCallbacks(TErrorHandler *AErrorHandler, TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg,
@@ -515,9 +514,9 @@ void addParamLines(THttpParams &AParams, const QString &ALines)
 
 } // namespace
 
-void RestGet(const QString &AUrl, MemTable *ATable, std::unique_ptr<THttpParams> AHttpParams,
-             TPagination *APagination, TErrorHandler *AErrorHandler, TProc ACompleteProc, TErrorProc AErrorProc,
-             bool AWaitDlg, bool ACheckCounter)
+void RestGet(const QString &AUrl, MemTable *ATable, std::unique_ptr<THttpParams> AHttpParams, TPagination *APagination,
+             TErrorHandler *AErrorHandler, TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg,
+             bool ACheckCounter)
 {
     auto read = std::make_unique<ListRead>();
     read->kind = ReadKind::List;
@@ -644,7 +643,7 @@ const QString MasterKey = QStringLiteral("master");
 // A JSON string literal, quotes and escapes included.
 QByteArray jsonStringLiteral(const QString &AText)
 {
-    const QByteArray array = QJsonDocument(QJsonArray{ QJsonValue(AText) }).toJson(QJsonDocument::Compact);
+    const QByteArray array = QJsonDocument(QJsonArray { QJsonValue(AText) }).toJson(QJsonDocument::Compact);
     return array.mid(1, array.size() - 2);
 }
 
@@ -980,21 +979,22 @@ void RestSend(const QString &AMethod, const QString &AUrl, std::unique_ptr<TTabl
 
     // a write cannot be called back once sent: the server may have applied it
     const QString method = AMethod.toLower();
-    request->send(state->client, [url = AUrl, params = state->params, method, body, bodyFailed,
-                                  bodyFailure](Platform::HttpClient &AClient) mutable {
-        if (bodyFailed)
-            throw Platform::Error(bodyFailure);
-        if (params)
-            params->SetRestClientParams(AClient);
-        params.reset();
-        if (method == QLatin1String("post"))
-            return replyOf(AClient.post(url, body, JsonContentType));
-        if (method == QLatin1String("patch"))
-            return replyOf(AClient.patch(url, body, JsonContentType));
-        if (method == QLatin1String("put"))
-            return replyOf(AClient.put(url, body, JsonContentType));
-        return replyOf(AClient.del(url));
-    });
+    request->send(state->client,
+                  [url = AUrl, params = state->params, method, body, bodyFailed,
+                   bodyFailure](Platform::HttpClient &AClient) mutable {
+                      if (bodyFailed)
+                          throw Platform::Error(bodyFailure);
+                      if (params)
+                          params->SetRestClientParams(AClient);
+                      params.reset();
+                      if (method == QLatin1String("post"))
+                          return replyOf(AClient.post(url, body, JsonContentType));
+                      if (method == QLatin1String("patch"))
+                          return replyOf(AClient.patch(url, body, JsonContentType));
+                      if (method == QLatin1String("put"))
+                          return replyOf(AClient.put(url, body, JsonContentType));
+                      return replyOf(AClient.del(url));
+                  });
 }
 
 void RestSendOne(const QString &AMethod, const QString &AUrl, MemTable *ATable,
@@ -1038,8 +1038,8 @@ void RestPatch(const QString &AUrl, MemTable *ATable, std::unique_ptr<THttpParam
                TErrorHandler *AErrorHandler, TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg,
                bool ACheckCounter)
 {
-    RestSendOne(QStringLiteral("patch"), AUrl, ATable, std::move(AHttpParams), AErrorHandler,
-                std::move(ACompleteProc), std::move(AErrorProc), AWaitDlg, ACheckCounter);
+    RestSendOne(QStringLiteral("patch"), AUrl, ATable, std::move(AHttpParams), AErrorHandler, std::move(ACompleteProc),
+                std::move(AErrorProc), AWaitDlg, ACheckCounter);
 }
 
 void RestPut(const QString &AUrl, std::unique_ptr<TTableList> ATableList, std::unique_ptr<THttpParams> AHttpParams,

@@ -28,13 +28,13 @@ using TErrorProc = std::function<void(int, const QString &)>;
 enum TParamDataType : quint8 {
     pdtString,
     pdtInteger,
-    pdtDate,     // sent as "yyyy-MM-dd"
+    pdtDate, // sent as "yyyy-MM-dd"
     pdtDateTime, // sent as text "yyyy-MM-ddTHH:mm:ss", the value's own clock time, no zone
 };
 
 enum TParamType : quint8 {
     ptQuery, // name=value in the query string
-    ptPath,  // fills "{name}" in the resource path
+    ptPath, // fills "{name}" in the resource path
 };
 
 class COM_EXPORT TParamData
@@ -100,9 +100,9 @@ COM_EXPORT void RestGet(const QString &AUrl, Platform::MemTable *ATable, std::un
 
 // RestGet without a paging bar for a read of one record: "data" as the
 // record's object gives one row, "data" as an array gives its rows.
-COM_EXPORT void RestGetRecord(const QString &AUrl, Platform::MemTable *ATable,
-                              std::unique_ptr<THttpParams> AHttpParams, TErrorHandler *AErrorHandler,
-                              TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter);
+COM_EXPORT void RestGetRecord(const QString &AUrl, Platform::MemTable *ATable, std::unique_ptr<THttpParams> AHttpParams,
+                              TErrorHandler *AErrorHandler, TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg,
+                              bool ACheckCounter);
 
 COM_EXPORT void RestLookup(const QString &AUrl, Platform::MemTable *ATable, std::unique_ptr<THttpParams> AHttpParams,
                            TErrorHandler *AErrorHandler, TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg,
@@ -216,22 +216,22 @@ COM_EXPORT void RestGetDetail(const QString &AUrl, std::unique_ptr<TTableList> A
 // before the request starts; when that fails nothing is sent and the failure
 // is reported as status 500.
 COM_EXPORT void RestSend(const QString &AMethod, const QString &AUrl, std::unique_ptr<TTableList> ATableList,
-                         std::unique_ptr<THttpParams> AHttpParams, TErrorHandler *AErrorHandler,
-                         TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter);
+                         std::unique_ptr<THttpParams> AHttpParams, TErrorHandler *AErrorHandler, TProc ACompleteProc,
+                         TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter);
 // One table sent as the bare object of its current row; no table: no body.
 COM_EXPORT void RestSendOne(const QString &AMethod, const QString &AUrl, Platform::MemTable *ATable,
-                            std::unique_ptr<THttpParams> AHttpParams, TErrorHandler *AErrorHandler,
-                            TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter);
+                            std::unique_ptr<THttpParams> AHttpParams, TErrorHandler *AErrorHandler, TProc ACompleteProc,
+                            TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter);
 
 COM_EXPORT void RestPost(const QString &AUrl, std::unique_ptr<TTableList> ATableList,
-                         std::unique_ptr<THttpParams> AHttpParams, TErrorHandler *AErrorHandler,
-                         TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter);
+                         std::unique_ptr<THttpParams> AHttpParams, TErrorHandler *AErrorHandler, TProc ACompleteProc,
+                         TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter);
 COM_EXPORT void RestPost(const QString &AUrl, Platform::MemTable *ATable, std::unique_ptr<THttpParams> AHttpParams,
                          TErrorHandler *AErrorHandler, TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg,
                          bool ACheckCounter);
 COM_EXPORT void RestPatch(const QString &AUrl, std::unique_ptr<TTableList> ATableList,
-                          std::unique_ptr<THttpParams> AHttpParams, TErrorHandler *AErrorHandler,
-                          TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter);
+                          std::unique_ptr<THttpParams> AHttpParams, TErrorHandler *AErrorHandler, TProc ACompleteProc,
+                          TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter);
 COM_EXPORT void RestPatch(const QString &AUrl, Platform::MemTable *ATable, std::unique_ptr<THttpParams> AHttpParams,
                           TErrorHandler *AErrorHandler, TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg,
                           bool ACheckCounter);
@@ -241,6 +241,5 @@ COM_EXPORT void RestPut(const QString &AUrl, std::unique_ptr<TTableList> ATableL
 COM_EXPORT void RestPut(const QString &AUrl, Platform::MemTable *ATable, std::unique_ptr<THttpParams> AHttpParams,
                         TErrorHandler *AErrorHandler, TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg,
                         bool ACheckCounter);
-COM_EXPORT void RestDelete(const QString &AUrl, std::unique_ptr<THttpParams> AHttpParams,
-                           TErrorHandler *AErrorHandler, TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg,
-                           bool ACheckCounter);
+COM_EXPORT void RestDelete(const QString &AUrl, std::unique_ptr<THttpParams> AHttpParams, TErrorHandler *AErrorHandler,
+                           TProc ACompleteProc, TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter);

@@ -111,9 +111,7 @@ void TErrorHandler::ClearValidationErrors()
 void TErrorHandler::ShowErrorMessage(int AStatusCode, const QString &AMessage)
 {
     switch (AStatusCode) {
-    case 400:
-        ShowErrorMessage(AMessage);
-        break;
+    case 400: ShowErrorMessage(AMessage); break;
     case 401:
         // only the status text; the body means nothing to the user
         MsgErr(401, QString());

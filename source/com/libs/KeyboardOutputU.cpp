@@ -49,14 +49,13 @@ void FillArray()
     };
     // The symbols of the US layout; letters, digits and space follow below.
     static constexpr Entry symbols[] = {
-        { '!', 0x31, true },  { '"', 0xDE, true },  { '#', 0x33, true },  { '$', 0x34, true },
-        { '%', 0x35, true },  { '&', 0x37, true },  { '\'', 0xDE, false }, { '(', 0x39, true },
-        { ')', 0x30, true },  { '*', 0x38, true },  { '+', 0xBB, true },  { ',', 0xBC, false },
-        { '-', 0xBD, false }, { '.', 0xBE, false }, { '/', 0xBF, false }, { ':', 0xBA, true },
-        { ';', 0xBA, false }, { '<', 0xBC, true },  { '=', 0xBB, false }, { '>', 0xBE, true },
-        { '?', 0xBF, true },  { '@', 0x32, true },  { '[', 0xDB, false }, { '\\', 0xDC, false },
-        { ']', 0xDD, false }, { '^', 0x36, true },  { '_', 0xBD, true },  { '`', 0xC0, false },
-        { '{', 0xDB, true },  { '|', 0xDC, true },  { '}', 0xDD, true },  { '~', 0xC0, true },
+        { '!', 0x31, true }, { '"', 0xDE, true },   { '#', 0x33, true },  { '$', 0x34, true },   { '%', 0x35, true },
+        { '&', 0x37, true }, { '\'', 0xDE, false }, { '(', 0x39, true },  { ')', 0x30, true },   { '*', 0x38, true },
+        { '+', 0xBB, true }, { ',', 0xBC, false },  { '-', 0xBD, false }, { '.', 0xBE, false },  { '/', 0xBF, false },
+        { ':', 0xBA, true }, { ';', 0xBA, false },  { '<', 0xBC, true },  { '=', 0xBB, false },  { '>', 0xBE, true },
+        { '?', 0xBF, true }, { '@', 0x32, true },   { '[', 0xDB, false }, { '\\', 0xDC, false }, { ']', 0xDD, false },
+        { '^', 0x36, true }, { '_', 0xBD, true },   { '`', 0xC0, false }, { '{', 0xDB, true },   { '|', 0xDC, true },
+        { '}', 0xDD, true }, { '~', 0xC0, true },
     };
     for (int c = 0; c <= LastPrintable; ++c) {
         mToVKey[c] = 0;
@@ -99,7 +98,7 @@ void SendControl(quint8 CtrlKey, bool booDown, int Delay)
         quint8 flag;
         quint16 vk;
     } order[] = {
-        { CKAlt, VK_MENU },     { CKCtrl, VK_CONTROL }, { CKShift, VK_SHIFT },  { CKContext, VK_CONTEXTKEY },
+        { CKAlt, VK_MENU },     { CKCtrl, VK_CONTROL }, { CKShift, VK_SHIFT },     { CKContext, VK_CONTEXTKEY },
         { CKWin, VK_STARTKEY }, { CKCaps, VK_CAPITAL }, { CKNumLock, VK_NUMLOCK }, { CKPrintScr, VK_SNAPSHOT },
     };
     if (Delay > 0)
@@ -336,9 +335,15 @@ quint8 GetVirtualKeyAsc(quint8 VKey)
 }
 
 // Single keys.
-#define ZELT_KB_SINGLE_KEY(name, vk)                                                                                  \
-    bool name(int Times, int Delay) { return PressVKey(vk, false, Times, Delay); }                                    \
-    bool name() { return PressVKey(vk, false, 1, 5); }
+#define ZELT_KB_SINGLE_KEY(name, vk)                                                                                   \
+    bool name(int Times, int Delay)                                                                                    \
+    {                                                                                                                  \
+        return PressVKey(vk, false, Times, Delay);                                                                     \
+    }                                                                                                                  \
+    bool name()                                                                                                        \
+    {                                                                                                                  \
+        return PressVKey(vk, false, 1, 5);                                                                             \
+    }
 
 ZELT_KB_SINGLE_KEY(DoReturn, VK_RETURN)
 ZELT_KB_SINGLE_KEY(DoTab, VK_TAB)
@@ -376,6 +381,4 @@ void KeyboardOutputU_Initialize()
     bPause = false;
 }
 
-void KeyboardOutputU_Finalize()
-{
-}
+void KeyboardOutputU_Finalize() { }

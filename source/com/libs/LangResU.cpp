@@ -114,7 +114,8 @@ const Platform::ResourceString sLoginWelcome1 = { "sLoginWelcome1", "Welcome Bac
 const Platform::ResourceString sLoginWelcome2 = { "sLoginWelcome2", "Please enter your email and password" };
 const Platform::ResourceString sMsgAddNewConfirm = { "sMsgAddNewConfirm", "Are you sure to Add New data?" };
 const Platform::ResourceString sMsgAssignConfirm = { "sMsgAssignConfirm", "Are you sure to assign buyer?" };
-const Platform::ResourceString sMsgClearAssignConfirm = { "sMsgClearAssignConfirm", "Are you sure to clear assign buyer?" };
+const Platform::ResourceString sMsgClearAssignConfirm = { "sMsgClearAssignConfirm",
+                                                          "Are you sure to clear assign buyer?" };
 const Platform::ResourceString sMsgDeleteConfirm = { "sMsgDeleteConfirm", "Are you sure to delete this data?" };
 const Platform::ResourceString sMsgDeleted = { "sMsgDeleted", "Data has been deleted." };
 const Platform::ResourceString sMsgDeleteError = { "sMsgDeleteError", "Delete failed." };
@@ -122,8 +123,10 @@ const Platform::ResourceString sMsgHttpBadRequest = { "sMsgHttpBadRequest", "Bad
 const Platform::ResourceString sMsgHttpForbidden = { "sMsgHttpForbidden", "Forbidden." };
 const Platform::ResourceString sMsgHttpPageNotFound = { "sMsgHttpPageNotFound", "Page Not Found." };
 const Platform::ResourceString sMsgHttpServerError = { "sMsgHttpServerError", "Server Error." };
-const Platform::ResourceString sMsgHttpUnauthorized = { "sMsgHttpUnauthorized", "Unauthorized or session has expired, please re-login." };
-const Platform::ResourceString sMsgHttpUndefinedClientError = { "sMsgHttpUndefinedClientError", "Undefined client error." };
+const Platform::ResourceString sMsgHttpUnauthorized = { "sMsgHttpUnauthorized",
+                                                        "Unauthorized or session has expired, please re-login." };
+const Platform::ResourceString sMsgHttpUndefinedClientError = { "sMsgHttpUndefinedClientError",
+                                                                "Undefined client error." };
 const Platform::ResourceString sMsgHttpUndefinedError = { "sMsgHttpUndefinedError", "Udefined Error." };
 const Platform::ResourceString sMsgOpenConfirm = { "sMsgOpenConfirm", "Are you sure to Open this data?" };
 const Platform::ResourceString sMsgReleaseConfirm = { "sMsgReleaseConfirm", "Are you sure to Release this data?" };
@@ -132,9 +135,13 @@ const Platform::ResourceString sMsgSaved = { "sMsgSaved", "Data has been saved."
 const Platform::ResourceString sMsgSessionExpired = { "sMsgSessionExpired", "Session has expired, please re-login." };
 
 // Beside the catalogue: what a failed request or save tells the user.
-const Platform::ResourceString sMsgNoConnection = { "sMsgNoConnection", "Cannot connect to the server. Check the network connection and try again." };
-const Platform::ResourceString sMsgNoAnswerInTime = { "sMsgNoAnswerInTime", "The server did not answer in time. Please try again." };
-const Platform::ResourceString sMsgServerFailed = { "sMsgServerFailed", "The server failed to give a complete answer. Please try again." };
+const Platform::ResourceString sMsgNoConnection = {
+    "sMsgNoConnection", "Cannot connect to the server. Check the network connection and try again."
+};
+const Platform::ResourceString sMsgNoAnswerInTime = { "sMsgNoAnswerInTime",
+                                                      "The server did not answer in time. Please try again." };
+const Platform::ResourceString sMsgServerFailed = { "sMsgServerFailed",
+                                                    "The server failed to give a complete answer. Please try again." };
 const Platform::ResourceString sMsgNothingToSave = { "sMsgNothingToSave", "There is no data to save." };
 
 const char *const LangResProductName = "Custom Resource Strings";
@@ -282,7 +289,8 @@ void LangResU_Initialize()
     AddResourceStringNames(product);
     Platform::ResourceStringRepository::instance().registerProduct(QString::fromLatin1(LangResProductName), product);
     Platform::ResourceStringRepository::instance().registerProduct(
-        QString::fromLatin1(FailureProductName), { &sMsgNoConnection, &sMsgNoAnswerInTime, &sMsgServerFailed, &sMsgNothingToSave });
+        QString::fromLatin1(FailureProductName),
+        { &sMsgNoConnection, &sMsgNoAnswerInTime, &sMsgServerFailed, &sMsgNothingToSave });
 }
 
 void LangResU_Finalize()

@@ -40,8 +40,8 @@ QString TMenuData::GetParams(int AIndex) const
 
 TMenuList::TMenuList()
 {
-    Append(0, QStringLiteral("Welcome"), QStringLiteral("TWelcomeFrm"), QStringLiteral("Welcome"), QString(),
-           QString(), QString(), 1);
+    Append(0, QStringLiteral("Welcome"), QStringLiteral("TWelcomeFrm"), QStringLiteral("Welcome"), QString(), QString(),
+           QString(), 1);
 }
 
 TMenuList::~TMenuList()
@@ -64,14 +64,12 @@ Platform::SideBar *TMenuList::SideBar() const
     return FSideBar.data();
 }
 
-void TMenuList::Append(int AMenuId, const QString &AMenuTitle, const QString &AFormClass,
-                       const QString &ABreadCrumbs, const QString &ATrCode, const QString &ATrGroupId,
-                       const QString &AParams, int AShowType)
+void TMenuList::Append(int AMenuId, const QString &AMenuTitle, const QString &AFormClass, const QString &ABreadCrumbs,
+                       const QString &ATrCode, const QString &ATrGroupId, const QString &AParams, int AShowType)
 {
     if (FMenuList.count(AMenuId))
-        throw Platform::DuplicateKeyError(QStringLiteral("Menu id %1 (\"%2\") is already in the menu list.")
-                                              .arg(AMenuId)
-                                              .arg(AMenuTitle));
+        throw Platform::DuplicateKeyError(
+            QStringLiteral("Menu id %1 (\"%2\") is already in the menu list.").arg(AMenuId).arg(AMenuTitle));
     auto data = std::make_unique<TMenuData>();
     data->MenuId = AMenuId;
     data->MenuTitle = AMenuTitle;
@@ -136,9 +134,8 @@ void TMenuList::LoadNodes(const QJsonArray &AData, Platform::SideBarGroup *APare
                           int ADepth)
 {
     if (ADepth > kMaxMenuDepth)
-        throw Platform::Error(QStringLiteral("The menu tree is nested deeper than %1 levels at %2.")
-                                  .arg(kMaxMenuDepth)
-                                  .arg(APath));
+        throw Platform::Error(
+            QStringLiteral("The menu tree is nested deeper than %1 levels at %2.").arg(kMaxMenuDepth).arg(APath));
 
     for (qsizetype i = 0; i < AData.size(); ++i) {
         const QString path = APath + QLatin1Char('[') + QString::number(i) + QLatin1Char(']');
@@ -148,7 +145,8 @@ void TMenuList::LoadNodes(const QJsonArray &AData, Platform::SideBarGroup *APare
 
         // Every member a node needs is read before anything is added, so a
         // node with a member missing leaves no trace of its own.
-        struct {
+        struct
+        {
             bool isHeader = false;
             QString title;
             int level = 0;

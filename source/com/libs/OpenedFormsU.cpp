@@ -8,7 +8,9 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 
-TOpenedForms::TOpenedForms(QObject *AParent) : QObject(AParent) { }
+TOpenedForms::TOpenedForms(QObject *AParent)
+    : QObject(AParent)
+{ }
 
 TOpenedForms::~TOpenedForms()
 {

@@ -13,7 +13,6 @@
 #include <QJsonArray>
 #include <QLibrary>
 
-
 namespace {
 
 constexpr int kMessageSize = 1024;
@@ -25,8 +24,8 @@ constexpr int kDrainTimeoutMs = 5000;
 bool isPlainFileName(const QString &name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-        && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
-        && !name.contains(QLatin1Char(':')) && !name.contains(QChar(0));
+        && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) && !name.contains(QLatin1Char(':'))
+        && !name.contains(QChar(0));
 }
 
 QString messageFrom(const char *buffer)
@@ -42,8 +41,7 @@ QString messageFrom(const char *buffer)
 TAppPackage::TAppPackage(const QString &APackageId, const QString &APackageFile)
     : PackageId(APackageId)
     , PackageFile(APackageFile)
-{
-}
+{ }
 
 TAppPackage::~TAppPackage() = default;
 
@@ -59,9 +57,9 @@ TPackageList::~TPackageList()
         try {
             UnloadEntry(*FPackageList[i], i > 0, drained);
         } catch (...) {
-            qCWarning(Platform::Log::packages).noquote() << "package" << FPackageList[i]->PackageId
-                                                         << "not unloaded at shut-down:"
-                                                         << Platform::messageOf(std::current_exception());
+            qCWarning(Platform::Log::packages).noquote()
+                << "package" << FPackageList[i]->PackageId
+                << "not unloaded at shut-down:" << Platform::messageOf(std::current_exception());
         }
     }
 }
@@ -136,8 +134,8 @@ void TPackageList::LoadPackageData(const QJsonValue &AData)
                 id = Platform::Json::getString(element, QStringLiteral("package_id"));
                 file = Platform::Json::getString(element, QStringLiteral("package_file"));
             } catch (const Platform::JsonMemberError &e) {
-                throw Platform::JsonMemberError(e.message() + QStringLiteral(" in package entry ")
-                                                + QString::number(i) + QStringLiteral("."));
+                throw Platform::JsonMemberError(e.message() + QStringLiteral(" in package entry ") + QString::number(i)
+                                                + QStringLiteral("."));
             }
             Append(id, file);
             LoadEntry(*FPackageList.back(), true);
@@ -202,8 +200,8 @@ void TPackageList::LoadEntry(TAppPackage &APackage, bool AIsModule)
             for (const auto &c : std::as_const(added))
                 registry.unregisterClass(c.name);
             library->unload();
-            throw Platform::Error(QStringLiteral("Package %1 failed to start: %2")
-                                      .arg(APackage.PackageFile, messageFrom(message)));
+            throw Platform::Error(
+                QStringLiteral("Package %1 failed to start: %2").arg(APackage.PackageFile, messageFrom(message)));
         }
         APackage.Classes = added;
     }
@@ -218,7 +216,8 @@ void TPackageList::UnloadEntry(TAppPackage &APackage, bool AIsModule, bool AMayU
         return;
     QString failure;
     if (AIsModule && APackage.HModule) {
-        const auto finalize = reinterpret_cast<ZeltModuleEntryFunction>(APackage.HModule->resolve("ZeltModuleFinalize"));
+        const auto finalize =
+            reinterpret_cast<ZeltModuleEntryFunction>(APackage.HModule->resolve("ZeltModuleFinalize"));
         char message[kMessageSize] = {};
         if (finalize && finalize(message, kMessageSize) != 0)
             failure = messageFrom(message);

@@ -46,9 +46,9 @@ struct LoadingGuard
 
 } // namespace
 
-TPagination::TPagination(QComboBox *APageSize, QComboBox *APage, QAbstractButton *AFirstBtn,
-                         QAbstractButton *APrevBtn, QAbstractButton *ANextBtn, QAbstractButton *ALastBtn,
-                         QLabel *APageCountLbl, QLabel *ARecordCountLbl, QObject *AParent)
+TPagination::TPagination(QComboBox *APageSize, QComboBox *APage, QAbstractButton *AFirstBtn, QAbstractButton *APrevBtn,
+                         QAbstractButton *ANextBtn, QAbstractButton *ALastBtn, QLabel *APageCountLbl,
+                         QLabel *ARecordCountLbl, QObject *AParent)
     : QObject(AParent)
 {
     FIsLoading = false;
@@ -72,12 +72,10 @@ TPagination::TPagination(QComboBox *APageSize, QComboBox *APage, QAbstractButton
     FRecordCountLbl = ARecordCountLbl;
 }
 
-TPagination::TPagination(QComboBox *APageSize, QComboBox *APage, QAbstractButton *AFirstBtn,
-                         QAbstractButton *APrevBtn, QAbstractButton *ANextBtn, QAbstractButton *ALastBtn,
-                         QLabel *APageCountLbl, QObject *AParent)
+TPagination::TPagination(QComboBox *APageSize, QComboBox *APage, QAbstractButton *AFirstBtn, QAbstractButton *APrevBtn,
+                         QAbstractButton *ANextBtn, QAbstractButton *ALastBtn, QLabel *APageCountLbl, QObject *AParent)
     : TPagination(APageSize, APage, AFirstBtn, APrevBtn, ANextBtn, ALastBtn, APageCountLbl, nullptr, AParent)
-{
-}
+{ }
 
 TPagination::~TPagination() = default;
 
@@ -213,8 +211,7 @@ void TPagination::OnButtonClick(QObject *Sender)
             return;
         text = QString::number(n);
         break;
-    default:
-        return;
+    default: return;
     }
     setPageText(text);
     // the new text is the selector's new value, as a pick from its list is
@@ -284,5 +281,6 @@ void TPagination::Paginate(const QJsonValue &APageData)
 
     // after the read that called us has finished with its table
     if (moveToLast && FPage)
-        QMetaObject::invokeMethod(this, [this] { OnPageChange(FPage); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { OnPageChange(FPage); }, Qt::QueuedConnection);
 }

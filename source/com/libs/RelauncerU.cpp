@@ -38,13 +38,14 @@ void RestartApplicationOnExit(const QString &aExtraArguments)
 {
     // The executable's path is taken now, while the application exists.
     restartOnExit() = [extra = aExtraArguments.trimmed(), program = Platform::runningExecutablePath()] {
-        const QString parameters = QStringLiteral("RestartApplicationOnExit=")
-            + QString::number(QCoreApplication::applicationPid()) + extra;
+        const QString parameters =
+            QStringLiteral("RestartApplicationOnExit=") + QString::number(QCoreApplication::applicationPid()) + extra;
         try {
             Platform::processLauncher().startDetached(program, parameters, QString(), Platform::WindowShow::Normal);
         } catch (...) {
             // A restart that cannot start must not stop the shutdown.
-            qCWarning(Platform::Log::update) << "the restart did not start:" << Platform::messageOf(std::current_exception());
+            qCWarning(Platform::Log::update)
+                << "the restart did not start:" << Platform::messageOf(std::current_exception());
         }
     };
 }
@@ -70,7 +71,8 @@ void CarryOutRestartOnExit()
         proc();
     } catch (...) {
         // Runs from a static destructor at the end: nothing may escape.
-        qCWarning(Platform::Log::update) << "the restart on exit failed:" << Platform::messageOf(std::current_exception());
+        qCWarning(Platform::Log::update) << "the restart on exit failed:"
+                                         << Platform::messageOf(std::current_exception());
     }
 }
 

@@ -63,9 +63,10 @@ void erasePlainTextPassword(const QString &AIniFile)
 
 } // namespace
 
-TSignInSession::TSignInSession(QObject *AParent) : QObject(AParent), FAppIniFile(AppConfPath())
-{
-}
+TSignInSession::TSignInSession(QObject *AParent)
+    : QObject(AParent)
+    , FAppIniFile(AppConfPath())
+{ }
 
 TSignInSession::~TSignInSession() = default;
 
@@ -119,14 +120,13 @@ TRememberedSignIn TSignInSession::ReadRemembered() const
 void TSignInSession::ReadSavedPassword(const QString &AEmail)
 {
     const QPointer<TSignInSession> self(this);
-    Platform::credentialStore().read(CredentialService(), CredentialKey(AEmail),
-                                     [self, AEmail](const Platform::CredentialResult &AResult) {
-                                         if (!AResult.ok() && AResult.status != Platform::CredentialResult::Status::NotFound)
-                                             qCWarning(Platform::Log::signIn)
-                                                 << "the saved password could not be read:" << AResult.error;
-                                         if (self)
-                                             Q_EMIT self->SavedPasswordRead(AEmail, AResult);
-                                     });
+    Platform::credentialStore().read(
+        CredentialService(), CredentialKey(AEmail), [self, AEmail](const Platform::CredentialResult &AResult) {
+            if (!AResult.ok() && AResult.status != Platform::CredentialResult::Status::NotFound)
+                qCWarning(Platform::Log::signIn) << "the saved password could not be read:" << AResult.error;
+            if (self)
+                Q_EMIT self->SavedPasswordRead(AEmail, AResult);
+        });
 }
 
 QString TSignInSession::SaveSignIn(bool ARemember, const QString &AEmail, const QString &APassword)

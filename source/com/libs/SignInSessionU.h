@@ -100,7 +100,7 @@ private:
 
     QString FAppIniFile;
     std::unique_ptr<TZeltRestClient> FAuthClient;
-    int FAuthRequest = 0;    // the one outstanding, 0 when none
+    int FAuthRequest = 0; // the one outstanding, 0 when none
     int FSignInRequest = 0;
     int FLastRequest = 0;
     QJsonObject FLoginData;

@@ -22,12 +22,11 @@ QString captionOf(const Platform::ResourceString &AResString, bool AIsLabelField
     return text;
 }
 
-template<typename T>
-T *required(T *control, const char *operation, const char *what)
+template<typename T> T *required(T *control, const char *operation, const char *what)
 {
     if (!control)
-        throw Platform::Error(QStringLiteral("TTranslation::%1: no %2 given")
-                                  .arg(QLatin1String(operation), QLatin1String(what)));
+        throw Platform::Error(
+            QStringLiteral("TTranslation::%1: no %2 given").arg(QLatin1String(operation), QLatin1String(what)));
     return control;
 }
 
@@ -51,8 +50,8 @@ QLineEdit *lineEditIn(QLayoutItem *item)
 
 } // namespace
 
-void TTranslation::TranslateControl(QAbstractItemModel *AModel, int ASection, const Platform::ResourceString &AResString,
-                                    bool AIsLabelField)
+void TTranslation::TranslateControl(QAbstractItemModel *AModel, int ASection,
+                                    const Platform::ResourceString &AResString, bool AIsLabelField)
 {
     required(AModel, "TranslateControl", "model");
     if (ASection < 0 || ASection >= AModel->columnCount())

@@ -22,15 +22,14 @@ bool LoadReport(Platform::Report &ARep, const QString &AFileName)
 {
     const QString path = Platform::applicationFolder() + QStringLiteral("reports/") + AFileName;
     switch (ARep.load(path)) {
-    case Platform::Report::LoadStatus::Loaded:
-        return true;
+    case Platform::Report::LoadStatus::Loaded: return true;
     case Platform::Report::LoadStatus::FileNotFound:
         MsgErr(QStringLiteral("File report ") + quotedPath(path) + QStringLiteral(" tidak ditemukan."));
         return false;
     case Platform::Report::LoadStatus::Invalid:
         // the file is there but is no layout: saying "not found" would mislead
-        MsgErr(
-            QStringLiteral("File report ") + quotedPath(path) + QStringLiteral(" tidak valid: ") + ARep.errorString());
+        MsgErr(QStringLiteral("File report ") + quotedPath(path) + QStringLiteral(" tidak valid: ")
+               + ARep.errorString());
         return false;
     }
     return false;

@@ -66,8 +66,8 @@ TClientStart PrepareClientStart(int AWaitMs)
     const bool told = showLauncherNote(folder);
     if (!waitForLauncher(folder, AWaitMs))
         return TClientStart::Quit;
-    const QString journal = folder + QLatin1String(UpdateRecord::StagingFolderName)
-        + QLatin1String(UpdateRecord::JournalFileName);
+    const QString journal =
+        folder + QLatin1String(UpdateRecord::StagingFolderName) + QLatin1String(UpdateRecord::JournalFileName);
     if (!QFileInfo::exists(journal))
         return TClientStart::Go;
     // the launcher has just failed on it and the note said so: no loop

@@ -76,7 +76,8 @@ QString refusedPath(const QString &what, const QString &value)
 
 QString refusedAlias(const QString &what, const QString &value, const QString &reason)
 {
-    return QStringLiteral("refused, the %1 \"%2\" cannot be installed safely: %3").arg(what, shown(value), shown(reason));
+    return QStringLiteral("refused, the %1 \"%2\" cannot be installed safely: %3")
+        .arg(what, shown(value), shown(reason));
 }
 
 // True when signature (base64) is key's signature of message.
@@ -88,7 +89,8 @@ bool signatureMatches(const QByteArray &key, const QString &signature, const QBy
         return false;
     return crypto_sign_verify_detached(reinterpret_cast<const unsigned char *>(decoded.decoded.constData()),
                                        reinterpret_cast<const unsigned char *>(message.constData()),
-                                       quint64(message.size()), reinterpret_cast<const unsigned char *>(key.constData()))
+                                       quint64(message.size()),
+                                       reinterpret_cast<const unsigned char *>(key.constData()))
         == 0;
 }
 
@@ -269,7 +271,8 @@ void TZeltDownloader::StageEntry(const QJsonObject &AEntry, int AIndex, int ACou
     const qsizetype slash = filename->lastIndexOf(QLatin1Char('/'));
     const QString subFolder = slash < 0 ? QString() : filename->left(slash + 1);
     // the text is safe; a link already in the staging folder could still lead away
-    if (!staysInside(FStagingFolder, archive) || !staysInside(FStagingFolder, extractRoot + subFolder + QLatin1Char('x'))) {
+    if (!staysInside(FStagingFolder, archive)
+        || !staysInside(FStagingFolder, extractRoot + subFolder + QLatin1Char('x'))) {
         AResult.Error = refusedPath(QStringLiteral("path"), AResult.Path);
         return;
     }
@@ -309,7 +312,8 @@ bool TZeltDownloader::GetFile(const QString &AUrl, const QString &AFileName)
     FLastError.clear();
     const QUrl url(AUrl);
     const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+    if (!url.isValid() || url.host().isEmpty()
+        || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
         FLastError = QStringLiteral("invalid URL \"%1\"").arg(shown(AUrl));
         return false;
     }
@@ -320,7 +324,8 @@ bool TZeltDownloader::GetFile(const QString &AUrl, const QString &AFileName)
     // the old archive stays until the new one is complete
     QSaveFile file(AFileName);
     if (!file.open(QIODevice::WriteOnly)) {
-        FLastError = QStringLiteral("cannot write \"%1\": %2").arg(QDir::toNativeSeparators(AFileName), file.errorString());
+        FLastError =
+            QStringLiteral("cannot write \"%1\": %2").arg(QDir::toNativeSeparators(AFileName), file.errorString());
         return false;
     }
 
@@ -345,7 +350,8 @@ bool TZeltDownloader::GetFile(const QString &AUrl, const QString &AFileName)
             failure = QStringLiteral("the archive is larger than %1").arg(sizeText(FMaxArchiveBytes));
             reply->abort();
         } else if (file.write(chunk) != chunk.size()) {
-            failure = QStringLiteral("cannot write \"%1\": %2").arg(QDir::toNativeSeparators(AFileName), file.errorString());
+            failure =
+                QStringLiteral("cannot write \"%1\": %2").arg(QDir::toNativeSeparators(AFileName), file.errorString());
             reply->abort();
         }
     };
@@ -374,7 +380,8 @@ bool TZeltDownloader::GetFile(const QString &AUrl, const QString &AFileName)
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     if (failure.isEmpty()) {
         if (status >= 300 || (status > 0 && status < 200)) {
-            const QString reason = QString::fromUtf8(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
+            const QString reason =
+                QString::fromUtf8(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
             failure = QStringLiteral("HTTP %1 %2").arg(status).arg(shown(reason)).trimmed();
         } else if (reply->error() != QNetworkReply::NoError || status == 0) {
             failure = reply->error() == QNetworkReply::OperationCanceledError
@@ -392,7 +399,8 @@ bool TZeltDownloader::GetFile(const QString &AUrl, const QString &AFileName)
     }
     Q_EMIT Progress(FFileIndex, FFileCount, received, received);
     if (!file.commit()) {
-        FLastError = QStringLiteral("cannot write \"%1\": %2").arg(QDir::toNativeSeparators(AFileName), file.errorString());
+        FLastError =
+            QStringLiteral("cannot write \"%1\": %2").arg(QDir::toNativeSeparators(AFileName), file.errorString());
         return false;
     }
     return true;
@@ -590,8 +598,8 @@ QJsonObject TZeltUpdater::CheckUpdates()
         throw NotFoundError(QStringLiteral("Cannot open file \"%1\". The file does not exist.")
                                 .arg(QDir::toNativeSeparators(FUpdateFileName)));
     if (!file.open(QIODevice::ReadOnly))
-        throw Platform::Error(QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(FUpdateFileName),
-                                                                       file.errorString()));
+        throw Platform::Error(QStringLiteral("Cannot open file \"%1\". %2")
+                                  .arg(QDir::toNativeSeparators(FUpdateFileName), file.errorString()));
     const QJsonValue local = Json::parse(file.readAll());
     file.close();
     if (!local.isObject())
@@ -662,11 +670,14 @@ bool TZeltUpdater::DownloadUpdates()
     FDownloader->SetPublicKey(FPublicKey);
     connect(FDownloader.get(), &TZeltDownloader::Progress, this, &TZeltUpdater::ShowProgress, Qt::QueuedConnection);
     // queued behind every progress report, so none arrives after the wait
-    connect(FDownloader.get(), &QThread::finished, this, [this] {
-        FDownloadDone = true;
-        if (FWaitLoop)
-            FWaitLoop->quit();
-    }, Qt::QueuedConnection);
+    connect(
+        FDownloader.get(), &QThread::finished, this,
+        [this] {
+            FDownloadDone = true;
+            if (FWaitLoop)
+                FWaitLoop->quit();
+        },
+        Qt::QueuedConnection);
     FDownloadDone = false;
     FWaiting = true;
     FDownloader->start();
@@ -751,8 +762,7 @@ bool TZeltUpdater::WriteManifest()
         const QList<TZeltDownloader::TFileResult> results = FDownloader->Results();
         for (const TZeltDownloader::TFileResult &r : results) {
             const QString path = UpdateRecord::safeRelativePath(r.Path).value_or(QString());
-            manifest.entries << UpdateRecord::StagedEntry { r.FileId,
-                                                            path.isEmpty() ? path : path + QLatin1Char('/'),
+            manifest.entries << UpdateRecord::StagedEntry { r.FileId, path.isEmpty() ? path : path + QLatin1Char('/'),
                                                             r.Filename, FServerVersions.value(r.FileId), r.Staged };
         }
     }

@@ -75,7 +75,7 @@ public:
         QString Filename;
         QString Path;
         bool Ok = false;
-        QString Error;      // why the entry failed; empty when Ok
+        QString Error; // why the entry failed; empty when Ok
         QStringList Staged; // unpacked files, relative to "updates/" + P + "extract/"
     };
 
@@ -119,8 +119,7 @@ protected:
 
 private:
     void StageEntry(const QJsonObject &AEntry, int AIndex, int ACount, TFileResult &AResult);
-    bool Unpack(const QString &AArchive, const QString &AExtractRoot, const QString &ASubFolder,
-                TFileResult &AResult);
+    bool Unpack(const QString &AArchive, const QString &AExtractRoot, const QString &ASubFolder, TFileResult &AResult);
 
     QString FOrvUrl;
     QJsonObject FFileDownload;

@@ -262,9 +262,16 @@ namespace {
 bool looksLikeApostrophe(char16_t c)
 {
     switch (c) {
-    case 0x02B9: case 0x02BC: case 0x02C8: case 0x2018: case 0x2019:
-    case 0x201A: case 0x201B: case 0x2032: case 0x2035: case 0xFF07:
-        return true;
+    case 0x02B9:
+    case 0x02BC:
+    case 0x02C8:
+    case 0x2018:
+    case 0x2019:
+    case 0x201A:
+    case 0x201B:
+    case 0x2032:
+    case 0x2035:
+    case 0xFF07: return true;
     }
     return false;
 }
@@ -317,8 +324,7 @@ QString entryText(const QJsonObject &AEntry, const QString &AMember, qsizetype A
     case QJsonValue::Array:
     case QJsonValue::Object:
         throw Platform::JsonMemberError(QStringLiteral("JSON member \"%1\" is not a text").arg(path));
-    default:
-        return Platform::JsonDataSet::valueFromJson(Platform::MemTable::FieldType::String, value).toString();
+    default: return Platform::JsonDataSet::valueFromJson(Platform::MemTable::FieldType::String, value).toString();
     }
 }
 

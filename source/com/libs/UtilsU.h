@@ -121,6 +121,6 @@ private:
     static QString lookup(const Entries &AEntries, const QString &AConfigID);
 
     QString FConfigID; // sent as "config_id"; empty asks for every entry
-    Entries FValues;    // config_id, config_value
+    Entries FValues; // config_id, config_value
     Entries FDataTypes; // config_id, data_type
 };

@@ -59,8 +59,7 @@ TZeltRestClient::TZeltRestClient(const QString &ABaseURL, int AConnectTimeOut, i
     , FBaseURL(ABaseURL)
     , FConnectTimeOut(AConnectTimeOut)
     , FReadTimeOut(AReadTimeOut)
-{
-}
+{ }
 
 TZeltRestClient::~TZeltRestClient() = default;
 
@@ -75,9 +74,9 @@ std::shared_ptr<Platform::HttpClient> TZeltRestClient::CreateRestClient(bool IsA
     return client;
 }
 
-Platform::HttpClient &TZeltRestClient::SendRequest(
-    std::function<void(const Platform::HttpResponse &)> ACompletionHandler,
-    std::function<void(const Platform::Error &)> ACompletionHandlerWithError, bool AIsAuth)
+Platform::HttpClient &
+TZeltRestClient::SendRequest(std::function<void(const Platform::HttpResponse &)> ACompletionHandler,
+                             std::function<void(const Platform::Error &)> ACompletionHandlerWithError, bool AIsAuth)
 {
     FRestClient->async(std::move(ACompletionHandler), std::move(ACompletionHandlerWithError), true);
     if (AIsAuth) {
@@ -94,8 +93,7 @@ Platform::HttpClient &TZeltRestClient::SendRequest(
     return *FRestClient;
 }
 
-void TZeltRestClient::SetHeaderData(const QString &AAccessToken, const QString &ARefreshToken,
-                                    const QString &ALanguage)
+void TZeltRestClient::SetHeaderData(const QString &AAccessToken, const QString &ARefreshToken, const QString &ALanguage)
 {
     FAccessToken = AAccessToken;
     FRefreshToken = ARefreshToken;

@@ -63,8 +63,7 @@ public:
     Relay(std::shared_ptr<DeliveryTarget> target, QObject *parent)
         : QObject(parent)
         , m_target(std::move(target))
-    {
-    }
+    { }
     ~Relay() override
     {
         QMutexLocker lock(&m_target->mutex);
@@ -183,9 +182,8 @@ void run(std::function<void()> task, std::function<void()> success, ErrorHandler
             failure = std::current_exception();
         }
         if (failure) {
-            detail::deliver(target, [error, failure] {
-                detail::guarded([&] { detail::reportFailure(error, failure); });
-            });
+            detail::deliver(target,
+                            [error, failure] { detail::guarded([&] { detail::reportFailure(error, failure); }); });
         } else {
             detail::deliver(target, [success] {
                 if (success)

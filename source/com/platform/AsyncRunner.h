@@ -59,9 +59,8 @@ void run(std::function<T()> task, std::function<void(std::type_identity_t<T>)> s
             failure = std::current_exception();
         }
         if (failure) {
-            detail::deliver(target, [error, failure] {
-                detail::guarded([&] { detail::reportFailure(error, failure); });
-            });
+            detail::deliver(target,
+                            [error, failure] { detail::guarded([&] { detail::reportFailure(error, failure); }); });
         } else {
             detail::deliver(target, [success, result] {
                 if (success)
@@ -76,7 +75,7 @@ COM_EXPORT void run(std::function<void()> task, std::function<void()> success, E
 
 // Lambdas as they come: the result type is the task's.
 template<typename Task, typename Success>
-    requires std::invocable<Task &>
+requires std::invocable<Task &>
 void run(Task &&task, Success &&success, ErrorHandler error, QObject *context = nullptr)
 {
     using T = std::invoke_result_t<Task &>;

@@ -30,8 +30,7 @@ public:
 
     // Raises DuplicateKeyError when the name is taken.
     void registerClass(const QString &name, const QMetaObject *metaObject, Factory factory);
-    template<typename T>
-    void registerClass(const QString &name)
+    template<typename T> void registerClass(const QString &name)
     {
         registerClass(name, &T::staticMetaObject, [](QWidget *owner) -> QWidget * { return new T(owner); });
     }

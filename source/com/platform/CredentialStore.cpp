@@ -4,7 +4,6 @@
 
 #include <qt6keychain/keychain.h>
 
-
 namespace Platform {
 
 namespace {
@@ -19,12 +18,8 @@ CredentialResult resultOf(const QKeychain::Job &job)
 {
     CredentialResult result;
     switch (job.error()) {
-    case QKeychain::NoError:
-        result.status = CredentialResult::Status::Ok;
-        break;
-    case QKeychain::EntryNotFound:
-        result.status = CredentialResult::Status::NotFound;
-        break;
+    case QKeychain::NoError: result.status = CredentialResult::Status::Ok; break;
+    case QKeychain::EntryNotFound: result.status = CredentialResult::Status::NotFound; break;
     default:
         result.status = CredentialResult::Status::Failed;
         result.error = job.errorString();
@@ -38,19 +33,19 @@ CredentialResult resultOf(const QKeychain::Job &job)
 
 // The job deletes itself once it has finished.
 void startJob(QKeychain::Job *job, const QString &key, CredentialStore::Done done,
-    std::function<void(CredentialResult &)> complete = {})
+              std::function<void(CredentialResult &)> complete = {})
 {
     job->setAutoDelete(true);
     job->setInsecureFallback(false);
     job->setKey(key);
     QObject::connect(job, &QKeychain::Job::finished, job,
-        [done = std::move(done), complete = std::move(complete)](QKeychain::Job *finished) {
-            CredentialResult result = resultOf(*finished);
-            if (complete)
-                complete(result);
-            if (done)
-                done(result);
-        });
+                     [done = std::move(done), complete = std::move(complete)](QKeychain::Job *finished) {
+                         CredentialResult result = resultOf(*finished);
+                         if (complete)
+                             complete(result);
+                         if (done)
+                             done(result);
+                     });
     job->start();
 }
 

@@ -27,10 +27,10 @@ const ResourceString sMsgButtonClose = { "sMsgButtonClose", "&Close" };
 
 QList<const ResourceString *> DialogResourceStrings()
 {
-    return { &sMsgTitleWarning,  &sMsgTitleError,    &sMsgTitleInformation, &sMsgTitleConfirm,  &sMsgButtonYes,
-             &sMsgButtonNo,      &sMsgButtonOk,      &sMsgButtonCancel,     &sMsgButtonAbort,   &sMsgButtonRetry,
-             &sMsgButtonIgnore,  &sMsgButtonAll,     &sMsgButtonNoToAll,    &sMsgButtonYesToAll, &sMsgButtonHelp,
-             &sMsgButtonClose };
+    return { &sMsgTitleWarning,  &sMsgTitleError,     &sMsgTitleInformation, &sMsgTitleConfirm,
+             &sMsgButtonYes,     &sMsgButtonNo,       &sMsgButtonOk,         &sMsgButtonCancel,
+             &sMsgButtonAbort,   &sMsgButtonRetry,    &sMsgButtonIgnore,     &sMsgButtonAll,
+             &sMsgButtonNoToAll, &sMsgButtonYesToAll, &sMsgButtonHelp,       &sMsgButtonClose };
 }
 
 namespace {

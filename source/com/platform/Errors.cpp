@@ -5,8 +5,7 @@ namespace Platform {
 Error::Error(QString message)
     : m_message(std::move(message))
     , m_utf8(m_message.toUtf8())
-{
-}
+{ }
 
 Error::~Error() = default;
 

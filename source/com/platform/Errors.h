@@ -56,9 +56,9 @@ public:
 // What kind of thing kept a request from its answer; the user is told in
 // those terms, the message keeps the technical detail.
 enum class TransportFailure {
-    Other,        // cancelled, shut down, bad URL, no client ...
+    Other, // cancelled, shut down, bad URL, no client ...
     NoConnection, // refused, host not found, no network
-    Timeout,      // nothing (more) came in time
+    Timeout, // nothing (more) came in time
     BrokenAnswer, // the server closed early, or sent something that is not HTTP
 };
 
@@ -69,8 +69,7 @@ public:
     explicit TransportError(QString message, TransportFailure kind = TransportFailure::Other)
         : Error(std::move(message))
         , m_kind(kind)
-    {
-    }
+    { }
     TransportFailure kind() const noexcept { return m_kind; }
 
 private:

@@ -9,8 +9,7 @@ namespace Platform::FieldValue {
 namespace {
 
 // Text as UTF-16 or as ASCII bytes, read the same way.
-template<typename Ch>
-struct Chars
+template<typename Ch> struct Chars
 {
     const Ch *data;
     qsizetype n;
@@ -21,8 +20,7 @@ struct Chars
 };
 
 // The value of `count` decimal digits at `pos`, or -1.
-template<typename S>
-int digitsAt(const S &s, qsizetype pos, int count)
+template<typename S> int digitsAt(const S &s, qsizetype pos, int count)
 {
     if (pos < 0 || pos + count > s.size())
         return -1;
@@ -39,8 +37,7 @@ int digitsAt(const S &s, qsizetype pos, int count)
 // Hand-written rather than QDateTime::fromString: a list of 100,000 rows goes
 // through here, and the generic parser costs about a microsecond a value.
 // The text is trimmed already.
-template<typename S>
-bool parseIsoTrimmed(const S &s, IsoParts &p)
+template<typename S> bool parseIsoTrimmed(const S &s, IsoParts &p)
 {
     const qsizetype n = s.size();
     if (n < 10 || s[4] != u'-' || s[7] != u'-')
@@ -129,8 +126,7 @@ bool isAsciiSpace(char16_t c)
 // Decimal text, sign, fraction and exponent optional, whose value is an
 // integer within 64 bits, worked out on the digits: going through double
 // would take 9007199254740993.0 for its neighbour.
-template<typename S>
-bool exactInteger(const S &s, qint64 &out)
+template<typename S> bool exactInteger(const S &s, qint64 &out)
 {
     const qsizetype n = s.size();
     qsizetype i = 0;
@@ -210,7 +206,7 @@ bool exactInteger(const S &s, qint64 &out)
 bool parseIso(QStringView text, IsoParts &p)
 {
     text = text.trimmed();
-    return parseIsoTrimmed(Chars<QChar>{ text.data(), text.size() }, p);
+    return parseIsoTrimmed(Chars<QChar> { text.data(), text.size() }, p);
 }
 
 bool parseIsoAscii(const char *text, qsizetype length, IsoParts &p)
@@ -221,13 +217,13 @@ bool parseIsoAscii(const char *text, qsizetype length, IsoParts &p)
     }
     while (length > 0 && isAsciiSpace(char16_t(text[length - 1])))
         --length;
-    return parseIsoTrimmed(Chars<char>{ text, length }, p);
+    return parseIsoTrimmed(Chars<char> { text, length }, p);
 }
 
 bool parseInteger(QStringView text, qint64 &out)
 {
     text = text.trimmed();
-    return exactInteger(Chars<QChar>{ text.data(), text.size() }, out);
+    return exactInteger(Chars<QChar> { text.data(), text.size() }, out);
 }
 
 bool parseIntegerAscii(const char *text, qsizetype length, qint64 &out)
@@ -238,7 +234,7 @@ bool parseIntegerAscii(const char *text, qsizetype length, qint64 &out)
     }
     while (length > 0 && isAsciiSpace(char16_t(text[length - 1])))
         --length;
-    return exactInteger(Chars<char>{ text, length }, out);
+    return exactInteger(Chars<char> { text, length }, out);
 }
 
 bool parseDouble(QStringView text, double &out)
@@ -322,8 +318,7 @@ bool fitsInteger(FieldType type, qint64 value)
         return value >= std::numeric_limits<qint16>::min() && value <= std::numeric_limits<qint16>::max();
     case FieldType::Integer:
         return value >= std::numeric_limits<qint32>::min() && value <= std::numeric_limits<qint32>::max();
-    default:
-        return true;
+    default: return true;
     }
 }
 

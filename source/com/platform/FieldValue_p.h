@@ -81,7 +81,7 @@ inline QVariant integerValue(FieldType type, qint64 value)
 // Shortest text that reads back to the same double; integral values
 // without a fraction ("2", not "2.0").
 QString doubleText(double value);
-QString dateText(QDate date);                // yyyy-MM-dd
+QString dateText(QDate date); // yyyy-MM-dd
 QString dateTimeIsoText(const QDateTime &dt); // ISO 8601, milliseconds only when set
 QString dateTimeDisplayText(const QDateTime &dt); // yyyy-MM-dd HH:mm:ss
 

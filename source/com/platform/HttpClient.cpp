@@ -86,8 +86,7 @@ public:
     Job(Request request, Done done)
         : request(std::move(request))
         , m_done(std::move(done))
-    {
-    }
+    { }
     ~Job() { finish(Outcome::failing(QStringLiteral("Network shut down: ") + request.where())); }
 
     void finish(Outcome outcome)
@@ -108,29 +107,18 @@ private:
 QString describe(QNetworkReply::NetworkError error, const QString &qtText)
 {
     switch (error) {
-    case QNetworkReply::ConnectionRefusedError:
-        return QStringLiteral("Connection refused");
-    case QNetworkReply::RemoteHostClosedError:
-        return QStringLiteral("Connection closed by the server");
-    case QNetworkReply::HostNotFoundError:
-        return QStringLiteral("Host not found");
-    case QNetworkReply::TimeoutError:
-        return QStringLiteral("Connection timed out");
-    case QNetworkReply::OperationCanceledError:
-        return QStringLiteral("Request cancelled");
-    case QNetworkReply::SslHandshakeFailedError:
-        return QStringLiteral("TLS handshake failed");
+    case QNetworkReply::ConnectionRefusedError: return QStringLiteral("Connection refused");
+    case QNetworkReply::RemoteHostClosedError: return QStringLiteral("Connection closed by the server");
+    case QNetworkReply::HostNotFoundError: return QStringLiteral("Host not found");
+    case QNetworkReply::TimeoutError: return QStringLiteral("Connection timed out");
+    case QNetworkReply::OperationCanceledError: return QStringLiteral("Request cancelled");
+    case QNetworkReply::SslHandshakeFailedError: return QStringLiteral("TLS handshake failed");
     case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError:
-        return QStringLiteral("Network unavailable");
-    case QNetworkReply::TooManyRedirectsError:
-        return QStringLiteral("Too many redirects");
-    case QNetworkReply::InsecureRedirectError:
-        return QStringLiteral("Insecure redirect");
-    case QNetworkReply::ProtocolFailure:
-        return QStringLiteral("Invalid HTTP response");
-    default:
-        return qtText;
+    case QNetworkReply::NetworkSessionFailedError: return QStringLiteral("Network unavailable");
+    case QNetworkReply::TooManyRedirectsError: return QStringLiteral("Too many redirects");
+    case QNetworkReply::InsecureRedirectError: return QStringLiteral("Insecure redirect");
+    case QNetworkReply::ProtocolFailure: return QStringLiteral("Invalid HTTP response");
+    default: return qtText;
     }
 }
 
@@ -142,19 +130,15 @@ TransportFailure kindOf(QNetworkReply::NetworkError error)
     case QNetworkReply::TemporaryNetworkFailureError:
     case QNetworkReply::NetworkSessionFailedError:
     case QNetworkReply::ProxyConnectionRefusedError:
-    case QNetworkReply::ProxyNotFoundError:
-        return TransportFailure::NoConnection;
+    case QNetworkReply::ProxyNotFoundError: return TransportFailure::NoConnection;
     case QNetworkReply::TimeoutError:
-    case QNetworkReply::ProxyTimeoutError:
-        return TransportFailure::Timeout;
+    case QNetworkReply::ProxyTimeoutError: return TransportFailure::Timeout;
     case QNetworkReply::RemoteHostClosedError:
     case QNetworkReply::ProtocolFailure:
     case QNetworkReply::ProtocolUnknownError:
     case QNetworkReply::ProtocolInvalidOperationError:
-    case QNetworkReply::UnknownServerError:
-        return TransportFailure::BrokenAnswer;
-    default:
-        return TransportFailure::Other;
+    case QNetworkReply::UnknownServerError: return TransportFailure::BrokenAnswer;
+    default: return TransportFailure::Other;
     }
 }
 
@@ -375,14 +359,14 @@ private:
                 job->finish(Outcome::failing(QStringLiteral("Response body too large: ") + where,
                                              TransportFailure::BrokenAnswer));
             } else if (isTruncated()) {
-                job->finish(Outcome::failing(QStringLiteral("Connection closed before the whole response arrived: ")
-                                                 + where,
-                                             TransportFailure::BrokenAnswer));
+                job->finish(
+                    Outcome::failing(QStringLiteral("Connection closed before the whole response arrived: ") + where,
+                                     TransportFailure::BrokenAnswer));
             } else {
                 Outcome o;
                 o.response.statusCode = status;
-                o.response.statusText = QString::fromUtf8(
-                    m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
+                o.response.statusText =
+                    QString::fromUtf8(m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
                 if (m_body.capacity() - m_body.size() < HttpResponse::BodyPadding)
                     m_body.reserve(m_body.size() + HttpResponse::BodyPadding);
                 o.response.body = std::move(m_body);
@@ -551,7 +535,9 @@ QString dateText(const QDate &date)
 
 } // namespace
 
-HttpCancelToken::HttpCancelToken() : d(std::make_shared<State>()) { }
+HttpCancelToken::HttpCancelToken()
+    : d(std::make_shared<State>())
+{ }
 
 HttpCancelToken::~HttpCancelToken() = default;
 

@@ -119,8 +119,7 @@ int IniFile::findKey(const QString &section, const QString &key) const
     const QString s = section.toLower();
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
         const Line &l = m_lines.at(i);
-        if (!l.isHeader && !l.key.isEmpty() && l.section == s
-            && l.key.compare(key, Qt::CaseInsensitive) == 0)
+        if (!l.isHeader && !l.key.isEmpty() && l.section == s && l.key.compare(key, Qt::CaseInsensitive) == 0)
             return int(i);
     }
     return -1;

@@ -68,12 +68,12 @@ public:
 private:
     struct Line
     {
-        QString text;     // the line without its line break
-        QByteArray raw;   // its bytes as read; null once the line is changed or new
-        QByteArray eol;   // "\n", "\r\n", or empty for a last line without one
-        QString section;  // section it belongs to, lower-cased ("" before the first)
-        QString key;      // key of a key=value line (as written), empty otherwise
-        QString value;    // trimmed value
+        QString text; // the line without its line break
+        QByteArray raw; // its bytes as read; null once the line is changed or new
+        QByteArray eol; // "\n", "\r\n", or empty for a last line without one
+        QString section; // section it belongs to, lower-cased ("" before the first)
+        QString key; // key of a key=value line (as written), empty otherwise
+        QString value; // trimmed value
         bool isHeader = false;
     };
     int findKey(const QString &section, const QString &key) const;
@@ -81,9 +81,9 @@ private:
     QByteArray encoded(const QString &text) const;
 
     QList<Line> m_lines;
-    QByteArray m_bom;          // a UTF-8 byte-order mark the text began with
-    QByteArray m_eol = "\n";   // for new lines: the first line break of the text
-    bool m_latin1 = false;     // not valid UTF-8 when read
+    QByteArray m_bom; // a UTF-8 byte-order mark the text began with
+    QByteArray m_eol = "\n"; // for new lines: the first line break of the text
+    bool m_latin1 = false; // not valid UTF-8 when read
 };
 
 } // namespace Platform

@@ -46,8 +46,8 @@ QJsonValue require(const QJsonValue &root, const QString &path, QJsonValue::Type
     if (v.isUndefined())
         throw JsonMemberError(QStringLiteral("JSON member \"%1\" is missing").arg(path));
     if (v.type() != kind)
-        throw JsonMemberError(QStringLiteral("JSON member \"%1\" is not %2 but %3")
-                                  .arg(path, QLatin1StringView(wanted), kindName(v)));
+        throw JsonMemberError(
+            QStringLiteral("JSON member \"%1\" is not %2 but %3").arg(path, QLatin1StringView(wanted), kindName(v)));
     return v;
 }
 

@@ -17,8 +17,7 @@ using FieldType = MemTable::FieldType;
 // Whether a JSON number is an integer that fits 64 bits, and which. Asking
 // twice with different defaults tells "is 0" from "did not convert" without
 // going through double, so large integers stay exact.
-template<typename V>
-bool jsonInteger(const V &v, qint64 &out)
+template<typename V> bool jsonInteger(const V &v, qint64 &out)
 {
 
     const qint64 i = v.toInteger(0);
@@ -31,8 +30,7 @@ bool jsonInteger(const V &v, qint64 &out)
 
 // Works on QJsonValue and on QJsonValueConstRef, the latter sparing a
 // QJsonValue per cell when rows are built from a parsed array.
-template<typename V>
-QVariant fromJson(FieldType type, const V &v, FieldValue::LocalTimeCache *cache = nullptr)
+template<typename V> QVariant fromJson(FieldType type, const V &v, FieldValue::LocalTimeCache *cache = nullptr)
 {
     const QJsonValue::Type kind = v.type();
     if (kind == QJsonValue::Null || kind == QJsonValue::Undefined)
@@ -50,10 +48,8 @@ QVariant fromJson(FieldType type, const V &v, FieldValue::LocalTimeCache *cache 
             return FieldValue::doubleText(v.toDouble());
         }
         case QJsonValue::Bool: return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-        case QJsonValue::Object:
-            return QString::fromUtf8(QJsonDocument(v.toObject()).toJson(QJsonDocument::Compact));
-        case QJsonValue::Array:
-            return QString::fromUtf8(QJsonDocument(v.toArray()).toJson(QJsonDocument::Compact));
+        case QJsonValue::Object: return QString::fromUtf8(QJsonDocument(v.toObject()).toJson(QJsonDocument::Compact));
+        case QJsonValue::Array: return QString::fromUtf8(QJsonDocument(v.toArray()).toJson(QJsonDocument::Compact));
         default: return {};
         }
 

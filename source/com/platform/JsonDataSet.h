@@ -82,11 +82,11 @@ COM_EXPORT TableStorage storageFromJsonArray(const FieldList &fields, const QJso
 // this ran, so the thread that installs the rows pays nothing for it.
 struct COM_EXPORT ParsedRows
 {
-    bool isObject = false;  // the body is a JSON object
-    bool hasArray = false;  // ... and its member was an array (rows holds it)
-    TableStorage rows;      // columns of the given fields' types
+    bool isObject = false; // the body is a JSON object
+    bool hasArray = false; // ... and its member was an array (rows holds it)
+    TableStorage rows; // columns of the given fields' types
     qsizetype skippedElements = 0;
-    QJsonObject others;     // every member of the object except that array
+    QJsonObject others; // every member of the object except that array
 
     // Undefined when absent. A member named like the array but of another
     // kind (an object, say) is found here.

@@ -231,7 +231,8 @@ bool containerText(od::value &v, od::json_type type, int depth, QString &out)
         READ_OR_REFUSE(a.raw_json().get(raw));
     }
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromRawData(raw.data(), qsizetype(raw.size())), &error);
+    const QJsonDocument doc =
+        QJsonDocument::fromJson(QByteArray::fromRawData(raw.data(), qsizetype(raw.size())), &error);
     if (error.error != QJsonParseError::NoError || depth + depthOf(raw) > MaxDepth)
         return false;
     out = QString::fromUtf8(doc.toJson(QJsonDocument::Compact));
@@ -423,8 +424,9 @@ private:
             m_storage.setNull(row, field);
         } else if (type == FieldType::Date) {
             m_storage.setJulianDay(row, field, p.date.toJulianDay());
-        } else if (p.hasTime && (p.zone == FieldValue::IsoParts::Utc
-                                 || (p.zone == FieldValue::IsoParts::Offset && std::abs(p.offsetSeconds) <= 14 * 3600))) {
+        } else if (p.hasTime
+                   && (p.zone == FieldValue::IsoParts::Utc
+                       || (p.zone == FieldValue::IsoParts::Offset && std::abs(p.offsetSeconds) <= 14 * 3600))) {
             // what QDateTime would work out, without building one per cell
             const qint64 local = (p.date.toJulianDay() - 2440588) * 86400000 + p.time.msecsSinceStartOfDay();
             const int offset = p.zone == FieldValue::IsoParts::Utc ? 0 : p.offsetSeconds;
@@ -460,8 +462,8 @@ private:
             case FieldType::String:
             case FieldType::Memo: {
                 qint64 i = n.integer;
-                const QString s = n.isInt || doubleAsInteger(n.real, i) ? QString::number(i)
-                                                                        : FieldValue::doubleText(n.real);
+                const QString s =
+                    n.isInt || doubleAsInteger(n.real, i) ? QString::number(i) : FieldValue::doubleText(n.real);
                 m_storage.setText(row, field, s);
                 break;
             }
@@ -633,8 +635,8 @@ bool readWindowed(const FieldList &fields, const QByteArray &body, const QString
     qsizetype bufferSize = 0;
 
     qsizetype pos = open + 1;
-    qsizetype close = -1;       // the array's own "]"
-    bool expectComma = false;   // a window that goes on after an element
+    qsizetype close = -1; // the array's own "]"
+    bool expectComma = false; // a window that goes on after an element
     qsizetype window = windowBytes;
     while (close < 0) {
         while (pos < size && isWs(data[pos]))
@@ -723,7 +725,8 @@ bool readWindowed(const FieldList &fields, const QByteArray &body, const QString
             } else {
                 // the first window tells how much room the rows will need
                 if (rowsBefore == 0 && storage.size() > 0)
-                    storage.reserveLike(qsizetype(double(storage.size()) * double(size - open) / double(after) * 1.02) + 16);
+                    storage.reserveLike(qsizetype(double(storage.size()) * double(size - open) / double(after) * 1.02)
+                                        + 16);
                 pos += after - 1;
                 expectComma = true;
             }
@@ -838,7 +841,8 @@ bool readWhole(const FieldList &fields, const QByteArray &body, const QString &p
     others += '}';
     QJsonParseError error;
     const QJsonDocument doc2 = QJsonDocument::fromJson(others, &error);
-    if (error.error != QJsonParseError::NoError || !doc2.isObject() || depthOf(std::string_view(others.constData(), size_t(others.size()))) > MaxDepth)
+    if (error.error != QJsonParseError::NoError || !doc2.isObject()
+        || depthOf(std::string_view(others.constData(), size_t(others.size()))) > MaxDepth)
         return false;
     out.others = doc2.object();
     out.isObject = true;

@@ -23,8 +23,8 @@ constexpr qsizetype DefaultWindowBytes = qsizetype(1) << 20;
 // that.
 //
 // A body larger than windowBytes is read a window at a time (0: whole).
-COM_EXPORT bool readArrayMember(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out,
-                                qsizetype windowBytes = DefaultWindowBytes);
+COM_EXPORT bool readArrayMember(const FieldList &fields, const QByteArray &body, const QString &property,
+                                ParsedRows &out, qsizetype windowBytes = DefaultWindowBytes);
 // The windowed reading alone, without falling back to reading whole: for
 // the tests that check it takes what it should.
 COM_EXPORT bool readInWindows(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out,

@@ -36,11 +36,11 @@ struct PrintingKey
 };
 
 constexpr PrintingKey printingKeys[] = {
-    { 0x20, ' ', ' ' },  { 0x30, '0', ')' },  { 0x31, '1', '!' },  { 0x32, '2', '@' },  { 0x33, '3', '#' },
-    { 0x34, '4', '$' },  { 0x35, '5', '%' },  { 0x36, '6', '^' },  { 0x37, '7', '&' },  { 0x38, '8', '*' },
-    { 0x39, '9', '(' },  { 0xBA, ';', ':' },  { 0xBB, '=', '+' },  { 0xBC, ',', '<' },  { 0xBD, '-', '_' },
-    { 0xBE, '.', '>' },  { 0xBF, '/', '?' },  { 0xC0, '`', '~' },  { 0xDB, '[', '{' },  { 0xDC, '\\', '|' },
-    { 0xDD, ']', '}' },  { 0xDE, '\'', '"' }, { 0xE2, '\\', '|' },
+    { 0x20, ' ', ' ' }, { 0x30, '0', ')' },  { 0x31, '1', '!' },  { 0x32, '2', '@' }, { 0x33, '3', '#' },
+    { 0x34, '4', '$' }, { 0x35, '5', '%' },  { 0x36, '6', '^' },  { 0x37, '7', '&' }, { 0x38, '8', '*' },
+    { 0x39, '9', '(' }, { 0xBA, ';', ':' },  { 0xBB, '=', '+' },  { 0xBC, ',', '<' }, { 0xBD, '-', '_' },
+    { 0xBE, '.', '>' }, { 0xBF, '/', '?' },  { 0xC0, '`', '~' },  { 0xDB, '[', '{' }, { 0xDC, '\\', '|' },
+    { 0xDD, ']', '}' }, { 0xDE, '\'', '"' }, { 0xE2, '\\', '|' },
 };
 
 // The numeric keypad (Num Lock taken as on).
@@ -65,19 +65,45 @@ struct NamedKey
 };
 
 const NamedKey namedKeys[] = {
-    { 0x03, Qt::Key_Cancel, "" },      { 0x08, Qt::Key_Backspace, "\b" }, { 0x09, Qt::Key_Tab, "\t" },
-    { 0x0C, Qt::Key_Clear, "" },       { 0x0D, Qt::Key_Return, "\r" },    { vkShift, Qt::Key_Shift, "" },
-    { vkControl, Qt::Key_Control, "" }, { vkMenu, Qt::Key_Alt, "" },      { 0x13, Qt::Key_Pause, "" },
-    { vkCapital, Qt::Key_CapsLock, "" }, { 0x1B, Qt::Key_Escape, "\x1b" }, { 0x21, Qt::Key_PageUp, "" },
-    { 0x22, Qt::Key_PageDown, "" },    { 0x23, Qt::Key_End, "" },         { 0x24, Qt::Key_Home, "" },
-    { 0x25, Qt::Key_Left, "" },        { 0x26, Qt::Key_Up, "" },          { 0x27, Qt::Key_Right, "" },
-    { 0x28, Qt::Key_Down, "" },        { 0x29, Qt::Key_Select, "" },      { 0x2A, Qt::Key_Printer, "" },
-    { 0x2B, Qt::Key_Execute, "" },     { 0x2C, Qt::Key_Print, "" },       { 0x2D, Qt::Key_Insert, "" },
-    { 0x2E, Qt::Key_Delete, "\x7f" },  { 0x2F, Qt::Key_Help, "" },        { vkLWin, Qt::Key_Meta, "" },
-    { vkRWin, Qt::Key_Meta, "" },      { 0x5D, Qt::Key_Menu, "" },        { 0x90, Qt::Key_NumLock, "" },
-    { 0x91, Qt::Key_ScrollLock, "" },  { vkLShift, Qt::Key_Shift, "" },   { vkRShift, Qt::Key_Shift, "" },
-    { vkLControl, Qt::Key_Control, "" }, { vkRControl, Qt::Key_Control, "" }, { vkLMenu, Qt::Key_Alt, "" },
-    { vkRMenu, Qt::Key_Alt, "" },      { 0xFA, Qt::Key_Play, "" },        { 0xFB, Qt::Key_Zoom, "" },
+    { 0x03, Qt::Key_Cancel, "" },
+    { 0x08, Qt::Key_Backspace, "\b" },
+    { 0x09, Qt::Key_Tab, "\t" },
+    { 0x0C, Qt::Key_Clear, "" },
+    { 0x0D, Qt::Key_Return, "\r" },
+    { vkShift, Qt::Key_Shift, "" },
+    { vkControl, Qt::Key_Control, "" },
+    { vkMenu, Qt::Key_Alt, "" },
+    { 0x13, Qt::Key_Pause, "" },
+    { vkCapital, Qt::Key_CapsLock, "" },
+    { 0x1B, Qt::Key_Escape, "\x1b" },
+    { 0x21, Qt::Key_PageUp, "" },
+    { 0x22, Qt::Key_PageDown, "" },
+    { 0x23, Qt::Key_End, "" },
+    { 0x24, Qt::Key_Home, "" },
+    { 0x25, Qt::Key_Left, "" },
+    { 0x26, Qt::Key_Up, "" },
+    { 0x27, Qt::Key_Right, "" },
+    { 0x28, Qt::Key_Down, "" },
+    { 0x29, Qt::Key_Select, "" },
+    { 0x2A, Qt::Key_Printer, "" },
+    { 0x2B, Qt::Key_Execute, "" },
+    { 0x2C, Qt::Key_Print, "" },
+    { 0x2D, Qt::Key_Insert, "" },
+    { 0x2E, Qt::Key_Delete, "\x7f" },
+    { 0x2F, Qt::Key_Help, "" },
+    { vkLWin, Qt::Key_Meta, "" },
+    { vkRWin, Qt::Key_Meta, "" },
+    { 0x5D, Qt::Key_Menu, "" },
+    { 0x90, Qt::Key_NumLock, "" },
+    { 0x91, Qt::Key_ScrollLock, "" },
+    { vkLShift, Qt::Key_Shift, "" },
+    { vkRShift, Qt::Key_Shift, "" },
+    { vkLControl, Qt::Key_Control, "" },
+    { vkRControl, Qt::Key_Control, "" },
+    { vkLMenu, Qt::Key_Alt, "" },
+    { vkRMenu, Qt::Key_Alt, "" },
+    { 0xFA, Qt::Key_Play, "" },
+    { 0xFB, Qt::Key_Zoom, "" },
     { 0xFE, Qt::Key_Clear, "" },
 };
 
@@ -132,10 +158,22 @@ Translated translate(quint16 vk, bool shift, bool capsLock, bool commandHeld)
     return t;
 }
 
-bool isShift(quint16 vk) { return vk == vkShift || vk == vkLShift || vk == vkRShift; }
-bool isControl(quint16 vk) { return vk == vkControl || vk == vkLControl || vk == vkRControl; }
-bool isAlt(quint16 vk) { return vk == vkMenu || vk == vkLMenu || vk == vkRMenu; }
-bool isMeta(quint16 vk) { return vk == vkLWin || vk == vkRWin; }
+bool isShift(quint16 vk)
+{
+    return vk == vkShift || vk == vkLShift || vk == vkRShift;
+}
+bool isControl(quint16 vk)
+{
+    return vk == vkControl || vk == vkLControl || vk == vkRControl;
+}
+bool isAlt(quint16 vk)
+{
+    return vk == vkMenu || vk == vkLMenu || vk == vkRMenu;
+}
+bool isMeta(quint16 vk)
+{
+    return vk == vkLWin || vk == vkRWin;
+}
 
 } // namespace
 
@@ -199,8 +237,8 @@ void QtKeyInjector::sendMouseButton(Qt::MouseButton button, bool down)
         return;
     const QPointF local = QRectF(target->rect()).center();
     const QPointF global = target->mapToGlobal(local);
-    QMouseEvent event(down ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, local, global, button,
-                      m_buttons, modifiers());
+    QMouseEvent event(down ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, local, global, button, m_buttons,
+                      modifiers());
     QCoreApplication::sendEvent(target, &event);
 }
 

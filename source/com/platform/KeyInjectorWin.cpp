@@ -29,17 +29,10 @@ void WinKeyInjector::sendMouseButton(Qt::MouseButton button, bool down)
     INPUT input = {};
     input.type = INPUT_MOUSE;
     switch (button) {
-    case Qt::LeftButton:
-        input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-        break;
-    case Qt::RightButton:
-        input.mi.dwFlags = down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP;
-        break;
-    case Qt::MiddleButton:
-        input.mi.dwFlags = down ? MOUSEEVENTF_MIDDLEDOWN : MOUSEEVENTF_MIDDLEUP;
-        break;
-    default:
-        return;
+    case Qt::LeftButton: input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP; break;
+    case Qt::RightButton: input.mi.dwFlags = down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP; break;
+    case Qt::MiddleButton: input.mi.dwFlags = down ? MOUSEEVENTF_MIDDLEDOWN : MOUSEEVENTF_MIDDLEUP; break;
+    default: return;
     }
     SendInput(1, &input, int(sizeof(INPUT)));
 }

@@ -9,8 +9,7 @@ namespace Platform {
 
 Localizer::Localizer(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 void Localizer::setFileName(const QString &fileName)
 {

@@ -11,15 +11,15 @@
 // or everything with "zelt.*.debug=true".
 namespace Platform::Log {
 
-COM_EXPORT const QLoggingCategory &net();         // "zelt.net": HTTP client, REST requests, background tasks
-COM_EXPORT const QLoggingCategory &data();        // "zelt.data": tables, JSON, reads and writes, lookups
-COM_EXPORT const QLoggingCategory &ui();          // "zelt.ui": forms, dialogs, side bar, paging bar
-COM_EXPORT const QLoggingCategory &signIn();      // "zelt.signin": customer authentication, sign-in, remembered sign-in
+COM_EXPORT const QLoggingCategory &net(); // "zelt.net": HTTP client, REST requests, background tasks
+COM_EXPORT const QLoggingCategory &data(); // "zelt.data": tables, JSON, reads and writes, lookups
+COM_EXPORT const QLoggingCategory &ui(); // "zelt.ui": forms, dialogs, side bar, paging bar
+COM_EXPORT const QLoggingCategory &signIn(); // "zelt.signin": customer authentication, sign-in, remembered sign-in
 COM_EXPORT const QLoggingCategory &credentials(); // "zelt.credentials": the system's password store
-COM_EXPORT const QLoggingCategory &update();      // "zelt.update": updater, launcher hand-over, relauncher
-COM_EXPORT const QLoggingCategory &packages();    // "zelt.packages": module packages
-COM_EXPORT const QLoggingCategory &report();      // "zelt.report": reports and their layouts
-COM_EXPORT const QLoggingCategory &os();          // "zelt.os": processes, key injection, files and folders
-COM_EXPORT const QLoggingCategory &lang();        // "zelt.lang": translations and resource strings
+COM_EXPORT const QLoggingCategory &update(); // "zelt.update": updater, launcher hand-over, relauncher
+COM_EXPORT const QLoggingCategory &packages(); // "zelt.packages": module packages
+COM_EXPORT const QLoggingCategory &report(); // "zelt.report": reports and their layouts
+COM_EXPORT const QLoggingCategory &os(); // "zelt.os": processes, key injection, files and folders
+COM_EXPORT const QLoggingCategory &lang(); // "zelt.lang": translations and resource strings
 
 } // namespace Platform::Log

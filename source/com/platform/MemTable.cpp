@@ -21,10 +21,8 @@ Kind kindOf(const QVariant &v)
     if (!v.isValid())
         return Kind::Null;
     switch (v.typeId()) {
-    case QMetaType::Nullptr:
-        return Kind::Null;
-    case QMetaType::Bool:
-        return Kind::Bool;
+    case QMetaType::Nullptr: return Kind::Null;
+    case QMetaType::Bool: return Kind::Bool;
     case QMetaType::Int:
     case QMetaType::Short:
     case QMetaType::Long:
@@ -32,25 +30,18 @@ Kind kindOf(const QVariant &v)
     case QMetaType::Char:
     case QMetaType::SChar:
     case QMetaType::UShort:
-    case QMetaType::UChar:
-        return Kind::Integer;
+    case QMetaType::UChar: return Kind::Integer;
     case QMetaType::UInt:
     case QMetaType::ULong:
-    case QMetaType::ULongLong:
-        return Kind::Unsigned;
+    case QMetaType::ULongLong: return Kind::Unsigned;
     case QMetaType::Double:
-    case QMetaType::Float:
-        return Kind::Double;
+    case QMetaType::Float: return Kind::Double;
     case QMetaType::QString:
     case QMetaType::QByteArray:
-    case QMetaType::QChar:
-        return Kind::Text;
-    case QMetaType::QDate:
-        return Kind::Date;
-    case QMetaType::QDateTime:
-        return Kind::DateTime;
-    default:
-        return Kind::Other;
+    case QMetaType::QChar: return Kind::Text;
+    case QMetaType::QDate: return Kind::Date;
+    case QMetaType::QDateTime: return Kind::DateTime;
+    default: return Kind::Other;
     }
 }
 
@@ -95,8 +86,7 @@ QVariant fromDouble(MemTable::FieldType type, double d, const QVariant &original
 MemTable::MemTable(QObject *parent)
     : QAbstractTableModel(parent)
     , m_rows(std::make_unique<TableStorage>())
-{
-}
+{ }
 
 int MemTable::recordCount() const
 {
@@ -561,8 +551,8 @@ void MemTable::setValue(int field, const QVariant &value)
     requireField(field);
     requireWritable();
     if (!isEditing())
-        throw TableStateError(QStringLiteral("Field \"%1\" can only be changed in edit or insert state")
-                                  .arg(m_fields.at(field).name));
+        throw TableStateError(
+            QStringLiteral("Field \"%1\" can only be changed in edit or insert state").arg(m_fields.at(field).name));
     QVariant converted = convertValue(m_fields.at(field).type, value);
     m_rows->setValue(m_recNo, field, converted);
     if (notifying()) {
@@ -754,8 +744,7 @@ QVariant MemTable::data(const QModelIndex &index, int role) const
         if (type == FieldType::Boolean)
             return {};
         return v.isValid() ? QVariant(displayText(type, v)) : QVariant();
-    case Qt::EditRole:
-        return v;
+    case Qt::EditRole: return v;
     case Qt::CheckStateRole:
         if (type != FieldType::Boolean)
             return {};
@@ -770,15 +759,13 @@ QVariant MemTable::data(const QModelIndex &index, int role) const
         case FieldType::Float: return int(Qt::AlignRight | Qt::AlignVCenter);
         default: return {};
         }
-    default:
-        return {};
+    default: return {};
     }
 }
 
 bool MemTable::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (!index.isValid() || index.row() >= recordCount() || index.column() >= fieldCount() || !m_active
-        || m_readOnly)
+    if (!index.isValid() || index.row() >= recordCount() || index.column() >= fieldCount() || !m_active || m_readOnly)
         return false;
     const FieldType type = m_fields.at(index.column()).type;
     QVariant newValue;

@@ -89,7 +89,7 @@ public:
     // edit before moving.
     int recordCount() const;
     int recNo() const { return m_recNo; } // 0-based, -1 without rows
-    void setRecNo(int recNo);             // TableStateError when out of range
+    void setRecNo(int recNo); // TableStateError when out of range
     void first();
     void last();
     void next();
@@ -183,7 +183,7 @@ private:
 
     QList<FieldDef> m_fields;
     std::unique_ptr<TableStorage> m_rows;
-    Row m_backup;             // the row as it was before edit()
+    Row m_backup; // the row as it was before edit()
     int m_recNoBeforeInsert = -1;
     int m_recNo = -1;
     bool m_bof = true;
@@ -193,7 +193,7 @@ private:
     State m_state = State::Inactive;
 
     int m_freezeCount = 0;
-    int m_viewRows = 0;       // what frozen views were last told
+    int m_viewRows = 0; // what frozen views were last told
     int m_viewColumns = 0;
     int m_notifiedRecNo = -1;
     State m_notifiedState = State::Inactive;

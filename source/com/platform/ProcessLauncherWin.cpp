@@ -29,7 +29,8 @@ void shellOpen(const QString &file, const QString &parameters, const QString &di
                                            show == WindowShow::Hidden ? SW_HIDE : SW_SHOWNORMAL);
     // Values up to 32 are error codes.
     if (reinterpret_cast<INT_PTR>(result) <= 32)
-        throw Error(QStringLiteral("Cannot start \"") + file + QStringLiteral("\": ") + qt_error_string(int(GetLastError())));
+        throw Error(QStringLiteral("Cannot start \"") + file + QStringLiteral("\": ")
+                    + qt_error_string(int(GetLastError())));
 }
 
 } // namespace

@@ -174,8 +174,8 @@ int Report::showPreview(QWidget *parent)
     QPrintPreviewDialog dialog(&printer, parent);
     if (!m_layout.title.isEmpty())
         dialog.setWindowTitle(m_layout.title);
-    QObject::connect(
-        &dialog, &QPrintPreviewDialog::paintRequested, &dialog, [this](QPrinter *target) { print(*target); });
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                     [this](QPrinter *target) { print(*target); });
     return dialogPresenter().showModal(dialog);
 }
 

@@ -31,12 +31,8 @@ struct NamedPageSize
 };
 
 const NamedPageSize namedPageSizes[] = {
-    { "A3", QPageSize::A3 },
-    { "A4", QPageSize::A4 },
-    { "A5", QPageSize::A5 },
-    { "B5", QPageSize::B5 },
-    { "Letter", QPageSize::Letter },
-    { "Legal", QPageSize::Legal },
+    { "A3", QPageSize::A3 },       { "A4", QPageSize::A4 },         { "A5", QPageSize::A5 },
+    { "B5", QPageSize::B5 },       { "Letter", QPageSize::Letter }, { "Legal", QPageSize::Legal },
     { "Folio", QPageSize::Folio },
 };
 
@@ -48,20 +44,13 @@ QString quoted(const QString &s)
 QString kindName(QJsonValue::Type type)
 {
     switch (type) {
-    case QJsonValue::Null:
-        return QStringLiteral("null");
-    case QJsonValue::Bool:
-        return QStringLiteral("a Boolean");
-    case QJsonValue::Double:
-        return QStringLiteral("a number");
-    case QJsonValue::String:
-        return QStringLiteral("a string");
-    case QJsonValue::Array:
-        return QStringLiteral("an array");
-    case QJsonValue::Object:
-        return QStringLiteral("an object");
-    case QJsonValue::Undefined:
-        break;
+    case QJsonValue::Null: return QStringLiteral("null");
+    case QJsonValue::Bool: return QStringLiteral("a Boolean");
+    case QJsonValue::Double: return QStringLiteral("a number");
+    case QJsonValue::String: return QStringLiteral("a string");
+    case QJsonValue::Array: return QStringLiteral("an array");
+    case QJsonValue::Object: return QStringLiteral("an object");
+    case QJsonValue::Undefined: break;
     }
     return QStringLiteral("nothing");
 }
@@ -114,7 +103,7 @@ public:
     }
 
     bool number(const QJsonObject &o, const QString &path, const char *key, qreal &out, qreal min, qreal max,
-        bool required = false)
+                bool required = false)
     {
         const QString k = QLatin1String(key);
         const QString p = member(path, k);
@@ -181,7 +170,7 @@ public:
         const int index = names.indexOf(text);
         if (index < 0) {
             return fail(member(path, QLatin1String(key)),
-                QStringLiteral("%1 is not one of %2").arg(quoted(text), names.join(QStringLiteral(", "))));
+                        QStringLiteral("%1 is not one of %2").arg(quoted(text), names.join(QStringLiteral(", "))));
         }
         out = index;
         return true;
@@ -217,14 +206,14 @@ public:
         if (!r.string(root, QString(), "format", format, true))
             return false;
         if (format != QLatin1String(formatName))
-            return r.fail(
-                QStringLiteral("format"), QStringLiteral("must be %1").arg(quoted(QLatin1String(formatName))));
+            return r.fail(QStringLiteral("format"),
+                          QStringLiteral("must be %1").arg(quoted(QLatin1String(formatName))));
         qreal version = 0;
         if (!r.number(root, QString(), "version", version, 0, 1e9, true))
             return false;
         if (version != formatVersion)
             return r.fail(QStringLiteral("version"),
-                QStringLiteral("%1 is not supported (only %2)").arg(version).arg(formatVersion));
+                          QStringLiteral("%1 is not supported (only %2)").arg(version).arg(formatVersion));
         if (!r.string(root, QString(), "title", layout.title))
             return false;
 
@@ -277,8 +266,8 @@ private:
                 for (const NamedPageSize &n : namedPageSizes)
                     names.append(QLatin1String(n.name));
                 return r.fail(QStringLiteral("page.size"),
-                    QStringLiteral("%1 is not one of %2 nor {\"width\", \"height\"}")
-                        .arg(quoted(name), names.join(QStringLiteral(", "))));
+                              QStringLiteral("%1 is not one of %2 nor {\"width\", \"height\"}")
+                                  .arg(quoted(name), names.join(QStringLiteral(", "))));
             }
         } else if (size.isObject()) {
             qreal w = 0, h = 0;
@@ -288,18 +277,18 @@ private:
                 return false;
             // kept upright, as page sizes are; a wide size is read as landscape
             // unless the orientation says otherwise
-            layout.pageSize = QPageSize(
-                QSizeF(std::min(w, h), std::max(w, h)), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
+            layout.pageSize = QPageSize(QSizeF(std::min(w, h), std::max(w, h)), QPageSize::Millimeter, QString(),
+                                        QPageSize::ExactMatch);
             if (w > h)
                 layout.orientation = QPageLayout::Landscape;
         } else if (!size.isUndefined()) {
             return r.fail(QStringLiteral("page.size"),
-                QStringLiteral("must be a name or an object, not %1").arg(kindName(size.type())));
+                          QStringLiteral("must be a name or an object, not %1").arg(kindName(size.type())));
         }
 
         int orientation = layout.orientation == QPageLayout::Portrait ? 0 : 1;
-        if (!r.choice(
-                page, path, "orientation", { QStringLiteral("portrait"), QStringLiteral("landscape") }, orientation))
+        if (!r.choice(page, path, "orientation", { QStringLiteral("portrait"), QStringLiteral("landscape") },
+                      orientation))
             return false;
         layout.orientation = orientation == 0 ? QPageLayout::Portrait : QPageLayout::Landscape;
 
@@ -320,7 +309,7 @@ private:
             layout.margins = QMarginsF(left, top, right, bottom);
         } else if (!margins.isUndefined()) {
             return r.fail(QStringLiteral("page.margins"),
-                QStringLiteral("must be a number or an object, not %1").arg(kindName(margins.type())));
+                          QStringLiteral("must be a number or an object, not %1").arg(kindName(margins.type())));
         }
 
         const QRectF printable = layout.printableRect();
@@ -424,21 +413,13 @@ private:
             Qt::Edges edges;
             for (const QChar c : sides) {
                 switch (c.unicode()) {
-                case 'l':
-                    edges |= Qt::LeftEdge;
-                    break;
-                case 't':
-                    edges |= Qt::TopEdge;
-                    break;
-                case 'r':
-                    edges |= Qt::RightEdge;
-                    break;
-                case 'b':
-                    edges |= Qt::BottomEdge;
-                    break;
+                case 'l': edges |= Qt::LeftEdge; break;
+                case 't': edges |= Qt::TopEdge; break;
+                case 'r': edges |= Qt::RightEdge; break;
+                case 'b': edges |= Qt::BottomEdge; break;
                 default:
                     return r.fail(Reader::member(p, QStringLiteral("sides")),
-                        QStringLiteral("%1 may hold only the letters l, t, r and b").arg(quoted(sides)));
+                                  QStringLiteral("%1 may hold only the letters l, t, r and b").arg(quoted(sides)));
                 }
             }
             border.sides = edges;
@@ -454,8 +435,8 @@ private:
     bool parsePicture(const QJsonObject &o, const QString &path, ReportObject &object)
     {
         int fit = 0;
-        if (!r.choice(
-                o, path, "fit", { QStringLiteral("aspect"), QStringLiteral("stretch"), QStringLiteral("center") }, fit))
+        if (!r.choice(o, path, "fit", { QStringLiteral("aspect"), QStringLiteral("stretch"), QStringLiteral("center") },
+                      fit))
             return false;
         object.fit = PictureFit(fit);
         QString file, data;
@@ -470,16 +451,16 @@ private:
                 return r.fail(p, QStringLiteral("picture %1 not found").arg(quoted(QDir::toNativeSeparators(full))));
             QImage image;
             if (!image.load(full))
-                return r.fail(
-                    p, QStringLiteral("picture %1 cannot be read").arg(quoted(QDir::toNativeSeparators(full))));
+                return r.fail(p,
+                              QStringLiteral("picture %1 cannot be read").arg(quoted(QDir::toNativeSeparators(full))));
             object.picture = image;
         } else if (!data.isEmpty()) {
-            const auto decoded
-                = QByteArray::fromBase64Encoding(data.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+            const auto decoded =
+                QByteArray::fromBase64Encoding(data.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
             QImage image;
             if (!decoded || !image.loadFromData(*decoded)) {
-                return r.fail(
-                    Reader::member(path, QStringLiteral("data")), QStringLiteral("is not a picture in base64"));
+                return r.fail(Reader::member(path, QStringLiteral("data")),
+                              QStringLiteral("is not a picture in base64"));
             }
             object.picture = image;
         }
@@ -494,12 +475,12 @@ private:
         QString kind;
         if (!r.string(o, path, "kind", kind, true))
             return false;
-        static const QStringList kinds
-            = { QStringLiteral("memo"), QStringLiteral("picture"), QStringLiteral("line"), QStringLiteral("rect") };
+        static const QStringList kinds = { QStringLiteral("memo"), QStringLiteral("picture"), QStringLiteral("line"),
+                                           QStringLiteral("rect") };
         const int index = kinds.indexOf(kind);
         if (index < 0) {
             return r.fail(Reader::member(path, QStringLiteral("kind")),
-                QStringLiteral("%1 is not one of %2").arg(quoted(kind), kinds.join(QStringLiteral(", "))));
+                          QStringLiteral("%1 is not one of %2").arg(quoted(kind), kinds.join(QStringLiteral(", "))));
         }
         // in the order of ReportObjectKind, after Band
         static_assert(int(ReportObjectKind::Memo) == 1 && int(ReportObjectKind::Rect) == 4);
@@ -525,23 +506,22 @@ private:
                 || !parseFont(font, Reader::member(path, QStringLiteral("font")), object.font)
                 || !r.color(o, path, "color", object.textColor) || !r.color(o, path, "fill", object.fillColor)
                 || !r.choice(o, path, "align",
-                    { QStringLiteral("left"), QStringLiteral("center"), QStringLiteral("right"),
-                        QStringLiteral("justify") },
-                    align)
+                             { QStringLiteral("left"), QStringLiteral("center"), QStringLiteral("right"),
+                               QStringLiteral("justify") },
+                             align)
                 || !r.choice(o, path, "valign",
-                    { QStringLiteral("top"), QStringLiteral("center"), QStringLiteral("bottom") }, valign)
+                             { QStringLiteral("top"), QStringLiteral("center"), QStringLiteral("bottom") }, valign)
                 || !r.boolean(o, path, "word_wrap", object.wordWrap)
                 || !r.boolean(o, path, "expressions", object.expressions)
                 || !r.number(o, path, "padding", object.padding, 0, 100) || !parseBorder(o, path, object.border))
                 return false;
-            static const Qt::Alignment horizontal[]
-                = { Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight, Qt::AlignJustify };
+            static const Qt::Alignment horizontal[] = { Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight,
+                                                        Qt::AlignJustify };
             static const Qt::Alignment vertical[] = { Qt::AlignTop, Qt::AlignVCenter, Qt::AlignBottom };
             object.alignment = horizontal[align] | vertical[valign];
             return true;
         }
-        case ReportObjectKind::Picture:
-            return parsePicture(o, path, object) && parseBorder(o, path, object.border);
+        case ReportObjectKind::Picture: return parsePicture(o, path, object) && parseBorder(o, path, object.border);
         case ReportObjectKind::Line: {
             QJsonObject pen;
             return r.object(o, path, "pen", pen)
@@ -551,8 +531,7 @@ private:
             // A rect without a border member is outlined all round.
             object.border.enabled = true;
             return r.color(o, path, "fill", object.fillColor) && parseBorder(o, path, object.border);
-        case ReportObjectKind::Band:
-            break;
+        case ReportObjectKind::Band: break;
         }
         return true;
     }
@@ -654,8 +633,7 @@ public:
                 p.fillRect(r.normalized(), o.fillColor);
             border(r, o.border);
             break;
-        case ReportObjectKind::Band:
-            break;
+        case ReportObjectKind::Band: break;
         }
     }
 
@@ -664,11 +642,8 @@ private:
     {
         QSizeF size;
         switch (o.fit) {
-        case PictureFit::Stretch:
-            return r;
-        case PictureFit::Aspect:
-            size = QSizeF(o.picture.size()).scaled(r.size(), Qt::KeepAspectRatio);
-            break;
+        case PictureFit::Stretch: return r;
+        case PictureFit::Aspect: size = QSizeF(o.picture.size()).scaled(r.size(), Qt::KeepAspectRatio); break;
         case PictureFit::Center: {
             // the picture's own resolution, 96 dpi when it carries none
             const qreal dpmX = o.picture.dotsPerMeterX() > 0 ? o.picture.dotsPerMeterX() : 96 / 0.0254;
@@ -779,8 +754,8 @@ void ReportLayout::renderPage(QPainter &painter, int pageIndex, const QHash<QStr
         const QPointF origin(printable.left(), printable.top() + placed.top);
         // a band taller than the page is cut at the page's bottom margin
         painter.save();
-        painter.setClipRect(
-            p.rect(QRectF(0, printable.top(), paperSize().width(), printable.height())), Qt::IntersectClip);
+        painter.setClipRect(p.rect(QRectF(0, printable.top(), paperSize().width(), printable.height())),
+                            Qt::IntersectClip);
         for (const ReportObject &object : placed.band->objects) {
             if (object.visible)
                 p.object(object, origin, vars);

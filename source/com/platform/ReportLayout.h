@@ -94,8 +94,8 @@ public:
     // Reads a layout. Pictures named by file are read relative to
     // baseFolder. On failure returns nothing and, when error is given, sets
     // it to what is wrong and where ("bands[1].objects[0].width: ...").
-    static std::optional<ReportLayout> fromJson(
-        const QByteArray &json, const QString &baseFolder, QString *error = nullptr);
+    static std::optional<ReportLayout> fromJson(const QByteArray &json, const QString &baseFolder,
+                                                QString *error = nullptr);
 
     QString title;
     QPageSize pageSize = QPageSize(QPageSize::A4);

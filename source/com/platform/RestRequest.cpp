@@ -9,7 +9,6 @@
 #include <QMutex>
 #include <QWaitCondition>
 
-
 namespace Platform {
 
 // What the worker and the queued delivery share with the request: the token
@@ -68,8 +67,7 @@ RestOutcome failedOutcomeOfCurrent()
 
 // Keeps a handler's exceptions out of the event loop; counts it as running
 // so that a drain knows it is further down the stack.
-template<typename F>
-void runHandler(const char *AWhat, F &&AHandler)
+template<typename F> void runHandler(const char *AWhat, F &&AHandler)
 {
     Registry &r = registry();
     ++r.running;

@@ -55,7 +55,7 @@ public:
     enum class AbortReason {
         OwnerGone, // an owner was destroyed: nobody may be told
         Cancelled, // the user cancelled the read from the wait dialog
-        Shutdown,  // sign-out, exit or a package reload: nobody may be told
+        Shutdown, // sign-out, exit or a package reload: nobody may be told
     };
 
     // Runs on a pool worker with a client of its own, which carries the
@@ -86,8 +86,8 @@ public:
     // For a long-lived client: AIssue arms it with the handlers given (on
     // any thread), gives it the token and sends the verb at once; the answer
     // is digested on a pool worker.
-    using Issue = std::function<void(HttpClient::CompletionHandler, HttpClient::ErrorHandler,
-                                     std::shared_ptr<HttpCancelToken>)>;
+    using Issue =
+        std::function<void(HttpClient::CompletionHandler, HttpClient::ErrorHandler, std::shared_ptr<HttpCancelToken>)>;
     void sendArmed(Digest ADigest, const Issue &AIssue);
 
     // UI thread. Closes the connection, runs the aborted handler with the

@@ -91,8 +91,7 @@ QString buttonText(const QString &caption)
 
 SideBarItem::SideBarItem(SideBar *bar)
     : m_bar(bar)
-{
-}
+{ }
 
 SideBarItem::~SideBarItem() = default;
 
@@ -140,8 +139,7 @@ void SideBarItem::click()
 SideBarGroup::SideBarGroup(SideBar *bar, int id)
     : m_bar(bar)
     , m_id(id)
-{
-}
+{ }
 
 SideBarGroup::~SideBarGroup() = default;
 
@@ -202,7 +200,8 @@ void SideBarGroup::setParentGroup(SideBarGroup *parent)
 void SideBarGroup::addLink(SideBarItem *item)
 {
     if (!item || item->sideBar() != m_bar)
-        throw Error(QStringLiteral("Only an item of the same side bar can be linked into side bar group \"%1\".").arg(m_caption));
+        throw Error(QStringLiteral("Only an item of the same side bar can be linked into side bar group \"%1\".")
+                        .arg(m_caption));
     m_entries.append(Entry { item, nullptr });
     m_bar->changed();
 }
@@ -456,8 +455,8 @@ void SideBar::buildGroup(SideBarGroup *group, QWidget *container, int depth)
     header->setChecked(group->m_expanded);
     header->setCursor(Qt::PointingHandCursor);
     header->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    const QIcon headerIcon = large ? imageOf(m_largeImages, group->m_largeImageIndex)
-                                   : imageOf(m_smallImages, group->m_smallImageIndex);
+    const QIcon headerIcon =
+        large ? imageOf(m_largeImages, group->m_largeImageIndex) : imageOf(m_smallImages, group->m_smallImageIndex);
     header->setIcon(headerIcon);
     header->setIconSize(QSize(large ? kLargeIcon : kSmallIcon, large ? kLargeIcon : kSmallIcon));
     container->layout()->addWidget(header);

@@ -95,15 +95,13 @@ QString fromUtf8Whole(const char *p, qsizetype n)
     return out;
 }
 
-template<typename T>
-void eraseAt(std::vector<T> &v, qsizetype row)
+template<typename T> void eraseAt(std::vector<T> &v, qsizetype row)
 {
     if (qsizetype(v.size()) > row)
         v.erase(v.begin() + row);
 }
 
-template<typename T>
-void appendMoved(std::vector<T> &to, std::vector<T> &from)
+template<typename T> void appendMoved(std::vector<T> &to, std::vector<T> &from)
 {
     if (to.empty()) {
         to.swap(from);
@@ -112,8 +110,7 @@ void appendMoved(std::vector<T> &to, std::vector<T> &from)
     to.insert(to.end(), from.begin(), from.end());
 }
 
-template<typename T>
-void squeezeVector(std::vector<T> &v)
+template<typename T> void squeezeVector(std::vector<T> &v)
 {
     // an eighth of spare room is not worth a copy
     if (v.capacity() - v.size() > v.size() / 8)
@@ -439,10 +436,10 @@ qsizetype TableStorage::byteSize() const
 {
     qsizetype n = 0;
     for (const Column &c : m_columns) {
-        n += qsizetype(c.present.capacity() * sizeof(quint64) + c.ints.capacity() * sizeof(qint32)
-                       + c.longs.capacity() * sizeof(qint64) + c.doubles.capacity() * sizeof(double)
-                       + c.bools.capacity() + c.zones.capacity() * sizeof(qint32) + c.spans.capacity() * sizeof(Span)
-                       + c.bytes.capacity());
+        n +=
+            qsizetype(c.present.capacity() * sizeof(quint64) + c.ints.capacity() * sizeof(qint32)
+                      + c.longs.capacity() * sizeof(qint64) + c.doubles.capacity() * sizeof(double) + c.bools.capacity()
+                      + c.zones.capacity() * sizeof(qint32) + c.spans.capacity() * sizeof(Span) + c.bytes.capacity());
     }
     return n;
 }

@@ -95,18 +95,18 @@ private:
     struct Column
     {
         FieldType type = FieldType::String;
-        std::vector<quint64> present;  // one bit per row; clear is null
-        std::vector<qint32> ints;      // Integer, SmallInt
-        std::vector<qint64> longs;     // LargeInt; Date (Julian day); DateTime (UTC ms)
-        std::vector<double> doubles;   // Float
-        std::vector<quint8> bools;     // Boolean
-        std::vector<qint32> zones;     // DateTime: offset seconds, or one of the codes
-        QList<QTimeZone> timeZones;    // DateTime values in a named zone
-        std::vector<Span> spans;       // String, Memo
-        std::string bytes;             // String, Memo: the text of every span
-        qsizetype unusedBytes = 0;     // left behind by edits and removals
-        bool wtf8 = false;             // some text holds unpaired surrogates
-        Span last;                     // the last text written, shared by a repeat
+        std::vector<quint64> present; // one bit per row; clear is null
+        std::vector<qint32> ints; // Integer, SmallInt
+        std::vector<qint64> longs; // LargeInt; Date (Julian day); DateTime (UTC ms)
+        std::vector<double> doubles; // Float
+        std::vector<quint8> bools; // Boolean
+        std::vector<qint32> zones; // DateTime: offset seconds, or one of the codes
+        QList<QTimeZone> timeZones; // DateTime values in a named zone
+        std::vector<Span> spans; // String, Memo
+        std::string bytes; // String, Memo: the text of every span
+        qsizetype unusedBytes = 0; // left behind by edits and removals
+        bool wtf8 = false; // some text holds unpaired surrogates
+        Span last; // the last text written, shared by a repeat
     };
 
     Column &column(int column);
@@ -115,7 +115,6 @@ private:
     static void resizeColumn(Column &c, size_t rows);
     void storeText(Column &c, qsizetype row, const char *text, qsizetype length);
     void compactText(Column &c);
-
 
     std::vector<Column> m_columns;
     qsizetype m_rows = 0;

@@ -67,17 +67,17 @@ const Member Members[] = {
 
 // The members of a customer's contacts that the card prints.
 const char *const ContactFields[] = { "contact_id", "contact_name", "job_position", "contact_type_c",
-                                      "phone", "mobile", "email" };
+                                      "phone",      "mobile",       "email" };
 
 // The members the contact forms send, with the captions their errors use.
 const std::pair<const char *, const Platform::ResourceString *> ContactMembers[] = {
-    { "contact_name", &sLabelName },      { "job_position", &sLabelJobPosition },
-    { "title", &sLabelTitle },            { "street1", &sLabelAddress },
-    { "street2", &sLabelAddress },        { "city", &sLabelContactCity },
-    { "state_id", &sLabelState },         { "zip", &sLabelZip },
-    { "country_id", &sLabelCountry },     { "phone", &sLabelPhone },
-    { "mobile", &sLabelMobile },          { "email", &sLabelContactEmail },
-    { "notes", &sLabelNotes },            { "customer_id", &sLabelCustomerName },
+    { "contact_name", &sLabelName },  { "job_position", &sLabelJobPosition },
+    { "title", &sLabelTitle },        { "street1", &sLabelAddress },
+    { "street2", &sLabelAddress },    { "city", &sLabelContactCity },
+    { "state_id", &sLabelState },     { "zip", &sLabelZip },
+    { "country_id", &sLabelCountry }, { "phone", &sLabelPhone },
+    { "mobile", &sLabelMobile },      { "email", &sLabelContactEmail },
+    { "notes", &sLabelNotes },        { "customer_id", &sLabelCustomerName },
 };
 
 std::unique_ptr<THttpParams> partnerIdParam(int APartnerId)
@@ -89,7 +89,8 @@ std::unique_ptr<THttpParams> partnerIdParam(int APartnerId)
 
 } // namespace
 
-TCustomerEntryFrm::TCustomerEntryFrm(QWidget *AOwner) : TBaseChildFrm(AOwner)
+TCustomerEntryFrm::TCustomerEntryFrm(QWidget *AOwner)
+    : TBaseChildFrm(AOwner)
 {
     setObjectName(QStringLiteral("CustomerEntryFrm"));
 
@@ -100,9 +101,9 @@ TCustomerEntryFrm::TCustomerEntryFrm(QWidget *AOwner) : TBaseChildFrm(AOwner)
     FContacts = new MemTable(this);
     FContacts->setObjectName(QStringLiteral("mtContacts"));
     for (const char *field : ContactFields)
-        FContacts->addField(QLatin1String(field), QLatin1String(field) == QLatin1String("contact_id")
-                                                      ? FieldType::Integer
-                                                      : FieldType::String);
+        FContacts->addField(QLatin1String(field),
+                            QLatin1String(field) == QLatin1String("contact_id") ? FieldType::Integer
+                                                                                : FieldType::String);
 
     CreateControls();
     RegisterAccessDetails();
@@ -283,18 +284,19 @@ void TCustomerEntryFrm::StartEdit(int APartnerId)
     tables->AddTable(QStringLiteral("contacts"), QStringLiteral("contacts"), FContacts, ttDetail);
     // The screen may be closed before the answer comes: the callbacks check.
     const QPointer<TCustomerEntryFrm> self(this);
-    RestGetDetail(CustomerUrl, std::move(tables), false, partnerIdParam(APartnerId), nullptr,
-                  [self] {
-                      if (self)
-                          self->DetailLoaded();
-                  },
-                  [self](int AStatus, const QString &AText) {
-                      if (!self)
-                          return;
-                      self->IsLoading = false;
-                      self->ErrorHandler->ShowErrorMessage(AStatus, AText);
-                  },
-                  true, true);
+    RestGetDetail(
+        CustomerUrl, std::move(tables), false, partnerIdParam(APartnerId), nullptr,
+        [self] {
+            if (self)
+                self->DetailLoaded();
+        },
+        [self](int AStatus, const QString &AText) {
+            if (!self)
+                return;
+            self->IsLoading = false;
+            self->ErrorHandler->ShowErrorMessage(AStatus, AText);
+        },
+        true, true);
 }
 
 void TCustomerEntryFrm::DetailLoaded()
@@ -460,12 +462,13 @@ void TCustomerEntryFrm::ReloadContacts()
     auto tables = std::make_unique<TTableList>();
     tables->AddTable(QStringLiteral("contacts"), QStringLiteral("contacts"), FContacts, ttDetail);
     const QPointer<TCustomerEntryFrm> self(this);
-    RestGetDetail(CustomerUrl, std::move(tables), true, partnerIdParam(FPartnerId), nullptr, nullptr,
-                  [self](int AStatus, const QString &AText) {
-                      if (self)
-                          self->FContactErrors->ShowErrorMessage(AStatus, AText);
-                  },
-                  false, false);
+    RestGetDetail(
+        CustomerUrl, std::move(tables), true, partnerIdParam(FPartnerId), nullptr, nullptr,
+        [self](int AStatus, const QString &AText) {
+            if (self)
+                self->FContactErrors->ShowErrorMessage(AStatus, AText);
+        },
+        false, false);
 }
 
 bool TCustomerEntryFrm::PrepareCustomerCard(Platform::Report *AReport, const QString &ASalesPerson)
@@ -484,9 +487,8 @@ bool TCustomerEntryFrm::PrepareCustomerCard(Platform::Report *AReport, const QSt
     SetMemoText(rep, QStringLiteral("memPhone"), text("phone"));
     SetMemoText(rep, QStringLiteral("memEmail"), text("email"));
     SetMemoText(rep, QStringLiteral("memWebsite"), text("website"));
-    SetMemoText(rep, QStringLiteral("memStatus"), FCustomer->value(QStringLiteral("is_active")).toBool()
-                                                       ? sLabelActive.text()
-                                                       : sLabelNotActive.text());
+    SetMemoText(rep, QStringLiteral("memStatus"),
+                FCustomer->value(QStringLiteral("is_active")).toBool() ? sLabelActive.text() : sLabelNotActive.text());
     SetMemoText(rep, QStringLiteral("memSalesPerson"), ASalesPerson);
 
     // one line per contact; the band grows with them
@@ -494,7 +496,8 @@ bool TCustomerEntryFrm::PrepareCustomerCard(Platform::Report *AReport, const QSt
     for (int row = 0; row < FContacts->recordCount(); ++row) {
         QStringList parts;
         for (const char *field : { "contact_name", "job_position", "contact_type_c", "phone", "mobile", "email" }) {
-            const QString value = FContacts->cell(row, FContacts->fieldIndex(QLatin1String(field))).toString().trimmed();
+            const QString value =
+                FContacts->cell(row, FContacts->fieldIndex(QLatin1String(field))).toString().trimmed();
             if (!value.isEmpty())
                 parts.append(value);
         }
@@ -506,7 +509,8 @@ bool TCustomerEntryFrm::PrepareCustomerCard(Platform::Report *AReport, const QSt
     SetMemoText(rep, QStringLiteral("memContacts"), lines.join(QLatin1Char('\n')));
     SetHeight(rep, QStringLiteral("memContacts"), lineHeight * float(lines.size()));
     SetHeight(rep, QStringLiteral("bndContacts"), lineHeight * float(lines.size()) + 2.0f);
-    rep.setVariable(QStringLiteral("PrintedAt"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+    rep.setVariable(QStringLiteral("PrintedAt"),
+                    QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
     return true;
 }
 

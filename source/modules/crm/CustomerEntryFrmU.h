@@ -14,7 +14,7 @@ class TErrorHandler;
 namespace Platform {
 class MemTable;
 class Report;
-}
+} // namespace Platform
 
 // One customer, new or existing, in a form with Save and Cancel. A new
 // screen starts a new customer (the menu entry's params say "add");

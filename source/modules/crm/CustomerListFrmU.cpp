@@ -72,7 +72,8 @@ QIcon themeIcon(const char *AName, QStyle *AStyle, QStyle::StandardPixmap AFallb
 
 } // namespace
 
-TCustomerListFrm::TCustomerListFrm(QWidget *AOwner) : TBaseChildFrm(AOwner)
+TCustomerListFrm::TCustomerListFrm(QWidget *AOwner)
+    : TBaseChildFrm(AOwner)
 {
     setObjectName(QStringLiteral("CustomerListFrm"));
     setWindowTitle(sHeaderCustomers.text());
@@ -85,8 +86,8 @@ TCustomerListFrm::TCustomerListFrm(QWidget *AOwner) : TBaseChildFrm(AOwner)
     FCustomers->open();
 
     CreateControls();
-    FPagination = new TPagination(cboPageSize, cboPage, btnFirst, btnPrev, btnNext, btnLast, lblPageCount,
-                                  lblRecordCount, this);
+    FPagination =
+        new TPagination(cboPageSize, cboPage, btnFirst, btnPrev, btnNext, btnLast, lblPageCount, lblRecordCount, this);
     FPagination->SetOnPageDataChange([this] { LoadData(); });
 
     RegisterAccessDetails();
@@ -241,8 +242,8 @@ void TCustomerListFrm::RegisterAccessDetails()
     // Find reads for itself: only a running read of the list holds it back
     access->AddControl(QStringLiteral("crud"), actFind, caEnabled, caDisabled, caDisabled, caDisabled, caDisabled,
                        caEnabled);
-    access->AddControl(QStringLiteral("crud"), actRefresh, caEnabled, caDisabled, caDisabled, caDisabled,
-                       caDisabled, caEnabled);
+    access->AddControl(QStringLiteral("crud"), actRefresh, caEnabled, caDisabled, caDisabled, caDisabled, caDisabled,
+                       caEnabled);
 }
 
 void TCustomerListFrm::TranslationChanged()
@@ -251,9 +252,9 @@ void TCustomerListFrm::TranslationChanged()
     TTranslation::TranslateControl(actEdit, sLabelEdit, false);
     TTranslation::TranslateControl(actRefresh, sLabelRefresh, false);
     TTranslation::TranslateControl(actFind, sLabelFind, false);
-    TTranslation::TranslateSearch(lblSearch, edtSearch,
-                                  { sLabelCustomerCode.text(), sLabelCustomerName.text(), sLabelCity.text(),
-                                    sLabelEmail.text() });
+    TTranslation::TranslateSearch(
+        lblSearch, edtSearch,
+        { sLabelCustomerCode.text(), sLabelCustomerName.text(), sLabelCity.text(), sLabelEmail.text() });
     TTranslation::TranslateControl(lblStatus, sLabelStatus, true);
     TTranslation::TranslateStatusComboBox(cboStatus);
     for (int i = 0; i < int(std::size(Columns)); ++i) {
@@ -316,12 +317,13 @@ void TCustomerListFrm::LoadData(int APage)
     // the wait dialog; it then completes with an empty table. A search sent
     // before the dialog is up (it waits a moment) makes a second read into
     // the table: only the latest one loads, and ReadFinished waits for both.
-    RestGet(CustomersUrl, FCustomers, std::move(params), FPagination, ErrorHandler.get(), [this] { ReadFinished(); },
-            [this](int AStatus, const QString &AText) {
-                ErrorHandler->ShowErrorMessage(AStatus, AText);
-                ReadFinished();
-            },
-            true, true);
+    RestGet(
+        CustomersUrl, FCustomers, std::move(params), FPagination, ErrorHandler.get(), [this] { ReadFinished(); },
+        [this](int AStatus, const QString &AText) {
+            ErrorHandler->ShowErrorMessage(AStatus, AText);
+            ReadFinished();
+        },
+        true, true);
 }
 
 void TCustomerListFrm::ReadFinished()
@@ -398,10 +400,10 @@ void TCustomerListFrm::actFindExecute()
                           QString());
         columns.AddColumn(QStringLiteral("partner_code"), FieldType::String, 20, true, sLabelCustomerCode.text(), 110,
                           Qt::AlignLeft, QString());
-        columns.AddColumn(QStringLiteral("partner_name"), FieldType::String, 100, true, sLabelCustomerName.text(),
-                          260, Qt::AlignLeft, QString());
-        columns.AddColumn(QStringLiteral("city"), FieldType::String, 100, true, sLabelCity.text(), 130,
+        columns.AddColumn(QStringLiteral("partner_name"), FieldType::String, 100, true, sLabelCustomerName.text(), 260,
                           Qt::AlignLeft, QString());
+        columns.AddColumn(QStringLiteral("city"), FieldType::String, 100, true, sLabelCity.text(), 130, Qt::AlignLeft,
+                          QString());
         dlg.SetUsePagination(true);
         dlg.SetDefaultPageRows(20);
         dlg.SetOrderBy(QStringLiteral("partner_name"));

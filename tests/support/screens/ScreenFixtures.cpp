@@ -2,7 +2,8 @@
 
 #include "AccessDetailsU.h"
 
-MdiHost::MdiHost() : m_main(std::make_unique<QMainWindow>())
+MdiHost::MdiHost()
+    : m_main(std::make_unique<QMainWindow>())
 {
     m_area = new QMdiArea(m_main.get());
     m_main->setCentralWidget(m_area);
@@ -12,7 +13,8 @@ MdiHost::MdiHost() : m_main(std::make_unique<QMainWindow>())
 
 MdiHost::~MdiHost() = default;
 
-TTestScreenFrm::TTestScreenFrm(QWidget *AOwner) : TBaseChildFrm(AOwner)
+TTestScreenFrm::TTestScreenFrm(QWidget *AOwner)
+    : TBaseChildFrm(AOwner)
 {
     btnSave = new QPushButton(QStringLiteral("Save"), this);
     AccessDetails()->AddControl(QStringLiteral("crud"), btnSave, caHidden, caVisible, caVisible, caHidden, caHidden,

@@ -13,8 +13,7 @@
 Q_DECLARE_METATYPE(TDataMode)
 
 // A named control of a screen; a missing one fails the test at once.
-template<typename T>
-T *control(const QObject *AParent, const char *AName)
+template<typename T> T *control(const QObject *AParent, const char *AName)
 {
     T *found = AParent->findChild<T *>(QLatin1String(AName));
     if (!found)
