@@ -230,7 +230,7 @@ bool HttpConnection::parseHead(qsizetype headEnd)
         refuse(400, QStringLiteral("Malformed request line."));
         return false;
     }
-    const QByteArray version = requestLine.at(2);
+    const QByteArray &version = requestLine.at(2);
     if (version == "HTTP/1.1") {
         m_keepAlive = true;
     } else if (version == "HTTP/1.0") {

@@ -160,7 +160,7 @@ void THttpParams::AddParam(const QString &AKey, const QVariant &AValue, TParamDa
     data.Value = AValue;
     data.DataType = ADataType;
     data.ParamType = AParamType;
-    FData.insert(AKey, std::move(data));
+    FData.insert(AKey, data);
 }
 
 void THttpParams::AddParamsType1(const QString &AMode, const QString &AStrQuery, int AActiveStatus,
@@ -592,7 +592,7 @@ void RestLookupDataStatus(int AType, const QString &AStatusGroupId, MemTable *AT
 }
 
 void RestGetDetailRow(const QString &AUrl, MemTable *ADataSet, std::unique_ptr<THttpParams> AHttpParams,
-                      TErrorHandler *AErrorHandler, TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter)
+                      TErrorHandler *AErrorHandler, const TErrorProc &AErrorProc, bool AWaitDlg, bool ACheckCounter)
 {
     if (!ADataSet)
         throw Platform::TableStateError(QStringLiteral("A detail-row read needs a table"));

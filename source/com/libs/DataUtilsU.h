@@ -134,7 +134,7 @@ COM_EXPORT void RestLookupDataStatus(int AType, const QString &AStatusGroupId, P
 // dialog hidden and the read-only state restored; the row is then unchanged.
 COM_EXPORT void RestGetDetailRow(const QString &AUrl, Platform::MemTable *ADataSet,
                                  std::unique_ptr<THttpParams> AHttpParams, TErrorHandler *AErrorHandler,
-                                 TErrorProc AErrorProc, bool AWaitDlg, bool ACheckCounter);
+                                 const TErrorProc &AErrorProc, bool AWaitDlg, bool ACheckCounter);
 
 // ---- table list and writes ----------------------------------------------
 

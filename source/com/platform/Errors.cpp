@@ -16,7 +16,7 @@ QString messageOf(const std::exception &e)
     return QString::fromUtf8(e.what());
 }
 
-QString messageOf(std::exception_ptr e)
+QString messageOf(const std::exception_ptr &e)
 {
     if (!e)
         return {};

@@ -86,6 +86,6 @@ public:
 
 // The message of whatever a task threw, for the error handlers.
 COM_EXPORT QString messageOf(const std::exception &e);
-COM_EXPORT QString messageOf(std::exception_ptr e);
+COM_EXPORT QString messageOf(const std::exception_ptr &e);
 
 } // namespace Platform

@@ -480,7 +480,7 @@ void shutdownAtExit()
     shutdownNetwork();
 }
 
-void submit(std::shared_ptr<Job> job)
+void submit(const std::shared_ptr<Job> &job)
 {
     std::shared_ptr<NetworkThread> thread;
     {
@@ -828,7 +828,7 @@ HttpResponse HttpClient::send(const QByteArray &method, const QString &resource,
         if (!validUrl)
             job->finish(Outcome::failing(QStringLiteral("Invalid URL: ") + full));
         else
-            submit(std::move(job));
+            submit(job);
         return {};
     }
 

@@ -3,6 +3,7 @@
 #include "FieldValue_p.h"
 
 #include <QJsonDocument>
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -190,7 +191,7 @@ bool validate(od::value v, int depth)
         READ_OR_REFUSE(v.get_array().get(a));
         for (auto element : a) {
             od::value e;
-            READ_OR_REFUSE(std::move(element).get(e));
+            READ_OR_REFUSE(std::move(element).get(e)); // NOLINT(performance-move-const-arg): get() is &&-qualified
             if (!validate(e, depth + 1))
                 return false;
         }
@@ -287,7 +288,7 @@ public:
     {
         for (auto element : rows) {
             od::value e;
-            READ_OR_REFUSE(std::move(element).get(e));
+            READ_OR_REFUSE(std::move(element).get(e)); // NOLINT(performance-move-const-arg): get() is &&-qualified
             if (!readElement(e, skipped))
                 return false;
         }
@@ -668,13 +669,13 @@ bool readWindowed(const FieldList &fields, const QByteArray &body, const QString
         }
         char *b = buffer.get();
         b[0] = '[';
-        std::memcpy(b + 1, data + pos, size_t(length));
+        std::copy_n(data + pos, length, b + 1);
         const qsizetype rowsBefore = storage.size();
         const qsizetype skippedBefore = skipped;
         bool read = false;
         for (const char *closing : { "]", "\"]" }) {
             const size_t closingLength = std::strlen(closing);
-            std::memcpy(b + 1 + length, closing, closingLength);
+            std::copy_n(closing, closingLength, b + 1 + length);
             const size_t docLength = size_t(1 + length) + closingLength;
             // a "]" left in the padding by an earlier window would make
             // simdjson check the balance of this (unbalanced) one
@@ -695,6 +696,7 @@ bool readWindowed(const FieldList &fields, const QByteArray &body, const QString
                 const qsizetype rowsNow = storage.size();
                 const qsizetype skippedNow = skipped;
                 const char *next = nullptr;
+                // NOLINTNEXTLINE(performance-move-const-arg): get() is &&-qualified
                 if (std::move(element).get(v) != SUCCESS || !reader.readElement(v, skipped)
                     || doc.current_location().get(next) != SUCCESS || next - b >= 1 + length) {
                     storage.resize(rowsNow);

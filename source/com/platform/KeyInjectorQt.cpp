@@ -131,7 +131,7 @@ Translated translate(quint16 vk, bool shift, bool capsLock, bool commandHeld)
     for (const PrintingKey &p : printingKeys) {
         if (p.vk == vk) {
             const char c = shift ? p.shifted : p.plain;
-            t.key = c;
+            t.key = static_cast<unsigned char>(c);
             if (!commandHeld)
                 t.text = QChar::fromLatin1(c);
             return t;
@@ -139,7 +139,7 @@ Translated translate(quint16 vk, bool shift, bool capsLock, bool commandHeld)
     }
     for (const KeypadKey &p : keypadKeys) {
         if (p.vk == vk) {
-            t.key = p.text;
+            t.key = static_cast<unsigned char>(p.text);
             t.keypad = true;
             if (!commandHeld)
                 t.text = QChar::fromLatin1(p.text);

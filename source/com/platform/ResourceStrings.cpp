@@ -79,7 +79,7 @@ QStringList ResourceStringRepository::products() const
     return names;
 }
 
-void ResourceStringRepository::setTranslations(QHash<QString, QString> translations)
+void ResourceStringRepository::setTranslations(const QHash<QString, QString> &translations)
 {
     // a language file's names are case-insensitive: "sLabelCity" of a module
     // is the file's "slabelCity"

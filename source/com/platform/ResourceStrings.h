@@ -52,7 +52,7 @@ public:
     // Translations by resource-string name, matched without regard to case
     // as in the language file; empty means the built-in texts. Listeners are
     // told afterwards.
-    void setTranslations(QHash<QString, QString> translations);
+    void setTranslations(const QHash<QString, QString> &translations);
     QString text(const ResourceString &s) const;
 
 private:
