@@ -239,7 +239,8 @@ void tst_ZeltServer::cleanupTestCase()
             continue;
         server->terminate();
         QVERIFY(server->waitForFinished(15000));
-        QCOMPARE(server->exitCode(), 0); // a clean exit: the database closed
+        // a clean exit: the database closed
+        QVERIFY2(server->exitCode() == 0, server->readAllStandardError().right(4000).constData());
     }
 }
 
