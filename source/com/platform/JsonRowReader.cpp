@@ -721,6 +721,10 @@ bool readWindowed(const FieldList &fields, const QByteArray &body, const QString
             if (cut >= size)
                 return false; // nothing was cut: the body itself is at fault
             if (storage.size() == rowsBefore && skipped == skippedBefore) {
+                // a window that already reached the body's end (its cut moved
+                // back over trailing backslashes) cannot grow into a whole element
+                if (window >= size - pos)
+                    return false;
                 // not one whole element in the window: a wider one
                 window *= 2; // from the same element, its comma behind
                 expectComma = false;
