@@ -12,6 +12,19 @@ function(zelt_precompile_qt target)
 endfunction()
 
 # zelt_add_test(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>])
+# The environment every test runs in: offscreen, and under the sanitizers
+# their options and the suppressions for system libraries.
+function(zelt_test_environment out)
+    set(env "QT_QPA_PLATFORM=offscreen")
+    if(ZELT_SANITIZE)
+        list(APPEND env
+            "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_odr_violation=0"
+            "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+            "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+    endif()
+    set(${out} "${env}" PARENT_SCOPE)
+endfunction()
+
 # One QtTest executable registered with CTest, run offscreen.
 function(zelt_add_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
@@ -23,13 +36,7 @@ function(zelt_add_test name)
         target_precompile_headers(${name} REUSE_FROM zelt_testsupport)
     endif()
     add_test(NAME ${name} COMMAND ${name})
-    set(env "QT_QPA_PLATFORM=offscreen")
-    if(ZELT_SANITIZE)
-        list(APPEND env
-            "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_odr_violation=0"
-            "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
-            "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
-    endif()
+    zelt_test_environment(env)
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" LABELS "${ARG_LABELS}" TIMEOUT 300)
 endfunction()
 

@@ -15,13 +15,7 @@ function(zelt_add_fuzz_target name)
         set(exe fuzz_${name}_replay)
         add_executable(${exe} ${sources} ${dir}/replay_main.cpp)
         add_test(NAME ${exe} COMMAND ${exe} ${dir}/corpus/${name})
-        set(env "QT_QPA_PLATFORM=offscreen")
-        if(ZELT_SANITIZE)
-            list(APPEND env
-                "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_odr_violation=0"
-                "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
-                "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
-        endif()
+        zelt_test_environment(env)
         set_tests_properties(${exe} PROPERTIES ENVIRONMENT "${env}" LABELS fuzz TIMEOUT 300)
     endif()
     target_include_directories(${exe} PRIVATE ${dir})

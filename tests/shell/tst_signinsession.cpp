@@ -72,13 +72,7 @@ void tst_SignInSession::init()
     m_custAuth = custAuthAnswer(m_server->url());
     m_login = loginAnswer();
     m_custAuthStatus = m_loginStatus = 200;
-    m_server->setHandler([this](const RecordedRequest &r) {
-        if (r.path == QLatin1String("/v1/cust-auth"))
-            return Reply::json(m_custAuth, m_custAuthStatus);
-        if (r.path == QLatin1String("/auth/v1/login"))
-            return Reply::json(m_login, m_loginStatus);
-        return Reply::json("{\"message\":\"not found\"}", 404);
-    });
+    serveSignIn(*m_server, m_custAuth, m_custAuthStatus, m_login, m_loginStatus);
     setServiceGlobals(m_server->url());
 }
 

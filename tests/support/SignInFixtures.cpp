@@ -1,6 +1,7 @@
 #include "SignInFixtures.h"
 
 #include "GlobalVarsU.h"
+#include "TestHttpServer.h"
 
 #include <QHostAddress>
 #include <QJsonDocument>
@@ -64,6 +65,18 @@ QString deadUrl()
     const quint16 port = probe.serverPort();
     probe.close();
     return QStringLiteral("http://127.0.0.1:%1").arg(port);
+}
+
+void serveSignIn(TestHttpServer &server, const QByteArray &custAuth, const int &custAuthStatus, const QByteArray &login,
+                 const int &loginStatus)
+{
+    server.setHandler([&custAuth, &custAuthStatus, &login, &loginStatus](const RecordedRequest &r) {
+        if (r.path == QLatin1String("/v1/cust-auth"))
+            return Reply::json(custAuth, custAuthStatus);
+        if (r.path == QLatin1String("/auth/v1/login"))
+            return Reply::json(login, loginStatus);
+        return Reply::json("{\"message\":\"not found\"}", 404);
+    });
 }
 
 } // namespace SignInFixtures

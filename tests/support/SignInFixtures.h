@@ -5,6 +5,8 @@
 #include <QJsonObject>
 #include <QString>
 
+class TestHttpServer;
+
 // The answers of the customer service and of the tenant's sign-in as the
 // back end sends them, and menu trees, for the sign-in and shell tests.
 namespace SignInFixtures {
@@ -21,6 +23,11 @@ QByteArray loginAnswer(const QString &lang = QStringLiteral("en_US"));
 void setServiceGlobals(const QString &orvUrl);
 // An address on 127.0.0.1 where nothing listens.
 QString deadUrl();
+// Answers "/v1/cust-auth" and "/auth/v1/login" with what the referenced
+// variables hold when each request comes (tests change them between
+// requests), anything else with 404. The variables must outlive the server.
+void serveSignIn(TestHttpServer &server, const QByteArray &custAuth, const int &custAuthStatus, const QByteArray &login,
+                 const int &loginStatus);
 
 } // namespace SignInFixtures
 
