@@ -1,13 +1,19 @@
 # zelt_precompile_qt(<target>)
 # Precompiles the Qt headers nearly every unit includes; on two cores this
 # roughly halves a clean build, which keeps CI's two full builds short.
+# zelt_precompile_qt(<target> [CORE]): CORE leaves the widgets out, so that
+# the non-visual core cannot use them without saying so.
 function(zelt_precompile_qt target)
     if(ZELT_PCH)
-        target_precompile_headers(${target} PRIVATE
+        set(headers
             <QString> <QStringList> <QList> <QHash> <QVariant> <QDateTime> <QPointer>
             <QJsonArray> <QJsonDocument> <QJsonObject> <QJsonValue> <QCoreApplication>
-            <QWidget> <QDialog> <QLabel> <QLineEdit> <QPushButton> <QComboBox>
-            <QVBoxLayout> <QHBoxLayout> <functional> <memory> <vector>)
+            <functional> <memory> <vector>)
+        if(NOT "CORE" IN_LIST ARGN)
+            list(APPEND headers <QWidget> <QDialog> <QLabel> <QLineEdit> <QPushButton> <QComboBox>
+                                <QVBoxLayout> <QHBoxLayout>)
+        endif()
+        target_precompile_headers(${target} PRIVATE ${headers})
     endif()
 endfunction()
 
@@ -29,7 +35,7 @@ endfunction()
 function(zelt_add_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE Zelt::com zelt_testsupport Qt6::Test ${ARG_LIBS})
+    target_link_libraries(${name} PRIVATE Zelt::com_internal zelt_testsupport Qt6::Test ${ARG_LIBS})
     if(ZELT_PCH)
         # compiled once for all tests; a test whose extra libraries change the
         # flags the header depends on just compiles without it

@@ -16,8 +16,8 @@ cp /usr/include/zlib.h /usr/include/zconf.h "$zlib"/   # QuaZip's headers includ
 cp -r /usr/include/sodium.h /usr/include/sodium "$zlib"/ # the updater checks signatures
 flags=(-std=c++20 -fsyntax-only -Wall -Wextra -Werror -Wno-attributes -DCOM_LIBRARY
        -I"$qt" -I"$qt"/QtCore -I"$qt"/QtGui -I"$qt"/QtWidgets -I"$qt"/QtNetwork -I"$qt"/QtConcurrent
-       -Isource/com -Isource/com/platform -Isource/com/libs -Isource/com/forms -Isource/launcher -Isource/host
-       -I"$(ls -d /usr/include/QuaZip-Qt6-* | head -1)" -Ibuild/default/source/com/com_autogen/include
+       -Isource/com $(printf -- "-Isource/com/platform/%s " base lang net data os ui report) -Isource/com/libs -Isource/com/forms -Isource/launcher -Isource/host
+       -I"$(ls -d /usr/include/QuaZip-Qt6-* | head -1)" -Ibuild/default/source/com/com_core_autogen/include -Ibuild/default/source/com/com_ui_autogen/include
        -idirafter "$zlib")
 
 status=0

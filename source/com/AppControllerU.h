@@ -15,7 +15,8 @@ class QWidget;
 class TBaseChildFrm;
 class TMenuData;
 class TMenuList;
-class TOpenedForms;
+template<class TForm> class TOpenedFormsOf;
+using TOpenedForms = TOpenedFormsOf<TBaseChildFrm>;
 class TPackageList;
 class TSplashFrm;
 

@@ -10,9 +10,14 @@
 #include "ProcessObjectsU.h"
 #include "GlobalVarsU.h"
 #include "KeyboardOutputU.h"
+#include "LoginFrmU.h"
 #include "LangResU.h"
 #include "RelauncerU.h"
+#include "SplashFrmU.h"
+#include "UpdateGuardU.h"
 #include "UpdaterU.h"
+#include "WaitDlgFrmU.h"
+#include "WaitDlgU.h"
 #include "WelcomeFrmU.h"
 
 #include <functional>
@@ -25,6 +30,32 @@ namespace {
 const QString FormsResourceProduct = QStringLiteral("Common Forms Resource Strings");
 // The message boxes', browse dialog's and pick lists' texts.
 const QString DialogsResourceProduct = QStringLiteral("Common Dialogs Resource Strings");
+
+} // namespace
+
+namespace {
+
+// The units below the forms reach them only through these hooks, set while
+// the package runs: "Update Now" stages the update, the wait dialog and the
+// update guard show their windows.
+void ConnectFormHooks()
+{
+    TLoginFrm::SetUpdateHandler(StageUpdateNow);
+    TWaitDlg::SetViewFactory([] { return std::make_unique<TWaitDlgFrm>(nullptr); });
+    SetUpdateWaitView([](const QString &AText) {
+        auto splash = std::make_unique<TSplashFrm>();
+        splash->lblStatus->setText(AText);
+        splash->show();
+        return std::unique_ptr<QWidget>(std::move(splash));
+    });
+}
+
+void DisconnectFormHooks()
+{
+    SetUpdateWaitView({});
+    TWaitDlg::SetViewFactory({});
+    TLoginFrm::SetUpdateHandler({});
+}
 
 } // namespace
 
@@ -79,7 +110,7 @@ std::vector<Unit> units()
     return {
         { LangResU_Initialize, LangResU_Finalize },       { RelauncerU_Initialize, RelauncerU_Finalize },
         { GlobalVarsU_Initialize, GlobalVarsU_Finalize }, { KeyboardOutputU_Initialize, KeyboardOutputU_Finalize },
-        { UpdaterU_Initialize, UpdaterU_Finalize },       { RegisterModuleClasses, UnRegisterModuleClasses },
+        { ConnectFormHooks, DisconnectFormHooks },        { RegisterModuleClasses, UnRegisterModuleClasses },
     };
 }
 

@@ -134,7 +134,7 @@ public:
         WaitDlg = new TWaitDlg;
         WaitDlg->SetMainForm(&main);
         WaitDlg->SetShowDelay(ADelayMs);
-        WaitDlg->WaitDlgFrm()->installEventFilter(this);
+        WaitDlgFrmOf(WaitDlg)->installEventFilter(this);
     }
     ~DelayedWaitDlg() override
     {
@@ -362,7 +362,7 @@ void tst_CustomerScreens::slowListReadShowsCancelThatEmptiesTheList()
     clock.start();
     control<QAction>(form.get(), "actRefresh")->trigger();
     QVERIFY(m_server->waitForRequests(2));
-    TWaitDlgFrm *frm = WaitDlg->WaitDlgFrm();
+    TWaitDlgFrm *frm = WaitDlgFrmOf(WaitDlg);
     QVERIFY(!frm->isVisible());
     QVERIFY(dlg.main.isEnabled());
     QTRY_VERIFY(frm->isVisible());

@@ -54,7 +54,7 @@ public:
     {
         connect(ATable, &QAbstractItemModel::modelReset, this, [this, AName] { entries.append(AName); });
     }
-    void watchWaitDlg() { WaitDlg->WaitDlgFrm()->installEventFilter(this); }
+    void watchWaitDlg() { WaitDlgFrmOf(WaitDlg)->installEventFilter(this); }
     TProc complete(const QString &AName = QStringLiteral("complete"))
     {
         return [this, AName] { entries.append(AName); };

@@ -136,7 +136,7 @@ void tst_RestRequest::cancelEmptiesTheReadAndTheNextOneWorks()
     PagingBar bar;
     MemTable &t = *m_screen->table;
     t.appendRows({ row(5, "old") });
-    TWaitDlgFrm *frm = WaitDlg->WaitDlgFrm();
+    TWaitDlgFrm *frm = WaitDlgFrmOf(WaitDlg);
     QVERIFY(!frm->btnCancel->isVisibleTo(frm));
 
     m_env->server.setHandler([](const RecordedRequest &) { return Reply::withAction(Reply::Action::Hang); });
@@ -192,11 +192,11 @@ void tst_RestRequest::cancelLeavesWritesAlone()
     QCOMPARE(WaitDlg->ProcessCount(), 2);
     QCOMPARE(RestRequest::cancellableCount(), 1);
 
-    QTest::mouseClick(WaitDlg->WaitDlgFrm()->btnCancel, Qt::LeftButton);
+    QTest::mouseClick(WaitDlgFrmOf(WaitDlg)->btnCancel, Qt::LeftButton);
     QCOMPARE(m_log.entries, QStringList({ "read" }));
     QCOMPARE(WaitDlg->ProcessCount(), 1);
     QVERIFY(WaitDlg->IsFormVisible()); // the write still holds it, without Cancel
-    QVERIFY(!WaitDlg->WaitDlgFrm()->btnCancel->isVisibleTo(WaitDlg->WaitDlgFrm()));
+    QVERIFY(!WaitDlgFrmOf(WaitDlg)->btnCancel->isVisibleTo(WaitDlgFrmOf(WaitDlg)));
     QVERIFY(m_log.waitFor(QStringLiteral("saved")));
     QCOMPARE(WaitDlg->ProcessCount(), 0);
     QVERIFY(!WaitDlg->IsFormVisible());

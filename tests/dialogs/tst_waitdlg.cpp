@@ -40,7 +40,7 @@ void tst_WaitDlg::init()
     m_dlg = std::make_unique<TWaitDlg>();
     m_dlg->SetMainForm(m_main.get());
     m_showings = std::make_unique<ShowCounter>();
-    m_dlg->WaitDlgFrm()->installEventFilter(m_showings.get());
+    WaitDlgFrmOf(m_dlg.get())->installEventFilter(m_showings.get());
 }
 
 void tst_WaitDlg::cleanup()
@@ -54,7 +54,7 @@ void tst_WaitDlg::expectState(bool AUp, int ACount)
 {
     QCOMPARE(m_dlg->ProcessCount(), ACount);
     QCOMPARE(m_dlg->IsFormVisible(), AUp);
-    QCOMPARE(m_dlg->WaitDlgFrm()->isVisible(), AUp);
+    QCOMPARE(WaitDlgFrmOf(m_dlg.get())->isVisible(), AUp);
     QCOMPARE(m_main->isEnabled(), !AUp);
 }
 

@@ -22,7 +22,8 @@ target_compile_definitions(tst_packagelist PRIVATE FIXTURE_PLUGIN_DIR="${fixture
 
 # The controller's tests: a module whose screen opens from the menus.
 zelt_add_module(fixturescreen SOURCES ${PROJECT_SOURCE_DIR}/tests/fixtures/plugins/fixture_screen_plugin.cpp)
-target_link_libraries(fixturescreen PRIVATE Qt6::Widgets)
+# a test probe: it counts live requests, which only com's insides show
+target_link_libraries(fixturescreen PRIVATE Qt6::Widgets Zelt::com_internal)
 set_target_properties(fixturescreen PROPERTIES
     LIBRARY_OUTPUT_DIRECTORY ${fixture_plugin_dir}
     RUNTIME_OUTPUT_DIRECTORY ${fixture_plugin_dir})

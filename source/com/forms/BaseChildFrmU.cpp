@@ -315,3 +315,19 @@ bool TBaseChildFrm::event(QEvent *AEvent)
         Q_EMIT FormActivate(this);
     return QWidget::event(AEvent);
 }
+
+std::optional<int> OpenedScreenMenuId(const TBaseChildFrm &AForm)
+{
+    if (!AForm.Data)
+        return std::nullopt;
+    return AForm.Data->MenuId;
+}
+
+bool IsActiveScreen(const TBaseChildFrm &AForm)
+{
+    if (QMdiSubWindow *sub = AForm.SubWindow()) {
+        const QMdiArea *area = sub->mdiArea();
+        return area && area->activeSubWindow() == sub;
+    }
+    return AForm.isVisible() && AForm.isActiveWindow();
+}

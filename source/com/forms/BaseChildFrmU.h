@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QDialog;
 class QMdiArea;
@@ -135,3 +136,10 @@ private:
     TChildSubWindow *FSubWindow = nullptr;
     TChildDialog *FDialog = nullptr;
 };
+
+// What the open-screen registry (OpenedFormsU) asks of a screen: the menu id
+// it was opened for (none while Data is not set) and whether it is the
+// active one (its sub-window is the area's active one, or, shown as a
+// window of its own, it is the active window).
+COM_EXPORT std::optional<int> OpenedScreenMenuId(const TBaseChildFrm &AForm);
+COM_EXPORT bool IsActiveScreen(const TBaseChildFrm &AForm);

@@ -652,7 +652,9 @@ void TLoginFrm::btnUpdateNowClick()
         return;
     }
     try {
-        handler(*this);
+        handler(btnUpdateNow);
+        // the launcher waits for this process; the host ends when sign-in is cancelled
+        ApplyUpdateRestart();
     } catch (const std::exception &e) {
         SetMessage(Platform::messageOf(e));
     }

@@ -17,6 +17,7 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QAbstractButton;
 class QPushButton;
 class QToolButton;
 class TSignInSession;
@@ -55,10 +56,11 @@ public:
     static void SetFullScreen(bool AFullScreen);
     static bool FullScreen();
 
-    // What "Update Now" runs (the form passes itself); its failures are
-    // shown in the form. Empty: the form says the update cannot run. The
-    // updater's unit registers its own while it runs.
-    using TUpdateHandler = std::function<void(TLoginFrm &AForm)>;
+    // What "Update Now" runs before the form starts the launcher and ends
+    // the application (ApplyUpdateRestart); it gets the button to show its
+    // progress on. Its failures are shown in the form. Empty: the form says
+    // the update cannot run. The package start-up registers the updater's.
+    using TUpdateHandler = std::function<void(QAbstractButton *AButton)>;
     static void SetUpdateHandler(TUpdateHandler AHandler);
     static TUpdateHandler UpdateHandler();
 

@@ -129,11 +129,25 @@ TWaitDlgFrm::TWaitDlgFrm(QWidget *AOwner)
     btnCancel->setGeometry(107, 134, 91, 30);
     btnCancel->setText(sWaitCancel.text());
     btnCancel->hide();
+    connect(btnCancel, &QPushButton::clicked, this, [this] {
+        if (FOnCancel)
+            FOnCancel();
+    });
 
     centreOnScreen();
 }
 
 TWaitDlgFrm::~TWaitDlgFrm() = default;
+
+void TWaitDlgFrm::SetOnCancel(std::function<void()> AOnCancel)
+{
+    FOnCancel = std::move(AOnCancel);
+}
+
+TWaitDlgFrm *WaitDlgFrmOf(const TWaitDlg *ADlg)
+{
+    return ADlg ? dynamic_cast<TWaitDlgFrm *>(ADlg->View()) : nullptr;
+}
 
 void TWaitDlgFrm::SetCancellable(bool ACancellable)
 {

@@ -3,6 +3,7 @@
 #include "com_global.h"
 
 #include "ResourceStrings.h"
+#include "WaitDlgU.h"
 
 #include <QColor>
 #include <QWidget>
@@ -49,7 +50,7 @@ private:
 // the logo, the activity indicator and a fixed text. While reads that may be
 // cancelled are counted, it grows a Cancel button (btnCancel) below the
 // text; otherwise it takes no input.
-class COM_EXPORT TWaitDlgFrm : public QWidget
+class COM_EXPORT TWaitDlgFrm : public QWidget, public TWaitDlgView
 {
     Q_OBJECT
 public:
@@ -62,7 +63,9 @@ public:
     QLabel *cxLabel1;
     QPushButton *btnCancel;
 
-    void SetCancellable(bool ACancellable);
+    void SetCancellable(bool ACancellable) override;
+    QWidget *Window() override { return this; }
+    void SetOnCancel(std::function<void()> AOnCancel) override;
     bool IsCancellable() const { return FCancellable; }
 
 protected:
@@ -75,4 +78,8 @@ private:
     void centreOnScreen();
 
     bool FCancellable = false;
+    std::function<void()> FOnCancel;
 };
+
+// The wait form of a wait dialog made while the package runs.
+COM_EXPORT TWaitDlgFrm *WaitDlgFrmOf(const TWaitDlg *ADlg);

@@ -1,70 +1,40 @@
 #include "OpenedFormsU.h"
 
-#include "BaseChildFrmU.h"
-#include "MenuListU.h"
-
 #include <QAction>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMenu>
 
-TOpenedForms::TOpenedForms(QObject *AParent)
+TOpenedFormsBase::TOpenedFormsBase(std::unique_ptr<Screen> AScreen, QObject *AParent)
     : QObject(AParent)
+    , FScreen(std::move(AScreen))
 { }
 
-TOpenedForms::~TOpenedForms()
+TOpenedFormsBase::~TOpenedFormsBase()
 {
     ClearWindowsMenu();
 }
 
-int TOpenedForms::Add(TBaseChildFrm *AForm)
+void TOpenedFormsBase::Append(QWidget *AForm)
 {
-    if (!AForm)
-        return -1;
     FList.append(AForm);
-    // a screen released without its destroy event being handed on must not
-    // stay here as a dangling entry
-    connect(AForm, &TBaseChildFrm::FormDestroy, this, &TOpenedForms::FormDestroyed, Qt::UniqueConnection);
-    connect(AForm, &QWidget::windowTitleChanged, this, &TOpenedForms::UpdateWindowsMenu, Qt::UniqueConnection);
+    connect(AForm, &QWidget::windowTitleChanged, this, &TOpenedFormsBase::UpdateWindowsMenu, Qt::UniqueConnection);
     UpdateWindowsMenu();
-    return int(FList.size()) - 1;
 }
 
-TBaseChildFrm *TOpenedForms::Find(int AMenuId) const
+void TOpenedFormsBase::RemoveOne(QWidget *AForm)
 {
-    for (TBaseChildFrm *form : FList) {
-        if (form->Data && form->Data->MenuId == AMenuId)
-            return form;
-    }
-    return nullptr;
+    FList.removeOne(AForm);
+    if (!FList.contains(AForm))
+        disconnect(AForm, nullptr, this, nullptr);
+    UpdateWindowsMenu();
 }
 
-void TOpenedForms::Delete(int AMenuId)
+void TOpenedFormsBase::Forget(QWidget *AForm)
 {
-    if (TBaseChildFrm *form = Find(AMenuId)) {
-        FList.removeOne(form);
-        if (!FList.contains(form))
-            disconnect(form, nullptr, this, nullptr);
+    if (FList.removeAll(AForm) > 0)
         UpdateWindowsMenu();
-    }
 }
 
-TBaseChildFrm *TOpenedForms::CloseAll()
-{
-    while (!FList.isEmpty()) {
-        TBaseChildFrm *form = FList.first();
-        if (form->IsNeedSaving()) {
-            form->BringToFront();
-            return form;
-        }
-        delete form;
-        // its destroy event took it out; this only compares the address
-        Forget(form);
-    }
-    return nullptr;
-}
-
-void TOpenedForms::SetWindowsMenu(QMenu *AWindowsMenu)
+void TOpenedFormsBase::SetWindowsMenu(QMenu *AWindowsMenu)
 {
     if (FWindowsMenu == AWindowsMenu)
         return;
@@ -74,23 +44,12 @@ void TOpenedForms::SetWindowsMenu(QMenu *AWindowsMenu)
     FWindowsMenu = AWindowsMenu;
     if (FWindowsMenu) {
         // the active screen is marked as the menu opens
-        connect(FWindowsMenu, &QMenu::aboutToShow, this, &TOpenedForms::UpdateWindowsMenu);
+        connect(FWindowsMenu, &QMenu::aboutToShow, this, &TOpenedFormsBase::UpdateWindowsMenu);
     }
     UpdateWindowsMenu();
 }
 
-void TOpenedForms::FormDestroyed(TBaseChildFrm *AForm)
-{
-    Forget(AForm);
-}
-
-void TOpenedForms::Forget(TBaseChildFrm *AForm)
-{
-    if (FList.removeAll(AForm) > 0)
-        UpdateWindowsMenu();
-}
-
-void TOpenedForms::ClearWindowsMenu()
+void TOpenedFormsBase::ClearWindowsMenu()
 {
     // each action leaves the menu when it is deleted
     for (const QPointer<QAction> &action : std::as_const(FMenuActions))
@@ -98,20 +57,7 @@ void TOpenedForms::ClearWindowsMenu()
     FMenuActions.clear();
 }
 
-namespace {
-
-bool isActiveScreen(const TBaseChildFrm *AForm)
-{
-    if (QMdiSubWindow *sub = AForm->SubWindow()) {
-        const QMdiArea *area = sub->mdiArea();
-        return area && area->activeSubWindow() == sub;
-    }
-    return AForm->isVisible() && AForm->isActiveWindow();
-}
-
-} // namespace
-
-void TOpenedForms::UpdateWindowsMenu()
+void TOpenedFormsBase::UpdateWindowsMenu()
 {
     ClearWindowsMenu();
     if (!FWindowsMenu || FList.isEmpty())
@@ -121,16 +67,16 @@ void TOpenedForms::UpdateWindowsMenu()
         separator->setParent(this);
         FMenuActions.append(separator);
     }
-    for (TBaseChildFrm *form : std::as_const(FList)) {
+    for (QWidget *form : std::as_const(FList)) {
         QString caption = form->windowTitle();
         caption.replace(QLatin1Char('&'), QLatin1String("&&"));
         auto *action = new QAction(caption, this);
         action->setCheckable(true);
-        action->setChecked(isActiveScreen(form));
-        const QPointer<TBaseChildFrm> target(form);
-        connect(action, &QAction::triggered, this, [target] {
+        action->setChecked(FScreen->IsActive(form));
+        const QPointer<QWidget> target(form);
+        connect(action, &QAction::triggered, this, [this, target] {
             if (target)
-                target->ShowChild();
+                FScreen->Show(target);
         });
         FWindowsMenu->addAction(action);
         FMenuActions.append(action);

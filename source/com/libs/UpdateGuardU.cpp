@@ -4,7 +4,6 @@
 #include "Errors.h"
 #include "MsgDlgU.h"
 #include "ProcessLauncher.h"
-#include "SplashFrmU.h"
 #include "UpdateRecord.h"
 #include "UpdaterU.h"
 
@@ -12,10 +11,16 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLockFile>
+#include <QWidget>
 
 namespace {
+
+TUpdateWaitView &updateWaitView()
+{
+    static TUpdateWaitView view;
+    return view;
+}
 
 const QString WaitingText = QStringLiteral("An update is being applied, please wait...");
 const QString StillBusyText =
@@ -44,16 +49,16 @@ bool waitForLauncher(const QString &folder, int waitMs)
     lock.setStaleLockTime(0); // a lock whose launcher died is free at once
     if (lock.tryLock(0) || lock.error() != QLockFile::LockFailedError)
         return true; // free, or a folder we cannot lock in: nothing to wait for
-    TSplashFrm splash;
-    splash.lblStatus->setText(WaitingText);
-    splash.show();
+    std::unique_ptr<QWidget> view;
+    if (const TUpdateWaitView &make = updateWaitView())
+        view = make(WaitingText);
     const QDeadlineTimer deadline(waitMs);
     while (!deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
         if (lock.tryLock(100) || lock.error() != QLockFile::LockFailedError)
             return true;
     }
-    splash.hide();
+    view.reset();
     MsgErr(StillBusyText);
     return false;
 }
@@ -87,4 +92,9 @@ TClientStart PrepareClientStart(int AWaitMs)
         MsgErr(RecoverFailedText + QLatin1Char('\n') + Platform::messageOf(e));
     }
     return TClientStart::Quit;
+}
+
+void SetUpdateWaitView(TUpdateWaitView AView)
+{
+    updateWaitView() = std::move(AView);
 }

@@ -7,7 +7,6 @@
 #include "IniFile.h"
 #include "Json.h"
 #include "DialogPresenter.h"
-#include "LoginFrmU.h"
 #include "ProcessLauncher.h"
 #include "UpdateRecord.h"
 #include "ZeltRestClientU.h"
@@ -854,21 +853,4 @@ void LaunchUpdateRestart(QAbstractButton *AButton)
         }
         throw Platform::Error(LauncherFailedText + QLatin1Char('\n') + Platform::messageOf(e));
     }
-}
-
-void UpdateNow(TLoginFrm &AForm)
-{
-    StageUpdateNow(AForm.btnUpdateNow);
-    // the launcher waits for this process; the host ends when sign-in is cancelled
-    AForm.ApplyUpdateRestart();
-}
-
-void UpdaterU_Initialize()
-{
-    TLoginFrm::SetUpdateHandler(UpdateNow);
-}
-
-void UpdaterU_Finalize()
-{
-    TLoginFrm::SetUpdateHandler({});
 }

@@ -17,7 +17,6 @@
 
 class QEventLoop;
 class QNetworkAccessManager;
-class TLoginFrm;
 class TZeltRestClient;
 
 // Brings the client's files up to date from the customer service: the file
@@ -227,12 +226,3 @@ COM_EXPORT void StageUpdateNow(QAbstractButton *AButton);
 // Starts ZeltLauncher for this process. Throws Platform::Error when it
 // cannot; AButton, if given, then reads "Update Now" and is enabled again.
 COM_EXPORT void LaunchUpdateRestart(QAbstractButton *AButton = nullptr);
-// The whole click of "Update Now": StageUpdateNow, LaunchUpdateRestart,
-// then the form closes with Cancel and the application quits. Failures
-// leave as Platform::Error for the form to show. Registered as the sign-in
-// form's update handler while the unit runs.
-COM_EXPORT void UpdateNow(TLoginFrm &AForm);
-
-// Unit start and stop: registers and withdraws UpdateNow with TLoginFrm.
-COM_EXPORT void UpdaterU_Initialize();
-COM_EXPORT void UpdaterU_Finalize();

@@ -1,34 +1,53 @@
 #include "WaitDlgU.h"
 
-#include "WaitDlgFrmU.h"
-
 #include "RestRequest.h"
 
 #include <QCoreApplication>
-#include <QPushButton>
 #include <QTimer>
 
 TWaitDlg *WaitDlg = nullptr;
 
-TWaitDlg::TWaitDlg()
-    : FWaitDlgFrm(std::make_unique<TWaitDlgFrm>(nullptr))
-    , FShowTimer(std::make_unique<QTimer>())
+namespace {
+
+TWaitDlgViewFactory &viewFactory()
 {
+    static TWaitDlgViewFactory factory;
+    return factory;
+}
+
+} // namespace
+
+TWaitDlgView::~TWaitDlgView() = default;
+
+void TWaitDlg::SetViewFactory(TWaitDlgViewFactory AFactory)
+{
+    viewFactory() = std::move(AFactory);
+}
+
+TWaitDlg::TWaitDlg()
+    : FShowTimer(std::make_unique<QTimer>())
+{
+    if (const TWaitDlgViewFactory &make = viewFactory())
+        FView = make();
+    if (FView)
+        FWindow = FView->Window();
     FShowTimer->setSingleShot(true);
-    QObject::connect(FShowTimer.get(), &QTimer::timeout, FWaitDlgFrm.get(), [this] {
+    QObject::connect(FShowTimer.get(), &QTimer::timeout, FShowTimer.get(), [this] {
         // requests that ended before the delay never show anything
         if (FProcessCount > 0)
             ShowNow();
     });
+    if (!FView)
+        return;
     // Cancel is offered while asynchronous reads that showed the dialog run
     auto &notifier = Platform::RestRequest::notifier();
-    QObject::connect(&notifier, &Platform::RestRequestNotifier::cancellableCountChanged, FWaitDlgFrm.get(),
-                     [this](int ACount) { FWaitDlgFrm->SetCancellable(ACount > 0); });
-    QObject::connect(FWaitDlgFrm->btnCancel, &QPushButton::clicked, FWaitDlgFrm.get(), [] {
+    QObject::connect(&notifier, &Platform::RestRequestNotifier::cancellableCountChanged, FShowTimer.get(),
+                     [this](int ACount) { FView->SetCancellable(ACount > 0); });
+    FView->SetOnCancel([] {
         // only the reads go: a write once sent may already be applied
         Platform::RestRequest::cancelReads();
     });
-    FWaitDlgFrm->SetCancellable(Platform::RestRequest::cancellableCount() > 0);
+    FView->SetCancellable(Platform::RestRequest::cancellableCount() > 0);
 }
 
 TWaitDlg::~TWaitDlg() = default;
@@ -41,7 +60,7 @@ void TWaitDlg::Show()
     }
     ++FProcessCount;
     // The first showing of a round starts the delay; later ones join it.
-    if (!FWaitDlgFrm->isVisible() && !FShowTimer->isActive())
+    if (!IsFormVisible() && !FShowTimer->isActive())
         FShowTimer->start(FShowDelay);
 }
 
@@ -59,7 +78,8 @@ void TWaitDlg::ShowNow()
 {
     if (FMainFrm)
         FMainFrm->setEnabled(false);
-    FWaitDlgFrm->show();
+    if (FWindow)
+        FWindow->show();
 }
 
 void TWaitDlg::Hide(bool ACheckCounter)
@@ -68,7 +88,8 @@ void TWaitDlg::Hide(bool ACheckCounter)
     if (ACheckCounter && FProcessCount > 0)
         return;
     FShowTimer->stop();
-    FWaitDlgFrm->hide();
+    if (FWindow)
+        FWindow->hide();
     if (FMainFrm)
         FMainFrm->setEnabled(true);
 }
@@ -106,5 +127,5 @@ void TWaitDlg::SetMainForm(QWidget *AMainFrm)
 
 bool TWaitDlg::IsFormVisible() const
 {
-    return FWaitDlgFrm->isVisible();
+    return FWindow && FWindow->isVisible();
 }

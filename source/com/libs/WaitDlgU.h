@@ -4,10 +4,23 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class QTimer;
-class TWaitDlgFrm;
+// What the wait dialog puts up: a window that can offer a Cancel button.
+// The package start-up sets the factory (the wait form); without one the
+// dialog only counts.
+class COM_EXPORT TWaitDlgView
+{
+public:
+    virtual ~TWaitDlgView();
+    virtual QWidget *Window() = 0;
+    virtual void SetCancellable(bool ACancellable) = 0;
+    // Called when the user presses Cancel.
+    virtual void SetOnCancel(std::function<void()> AOnCancel) = 0;
+};
+using TWaitDlgViewFactory = std::function<std::unique_ptr<TWaitDlgView>()>;
 
 // The one "please wait" window of the process. It disables the main window
 // while it is up and counts overlapping showings, so that the first request
@@ -49,7 +62,10 @@ public:
     int ProcessCount() const { return FProcessCount; }
     bool IsFormVisible() const;
     WId ActiveWindow() const { return FActiveWindow; }
-    TWaitDlgFrm *WaitDlgFrm() const { return FWaitDlgFrm.get(); }
+    // The window put up; nullptr when no view factory was set.
+    TWaitDlgView *View() const { return FView.get(); }
+    // For the dialogs made from now on.
+    static void SetViewFactory(TWaitDlgViewFactory AFactory);
 
     // What the application sets (SetShowDelay).
     static constexpr int AppShowDelayMs = 300;
@@ -57,7 +73,8 @@ public:
 private:
     void ShowNow();
 
-    std::unique_ptr<TWaitDlgFrm> FWaitDlgFrm;
+    std::unique_ptr<TWaitDlgView> FView;
+    QPointer<QWidget> FWindow;
     std::unique_ptr<QTimer> FShowTimer;
     WId FActiveWindow = 0;
     QPointer<QWidget> FMainFrm;

@@ -1,6 +1,5 @@
 #include "AsyncRunner.h"
 
-#include "HttpClient.h"
 #include "Logging.h"
 
 #include <QCoreApplication>
@@ -9,6 +8,7 @@
 #include <QThread>
 #include <QThreadPool>
 #include <QtDebug>
+#include <vector>
 
 namespace Platform::Async {
 
@@ -193,6 +193,28 @@ void run(std::function<void()> task, std::function<void()> success, ErrorHandler
     });
 }
 
+namespace {
+
+struct Wakers
+{
+    QMutex mutex;
+    std::vector<std::function<void()>> list;
+};
+
+Wakers &wakers()
+{
+    static Wakers w;
+    return w;
+}
+
+} // namespace
+
+void addShutdownWaker(std::function<void()> waker)
+{
+    QMutexLocker lock(&wakers().mutex);
+    wakers().list.push_back(std::move(waker));
+}
+
 void shutdown()
 {
     PoolState &state = poolState();
@@ -213,7 +235,13 @@ void shutdown()
         return;
     pool->clear();
     // tasks blocked on a request wake up with a transport failure
-    shutdownNetwork();
+    std::vector<std::function<void()>> wake;
+    {
+        QMutexLocker lock(&wakers().mutex);
+        wake = wakers().list;
+    }
+    for (const auto &w : wake)
+        w();
     pool->waitForDone();
 }
 

@@ -1,8 +1,6 @@
 #include "ClassRegistry.h"
 #include "Errors.h"
 
-#include <QWidget>
-
 namespace Platform {
 
 ClassRegistry &ClassRegistry::instance()

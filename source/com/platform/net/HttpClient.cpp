@@ -471,7 +471,12 @@ struct NetworkState
 
 NetworkState &networkState()
 {
-    static NetworkState state;
+    static NetworkState &state = []() -> NetworkState & {
+        static NetworkState s;
+        // a pool task blocked on a request must not hold up the pool's shut-down
+        Async::addShutdownWaker(shutdownNetwork);
+        return s;
+    }();
     return state;
 }
 

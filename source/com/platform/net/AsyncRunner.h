@@ -88,8 +88,11 @@ void run(Task &&task, Success &&success, ErrorHandler error, QObject *context = 
     }
 }
 
-// Stops taking tasks, drops the queued ones and waits for the running ones.
-// Runs by itself when QCoreApplication is destroyed.
+// Stops taking tasks, drops the queued ones, runs the wakers and waits for
+// the running ones. Runs by itself when QCoreApplication is destroyed.
 COM_EXPORT void shutdown();
+// Registers what wakes tasks blocked on outside work (the network layer's
+// requests) so that shutdown does not wait for them; runs at every shutdown.
+COM_EXPORT void addShutdownWaker(std::function<void()> waker);
 
 } // namespace Platform::Async
