@@ -20,6 +20,7 @@
 #include "WaitDlgU.h"
 #include "WelcomeFrmU.h"
 
+#include <QLabel>
 #include <functional>
 #include <vector>
 
