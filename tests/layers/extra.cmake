@@ -9,6 +9,7 @@ set(layer_cases
     "links_widgets|must not link Qt6::Widgets"
     "private_header_published|ui/Hidden_p.h is a private header"
     "public_includes_private|includes \"Hidden_p.h\", which is not public"
+    "libs_includes_form|libs reach a form:.*Unit.cpp: includes \"Form.h\""
     "clean|Generating done")
 foreach(entry IN LISTS layer_cases)
     string(REPLACE "|" ";" parts "${entry}")
