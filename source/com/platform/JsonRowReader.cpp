@@ -77,7 +77,9 @@ struct Number
 bool readNumber(od::value &v, Number &n)
 {
     const std::string_view token = trimmedToken(v);
-    const bool literal = token.find_first_of(".eE") == std::string_view::npos;
+    bool literal = true;
+    for (const char c : token)
+        literal = literal && c != '.' && c != 'e' && c != 'E';
     if (literal) {
         int64_t i = 0;
         const auto e = v.get_int64().get(i);
@@ -102,6 +104,27 @@ bool doubleAsInteger(double d, qint64 &out)
     return true;
 }
 
+// Eight bytes at a time: cells are too short for a call to memchr to pay.
+bool hasBackslash(std::string_view s)
+{
+    constexpr quint64 ones = 0x0101010101010101ULL;
+    constexpr quint64 highs = 0x8080808080808080ULL;
+    const char *p = s.data();
+    const char *const end = p + s.size();
+    for (; end - p >= 8; p += 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        const quint64 x = word ^ (ones * '\\');
+        if ((x - ones) & ~x & highs)
+            return true;
+    }
+    for (; p < end; ++p) {
+        if (*p == '\\')
+            return true;
+    }
+    return false;
+}
+
 // The content of a string value and whether it had escapes; a string with
 // escapes is unescaped (and checked) by simdjson.
 bool readString(od::value &v, std::string_view &text)
@@ -110,7 +133,7 @@ bool readString(od::value &v, std::string_view &text)
     if (token.size() < 2 || token.front() != '"' || token.back() != '"')
         return false;
     text = token.substr(1, token.size() - 2);
-    if (std::memchr(text.data(), '\\', text.size())) {
+    if (hasBackslash(text)) {
         READ_OR_REFUSE(v.get_string().get(text));
         return true;
     }
@@ -263,11 +286,17 @@ struct FieldKey
 {
     FieldType type = FieldType::String;
     QByteArray name; // lower-case, UTF-8
+    QByteArray quoted; // the name and the quote that closes it
+    // a quoted name of up to 16 bytes as two words and their masks
+    quint64 word[2] = { 0, 0 };
+    quint64 mask[2] = { 0, 0 };
     bool plain = false; // no quote, backslash or control character: compared raw
 };
 
 class RowReader
 {
+    static constexpr qsizetype RowBlock = 256;
+
 public:
     RowReader(const FieldList &fields, TableStorage &storage)
         : m_storage(storage)
@@ -277,6 +306,15 @@ public:
             FieldKey k;
             k.type = f.type;
             k.name = f.name.toLower().toUtf8();
+            k.quoted = k.name + '"';
+            if (k.quoted.size() <= 16) {
+                char bytes[16] = {};
+                char masks[16] = {};
+                std::memcpy(bytes, k.quoted.constData(), size_t(k.quoted.size()));
+                std::memset(masks, 0xFF, size_t(k.quoted.size()));
+                std::memcpy(k.word, bytes, 16);
+                std::memcpy(k.mask, masks, 16);
+            }
             k.plain = !k.name.isEmpty();
             for (char c : std::as_const(k.name))
                 k.plain = k.plain && c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 0x20;
@@ -306,10 +344,32 @@ public:
         }
         od::object o;
         READ_OR_REFUSE(e.get_object().get(o));
-        const qsizetype row = m_storage.size();
-        m_storage.resize(row + 1);
-        return readRow(o, row);
+        // the storage grows by blocks of null rows, trimmed by finish()
+        const qsizetype row = m_rows;
+        if (row >= m_storage.size())
+            m_storage.resize(row + RowBlock);
+        if (!readRow(o, row))
+            return false;
+        ++m_rows;
+        return true;
     }
+
+    qsizetype rows() const { return m_rows; }
+
+    // Back to `rows` rows, the element after them (cut by a window's end,
+    // whole or part-way) undone: its cells null again for the element read
+    // next in its place.
+    void rollBack(qsizetype rows)
+    {
+        m_rows = rows;
+        if (m_rows >= m_storage.size())
+            return;
+        for (int c = 0; c < m_storage.columnCount(); ++c)
+            m_storage.setNull(m_rows, c);
+    }
+
+    // The storage holds exactly the rows read.
+    void finish() { m_storage.resize(m_rows); }
 
 private:
     // -1 for a member of no field, -2 for a key that does not read.
@@ -321,14 +381,23 @@ private:
             const FieldKey &k = m_keys[size_t(i)];
             if (!k.plain)
                 return false;
-            const qsizetype n = k.name.size();
-            const char *name = k.name.constData();
-            // stops at the closing quote at the latest: no name holds one
+            const qsizetype n = k.quoted.size();
+            const char *name = k.quoted.constData();
+            // Within the padding simdjson keeps behind the text, a short
+            // name is compared whole; a long one stops at the key's quote.
+            static_assert(simdjson::SIMDJSON_PADDING >= 16);
+            if (n <= 16) {
+                quint64 w[2];
+                std::memcpy(w, raw, 16);
+                return (((w[0] ^ k.word[0]) & k.mask[0]) | ((w[1] ^ k.word[1]) & k.mask[1])) == 0;
+            }
+            if (n <= qsizetype(simdjson::SIMDJSON_PADDING))
+                return std::memcmp(raw, name, size_t(n)) == 0;
             for (qsizetype j = 0; j < n; ++j) {
                 if (raw[j] != name[j])
                     return false;
             }
-            return raw[n] == '"';
+            return true;
         };
         // members mostly come in the same order in every row
         if (m_next < count && matches(m_next))
@@ -357,13 +426,16 @@ private:
 
     bool readRow(od::object &o, qsizetype row)
     {
-        for (auto member : o) {
-            od::field f;
-            READ_OR_REFUSE(std::move(member).get(f));
+        // Members are used where the iterator left them: copying a field
+        // or a value (a pair of small stores read back as one wide load)
+        // stalls the store forwarding twice a cell, a fifth of the time.
+        for (auto &&member : o) {
+            READ_OR_REFUSE(member.error());
+            od::field &&f = std::move(member).value_unsafe(); // NOLINT(bugprone-use-after-move): checked just above
             const int field = fieldOf(f);
             if (field == -2)
                 return false;
-            od::value v = f.value();
+            od::value &v = f.value();
             if (field < 0) {
                 if (!validate(v, 4))
                     return false;
@@ -524,6 +596,7 @@ private:
     }
 
     TableStorage &m_storage;
+    qsizetype m_rows = 0;
     std::vector<FieldKey> m_keys;
     int m_next = 0;
     FieldValue::LocalTimeCache m_localTimes;
@@ -670,7 +743,7 @@ bool readWindowed(const FieldList &fields, const QByteArray &body, const QString
         char *b = buffer.get();
         b[0] = '[';
         std::copy_n(data + pos, length, b + 1);
-        const qsizetype rowsBefore = storage.size();
+        const qsizetype rowsBefore = reader.rows();
         const qsizetype skippedBefore = skipped;
         bool read = false;
         for (const char *closing : { "]", "\"]" }) {
@@ -693,13 +766,13 @@ bool readWindowed(const FieldList &fields, const QByteArray &body, const QString
             bool cutShort = false;
             for (auto element : rows) {
                 od::value v;
-                const qsizetype rowsNow = storage.size();
+                const qsizetype rowsNow = reader.rows();
                 const qsizetype skippedNow = skipped;
                 const char *next = nullptr;
                 // NOLINTNEXTLINE(performance-move-const-arg): get() is &&-qualified
                 if (std::move(element).get(v) != SUCCESS || !reader.readElement(v, skipped)
                     || doc.current_location().get(next) != SUCCESS || next - b >= 1 + length) {
-                    storage.resize(rowsNow);
+                    reader.rollBack(rowsNow);
                     skipped = skippedNow;
                     cutShort = true;
                     break;
@@ -720,7 +793,7 @@ bool readWindowed(const FieldList &fields, const QByteArray &body, const QString
             }
             if (cut >= size)
                 return false; // nothing was cut: the body itself is at fault
-            if (storage.size() == rowsBefore && skipped == skippedBefore) {
+            if (reader.rows() == rowsBefore && skipped == skippedBefore) {
                 // a window that already reached the body's end (its cut moved
                 // back over trailing backslashes) cannot grow into a whole element
                 if (window >= size - pos)
@@ -730,9 +803,11 @@ bool readWindowed(const FieldList &fields, const QByteArray &body, const QString
                 expectComma = false;
             } else {
                 // the first window tells how much room the rows will need
-                if (rowsBefore == 0 && storage.size() > 0)
-                    storage.reserveLike(qsizetype(double(storage.size()) * double(size - open) / double(after) * 1.02)
+                if (rowsBefore == 0 && reader.rows() > 0) {
+                    reader.finish();
+                    storage.reserveLike(qsizetype(double(reader.rows()) * double(size - open) / double(after) * 1.02)
                                         + 16);
+                }
                 pos += after - 1;
                 expectComma = true;
             }
@@ -752,6 +827,7 @@ bool readWindowed(const FieldList &fields, const QByteArray &body, const QString
     ParsedRows rest;
     if (!readWhole(fields, envelope, property, rest) || !rest.hasArray)
         return false;
+    reader.finish();
     rest.rows = std::move(storage);
     rest.rows.squeeze();
     rest.skippedElements = skipped;
@@ -807,6 +883,7 @@ bool readWhole(const FieldList &fields, const QByteArray &body, const QString &p
                 READ_OR_REFUSE(v.get_array().get(rows));
                 if (!reader.readArray(rows, out.skippedElements))
                     return false;
+                reader.finish();
                 out.hasArray = true;
                 continue;
             }
