@@ -618,223 +618,6 @@ bool hasByteOrderMark(const QByteArray &body)
 
 bool readWhole(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out);
 
-// Where the array member `property` of the top-level object opens: a short
-// scan of the members before it. -1 when it is not found in the first
-// 64 KiB or its key is escaped (the whole-body path handles those).
-qsizetype arrayStart(const QByteArray &body, const QByteArray &property)
-{
-    const char *p = body.constData();
-    const qsizetype n = std::min<qsizetype>(body.size(), 65536);
-    qsizetype i = 0;
-    auto skipWs = [&] {
-        while (i < n && isWs(p[i]))
-            ++i;
-    };
-    // a string from its opening quote; false if it has escapes or runs out
-    auto string = [&](std::string_view *text) {
-        const qsizetype begin = ++i;
-        while (i < n && p[i] != '"' && p[i] != '\\')
-            ++i;
-        if (i >= n || p[i] != '"')
-            return false;
-        if (text)
-            *text = std::string_view(p + begin, size_t(i - begin));
-        ++i;
-        return true;
-    };
-    skipWs();
-    if (i >= n || p[i] != '{')
-        return -1;
-    ++i;
-    for (;;) {
-        skipWs();
-        std::string_view key;
-        if (i >= n || p[i] != '"' || !string(&key))
-            return -1;
-        skipWs();
-        if (i >= n || p[i] != ':')
-            return -1;
-        ++i;
-        skipWs();
-        if (key == std::string_view(property.constData(), size_t(property.size())))
-            return i < n && p[i] == '[' ? i : -1;
-        // step over the value
-        int depth = 0;
-        while (i < n) {
-            const char c = p[i];
-            if (c == '"') {
-                if (!string(nullptr))
-                    return -1;
-                continue;
-            }
-            if (c == '{' || c == '[')
-                ++depth;
-            else if (c == '}' || c == ']')
-                --depth;
-            else if (c == ',' && depth == 0)
-                break;
-            if (depth < 0)
-                return -1;
-            ++i;
-        }
-        if (i >= n)
-            return -1;
-        ++i; // the comma
-    }
-}
-
-// A large body read a window of rows at a time, so that simdjson's index
-// (four bytes per structural character, two thirds of a list body) is as
-// large as one window, not the body. Each window is the next stretch of the
-// row array, cut anywhere, closed with "]" (or "\"]" when the cut fell in a
-// string): the rows inside it read whole, the one that was cut fails and
-// opens the next window. The envelope around the array is read by the
-// whole-body path with the array emptied. False for anything unusual; the
-// caller then reads the body whole, which decides.
-bool readWindowed(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out,
-                  qsizetype windowBytes)
-{
-    const QByteArray propertyUtf8 = property.toUtf8();
-    const qsizetype open = arrayStart(body, propertyUtf8);
-    if (open < 0)
-        return false;
-    const char *const data = body.constData();
-    const qsizetype size = body.size();
-
-    TableStorage storage(fields);
-    RowReader reader(fields, storage);
-    qsizetype skipped = 0;
-    od::parser parser;
-    std::unique_ptr<char[]> buffer;
-    qsizetype bufferSize = 0;
-
-    qsizetype pos = open + 1;
-    qsizetype close = -1; // the array's own "]"
-    bool expectComma = false; // a window that goes on after an element
-    qsizetype window = windowBytes;
-    while (close < 0) {
-        while (pos < size && isWs(data[pos]))
-            ++pos;
-        if (expectComma) {
-            if (pos >= size || data[pos] != ',')
-                return false;
-            ++pos;
-            while (pos < size && isWs(data[pos]))
-                ++pos;
-            if (pos >= size || data[pos] == ']' || data[pos] == ',')
-                return false; // a trailing or doubled comma: the whole path refuses it
-        }
-        // at a character's start, and never right after a backslash, so that
-        // the closing quote added below closes a cut string
-        qsizetype cut = std::min(size, pos + window);
-        while (cut > pos && cut < size && (static_cast<unsigned char>(data[cut]) & 0xC0) == 0x80)
-            --cut;
-        while (cut > pos && data[cut - 1] == '\\')
-            --cut;
-        const qsizetype length = cut - pos;
-        if (length <= 0)
-            return false;
-        const qsizetype needed = length + 3 + qsizetype(simdjson::SIMDJSON_PADDING);
-        if (bufferSize < needed) {
-            bufferSize = std::max(needed, bufferSize * 2);
-            buffer = std::make_unique<char[]>(size_t(bufferSize));
-            READ_OR_REFUSE(parser.allocate(size_t(bufferSize), ParserDepth));
-        }
-        char *b = buffer.get();
-        b[0] = '[';
-        std::copy_n(data + pos, length, b + 1);
-        const qsizetype rowsBefore = reader.rows();
-        const qsizetype skippedBefore = skipped;
-        bool read = false;
-        for (const char *closing : { "]", "\"]" }) {
-            const size_t closingLength = std::strlen(closing);
-            std::copy_n(closing, closingLength, b + 1 + length);
-            const size_t docLength = size_t(1 + length) + closingLength;
-            // a "]" left in the padding by an earlier window would make
-            // simdjson check the balance of this (unbalanced) one
-            std::memset(b + docLength, ' ', size_t(bufferSize) - docLength);
-            od::document doc;
-            const auto e = parser.iterate(simdjson::padded_string_view(b, docLength, size_t(bufferSize))).get(doc);
-            if (e == simdjson::UNCLOSED_STRING)
-                continue;
-            READ_OR_REFUSE(e);
-            od::array rows;
-            READ_OR_REFUSE(doc.get_array().get(rows));
-            // Elements count once what follows them is the body's own text;
-            // one that runs into the added closing was cut.
-            qsizetype after = 1; // the window offset just past the last whole element
-            bool cutShort = false;
-            for (auto element : rows) {
-                od::value v;
-                const qsizetype rowsNow = reader.rows();
-                const qsizetype skippedNow = skipped;
-                const char *next = nullptr;
-                // NOLINTNEXTLINE(performance-move-const-arg): get() is &&-qualified
-                if (std::move(element).get(v) != SUCCESS || !reader.readElement(v, skipped)
-                    || doc.current_location().get(next) != SUCCESS || next - b >= 1 + length) {
-                    reader.rollBack(rowsNow);
-                    skipped = skippedNow;
-                    cutShort = true;
-                    break;
-                }
-                after = next - b;
-            }
-            if (!cutShort) {
-                // closed by the array's own bracket, within the window
-                qsizetype bracket = after;
-                while (bracket < 1 + length && isWs(b[bracket]))
-                    ++bracket;
-                if (bracket < 1 + length && b[bracket] == ']') {
-                    close = pos + bracket - 1;
-                    read = true;
-                    break;
-                }
-                cutShort = true; // closed by the added bracket: the array goes on
-            }
-            if (cut >= size)
-                return false; // nothing was cut: the body itself is at fault
-            if (reader.rows() == rowsBefore && skipped == skippedBefore) {
-                // a window that already reached the body's end (its cut moved
-                // back over trailing backslashes) cannot grow into a whole element
-                if (window >= size - pos)
-                    return false;
-                // not one whole element in the window: a wider one
-                window *= 2; // from the same element, its comma behind
-                expectComma = false;
-            } else {
-                // the first window tells how much room the rows will need
-                if (rowsBefore == 0 && reader.rows() > 0) {
-                    reader.finish();
-                    storage.reserveLike(qsizetype(double(reader.rows()) * double(size - open) / double(after) * 1.02)
-                                        + 16);
-                }
-                pos += after - 1;
-                expectComma = true;
-            }
-            read = true;
-            break;
-        }
-        if (!read)
-            return false;
-    }
-
-    // the envelope, its array emptied, read the usual way
-    QByteArray envelope;
-    envelope.reserve(open + 2 + size - close + qsizetype(simdjson::SIMDJSON_PADDING));
-    envelope.append(data, open);
-    envelope.append("[]");
-    envelope.append(data + close + 1, size - close - 1);
-    ParsedRows rest;
-    if (!readWhole(fields, envelope, property, rest) || !rest.hasArray)
-        return false;
-    reader.finish();
-    rest.rows = std::move(storage);
-    rest.rows.squeeze();
-    rest.skippedElements = skipped;
-    out = std::move(rest);
-    return true;
-}
-
 bool readWhole(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out)
 {
     // The body's own spare room is the padding simdjson reads ahead into; a
@@ -933,27 +716,498 @@ bool readWhole(const FieldList &fields, const QByteArray &body, const QString &p
     return true;
 }
 
+
+// Where the array member `property` of the top-level object opens: a short
+// scan of the members before it. Impossible (-1) when it is not found in
+// the first 64 KiB or its key is escaped (the whole-body path handles
+// those); -2 while the text so far ends before it could tell.
+constexpr qsizetype NotThere = -1;
+constexpr qsizetype NeedMore = -2;
+
+qsizetype arrayStart(const char *p, qsizetype size, bool complete, const QByteArray &property)
+{
+    constexpr qsizetype Limit = 65536;
+    const qsizetype n = std::min(size, Limit);
+    const qsizetype ranOut = complete || size >= Limit ? NotThere : NeedMore;
+    qsizetype i = 0;
+    auto skipWs = [&] {
+        while (i < n && isWs(p[i]))
+            ++i;
+    };
+    // a string from its opening quote; false if it has escapes or runs out
+    auto string = [&](std::string_view *text) {
+        const qsizetype begin = ++i;
+        while (i < n && p[i] != '"' && p[i] != '\\')
+            ++i;
+        if (i >= n || p[i] != '"')
+            return false;
+        if (text)
+            *text = std::string_view(p + begin, size_t(i - begin));
+        ++i;
+        return true;
+    };
+    skipWs();
+    if (i >= n)
+        return ranOut;
+    if (p[i] != '{')
+        return NotThere;
+    ++i;
+    for (;;) {
+        skipWs();
+        std::string_view key;
+        if (i < n && p[i] == '"' && !string(&key))
+            return i >= n ? ranOut : NotThere;
+        if (i >= n)
+            return ranOut;
+        if (key.data() == nullptr)
+            return NotThere; // not a key
+        skipWs();
+        if (i >= n)
+            return ranOut;
+        if (p[i] != ':')
+            return NotThere;
+        ++i;
+        skipWs();
+        if (i >= n)
+            return ranOut;
+        if (key == std::string_view(property.constData(), size_t(property.size())))
+            return p[i] == '[' ? i : NotThere;
+        // step over the value
+        int depth = 0;
+        while (i < n) {
+            const char c = p[i];
+            if (c == '"') {
+                if (!string(nullptr)) {
+                    if (i >= n)
+                        return ranOut;
+                    return NotThere;
+                }
+                continue;
+            }
+            if (c == '{' || c == '[')
+                ++depth;
+            else if (c == '}' || c == ']')
+                --depth;
+            else if (c == ',' && depth == 0)
+                break;
+            if (depth < 0)
+                return NotThere;
+            ++i;
+        }
+        if (i >= n)
+            return ranOut;
+        ++i; // the comma
+    }
+}
+
 } // namespace
+
+// What QJsonDocument makes of a body: the path for everything the direct
+// readers leave.
+ParsedRows documentRows(const FieldList &fields, const QByteArray &body, const QString &property)
+{
+    ParsedRows result;
+    result.rows = TableStorage(fields);
+    QJsonObject envelope;
+    {
+        // The document goes out of scope here, on this thread, once the
+        // envelope holds what is needed.
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
+        if (error.error != QJsonParseError::NoError || !doc.isObject())
+            return result;
+        envelope = doc.object();
+    }
+    result.isObject = true;
+    const auto member = envelope.constFind(property);
+    if (member != envelope.constEnd() && member.value().isArray()) {
+        const QJsonArray array = envelope.take(property).toArray();
+        result.hasArray = true;
+        result.rows = storageFromJsonArray(fields, array, &result.skippedElements);
+    }
+    result.others = std::move(envelope);
+    return result;
+}
+
+} // namespace Platform::JsonDataSet::detail
+
+namespace Platform::JsonDataSet {
+
+using namespace detail;
+
+// A body read a window of rows at a time, while it arrives, so that
+// simdjson's index (four bytes per structural character, two thirds of a
+// list body) is as large as one window, not the body, and the text of the
+// rows read is dropped at once. Each window is the next stretch of the row
+// array, cut anywhere, closed with "]" (or "\"]" when the cut fell in a
+// string): the rows inside it read whole, the one that was cut fails and
+// opens the next window.
+//
+// What the windows do not take (anything unusual) is kept from where they
+// stopped, and QJsonDocument reads it at the end, together with the text
+// before the array and the envelope after it: in place of the rows already
+// read stands one element, so the text it reads is as well-formed as the
+// body, member for member. Read twice with two different stand-ins, it also
+// tells whether the array read is the one Qt keeps (a repeated member).
+struct ArrayMemberReader::State
+{
+    enum class Mode {
+        Prefix, // looking for the array
+        Rows, // reading windows of rows
+        Tail, // after the array's "]": the envelope is kept
+        Keep, // the rest is left to QJsonDocument
+        Whole, // no array found early: the body is read whole at the end
+    };
+
+    State(const FieldList &f, const QString &p, qsizetype w)
+        : fields(f)
+        , property(p)
+        , propertyUtf8(p.toUtf8())
+        , windowBytes(std::max<qsizetype>(w, 1))
+        , window(windowBytes)
+        , storage(f)
+        , reader(f, storage)
+    { }
+
+    // Reads the windows that `data` holds whole (all of it when final);
+    // returns how much of it was consumed.
+    qsizetype readRows(const char *data, qsizetype size, bool final);
+    // Reads one window from p; false when it refuses the text. `pos` moves
+    // past the elements it took (none when the first is longer than it).
+    bool readWindow(const char *data, qsizetype size, qsizetype p, qsizetype &pos);
+    qsizetype leave(qsizetype pos)
+    {
+        mode = Mode::Keep;
+        return pos;
+    }
+    void findArray(bool complete);
+    void readBuffered(bool final);
+    ParsedRows envelope();
+
+    const FieldList fields;
+    const QString property;
+    const QByteArray propertyUtf8;
+    const qsizetype windowBytes;
+    qsizetype window;
+    qsizetype expectedSize = 0;
+    Mode mode = Mode::Prefix;
+    QByteArray buffer; // what is not consumed yet, from `head`
+    qsizetype head = 0;
+    qsizetype scanned = 0; // how much text the search for the array saw
+    QByteArray prefix; // the text before the array's "["
+    TableStorage storage;
+    RowReader reader;
+    qsizetype skipped = 0;
+    qsizetype readBytes = 0; // of the array, for the room the rows will need
+    bool consumed = false; // elements were read (and their text dropped)
+    bool expectComma = false;
+    od::parser parser;
+    std::unique_ptr<char[]> windowBuffer;
+    qsizetype windowBufferSize = 0;
+};
+
+bool ArrayMemberReader::State::readWindow(const char *data, qsizetype size, qsizetype p, qsizetype &pos)
+{
+    // at a character's start, and never right after a backslash, so that
+    // the closing quote added below closes a cut string
+    qsizetype cut = std::min(size, p + window);
+    while (cut > p && cut < size && (static_cast<unsigned char>(data[cut]) & 0xC0) == 0x80)
+        --cut;
+    while (cut > p && data[cut - 1] == '\\')
+        --cut;
+    const qsizetype length = cut - p;
+    if (length <= 0)
+        return false;
+    // Qt's parser drops a byte-order mark at the start of some strings and
+    // keeps it in others; rows holding one are left to it.
+    for (const char *b = data + p; (b = static_cast<const char *>(std::memchr(b, '\xEF', size_t(data + cut - b))));
+         ++b) {
+        if (data + cut - b >= 3 && b[1] == '\xBB' && b[2] == '\xBF')
+            return false;
+    }
+    const qsizetype needed = length + 3 + qsizetype(simdjson::SIMDJSON_PADDING);
+    if (windowBufferSize < needed) {
+        windowBufferSize = std::max(needed, windowBufferSize * 2);
+        windowBuffer = std::make_unique<char[]>(size_t(windowBufferSize));
+        READ_OR_REFUSE(parser.allocate(size_t(windowBufferSize), ParserDepth));
+    }
+    char *b = windowBuffer.get();
+    b[0] = '[';
+    std::copy_n(data + p, length, b + 1);
+    const qsizetype rowsBefore = reader.rows();
+    const qsizetype skippedBefore = skipped;
+    for (const char *closing : { "]", "\"]" }) {
+        const size_t closingLength = std::strlen(closing);
+        std::copy_n(closing, closingLength, b + 1 + length);
+        const size_t docLength = size_t(1 + length) + closingLength;
+        // a "]" left in the padding by an earlier window would make
+        // simdjson check the balance of this (unbalanced) one
+        std::memset(b + docLength, ' ', size_t(windowBufferSize) - docLength);
+        od::document doc;
+        const auto e = parser.iterate(simdjson::padded_string_view(b, docLength, size_t(windowBufferSize))).get(doc);
+        if (e == simdjson::UNCLOSED_STRING)
+            continue;
+        READ_OR_REFUSE(e);
+        od::array rows;
+        READ_OR_REFUSE(doc.get_array().get(rows));
+        // Elements count once what follows them is the body's own text;
+        // one that runs into the added closing was cut.
+        qsizetype after = 1; // the window offset just past the last whole element
+        bool cutShort = false;
+        for (auto element : rows) {
+            od::value v;
+            const qsizetype rowsNow = reader.rows();
+            const qsizetype skippedNow = skipped;
+            const char *next = nullptr;
+            // NOLINTNEXTLINE(performance-move-const-arg): get() is &&-qualified
+            if (std::move(element).get(v) != SUCCESS || !reader.readElement(v, skipped)
+                || doc.current_location().get(next) != SUCCESS || next - b >= 1 + length) {
+                reader.rollBack(rowsNow);
+                skipped = skippedNow;
+                cutShort = true;
+                break;
+            }
+            after = next - b;
+        }
+        const bool some = reader.rows() > rowsBefore || skipped > skippedBefore;
+        consumed = consumed || some;
+        if (!cutShort) {
+            // closed by the array's own bracket, within the window
+            qsizetype bracket = after;
+            while (bracket < 1 + length && isWs(b[bracket]))
+                ++bracket;
+            if (bracket < 1 + length && b[bracket] == ']') {
+                pos = p + bracket - 1;
+                mode = Mode::Tail;
+                return true;
+            }
+        }
+        if (!some)
+            return true; // not one whole element: the caller widens the window
+        readBytes += p + after - 1 - pos;
+        pos = p + after - 1;
+        expectComma = true;
+        window = windowBytes;
+        if (rowsBefore == 0 && reader.rows() > 0 && expectedSize > 0) {
+            // the first window tells how much room the rows will need
+            reader.finish();
+            storage.reserveLike(qsizetype(double(reader.rows()) * double(expectedSize) / double(readBytes) * 1.02)
+                                + 16);
+        }
+        return true;
+    }
+    return false;
+}
+
+qsizetype ArrayMemberReader::State::readRows(const char *data, qsizetype size, bool final)
+{
+    qsizetype pos = 0;
+    while (mode == Mode::Rows) {
+        // a whole window, or what is left at the end
+        if (!final && size - pos <= window)
+            return pos;
+        qsizetype p = pos;
+        while (p < size && isWs(data[p]))
+            ++p;
+        if (expectComma) {
+            if (p >= size)
+                return final ? leave(pos) : pos;
+            if (data[p] == ']') {
+                mode = Mode::Tail; // the array closed right after a window's last row
+                return p;
+            }
+            if (data[p] != ',')
+                return leave(pos);
+            ++p;
+            while (p < size && isWs(data[p]))
+                ++p;
+            if (p >= size)
+                return final ? leave(pos) : pos;
+            if (data[p] == ']' || data[p] == ',')
+                return leave(pos); // a trailing or doubled comma: Qt's to judge
+        }
+        // a whole window, or what is left at the end
+        if (!final && size - p <= window)
+            return pos;
+        const qsizetype rowsBefore = reader.rows();
+        const qsizetype skippedBefore = skipped;
+        if (!readWindow(data, size, p, pos))
+            return leave(pos);
+        if (mode == Mode::Tail)
+            return pos;
+        if (reader.rows() == rowsBefore && skipped == skippedBefore) {
+            // not one whole element in the window: a wider one, from the
+            // same element, its comma (if any) read again
+            if (window >= size - p)
+                return final ? leave(pos) : pos;
+            window *= 2;
+        }
+    }
+    return pos;
+}
+
+void ArrayMemberReader::State::findArray(bool complete)
+{
+    // looked at again once the text has doubled, not for every piece
+    if (!complete && buffer.size() < 2 * scanned)
+        return;
+    scanned = buffer.size();
+    const qsizetype open = arrayStart(buffer.constData(), buffer.size(), complete, propertyUtf8);
+    if (open == NeedMore)
+        return;
+    if (open == NotThere) {
+        mode = Mode::Whole;
+        return;
+    }
+    prefix = buffer.left(open);
+    head = open + 1;
+    mode = Mode::Rows;
+    readBuffered(complete);
+}
+
+void ArrayMemberReader::State::readBuffered(bool final)
+{
+    head += readRows(buffer.constData() + head, buffer.size() - head, final);
+    if (mode == Mode::Rows && head > 0) {
+        // what was read goes; the rest is less than a window
+        buffer.remove(0, head);
+        head = 0;
+    }
+}
+
+ParsedRows ArrayMemberReader::State::envelope()
+{
+    const QByteArray rest = QByteArray::fromRawData(buffer.constData() + head, buffer.size() - head);
+    if (!consumed) {
+        // nothing was dropped: this is the body itself
+        QByteArray body = prefix;
+        body += '[';
+        body += rest;
+        return documentRows(fields, body, property);
+    }
+    auto parse = [&](const char *standIn, QJsonObject &object) {
+        QByteArray text;
+        text.reserve(prefix.size() + rest.size() + 8);
+        text += prefix;
+        text += standIn;
+        text += rest;
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
+        if (error.error != QJsonParseError::NoError || !doc.isObject())
+            return false;
+        object = doc.object();
+        return true;
+    };
+    ParsedRows out;
+    out.rows = TableStorage(fields);
+    QJsonObject first;
+    if (!parse("[null", first))
+        return out; // the body is not well-formed either
+    QJsonObject second;
+    parse("[true", second);
+    out.isObject = true;
+    const QJsonValue kept = first.value(property);
+    if (kept.isArray() && kept.toArray().first().isNull() && second.value(property).toArray().first().isBool()) {
+        // the array read here is the one Qt keeps: its rows, then the rest
+        QJsonArray more = first.take(property).toArray();
+        more.removeFirst();
+        reader.finish();
+        out.rows = std::move(storage);
+        if (!more.isEmpty()) {
+            qsizetype moreSkipped = 0;
+            out.rows.append(storageFromJsonArray(fields, more, &moreSkipped));
+            skipped += moreSkipped;
+        }
+        out.rows.squeeze();
+        out.hasArray = true;
+        out.skippedElements = skipped;
+    } else if (kept.isArray()) {
+        // a later member of the same name
+        out.hasArray = true;
+        out.rows = storageFromJsonArray(fields, first.take(property).toArray(), &out.skippedElements);
+    }
+    out.others = std::move(first);
+    return out;
+}
+
+ArrayMemberReader::ArrayMemberReader(const FieldList &fields, const QString &property, qsizetype windowBytes)
+    : d(std::make_unique<State>(fields, property, windowBytes))
+{ }
+
+ArrayMemberReader::~ArrayMemberReader() = default;
+
+void ArrayMemberReader::expectSize(qsizetype bytes)
+{
+    d->expectedSize = bytes;
+}
+
+void ArrayMemberReader::append(const char *data, qsizetype size)
+{
+    State &s = *d;
+    if (size <= 0)
+        return;
+    if (s.mode == State::Mode::Rows && s.head == s.buffer.size()) {
+        // nothing pending: the windows read straight from the caller's bytes
+        s.buffer.clear();
+        s.head = 0;
+        const qsizetype used = s.readRows(data, size, false);
+        s.buffer.append(data + used, size - used);
+        return;
+    }
+    s.buffer.append(data, size);
+    if (s.mode == State::Mode::Prefix)
+        s.findArray(false);
+    else if (s.mode == State::Mode::Rows)
+        s.readBuffered(false);
+}
+
+bool ArrayMemberReader::readItself() const
+{
+    return d->mode == State::Mode::Tail;
+}
+
+ParsedRows ArrayMemberReader::finish()
+{
+    State &s = *d;
+    if (s.mode == State::Mode::Prefix)
+        s.findArray(true);
+    if (s.mode == State::Mode::Rows)
+        s.readBuffered(true);
+    ParsedRows out;
+    if (s.mode == State::Mode::Whole) {
+        if (!readArrayMember(s.fields, s.buffer, s.property, out, 0))
+            out = documentRows(s.fields, s.buffer, s.property);
+    } else {
+        out = s.envelope();
+    }
+    return out;
+}
+
+} // namespace Platform::JsonDataSet
+
+namespace Platform::JsonDataSet::detail {
 
 bool readInWindows(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out,
                    qsizetype windowBytes)
 {
-    return !hasByteOrderMark(body) && readWindowed(fields, body, property, out, windowBytes);
+    ArrayMemberReader reader(fields, property, windowBytes);
+    reader.expectSize(body.size());
+    reader.append(body.constData(), body.size());
+    out = reader.finish();
+    return out.isObject && reader.readItself();
 }
 
 bool readArrayMember(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out,
                      qsizetype windowBytes)
 {
-    if (hasByteOrderMark(body))
-        return false;
     if (windowBytes > 0 && body.size() > windowBytes) {
         ParsedRows windowed;
-        if (readWindowed(fields, body, property, windowed, windowBytes)) {
+        if (readInWindows(fields, body, property, windowed, windowBytes)) {
             out = std::move(windowed);
             return true;
         }
     }
-    return readWhole(fields, body, property, out);
+    return !hasByteOrderMark(body) && readWhole(fields, body, property, out);
 }
 
 } // namespace Platform::JsonDataSet::detail
