@@ -89,8 +89,8 @@ struct Outcome
 // StreamAhead wait for the sink (the reply's own buffer is bounded too, so
 // the server waits), and the sink's side wakes it when it has caught up:
 // a sink slower than the network holds a few pieces, not the body.
-constexpr qint64 StreamAhead = qint64(4) << 20;
-constexpr qint64 StreamReplyBuffer = qint64(1) << 20;
+constexpr qint64 StreamAhead = qint64(1) << 20;
+constexpr qint64 StreamReplyBuffer = qint64(512) << 10;
 
 struct BodyStream
 {

@@ -108,8 +108,12 @@ COM_EXPORT ParsedRows parseArrayMember(const FieldList &fields, const QByteArray
 class COM_EXPORT ArrayMemberReader
 {
 public:
-    // windowBytes: how much text simdjson indexes at a time.
-    explicit ArrayMemberReader(const FieldList &fields, const QString &property, qsizetype windowBytes = 1 << 20);
+    // How much text simdjson indexes at a time: its index, the window's copy
+    // and the rows' text stay in the caches (larger windows were slower).
+    static constexpr qsizetype DefaultWindowBytes = qsizetype(256) << 10;
+
+    explicit ArrayMemberReader(const FieldList &fields, const QString &property,
+                               qsizetype windowBytes = DefaultWindowBytes);
     ~ArrayMemberReader();
     ArrayMemberReader(const ArrayMemberReader &) = delete;
     ArrayMemberReader &operator=(const ArrayMemberReader &) = delete;

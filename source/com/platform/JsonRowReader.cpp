@@ -1146,6 +1146,18 @@ void ArrayMemberReader::append(const char *data, qsizetype size)
     State &s = *d;
     if (size <= 0)
         return;
+    if (s.mode == State::Mode::Prefix && s.buffer.isEmpty()) {
+        // the array found in the first piece: its rows read from there
+        const qsizetype open = arrayStart(data, size, false, s.propertyUtf8);
+        if (open >= 0) {
+            s.prefix = QByteArray(data, open);
+            s.mode = State::Mode::Rows;
+            data += open + 1;
+            size -= open + 1;
+        } else if (open == NotThere) {
+            s.mode = State::Mode::Whole;
+        }
+    }
     if (s.mode == State::Mode::Rows && s.head == s.buffer.size()) {
         // nothing pending: the windows read straight from the caller's bytes
         s.buffer.clear();

@@ -10,7 +10,7 @@
 namespace Platform::JsonDataSet::detail {
 
 // simdjson indexes a window of this size at a time.
-constexpr qsizetype DefaultWindowBytes = qsizetype(1) << 20;
+constexpr qsizetype DefaultWindowBytes = ArrayMemberReader::DefaultWindowBytes;
 
 // Reads the array member `property` of a JSON object text straight into
 // column storage with simdjson (On-Demand), with the conversions of
