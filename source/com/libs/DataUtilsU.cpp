@@ -407,7 +407,8 @@ void completeListRead(ListRead &r)
 }
 
 // The rows of a successful answer read while its body arrives; the body of
-// any other answer is gathered for its message.
+// a small one is gathered and read whole, that of any other answer gathered
+// for its message.
 class ListBodyReader : public Platform::HttpBodySink
 {
 public:
@@ -417,10 +418,12 @@ public:
 
     bool accept(const Platform::HttpResponse &AHead) override
     {
-        if (!AHead.success())
+        const QByteArray length = AHead.header("Content-Length");
+        if (!AHead.success()
+            || (!length.isEmpty() && length.toLongLong() <= JsonDataSet::ArrayMemberReader::WholeBodyBytes))
             return false;
         m_reader = std::make_unique<JsonDataSet::ArrayMemberReader>(m_fields, DataMember);
-        m_reader->expectSize(AHead.header("Content-Length").toLongLong());
+        m_reader->expectSize(length.toLongLong());
         return true;
     }
     void append(const char *AData, qsizetype ASize) override { m_reader->append(AData, ASize); }
@@ -506,8 +509,8 @@ void startListRead(std::unique_ptr<ListRead> ARead)
             RestOutcome o;
             o.response = AClient.get(url, rows);
             if (o.response.success()) {
-                o.parsed = rows.took() ? rows.finish()
-                                       : JsonDataSet::parseArrayMember(fields, o.response.body, DataMember);
+                o.parsed =
+                    rows.took() ? rows.finish() : JsonDataSet::parseArrayMember(fields, o.response.body, DataMember);
                 o.response.body.clear();
             }
             return o;

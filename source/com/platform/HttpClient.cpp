@@ -89,8 +89,8 @@ struct Outcome
 // StreamAhead wait for the sink (the reply's own buffer is bounded too, so
 // the server waits), and the sink's side wakes it when it has caught up:
 // a sink slower than the network holds a few pieces, not the body.
-constexpr qint64 StreamAhead = qint64(1) << 20;
-constexpr qint64 StreamReplyBuffer = qint64(512) << 10;
+constexpr qint64 StreamAhead = qint64(512) << 10;
+constexpr qint64 StreamReplyBuffer = qint64(256) << 10;
 
 struct BodyStream
 {
@@ -521,6 +521,26 @@ private:
     QByteArray m_body;
 };
 
+// Runs `call` with the transfer registered in `state` (a cancel token's or a
+// body stream's) on the network thread, if it is still there then. Called
+// under the state's lock: the receiver outlives every registered transfer.
+template<typename State, typename Call> void postToTransfer(const std::shared_ptr<State> &state, Call call)
+{
+    QMetaObject::invokeMethod(
+        state->receiver,
+        [state, call] {
+            QObject *transfer = nullptr;
+            {
+                QMutexLocker lock(&state->mutex);
+                transfer = state->transfer;
+            }
+            // transfers die on this thread only, so it is still there
+            if (transfer)
+                call(static_cast<Transfer *>(transfer));
+        },
+        Qt::QueuedConnection);
+}
+
 // The one thread and the one QNetworkAccessManager of the process.
 class NetworkThread : public QThread
 {
@@ -670,21 +690,7 @@ void HttpCancelToken::cancel()
     d->cancelled = true;
     if (!d->transfer)
         return; // not sent yet: it will not be
-    std::shared_ptr<State> state = d;
-    // posted under the lock: the receiver outlives every registered transfer
-    QMetaObject::invokeMethod(
-        d->receiver,
-        [state] {
-            QObject *transfer = nullptr;
-            {
-                QMutexLocker lock(&state->mutex);
-                transfer = state->transfer;
-            }
-            // transfers die on this thread only, so it is still there
-            if (transfer)
-                static_cast<Transfer *>(transfer)->cancel();
-        },
-        Qt::QueuedConnection);
+    postToTransfer(d, [](Transfer *transfer) { transfer->cancel(); });
 }
 
 bool HttpCancelToken::isCancelled() const
@@ -900,25 +906,17 @@ HttpResponse receive(const std::shared_ptr<BodyStream> &streamOwner, HttpBodySin
                 stream.queued = 0;
                 ended = stream.ended;
                 if (stream.paused && stream.transfer) {
-                    // posted under the lock: the receiver outlives every registered transfer
                     stream.paused = false;
-                    QMetaObject::invokeMethod(
-                        stream.receiver,
-                        [s = &stream, keep = streamOwner] {
-                            QObject *transfer = nullptr;
-                            {
-                                QMutexLocker lock(&s->mutex);
-                                transfer = s->transfer;
-                            }
-                            // transfers die on this thread only, so it is still there
-                            if (transfer)
-                                static_cast<Transfer *>(transfer)->resume();
-                        },
-                        Qt::QueuedConnection);
+                    postToTransfer(streamOwner, [](Transfer *transfer) { transfer->resume(); });
                 }
             }
-            if (newHead)
+            if (newHead) {
                 taken = sink.accept(head);
+                // a body not taken is gathered as get() gathers it: sized once
+                const qint64 length = head.header("Content-Length").toLongLong();
+                if (!taken && length > 0 && length <= MaxBodySize)
+                    body.reserve(qsizetype(length) + HttpResponse::BodyPadding);
+            }
             for (; !pieces.empty(); pieces.pop_front()) {
                 const QByteArray &piece = pieces.front();
                 if (taken)

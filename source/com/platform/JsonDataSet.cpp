@@ -287,8 +287,8 @@ TableStorage storageFromJsonArray(const FieldList &fields, const QJsonArray &arr
 
 ParsedRows parseArrayMember(const FieldList &fields, const QByteArray &body, const QString &property)
 {
-    if (body.size() > detail::DefaultWindowBytes) {
-        ArrayMemberReader reader(fields, property, detail::DefaultWindowBytes);
+    if (body.size() > ArrayMemberReader::WholeBodyBytes) {
+        ArrayMemberReader reader(fields, property);
         reader.expectSize(body.size());
         reader.append(body.constData(), body.size());
         return reader.finish();

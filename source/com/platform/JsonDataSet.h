@@ -111,6 +111,9 @@ public:
     // How much text simdjson indexes at a time: its index, the window's copy
     // and the rows' text stay in the caches (larger windows were slower).
     static constexpr qsizetype DefaultWindowBytes = qsizetype(256) << 10;
+    // A body up to this size is better read whole once it is in (one index,
+    // no window copies, nothing to overlap worth the hand-over).
+    static constexpr qsizetype WholeBodyBytes = qsizetype(1) << 20;
 
     explicit ArrayMemberReader(const FieldList &fields, const QString &property,
                                qsizetype windowBytes = DefaultWindowBytes);

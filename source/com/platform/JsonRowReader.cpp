@@ -716,7 +716,6 @@ bool readWhole(const FieldList &fields, const QByteArray &body, const QString &p
     return true;
 }
 
-
 // Where the array member `property` of the top-level object opens: a short
 // scan of the members before it. Impossible (-1) when it is not found in
 // the first 64 KiB or its key is escaped (the whole-body path handles
@@ -746,29 +745,30 @@ qsizetype arrayStart(const char *p, qsizetype size, bool complete, const QByteAr
         ++i;
         return true;
     };
-    skipWs();
-    if (i >= n)
+    // the next character after white space, false where the text so far ends
+    auto next = [&] {
+        skipWs();
+        return i < n;
+    };
+    if (!next())
         return ranOut;
     if (p[i] != '{')
         return NotThere;
     ++i;
     for (;;) {
-        skipWs();
         std::string_view key;
-        if (i < n && p[i] == '"' && !string(&key))
-            return i >= n ? ranOut : NotThere;
-        if (i >= n)
+        if (!next())
             return ranOut;
-        if (key.data() == nullptr)
+        if (p[i] != '"')
             return NotThere; // not a key
-        skipWs();
-        if (i >= n)
+        if (!string(&key))
+            return i >= n ? ranOut : NotThere;
+        if (!next())
             return ranOut;
         if (p[i] != ':')
             return NotThere;
         ++i;
-        skipWs();
-        if (i >= n)
+        if (!next())
             return ranOut;
         if (key == std::string_view(property.constData(), size_t(property.size())))
             return p[i] == '[' ? i : NotThere;
