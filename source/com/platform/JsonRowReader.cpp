@@ -1107,7 +1107,9 @@ ParsedRows ArrayMemberReader::State::envelope()
     parse("[true", second);
     out.isObject = true;
     const QJsonValue kept = first.value(property);
-    if (kept.isArray() && kept.toArray().first().isNull() && second.value(property).toArray().first().isBool()) {
+    const QJsonArray keptRows = kept.toArray();
+    const QJsonArray otherRows = second.value(property).toArray();
+    if (!keptRows.isEmpty() && keptRows.first().isNull() && !otherRows.isEmpty() && otherRows.first().isBool()) {
         // the array read here is the one Qt keeps: its rows, then the rest
         QJsonArray more = first.take(property).toArray();
         more.removeFirst();
