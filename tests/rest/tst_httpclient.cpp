@@ -201,7 +201,7 @@ public:
         if (throwAfter >= 0 && body.size() >= throwAfter)
             throw std::runtime_error("sink gave up");
         if (std::exchange(stallFirst, 0) > 0)
-            QThread::msleep(500);
+            QThread::msleep(900);
         body.append(AData, ASize);
         ++pieces;
     }
@@ -213,7 +213,7 @@ public:
     QByteArray body;
     int pieces = 0;
     qsizetype throwAfter = -1;
-    int stallFirst = 0; // the first piece takes half a second
+    int stallFirst = 0; // the first piece takes 0.9 s
 };
 
 // The body of an answer the sink accepts goes to it in order, and nowhere
@@ -276,7 +276,7 @@ void tst_HttpClient::sinksTakeBodiesWhileTheyArrive()
     TestHttpServer bulk([&](const RecordedRequest &) { return Reply::text(large); });
     RecordingSink slow;
     slow.stallFirst = 1;
-    const HttpResponse held = clientFor(bulk.url(), 200)->get(QStringLiteral("/large"), slow);
+    const HttpResponse held = clientFor(bulk.url(), 300)->get(QStringLiteral("/large"), slow);
     QCOMPARE(held.statusCode, 200);
     QCOMPARE(slow.body.size(), large.size());
     QVERIFY(slow.body == large);
