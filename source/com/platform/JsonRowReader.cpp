@@ -616,8 +616,6 @@ bool hasByteOrderMark(const QByteArray &body)
     return false;
 }
 
-bool readWhole(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out);
-
 bool readWhole(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out)
 {
     // The body's own spare room is the padding simdjson reads ahead into; a
