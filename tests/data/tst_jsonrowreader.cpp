@@ -175,6 +175,8 @@ void tst_JsonRowReader::sameAsDocumentPath()
         R"({"data":[{"name":"\ud83d\ude00"}]})",
         "{\"data\":[{\"name\":\"\xc3\x28\"}]}", // invalid UTF-8
         R"({"data":[{"id":1}],"data":[{"id":2}]})",
+        R"({"data":[{"id":1},{"id":2}],"data":[]})",
+        R"({"data":[{"id":1},{"id":2}],"x":1,"data":{"id":3}})",
         R"({"data":[{"id":1e2,"small":40000,"big":9223372036854775807,"price":-0,"name":1e400}]})",
         // a missing comma after a text On-Demand was not asked to read
         R"({"data":[{"name":"a" "id":1}]})",

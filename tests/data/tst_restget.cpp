@@ -1,6 +1,7 @@
 #include "DataTestSupport.h"
 #include "ErrorHandlerU.h"
 #include "Errors.h"
+#include "JsonDataSet.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ private Q_SLOTS:
     void answerWithoutAListLeavesNoTotals_data();
     void answerWithoutAListLeavesNoTotals();
     void lookupsSendTheirParameters();
+    void largeListsAreReadWhileTheyArrive();
     void detailRowRefreshesTheCurrentRow();
 
 private:
@@ -329,6 +331,44 @@ void tst_RestGet::answerWithoutAListLeavesNoTotals()
     QCOMPARE(m_screen->page->count(), 0);
     QVERIFY(m_env->presenter->messages.isEmpty());
     QCOMPARE(m_screen->reloads, QStringList());
+}
+
+// A list too large to gather first is read while it arrives: every row, the
+// totals after it, a row only Qt's parser takes (a raw tab in a text) read as
+// Qt reads it, and a body that breaks off in its envelope loads nothing.
+void tst_RestGet::largeListsAreReadWhileTheyArrive()
+{
+    QByteArrayList rows;
+    for (int i = 0; i < 20000; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        rows.append(R"({"contact_id": )" + n + R"(, "contact_name": "Contact )" + n
+                    + (i == 15000 ? "\twith a raw tab" : "")
+                    + R"(", "job_position": "Buyer of office supplies", "birth_date": "1990-04-)"
+                    + QByteArray::number(10 + i % 19) + R"(", "salary": )" + n + R"(.5, "active": )"
+                    + (i % 2 ? "true" : "false") + "}");
+    }
+    const QByteArray body =
+        R"({"data": [)" + rows.join(",\n") + R"(], "pages": {"page": 1, "page_count": 1, "rec_count": 20000}})";
+    QVERIFY(body.size() > 2 * Platform::JsonDataSet::ArrayMemberReader::WholeBodyBytes);
+    m_env->server.enqueue(Reply::json(body));
+    readList(nullptr, m_log.complete(QStringLiteral("large")));
+    QVERIFY(m_log.waitFor(QStringLiteral("large")));
+    const Platform::MemTable &t = *m_screen->table;
+    QCOMPARE(t.recordCount(), 20000);
+    QCOMPARE(
+        t.rowAt(19999),
+        Platform::MemTable::Row({ 19999, QStringLiteral("Contact 19999"), QStringLiteral("Buyer of office supplies"),
+                                  QDate(1990, 4, 21), 19999.5, true }));
+    QCOMPARE(t.rowAt(15000).at(1).toString(), QStringLiteral("Contact 15000\twith a raw tab"));
+    QCOMPARE(t.rowAt(14999).at(0).toInt(), 14999);
+    QCOMPARE(m_screen->recordCount->text(), QStringLiteral("Total : 20000 records"));
+
+    m_env->server.enqueue(Reply::json(body.left(body.size() - 2))); // the envelope never closes
+    readList(nullptr, m_log.complete(QStringLiteral("cut")));
+    QVERIFY(m_log.waitFor(QStringLiteral("cut")));
+    QCOMPARE(t.recordCount(), 0);
+    QCOMPARE(m_screen->recordCount->text(), QStringLiteral("Total : 0 records"));
+    QVERIFY(m_env->presenter->messages.isEmpty());
 }
 
 // The lookups a module calls every day, as the server receives them.

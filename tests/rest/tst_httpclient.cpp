@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <QtTest>
+#include <stdexcept>
 
 using Platform::HttpClient;
 using Platform::HttpResponse;
@@ -59,6 +60,7 @@ private Q_SLOTS:
     void queryAndPathParamsForOneRequest();
     void cookiesAreNotShared();
     void bodiesArriveWholeWithPadding();
+    void sinksTakeBodiesWhileTheyArrive();
     void transportFailures_data();
     void transportFailures();
     void timeouts();
@@ -180,6 +182,104 @@ void tst_HttpClient::bodiesArriveWholeWithPadding()
         QVERIFY(r.body == expected);
         QVERIFY(r.body.capacity() - r.body.size() >= Platform::HttpResponse::BodyPadding);
     }
+}
+
+// A sink records what it is given, on the thread that waits in get().
+class RecordingSink : public Platform::HttpBodySink
+{
+public:
+    bool accept(const HttpResponse &AHead) override
+    {
+        ++heads;
+        status = AHead.statusCode;
+        length = AHead.header("Content-Length");
+        return AHead.success();
+    }
+    void append(const char *AData, qsizetype ASize) override
+    {
+        QVERIFY(QThread::currentThread() == thread);
+        if (throwAfter >= 0 && body.size() >= throwAfter)
+            throw std::runtime_error("sink gave up");
+        if (std::exchange(stallFirst, 0) > 0)
+            QThread::msleep(900);
+        body.append(AData, ASize);
+        ++pieces;
+    }
+
+    QThread *const thread = QThread::currentThread();
+    int heads = 0;
+    int status = 0;
+    QByteArray length;
+    QByteArray body;
+    int pieces = 0;
+    qsizetype throwAfter = -1;
+    int stallFirst = 0; // the first piece takes 0.9 s
+};
+
+// The body of an answer the sink accepts goes to it in order, and nowhere
+// else; an answer it declines comes back whole; a transfer that breaks off
+// fails as it does without a sink, and a sink that throws aborts the request
+// without harming the next one.
+void tst_HttpClient::sinksTakeBodiesWhileTheyArrive()
+{
+    QByteArray big(3 * 1024 * 1024 + 7, '\0');
+    for (qsizetype i = 0; i < big.size(); ++i)
+        big[i] = char('a' + (i * 7919) % 26);
+    TestHttpServer server([&](const RecordedRequest &request) {
+        if (request.path == QStringLiteral("/missing"))
+            return Reply::json(R"({"message":"no such list"})", 404);
+        if (request.path == QStringLiteral("/broken"))
+            return Reply::withAction(Reply::Action::PartialBodyThenClose, big);
+        return Reply::text(big);
+    });
+    auto c = clientFor(server.url());
+
+    RecordingSink taking;
+    const HttpResponse r = c->get(QStringLiteral("/big"), taking);
+    QCOMPARE(r.statusCode, 200);
+    QVERIFY(r.body.isEmpty());
+    QCOMPARE(taking.heads, 1);
+    QCOMPARE(taking.length, QByteArray::number(big.size()));
+    QCOMPARE(taking.body.size(), big.size());
+    QVERIFY(taking.body == big);
+    QVERIFY(taking.pieces >= 1);
+
+    RecordingSink declining;
+    const HttpResponse missing = c->get(QStringLiteral("/missing"), declining);
+    QCOMPARE(missing.statusCode, 404);
+    QCOMPARE(declining.status, 404);
+    QVERIFY(declining.body.isEmpty());
+    QCOMPARE(missing.body, QByteArray(R"({"message":"no such list"})"));
+    QVERIFY(missing.body.capacity() - missing.body.size() >= Platform::HttpResponse::BodyPadding);
+
+    RecordingSink cut;
+    const QString failure = transportFailureOf([&] { c->get(QStringLiteral("/broken"), cut); });
+    QVERIFY2(failure.startsWith(QStringLiteral("Connection closed")), qPrintable(failure));
+    QVERIFY(cut.body.size() < big.size());
+
+    RecordingSink giving;
+    giving.throwAfter = 0;
+    bool thrown = false;
+    try {
+        c->get(QStringLiteral("/big"), giving);
+    } catch (const std::runtime_error &) {
+        thrown = true;
+    }
+    QVERIFY(thrown);
+    RecordingSink after;
+    QCOMPARE(c->get(QStringLiteral("/big"), after).statusCode, 200);
+    QVERIFY(after.body == big);
+
+    // A sink far behind holds the transfer back; the silence that makes is
+    // not a read timeout, and nothing is lost or reordered.
+    const QByteArray large = big.repeated(4);
+    TestHttpServer bulk([&](const RecordedRequest &) { return Reply::text(large); });
+    RecordingSink slow;
+    slow.stallFirst = 1;
+    const HttpResponse held = clientFor(bulk.url(), 300)->get(QStringLiteral("/large"), slow);
+    QCOMPARE(held.statusCode, 200);
+    QCOMPARE(slow.body.size(), large.size());
+    QVERIFY(slow.body == large);
 }
 
 void tst_HttpClient::transportFailures_data()

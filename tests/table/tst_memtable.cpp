@@ -46,6 +46,7 @@ private Q_SLOTS:
     void freezeHoldsViewsSteady();
     void installSwapsBuiltStorage();
     void storedValuesComeBackAsGiven();
+    void shrinkingDropsTheTailAtOnce();
 
 private:
     std::unique_ptr<MemTable> m_table;
@@ -429,6 +430,38 @@ void tst_MemTable::storedValuesComeBackAsGiven()
     QCOMPARE(storage.value(0, 0).toString(), longText + QStringLiteral("199"));
     QCOMPARE(storage.value(1, 0).toString(), texts[1]);
     QVERIFY2(storage.byteSize() < 4 * 100000, qPrintable(QString::number(storage.byteSize())));
+}
+
+// Readers grow a storage by blocks of rows and cut it back to the rows they
+// read: what is cut goes whole, rows grown again are null, and the text of
+// the rows kept stays theirs.
+void tst_MemTable::shrinkingDropsTheTailAtOnce()
+{
+    const QList<MemTable::FieldDef> fields { { QStringLiteral("s"), FieldType::String, 0, {} },
+                                             { QStringLiteral("n"), FieldType::Integer, 0, {} } };
+    Platform::TableStorage storage(fields);
+    storage.resize(200);
+    for (int r = 0; r < 200; ++r) {
+        const QByteArray text = "row " + QByteArray::number(r);
+        storage.setUtf8(r, 0, text.constData(), text.size());
+        storage.setInteger(r, 1, r);
+    }
+    storage.resize(70); // inside the second word of presence bits
+    QCOMPARE(storage.size(), 70);
+    storage.resize(130);
+    QCOMPARE(storage.size(), 130);
+    for (int r = 0; r < 130; ++r) {
+        QCOMPARE(storage.isNull(r, 0), r >= 70);
+        QCOMPARE(storage.isNull(r, 1), r >= 70);
+    }
+    QCOMPARE(storage.value(69, 0).toString(), QStringLiteral("row 69"));
+    QCOMPARE(storage.value(69, 1).toInt(), 69);
+    storage.setUtf8(70, 0, "row 69", 6); // the last text kept is not taken for a cut one
+    QCOMPARE(storage.value(70, 0).toString(), QStringLiteral("row 69"));
+    storage.resize(0);
+    QVERIFY(storage.empty());
+    storage.resize(1);
+    QVERIFY(storage.isNull(0, 0) && storage.isNull(0, 1));
 }
 
 QTEST_MAIN(tst_MemTable)

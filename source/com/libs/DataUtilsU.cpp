@@ -406,6 +406,36 @@ void completeListRead(ListRead &r)
     }
 }
 
+// The rows of a successful answer read while its body arrives; the body of
+// a small one is gathered and read whole, that of any other answer gathered
+// for its message.
+class ListBodyReader : public Platform::HttpBodySink
+{
+public:
+    explicit ListBodyReader(JsonDataSet::FieldList AFields)
+        : m_fields(std::move(AFields))
+    { }
+
+    bool accept(const Platform::HttpResponse &AHead) override
+    {
+        const QByteArray length = AHead.header("Content-Length");
+        if (!AHead.success()
+            || (!length.isEmpty() && length.toLongLong() <= JsonDataSet::ArrayMemberReader::WholeBodyBytes))
+            return false;
+        m_reader = std::make_unique<JsonDataSet::ArrayMemberReader>(m_fields, DataMember);
+        m_reader->expectSize(length.toLongLong());
+        return true;
+    }
+    void append(const char *AData, qsizetype ASize) override { m_reader->append(AData, ASize); }
+
+    bool took() const { return m_reader != nullptr; }
+    JsonDataSet::ParsedRows finish() { return m_reader->finish(); }
+
+private:
+    const JsonDataSet::FieldList m_fields;
+    std::unique_ptr<JsonDataSet::ArrayMemberReader> m_reader;
+};
+
 void startListRead(std::unique_ptr<ListRead> ARead)
 {
     if (!ARead->table)
@@ -473,11 +503,14 @@ void startListRead(std::unique_ptr<ListRead> ARead)
                 params->SetRestClientParams(AClient);
             // released on the UI thread, in its place among the closing steps
             params.reset();
+            // The rows are read while the body arrives, here, so that the UI
+            // thread only installs finished rows.
+            ListBodyReader rows(fields);
             RestOutcome o;
-            o.response = AClient.get(url);
-            // parsed here, so that the UI thread only installs finished rows
+            o.response = AClient.get(url, rows);
             if (o.response.success()) {
-                o.parsed = JsonDataSet::parseArrayMember(fields, o.response.body, DataMember);
+                o.parsed =
+                    rows.took() ? rows.finish() : JsonDataSet::parseArrayMember(fields, o.response.body, DataMember);
                 o.response.body.clear();
             }
             return o;

@@ -287,33 +287,17 @@ TableStorage storageFromJsonArray(const FieldList &fields, const QJsonArray &arr
 
 ParsedRows parseArrayMember(const FieldList &fields, const QByteArray &body, const QString &property)
 {
-    {
-        // one pass from text to cells for what it reads whole; else below
-        ParsedRows direct;
-        if (detail::readArrayMember(fields, body, property, direct))
-            return direct;
+    if (body.size() > ArrayMemberReader::WholeBodyBytes) {
+        ArrayMemberReader reader(fields, property);
+        reader.expectSize(body.size());
+        reader.append(body.constData(), body.size());
+        return reader.finish();
     }
-    ParsedRows result;
-    result.rows = TableStorage(fields);
-    QJsonObject envelope;
-    {
-        // The document goes out of scope here, on this thread, once the
-        // envelope holds what is needed.
-        QJsonParseError error;
-        const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
-        if (error.error != QJsonParseError::NoError || !doc.isObject())
-            return result;
-        envelope = doc.object();
-    }
-    result.isObject = true;
-    const auto member = envelope.constFind(property);
-    if (member != envelope.constEnd() && member.value().isArray()) {
-        const QJsonArray array = envelope.take(property).toArray();
-        result.hasArray = true;
-        result.rows = storageFromJsonArray(fields, array, &result.skippedElements);
-    }
-    result.others = std::move(envelope);
-    return result;
+    // one pass from text to cells for what it reads whole; else the document
+    ParsedRows direct;
+    if (detail::readArrayMember(fields, body, property, direct, 0))
+        return direct;
+    return detail::documentRows(fields, body, property);
 }
 
 void loadJsonArrayFromObjectProperty(MemTable &table, const QString &property, const QString &jsonObjectText)

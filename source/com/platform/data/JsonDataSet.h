@@ -10,6 +10,7 @@
 #include <QJsonValue>
 #include <QList>
 #include <QString>
+#include <memory>
 #include <vector>
 
 // Moving rows between JSON and in-memory tables.
@@ -98,6 +99,40 @@ struct COM_EXPORT ParsedRows
 // spare capacity beyond its size is used as the parser's padding: a body
 // gathered with HttpResponse's reserve (HttpClient) is read without a copy.
 COM_EXPORT ParsedRows parseArrayMember(const FieldList &fields, const QByteArray &body, const QString &property);
+
+// parseArrayMember for a body that arrives in pieces: the rows are read a
+// window at a time while it arrives, and the text of the rows read is let go,
+// so that the body is never held whole. The outcome is the same as
+// parseArrayMember's for the whole body, malformed bodies included. One
+// thread at a time; finish() once, after the last piece.
+class COM_EXPORT ArrayMemberReader
+{
+public:
+    // How much text simdjson indexes at a time: its index, the window's copy
+    // and the rows' text stay in the caches (larger windows were slower).
+    static constexpr qsizetype DefaultWindowBytes = qsizetype(256) << 10;
+    // A body up to this size is better read whole once it is in (one index,
+    // no window copies, nothing to overlap worth the hand-over).
+    static constexpr qsizetype WholeBodyBytes = qsizetype(1) << 20;
+
+    explicit ArrayMemberReader(const FieldList &fields, const QString &property,
+                               qsizetype windowBytes = DefaultWindowBytes);
+    ~ArrayMemberReader();
+    ArrayMemberReader(const ArrayMemberReader &) = delete;
+    ArrayMemberReader &operator=(const ArrayMemberReader &) = delete;
+
+    // The body's announced length, for the room the rows will need.
+    void expectSize(qsizetype bytes);
+    void append(const char *data, qsizetype size);
+    ParsedRows finish();
+    // After finish(): whether every row was read in windows, none left to
+    // QJsonDocument.
+    bool readItself() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> d;
+};
 
 // ---- table operations (user-interface thread) ---------------------------
 

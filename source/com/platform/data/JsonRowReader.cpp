@@ -77,7 +77,9 @@ struct Number
 bool readNumber(od::value &v, Number &n)
 {
     const std::string_view token = trimmedToken(v);
-    const bool literal = token.find_first_of(".eE") == std::string_view::npos;
+    bool literal = true;
+    for (const char c : token)
+        literal = literal && c != '.' && c != 'e' && c != 'E';
     if (literal) {
         int64_t i = 0;
         const auto e = v.get_int64().get(i);
@@ -102,6 +104,27 @@ bool doubleAsInteger(double d, qint64 &out)
     return true;
 }
 
+// Eight bytes at a time: cells are too short for a call to memchr to pay.
+bool hasBackslash(std::string_view s)
+{
+    constexpr quint64 ones = 0x0101010101010101ULL;
+    constexpr quint64 highs = 0x8080808080808080ULL;
+    const char *p = s.data();
+    const char *const end = p + s.size();
+    for (; end - p >= 8; p += 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        const quint64 x = word ^ (ones * '\\');
+        if ((x - ones) & ~x & highs)
+            return true;
+    }
+    for (; p < end; ++p) {
+        if (*p == '\\')
+            return true;
+    }
+    return false;
+}
+
 // The content of a string value and whether it had escapes; a string with
 // escapes is unescaped (and checked) by simdjson.
 bool readString(od::value &v, std::string_view &text)
@@ -110,7 +133,7 @@ bool readString(od::value &v, std::string_view &text)
     if (token.size() < 2 || token.front() != '"' || token.back() != '"')
         return false;
     text = token.substr(1, token.size() - 2);
-    if (std::memchr(text.data(), '\\', text.size())) {
+    if (hasBackslash(text)) {
         READ_OR_REFUSE(v.get_string().get(text));
         return true;
     }
@@ -263,11 +286,17 @@ struct FieldKey
 {
     FieldType type = FieldType::String;
     QByteArray name; // lower-case, UTF-8
+    QByteArray quoted; // the name and the quote that closes it
+    // a quoted name of up to 16 bytes as two words and their masks
+    quint64 word[2] = { 0, 0 };
+    quint64 mask[2] = { 0, 0 };
     bool plain = false; // no quote, backslash or control character: compared raw
 };
 
 class RowReader
 {
+    static constexpr qsizetype RowBlock = 256;
+
 public:
     RowReader(const FieldList &fields, TableStorage &storage)
         : m_storage(storage)
@@ -277,6 +306,15 @@ public:
             FieldKey k;
             k.type = f.type;
             k.name = f.name.toLower().toUtf8();
+            k.quoted = k.name + '"';
+            if (k.quoted.size() <= 16) {
+                char bytes[16] = {};
+                char masks[16] = {};
+                std::memcpy(bytes, k.quoted.constData(), size_t(k.quoted.size()));
+                std::memset(masks, 0xFF, size_t(k.quoted.size()));
+                std::memcpy(k.word, bytes, 16);
+                std::memcpy(k.mask, masks, 16);
+            }
             k.plain = !k.name.isEmpty();
             for (char c : std::as_const(k.name))
                 k.plain = k.plain && c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 0x20;
@@ -306,10 +344,32 @@ public:
         }
         od::object o;
         READ_OR_REFUSE(e.get_object().get(o));
-        const qsizetype row = m_storage.size();
-        m_storage.resize(row + 1);
-        return readRow(o, row);
+        // the storage grows by blocks of null rows, trimmed by finish()
+        const qsizetype row = m_rows;
+        if (row >= m_storage.size())
+            m_storage.resize(row + RowBlock);
+        if (!readRow(o, row))
+            return false;
+        ++m_rows;
+        return true;
     }
+
+    qsizetype rows() const { return m_rows; }
+
+    // Back to `rows` rows, the element after them (cut by a window's end,
+    // whole or part-way) undone: its cells null again for the element read
+    // next in its place.
+    void rollBack(qsizetype rows)
+    {
+        m_rows = rows;
+        if (m_rows >= m_storage.size())
+            return;
+        for (int c = 0; c < m_storage.columnCount(); ++c)
+            m_storage.setNull(m_rows, c);
+    }
+
+    // The storage holds exactly the rows read.
+    void finish() { m_storage.resize(m_rows); }
 
 private:
     // -1 for a member of no field, -2 for a key that does not read.
@@ -321,14 +381,23 @@ private:
             const FieldKey &k = m_keys[size_t(i)];
             if (!k.plain)
                 return false;
-            const qsizetype n = k.name.size();
-            const char *name = k.name.constData();
-            // stops at the closing quote at the latest: no name holds one
+            const qsizetype n = k.quoted.size();
+            const char *name = k.quoted.constData();
+            // Within the padding simdjson keeps behind the text, a short
+            // name is compared whole; a long one stops at the key's quote.
+            static_assert(simdjson::SIMDJSON_PADDING >= 16);
+            if (n <= 16) {
+                quint64 w[2];
+                std::memcpy(w, raw, 16);
+                return (((w[0] ^ k.word[0]) & k.mask[0]) | ((w[1] ^ k.word[1]) & k.mask[1])) == 0;
+            }
+            if (n <= qsizetype(simdjson::SIMDJSON_PADDING))
+                return std::memcmp(raw, name, size_t(n)) == 0;
             for (qsizetype j = 0; j < n; ++j) {
                 if (raw[j] != name[j])
                     return false;
             }
-            return raw[n] == '"';
+            return true;
         };
         // members mostly come in the same order in every row
         if (m_next < count && matches(m_next))
@@ -357,13 +426,16 @@ private:
 
     bool readRow(od::object &o, qsizetype row)
     {
-        for (auto member : o) {
-            od::field f;
-            READ_OR_REFUSE(std::move(member).get(f));
+        // Members are used where the iterator left them: copying a field
+        // or a value (a pair of small stores read back as one wide load)
+        // stalls the store forwarding twice a cell, a fifth of the time.
+        for (auto &&member : o) {
+            READ_OR_REFUSE(member.error());
+            od::field &&f = std::move(member).value_unsafe(); // NOLINT(bugprone-use-after-move): checked just above
             const int field = fieldOf(f);
             if (field == -2)
                 return false;
-            od::value v = f.value();
+            od::value &v = f.value();
             if (field < 0) {
                 if (!validate(v, 4))
                     return false;
@@ -524,6 +596,7 @@ private:
     }
 
     TableStorage &m_storage;
+    qsizetype m_rows = 0;
     std::vector<FieldKey> m_keys;
     int m_next = 0;
     FieldValue::LocalTimeCache m_localTimes;
@@ -541,222 +614,6 @@ bool hasByteOrderMark(const QByteArray &body)
         ++p;
     }
     return false;
-}
-
-bool readWhole(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out);
-
-// Where the array member `property` of the top-level object opens: a short
-// scan of the members before it. -1 when it is not found in the first
-// 64 KiB or its key is escaped (the whole-body path handles those).
-qsizetype arrayStart(const QByteArray &body, const QByteArray &property)
-{
-    const char *p = body.constData();
-    const qsizetype n = std::min<qsizetype>(body.size(), 65536);
-    qsizetype i = 0;
-    auto skipWs = [&] {
-        while (i < n && isWs(p[i]))
-            ++i;
-    };
-    // a string from its opening quote; false if it has escapes or runs out
-    auto string = [&](std::string_view *text) {
-        const qsizetype begin = ++i;
-        while (i < n && p[i] != '"' && p[i] != '\\')
-            ++i;
-        if (i >= n || p[i] != '"')
-            return false;
-        if (text)
-            *text = std::string_view(p + begin, size_t(i - begin));
-        ++i;
-        return true;
-    };
-    skipWs();
-    if (i >= n || p[i] != '{')
-        return -1;
-    ++i;
-    for (;;) {
-        skipWs();
-        std::string_view key;
-        if (i >= n || p[i] != '"' || !string(&key))
-            return -1;
-        skipWs();
-        if (i >= n || p[i] != ':')
-            return -1;
-        ++i;
-        skipWs();
-        if (key == std::string_view(property.constData(), size_t(property.size())))
-            return i < n && p[i] == '[' ? i : -1;
-        // step over the value
-        int depth = 0;
-        while (i < n) {
-            const char c = p[i];
-            if (c == '"') {
-                if (!string(nullptr))
-                    return -1;
-                continue;
-            }
-            if (c == '{' || c == '[')
-                ++depth;
-            else if (c == '}' || c == ']')
-                --depth;
-            else if (c == ',' && depth == 0)
-                break;
-            if (depth < 0)
-                return -1;
-            ++i;
-        }
-        if (i >= n)
-            return -1;
-        ++i; // the comma
-    }
-}
-
-// A large body read a window of rows at a time, so that simdjson's index
-// (four bytes per structural character, two thirds of a list body) is as
-// large as one window, not the body. Each window is the next stretch of the
-// row array, cut anywhere, closed with "]" (or "\"]" when the cut fell in a
-// string): the rows inside it read whole, the one that was cut fails and
-// opens the next window. The envelope around the array is read by the
-// whole-body path with the array emptied. False for anything unusual; the
-// caller then reads the body whole, which decides.
-bool readWindowed(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out,
-                  qsizetype windowBytes)
-{
-    const QByteArray propertyUtf8 = property.toUtf8();
-    const qsizetype open = arrayStart(body, propertyUtf8);
-    if (open < 0)
-        return false;
-    const char *const data = body.constData();
-    const qsizetype size = body.size();
-
-    TableStorage storage(fields);
-    RowReader reader(fields, storage);
-    qsizetype skipped = 0;
-    od::parser parser;
-    std::unique_ptr<char[]> buffer;
-    qsizetype bufferSize = 0;
-
-    qsizetype pos = open + 1;
-    qsizetype close = -1; // the array's own "]"
-    bool expectComma = false; // a window that goes on after an element
-    qsizetype window = windowBytes;
-    while (close < 0) {
-        while (pos < size && isWs(data[pos]))
-            ++pos;
-        if (expectComma) {
-            if (pos >= size || data[pos] != ',')
-                return false;
-            ++pos;
-            while (pos < size && isWs(data[pos]))
-                ++pos;
-            if (pos >= size || data[pos] == ']' || data[pos] == ',')
-                return false; // a trailing or doubled comma: the whole path refuses it
-        }
-        // at a character's start, and never right after a backslash, so that
-        // the closing quote added below closes a cut string
-        qsizetype cut = std::min(size, pos + window);
-        while (cut > pos && cut < size && (static_cast<unsigned char>(data[cut]) & 0xC0) == 0x80)
-            --cut;
-        while (cut > pos && data[cut - 1] == '\\')
-            --cut;
-        const qsizetype length = cut - pos;
-        if (length <= 0)
-            return false;
-        const qsizetype needed = length + 3 + qsizetype(simdjson::SIMDJSON_PADDING);
-        if (bufferSize < needed) {
-            bufferSize = std::max(needed, bufferSize * 2);
-            buffer = std::make_unique<char[]>(size_t(bufferSize));
-            READ_OR_REFUSE(parser.allocate(size_t(bufferSize), ParserDepth));
-        }
-        char *b = buffer.get();
-        b[0] = '[';
-        std::copy_n(data + pos, length, b + 1);
-        const qsizetype rowsBefore = storage.size();
-        const qsizetype skippedBefore = skipped;
-        bool read = false;
-        for (const char *closing : { "]", "\"]" }) {
-            const size_t closingLength = std::strlen(closing);
-            std::copy_n(closing, closingLength, b + 1 + length);
-            const size_t docLength = size_t(1 + length) + closingLength;
-            // a "]" left in the padding by an earlier window would make
-            // simdjson check the balance of this (unbalanced) one
-            std::memset(b + docLength, ' ', size_t(bufferSize) - docLength);
-            od::document doc;
-            const auto e = parser.iterate(simdjson::padded_string_view(b, docLength, size_t(bufferSize))).get(doc);
-            if (e == simdjson::UNCLOSED_STRING)
-                continue;
-            READ_OR_REFUSE(e);
-            od::array rows;
-            READ_OR_REFUSE(doc.get_array().get(rows));
-            // Elements count once what follows them is the body's own text;
-            // one that runs into the added closing was cut.
-            qsizetype after = 1; // the window offset just past the last whole element
-            bool cutShort = false;
-            for (auto element : rows) {
-                od::value v;
-                const qsizetype rowsNow = storage.size();
-                const qsizetype skippedNow = skipped;
-                const char *next = nullptr;
-                // NOLINTNEXTLINE(performance-move-const-arg): get() is &&-qualified
-                if (std::move(element).get(v) != SUCCESS || !reader.readElement(v, skipped)
-                    || doc.current_location().get(next) != SUCCESS || next - b >= 1 + length) {
-                    storage.resize(rowsNow);
-                    skipped = skippedNow;
-                    cutShort = true;
-                    break;
-                }
-                after = next - b;
-            }
-            if (!cutShort) {
-                // closed by the array's own bracket, within the window
-                qsizetype bracket = after;
-                while (bracket < 1 + length && isWs(b[bracket]))
-                    ++bracket;
-                if (bracket < 1 + length && b[bracket] == ']') {
-                    close = pos + bracket - 1;
-                    read = true;
-                    break;
-                }
-                cutShort = true; // closed by the added bracket: the array goes on
-            }
-            if (cut >= size)
-                return false; // nothing was cut: the body itself is at fault
-            if (storage.size() == rowsBefore && skipped == skippedBefore) {
-                // a window that already reached the body's end (its cut moved
-                // back over trailing backslashes) cannot grow into a whole element
-                if (window >= size - pos)
-                    return false;
-                // not one whole element in the window: a wider one
-                window *= 2; // from the same element, its comma behind
-                expectComma = false;
-            } else {
-                // the first window tells how much room the rows will need
-                if (rowsBefore == 0 && storage.size() > 0)
-                    storage.reserveLike(qsizetype(double(storage.size()) * double(size - open) / double(after) * 1.02)
-                                        + 16);
-                pos += after - 1;
-                expectComma = true;
-            }
-            read = true;
-            break;
-        }
-        if (!read)
-            return false;
-    }
-
-    // the envelope, its array emptied, read the usual way
-    QByteArray envelope;
-    envelope.reserve(open + 2 + size - close + qsizetype(simdjson::SIMDJSON_PADDING));
-    envelope.append(data, open);
-    envelope.append("[]");
-    envelope.append(data + close + 1, size - close - 1);
-    ParsedRows rest;
-    if (!readWhole(fields, envelope, property, rest) || !rest.hasArray)
-        return false;
-    rest.rows = std::move(storage);
-    rest.rows.squeeze();
-    rest.skippedElements = skipped;
-    out = std::move(rest);
-    return true;
 }
 
 bool readWhole(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out)
@@ -807,6 +664,7 @@ bool readWhole(const FieldList &fields, const QByteArray &body, const QString &p
                 READ_OR_REFUSE(v.get_array().get(rows));
                 if (!reader.readArray(rows, out.skippedElements))
                     return false;
+                reader.finish();
                 out.hasArray = true;
                 continue;
             }
@@ -856,27 +714,512 @@ bool readWhole(const FieldList &fields, const QByteArray &body, const QString &p
     return true;
 }
 
+// Where the array member `property` of the top-level object opens: a short
+// scan of the members before it. Impossible (-1) when it is not found in
+// the first 64 KiB or its key is escaped (the whole-body path handles
+// those); -2 while the text so far ends before it could tell.
+constexpr qsizetype NotThere = -1;
+constexpr qsizetype NeedMore = -2;
+
+qsizetype arrayStart(const char *p, qsizetype size, bool complete, const QByteArray &property)
+{
+    constexpr qsizetype Limit = 65536;
+    const qsizetype n = std::min(size, Limit);
+    const qsizetype ranOut = complete || size >= Limit ? NotThere : NeedMore;
+    qsizetype i = 0;
+    auto skipWs = [&] {
+        while (i < n && isWs(p[i]))
+            ++i;
+    };
+    // a string from its opening quote; false if it has escapes or runs out
+    auto string = [&](std::string_view *text) {
+        const qsizetype begin = ++i;
+        while (i < n && p[i] != '"' && p[i] != '\\')
+            ++i;
+        if (i >= n || p[i] != '"')
+            return false;
+        if (text)
+            *text = std::string_view(p + begin, size_t(i - begin));
+        ++i;
+        return true;
+    };
+    // the next character after white space, false where the text so far ends
+    auto next = [&] {
+        skipWs();
+        return i < n;
+    };
+    if (!next())
+        return ranOut;
+    if (p[i] != '{')
+        return NotThere;
+    ++i;
+    for (;;) {
+        std::string_view key;
+        if (!next())
+            return ranOut;
+        if (p[i] != '"')
+            return NotThere; // not a key
+        if (!string(&key))
+            return i >= n ? ranOut : NotThere;
+        if (!next())
+            return ranOut;
+        if (p[i] != ':')
+            return NotThere;
+        ++i;
+        if (!next())
+            return ranOut;
+        if (key == std::string_view(property.constData(), size_t(property.size())))
+            return p[i] == '[' ? i : NotThere;
+        // step over the value
+        int depth = 0;
+        while (i < n) {
+            const char c = p[i];
+            if (c == '"') {
+                if (!string(nullptr)) {
+                    if (i >= n)
+                        return ranOut;
+                    return NotThere;
+                }
+                continue;
+            }
+            if (c == '{' || c == '[')
+                ++depth;
+            else if (c == '}' || c == ']')
+                --depth;
+            else if (c == ',' && depth == 0)
+                break;
+            if (depth < 0)
+                return NotThere;
+            ++i;
+        }
+        if (i >= n)
+            return ranOut;
+        ++i; // the comma
+    }
+}
+
 } // namespace
+
+// What QJsonDocument makes of a body: the path for everything the direct
+// readers leave.
+ParsedRows documentRows(const FieldList &fields, const QByteArray &body, const QString &property)
+{
+    ParsedRows result;
+    result.rows = TableStorage(fields);
+    QJsonObject envelope;
+    {
+        // The document goes out of scope here, on this thread, once the
+        // envelope holds what is needed.
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
+        if (error.error != QJsonParseError::NoError || !doc.isObject())
+            return result;
+        envelope = doc.object();
+    }
+    result.isObject = true;
+    const auto member = envelope.constFind(property);
+    if (member != envelope.constEnd() && member.value().isArray()) {
+        const QJsonArray array = envelope.take(property).toArray();
+        result.hasArray = true;
+        result.rows = storageFromJsonArray(fields, array, &result.skippedElements);
+    }
+    result.others = std::move(envelope);
+    return result;
+}
+
+} // namespace Platform::JsonDataSet::detail
+
+namespace Platform::JsonDataSet {
+
+using namespace detail;
+
+// A body read a window of rows at a time, while it arrives, so that
+// simdjson's index (four bytes per structural character, two thirds of a
+// list body) is as large as one window, not the body, and the text of the
+// rows read is dropped at once. Each window is the next stretch of the row
+// array, cut anywhere, closed with "]" (or "\"]" when the cut fell in a
+// string): the rows inside it read whole, the one that was cut fails and
+// opens the next window.
+//
+// What the windows do not take (anything unusual) is kept from where they
+// stopped, and QJsonDocument reads it at the end, together with the text
+// before the array and the envelope after it: in place of the rows already
+// read stands one element, so the text it reads is as well-formed as the
+// body, member for member. Read twice with two different stand-ins, it also
+// tells whether the array read is the one Qt keeps (a repeated member).
+struct ArrayMemberReader::State
+{
+    enum class Mode {
+        Prefix, // looking for the array
+        Rows, // reading windows of rows
+        Tail, // after the array's "]": the envelope is kept
+        Keep, // the rest is left to QJsonDocument
+        Whole, // no array found early: the body is read whole at the end
+    };
+
+    State(const FieldList &f, const QString &p, qsizetype w)
+        : fields(f)
+        , property(p)
+        , propertyUtf8(p.toUtf8())
+        , windowBytes(std::max<qsizetype>(w, 1))
+        , window(windowBytes)
+        , storage(f)
+        , reader(f, storage)
+    { }
+
+    // Reads the windows that `data` holds whole (all of it when final);
+    // returns how much of it was consumed.
+    qsizetype readRows(const char *data, qsizetype size, bool final);
+    // Reads one window from p; false when it refuses the text. `pos` moves
+    // past the elements it took (none when the first is longer than it).
+    bool readWindow(const char *data, qsizetype size, qsizetype p, qsizetype &pos);
+    qsizetype leave(qsizetype pos)
+    {
+        mode = Mode::Keep;
+        return pos;
+    }
+    void findArray(bool complete);
+    void readBuffered(bool final);
+    ParsedRows envelope();
+
+    const FieldList fields;
+    const QString property;
+    const QByteArray propertyUtf8;
+    const qsizetype windowBytes;
+    qsizetype window;
+    qsizetype expectedSize = 0;
+    Mode mode = Mode::Prefix;
+    QByteArray buffer; // what is not consumed yet, from `head`
+    qsizetype head = 0;
+    qsizetype scanned = 0; // how much text the search for the array saw
+    QByteArray prefix; // the text before the array's "["
+    TableStorage storage;
+    RowReader reader;
+    qsizetype skipped = 0;
+    qsizetype readBytes = 0; // of the array, for the room the rows will need
+    bool consumed = false; // elements were read (and their text dropped)
+    bool expectComma = false;
+    od::parser parser;
+    std::unique_ptr<char[]> windowBuffer;
+    qsizetype windowBufferSize = 0;
+};
+
+bool ArrayMemberReader::State::readWindow(const char *data, qsizetype size, qsizetype p, qsizetype &pos)
+{
+    // at a character's start, and never right after a backslash, so that
+    // the closing quote added below closes a cut string
+    qsizetype cut = std::min(size, p + window);
+    while (cut > p && cut < size && (static_cast<unsigned char>(data[cut]) & 0xC0) == 0x80)
+        --cut;
+    while (cut > p && data[cut - 1] == '\\')
+        --cut;
+    const qsizetype length = cut - p;
+    if (length <= 0)
+        return false;
+    // Qt's parser drops a byte-order mark at the start of some strings and
+    // keeps it in others; rows holding one are left to it.
+    for (const char *b = data + p; (b = static_cast<const char *>(std::memchr(b, '\xEF', size_t(data + cut - b))));
+         ++b) {
+        if (data + cut - b >= 3 && b[1] == '\xBB' && b[2] == '\xBF')
+            return false;
+    }
+    const qsizetype needed = length + 3 + qsizetype(simdjson::SIMDJSON_PADDING);
+    if (windowBufferSize < needed) {
+        windowBufferSize = std::max(needed, windowBufferSize * 2);
+        windowBuffer = std::make_unique<char[]>(size_t(windowBufferSize));
+        READ_OR_REFUSE(parser.allocate(size_t(windowBufferSize), ParserDepth));
+    }
+    char *b = windowBuffer.get();
+    b[0] = '[';
+    std::copy_n(data + p, length, b + 1);
+    const qsizetype rowsBefore = reader.rows();
+    const qsizetype skippedBefore = skipped;
+    for (const char *closing : { "]", "\"]" }) {
+        const size_t closingLength = std::strlen(closing);
+        std::copy_n(closing, closingLength, b + 1 + length);
+        const size_t docLength = size_t(1 + length) + closingLength;
+        // a "]" left in the padding by an earlier window would make
+        // simdjson check the balance of this (unbalanced) one
+        std::memset(b + docLength, ' ', size_t(windowBufferSize) - docLength);
+        od::document doc;
+        const auto e = parser.iterate(simdjson::padded_string_view(b, docLength, size_t(windowBufferSize))).get(doc);
+        if (e == simdjson::UNCLOSED_STRING)
+            continue;
+        READ_OR_REFUSE(e);
+        od::array rows;
+        READ_OR_REFUSE(doc.get_array().get(rows));
+        // Elements count once what follows them is the body's own text;
+        // one that runs into the added closing was cut.
+        qsizetype after = 1; // the window offset just past the last whole element
+        bool cutShort = false;
+        for (auto element : rows) {
+            od::value v;
+            const qsizetype rowsNow = reader.rows();
+            const qsizetype skippedNow = skipped;
+            const char *next = nullptr;
+            // NOLINTNEXTLINE(performance-move-const-arg): get() is &&-qualified
+            if (std::move(element).get(v) != SUCCESS || !reader.readElement(v, skipped)
+                || doc.current_location().get(next) != SUCCESS || next - b >= 1 + length) {
+                reader.rollBack(rowsNow);
+                skipped = skippedNow;
+                cutShort = true;
+                break;
+            }
+            after = next - b;
+        }
+        const bool some = reader.rows() > rowsBefore || skipped > skippedBefore;
+        consumed = consumed || some;
+        if (!cutShort) {
+            // closed by the array's own bracket, within the window
+            qsizetype bracket = after;
+            while (bracket < 1 + length && isWs(b[bracket]))
+                ++bracket;
+            if (bracket < 1 + length && b[bracket] == ']') {
+                pos = p + bracket - 1;
+                mode = Mode::Tail;
+                return true;
+            }
+        }
+        if (!some)
+            return true; // not one whole element: the caller widens the window
+        readBytes += p + after - 1 - pos;
+        pos = p + after - 1;
+        expectComma = true;
+        window = windowBytes;
+        if (rowsBefore == 0 && reader.rows() > 0 && expectedSize > 0) {
+            // the first window tells how much room the rows will need
+            reader.finish();
+            storage.reserveLike(qsizetype(double(reader.rows()) * double(expectedSize) / double(readBytes) * 1.02)
+                                + 16);
+        }
+        return true;
+    }
+    return false;
+}
+
+qsizetype ArrayMemberReader::State::readRows(const char *data, qsizetype size, bool final)
+{
+    qsizetype pos = 0;
+    while (mode == Mode::Rows) {
+        // a whole window, or what is left at the end
+        if (!final && size - pos <= window)
+            return pos;
+        qsizetype p = pos;
+        while (p < size && isWs(data[p]))
+            ++p;
+        if (expectComma) {
+            if (p >= size)
+                return final ? leave(pos) : pos;
+            if (data[p] == ']') {
+                mode = Mode::Tail; // the array closed right after a window's last row
+                return p;
+            }
+            if (data[p] != ',')
+                return leave(pos);
+            ++p;
+            while (p < size && isWs(data[p]))
+                ++p;
+            if (p >= size)
+                return final ? leave(pos) : pos;
+            if (data[p] == ']' || data[p] == ',')
+                return leave(pos); // a trailing or doubled comma: Qt's to judge
+        }
+        // a whole window, or what is left at the end
+        if (!final && size - p <= window)
+            return pos;
+        const qsizetype rowsBefore = reader.rows();
+        const qsizetype skippedBefore = skipped;
+        if (!readWindow(data, size, p, pos))
+            return leave(pos);
+        if (mode == Mode::Tail)
+            return pos;
+        if (reader.rows() == rowsBefore && skipped == skippedBefore) {
+            // not one whole element in the window: a wider one, from the
+            // same element, its comma (if any) read again
+            if (window >= size - p)
+                return final ? leave(pos) : pos;
+            window *= 2;
+        }
+    }
+    return pos;
+}
+
+void ArrayMemberReader::State::findArray(bool complete)
+{
+    // looked at again once the text has doubled, not for every piece
+    if (!complete && buffer.size() < 2 * scanned)
+        return;
+    scanned = buffer.size();
+    const qsizetype open = arrayStart(buffer.constData(), buffer.size(), complete, propertyUtf8);
+    if (open == NeedMore)
+        return;
+    if (open == NotThere) {
+        mode = Mode::Whole;
+        return;
+    }
+    prefix = buffer.left(open);
+    head = open + 1;
+    mode = Mode::Rows;
+    readBuffered(complete);
+}
+
+void ArrayMemberReader::State::readBuffered(bool final)
+{
+    head += readRows(buffer.constData() + head, buffer.size() - head, final);
+    if (mode == Mode::Rows && head > 0) {
+        // what was read goes; the rest is less than a window
+        buffer.remove(0, head);
+        head = 0;
+    }
+}
+
+ParsedRows ArrayMemberReader::State::envelope()
+{
+    const QByteArray rest = QByteArray::fromRawData(buffer.constData() + head, buffer.size() - head);
+    if (!consumed) {
+        // nothing was dropped: this is the body itself
+        QByteArray body = prefix;
+        body += '[';
+        body += rest;
+        return documentRows(fields, body, property);
+    }
+    auto parse = [&](const char *standIn, QJsonObject &object) {
+        QByteArray text;
+        text.reserve(prefix.size() + rest.size() + 8);
+        text += prefix;
+        text += standIn;
+        text += rest;
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
+        if (error.error != QJsonParseError::NoError || !doc.isObject())
+            return false;
+        object = doc.object();
+        return true;
+    };
+    ParsedRows out;
+    out.rows = TableStorage(fields);
+    QJsonObject first;
+    if (!parse("[null", first))
+        return out; // the body is not well-formed either
+    QJsonObject second;
+    parse("[true", second);
+    out.isObject = true;
+    const QJsonValue kept = first.value(property);
+    const QJsonArray keptRows = kept.toArray();
+    const QJsonArray otherRows = second.value(property).toArray();
+    if (!keptRows.isEmpty() && keptRows.first().isNull() && !otherRows.isEmpty() && otherRows.first().isBool()) {
+        // the array read here is the one Qt keeps: its rows, then the rest
+        QJsonArray more = first.take(property).toArray();
+        more.removeFirst();
+        reader.finish();
+        out.rows = std::move(storage);
+        if (!more.isEmpty()) {
+            qsizetype moreSkipped = 0;
+            out.rows.append(storageFromJsonArray(fields, more, &moreSkipped));
+            skipped += moreSkipped;
+        }
+        out.rows.squeeze();
+        out.hasArray = true;
+        out.skippedElements = skipped;
+    } else if (kept.isArray()) {
+        // a later member of the same name
+        out.hasArray = true;
+        out.rows = storageFromJsonArray(fields, first.take(property).toArray(), &out.skippedElements);
+    }
+    out.others = std::move(first);
+    return out;
+}
+
+ArrayMemberReader::ArrayMemberReader(const FieldList &fields, const QString &property, qsizetype windowBytes)
+    : d(std::make_unique<State>(fields, property, windowBytes))
+{ }
+
+ArrayMemberReader::~ArrayMemberReader() = default;
+
+void ArrayMemberReader::expectSize(qsizetype bytes)
+{
+    d->expectedSize = bytes;
+}
+
+void ArrayMemberReader::append(const char *data, qsizetype size)
+{
+    State &s = *d;
+    if (size <= 0)
+        return;
+    if (s.mode == State::Mode::Prefix && s.buffer.isEmpty()) {
+        // the array found in the first piece: its rows read from there
+        const qsizetype open = arrayStart(data, size, false, s.propertyUtf8);
+        if (open >= 0) {
+            s.prefix = QByteArray(data, open);
+            s.mode = State::Mode::Rows;
+            data += open + 1;
+            size -= open + 1;
+        } else if (open == NotThere) {
+            s.mode = State::Mode::Whole;
+        }
+    }
+    if (s.mode == State::Mode::Rows && s.head == s.buffer.size()) {
+        // nothing pending: the windows read straight from the caller's bytes
+        s.buffer.clear();
+        s.head = 0;
+        const qsizetype used = s.readRows(data, size, false);
+        s.buffer.append(data + used, size - used);
+        return;
+    }
+    s.buffer.append(data, size);
+    if (s.mode == State::Mode::Prefix)
+        s.findArray(false);
+    else if (s.mode == State::Mode::Rows)
+        s.readBuffered(false);
+}
+
+bool ArrayMemberReader::readItself() const
+{
+    return d->mode == State::Mode::Tail;
+}
+
+ParsedRows ArrayMemberReader::finish()
+{
+    State &s = *d;
+    if (s.mode == State::Mode::Prefix)
+        s.findArray(true);
+    if (s.mode == State::Mode::Rows)
+        s.readBuffered(true);
+    ParsedRows out;
+    if (s.mode == State::Mode::Whole) {
+        if (!readArrayMember(s.fields, s.buffer, s.property, out, 0))
+            out = documentRows(s.fields, s.buffer, s.property);
+    } else {
+        out = s.envelope();
+    }
+    return out;
+}
+
+} // namespace Platform::JsonDataSet
+
+namespace Platform::JsonDataSet::detail {
 
 bool readInWindows(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out,
                    qsizetype windowBytes)
 {
-    return !hasByteOrderMark(body) && readWindowed(fields, body, property, out, windowBytes);
+    ArrayMemberReader reader(fields, property, windowBytes);
+    reader.expectSize(body.size());
+    reader.append(body.constData(), body.size());
+    out = reader.finish();
+    return out.isObject && reader.readItself();
 }
 
 bool readArrayMember(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out,
                      qsizetype windowBytes)
 {
-    if (hasByteOrderMark(body))
-        return false;
     if (windowBytes > 0 && body.size() > windowBytes) {
         ParsedRows windowed;
-        if (readWindowed(fields, body, property, windowed, windowBytes)) {
+        if (readInWindows(fields, body, property, windowed, windowBytes)) {
             out = std::move(windowed);
             return true;
         }
     }
-    return readWhole(fields, body, property, out);
+    return !hasByteOrderMark(body) && readWhole(fields, body, property, out);
 }
 
 } // namespace Platform::JsonDataSet::detail

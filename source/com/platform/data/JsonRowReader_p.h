@@ -10,7 +10,7 @@
 namespace Platform::JsonDataSet::detail {
 
 // simdjson indexes a window of this size at a time.
-constexpr qsizetype DefaultWindowBytes = qsizetype(1) << 20;
+constexpr qsizetype DefaultWindowBytes = ArrayMemberReader::DefaultWindowBytes;
 
 // Reads the array member `property` of a JSON object text straight into
 // column storage with simdjson (On-Demand), with the conversions of
@@ -25,9 +25,14 @@ constexpr qsizetype DefaultWindowBytes = qsizetype(1) << 20;
 // A body larger than windowBytes is read a window at a time (0: whole).
 COM_EXPORT bool readArrayMember(const FieldList &fields, const QByteArray &body, const QString &property,
                                 ParsedRows &out, qsizetype windowBytes = DefaultWindowBytes);
-// The windowed reading alone, without falling back to reading whole: for
-// the tests that check it takes what it should.
+// The windowed reading alone (ArrayMemberReader), without falling back to
+// simdjson reading whole: true when the windows took every row, for the
+// tests that check it takes what it should. `out` is the outcome either way.
 COM_EXPORT bool readInWindows(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out,
                               qsizetype windowBytes);
+
+// What QJsonDocument makes of the body: the path for whatever the direct
+// readers leave.
+ParsedRows documentRows(const FieldList &fields, const QByteArray &body, const QString &property);
 
 } // namespace Platform::JsonDataSet::detail

@@ -3,6 +3,7 @@
 #include "Errors.h"
 
 #include <QDate>
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -144,6 +145,11 @@ TableStorage &TableStorage::operator=(TableStorage &&other) noexcept
 }
 TableStorage::~TableStorage() = default;
 
+void TableStorage::noSuchColumn(int c)
+{
+    throw NotFoundError(QStringLiteral("Field number %1 not found").arg(c));
+}
+
 MemTable::FieldType TableStorage::columnType(int c) const
 {
     return column(c).type;
@@ -160,35 +166,12 @@ bool TableStorage::fits(const QList<MemTable::FieldDef> &fields) const
     return true;
 }
 
-TableStorage::Column &TableStorage::column(int c)
-{
-    if (c < 0 || c >= columnCount())
-        throw NotFoundError(QStringLiteral("Field number %1 not found").arg(c));
-    return m_columns[size_t(c)];
-}
-
-const TableStorage::Column &TableStorage::column(int c) const
-{
-    if (c < 0 || c >= columnCount())
-        throw NotFoundError(QStringLiteral("Field number %1 not found").arg(c));
-    return m_columns[size_t(c)];
-}
-
 bool TableStorage::isNull(qsizetype row, int c) const
 {
     const Column &col = column(c);
     if (row < 0 || row >= m_rows)
         return true;
     return !(col.present[size_t(row >> 6)] >> (row & 63) & 1);
-}
-
-void TableStorage::setPresent(Column &c, qsizetype row, bool present)
-{
-    const quint64 bit = quint64(1) << (row & 63);
-    if (present)
-        c.present[size_t(row >> 6)] |= bit;
-    else
-        c.present[size_t(row >> 6)] &= ~bit;
 }
 
 QVariant TableStorage::value(qsizetype row, int c) const
@@ -275,9 +258,22 @@ void TableStorage::appendRow(const MemTable::Row &row)
 
 void TableStorage::resize(qsizetype rows)
 {
+    rows = std::max<qsizetype>(rows, 0);
     if (rows < m_rows) {
-        while (m_rows > rows)
-            removeRow(m_rows - 1);
+        // the tail goes at once, not row by row
+        for (Column &c : m_columns) {
+            if (isText(c.type)) {
+                for (qsizetype r = rows; r < m_rows; ++r) {
+                    if (c.present[size_t(r >> 6)] >> (r & 63) & 1)
+                        c.unusedBytes += c.spans[size_t(r)].length;
+                }
+                c.last = {};
+            }
+            resizeColumn(c, size_t(rows));
+            if (rows & 63)
+                c.present[size_t(rows >> 6)] &= (quint64(1) << (rows & 63)) - 1;
+        }
+        m_rows = rows;
         return;
     }
     for (Column &c : m_columns)
@@ -452,45 +448,6 @@ void TableStorage::setNull(qsizetype row, int c)
     setPresent(col, row, false);
 }
 
-void TableStorage::setInteger(qsizetype row, int c, qint64 v)
-{
-    Column &col = column(c);
-    if (col.type == FieldType::LargeInt)
-        col.longs[size_t(row)] = v;
-    else
-        col.ints[size_t(row)] = qint32(v);
-    setPresent(col, row, true);
-}
-
-void TableStorage::setDouble(qsizetype row, int c, double v)
-{
-    Column &col = column(c);
-    col.doubles[size_t(row)] = v;
-    setPresent(col, row, true);
-}
-
-void TableStorage::setBool(qsizetype row, int c, bool v)
-{
-    Column &col = column(c);
-    col.bools[size_t(row)] = v;
-    setPresent(col, row, true);
-}
-
-void TableStorage::setJulianDay(qsizetype row, int c, qint64 day)
-{
-    Column &col = column(c);
-    col.longs[size_t(row)] = day;
-    setPresent(col, row, true);
-}
-
-void TableStorage::setUtcMSecs(qsizetype row, int c, qint64 msecs, int offsetSeconds)
-{
-    Column &col = column(c);
-    col.longs[size_t(row)] = msecs;
-    col.zones[size_t(row)] = offsetSeconds;
-    setPresent(col, row, true);
-}
-
 void TableStorage::setLocalMSecs(qsizetype row, int c, qint64 msecs)
 {
     Column &col = column(c);
@@ -529,7 +486,7 @@ void TableStorage::setDateTime(qsizetype row, int c, const QDateTime &dt)
 
 void TableStorage::storeText(Column &col, qsizetype row, const char *text, qsizetype length)
 {
-    if (!isNull(row, int(&col - m_columns.data())))
+    if (col.present[size_t(row >> 6)] >> (row & 63) & 1)
         col.unusedBytes += col.spans[size_t(row)].length;
     Span s;
     s.length = quint32(length);

@@ -111,7 +111,8 @@ private:
 
     Column &column(int column);
     const Column &column(int column) const;
-    void setPresent(Column &c, qsizetype row, bool present);
+    [[noreturn]] static void noSuchColumn(int column);
+    static void setPresent(Column &c, qsizetype row, bool present);
     static void resizeColumn(Column &c, size_t rows);
     void storeText(Column &c, qsizetype row, const char *text, qsizetype length);
     void compactText(Column &c);
@@ -119,5 +120,70 @@ private:
     std::vector<Column> m_columns;
     qsizetype m_rows = 0;
 };
+
+// The writers a reader calls for every cell, inline: a call into the library
+// per cell costs as much as the conversion.
+
+inline TableStorage::Column &TableStorage::column(int c)
+{
+    if (c < 0 || c >= columnCount())
+        noSuchColumn(c);
+    return m_columns[size_t(c)];
+}
+
+inline const TableStorage::Column &TableStorage::column(int c) const
+{
+    if (c < 0 || c >= columnCount())
+        noSuchColumn(c);
+    return m_columns[size_t(c)];
+}
+
+inline void TableStorage::setPresent(Column &c, qsizetype row, bool present)
+{
+    const quint64 bit = quint64(1) << (row & 63);
+    if (present)
+        c.present[size_t(row >> 6)] |= bit;
+    else
+        c.present[size_t(row >> 6)] &= ~bit;
+}
+
+inline void TableStorage::setInteger(qsizetype row, int c, qint64 v)
+{
+    Column &col = column(c);
+    if (col.type == FieldType::LargeInt)
+        col.longs[size_t(row)] = v;
+    else
+        col.ints[size_t(row)] = qint32(v);
+    setPresent(col, row, true);
+}
+
+inline void TableStorage::setDouble(qsizetype row, int c, double v)
+{
+    Column &col = column(c);
+    col.doubles[size_t(row)] = v;
+    setPresent(col, row, true);
+}
+
+inline void TableStorage::setBool(qsizetype row, int c, bool v)
+{
+    Column &col = column(c);
+    col.bools[size_t(row)] = v;
+    setPresent(col, row, true);
+}
+
+inline void TableStorage::setJulianDay(qsizetype row, int c, qint64 day)
+{
+    Column &col = column(c);
+    col.longs[size_t(row)] = day;
+    setPresent(col, row, true);
+}
+
+inline void TableStorage::setUtcMSecs(qsizetype row, int c, qint64 msecs, int offsetSeconds)
+{
+    Column &col = column(c);
+    col.longs[size_t(row)] = msecs;
+    col.zones[size_t(row)] = offsetSeconds;
+    setPresent(col, row, true);
+}
 
 } // namespace Platform

@@ -10,7 +10,10 @@
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
+#include <QWaitCondition>
 #include <algorithm>
+#include <atomic>
+#include <deque>
 #include <future>
 
 namespace Platform {
@@ -44,6 +47,8 @@ thread_local bool onNetworkThread = false;
 
 const QString CancelledText = QStringLiteral("Request cancelled");
 
+struct BodyStream;
+
 struct Request
 {
     QByteArray method;
@@ -54,6 +59,7 @@ struct Request
     int connectTimeout = 0;
     int readTimeout = 0;
     std::shared_ptr<HttpCancelToken::State> cancel;
+    std::shared_ptr<BodyStream> stream; // the body goes to a waiting sink
 
     QString where() const { return url.toString(QUrl::RemoveQuery | QUrl::RemoveUserInfo); }
 };
@@ -72,6 +78,60 @@ struct Outcome
         o.failure = std::move(message);
         o.kind = kind;
         return o;
+    }
+};
+
+// A body handed piece by piece from the network thread to the thread that
+// waits in HttpClient::get with a sink: the head first, then the pieces in
+// order, then the outcome.
+//
+// The network thread stops taking bytes from the reply while more than
+// StreamAhead wait for the sink (the reply's own buffer is bounded too, so
+// the server waits), and the sink's side wakes it when it has caught up:
+// a sink slower than the network holds a few pieces, not the body.
+constexpr qint64 StreamAhead = qint64(512) << 10;
+constexpr qint64 StreamReplyBuffer = qint64(256) << 10;
+
+struct BodyStream
+{
+    QMutex mutex;
+    QWaitCondition changed;
+    bool headed = false;
+    HttpResponse head;
+    std::deque<QByteArray> pieces;
+    qint64 queued = 0; // bytes in pieces
+    bool ended = false;
+    Outcome outcome;
+    // the waiting side left (its sink threw): the transfer is aborted
+    std::atomic<bool> abandoned { false };
+    // the network thread's transfer, set and cleared there under the mutex
+    QObject *transfer = nullptr;
+    QObject *receiver = nullptr;
+    bool paused = false; // the transfer waits for the sink to catch up
+
+    void setHead(HttpResponse h)
+    {
+        QMutexLocker lock(&mutex);
+        head = std::move(h);
+        headed = true;
+        changed.wakeAll();
+    }
+    // false: the sink is far behind; the transfer pauses until resumed
+    bool push(QByteArray piece)
+    {
+        QMutexLocker lock(&mutex);
+        queued += piece.size();
+        pieces.push_back(std::move(piece));
+        changed.wakeAll();
+        paused = queued > StreamAhead;
+        return !paused;
+    }
+    void end(Outcome o)
+    {
+        QMutexLocker lock(&mutex);
+        outcome = std::move(o);
+        ended = true;
+        changed.wakeAll();
     }
 };
 
@@ -170,6 +230,7 @@ public:
     Transfer(std::shared_ptr<Job> job, QNetworkAccessManager &nam, QObject *parent)
         : QObject(parent)
         , m_job(std::move(job))
+        , m_stream(m_job->request.stream)
     {
         const Request &r = m_job->request;
         if ((m_cancel = r.cancel)) {
@@ -207,6 +268,12 @@ public:
         else
             m_reply = nam.sendCustomRequest(request, r.method);
 
+        if (m_stream) {
+            QMutexLocker lock(&m_stream->mutex);
+            m_stream->transfer = this;
+            m_stream->receiver = parent;
+            m_reply->setReadBufferSize(StreamReplyBuffer);
+        }
         m_timer.setSingleShot(true);
         connect(&m_timer, &QTimer::timeout, this, &Transfer::onTimeout);
         // until the request is out, the connect timeout counts silence
@@ -221,6 +288,10 @@ public:
 
     ~Transfer() override
     {
+        if (m_stream) {
+            QMutexLocker lock(&m_stream->mutex);
+            m_stream->transfer = nullptr;
+        }
         if (m_cancel) {
             QMutexLocker lock(&m_cancel->mutex);
             if (m_cancel->transfer == this)
@@ -233,6 +304,16 @@ public:
     {
         if (m_job)
             abortWith(CancelledText);
+    }
+
+    // Network thread only: the sink caught up with a paused transfer.
+    void resume()
+    {
+        if (!m_job || !m_reply || !m_paused)
+            return;
+        m_paused = false;
+        arm(m_job->request.readTimeout);
+        readAvailable();
     }
 
     void abortForShutdown()
@@ -268,7 +349,7 @@ private:
     // may read ahead into (HttpResponse::BodyPadding).
     void reserveBody()
     {
-        if (m_reserved || !m_reply)
+        if (m_reserved || !m_reply || m_stream)
             return;
         const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
         if (!length.isValid())
@@ -279,9 +360,35 @@ private:
             m_body.reserve(qsizetype(n) + HttpResponse::BodyPadding);
     }
 
-    // Straight from the reply into the body, no intermediate array.
-    void readAvailable()
+    // Straight from the reply into the body, no intermediate array; or, for
+    // a sink, piece by piece to the thread that waits for them.
+    void readAvailable(bool all = false)
     {
+        if (m_stream) {
+            if (!m_headed) {
+                m_headed = true;
+                HttpResponse head;
+                head.statusCode = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+                head.statusText =
+                    QString::fromUtf8(m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
+                head.headers = m_reply->rawHeaderPairs();
+                m_stream->setHead(std::move(head));
+            }
+            if (m_paused && !all)
+                return;
+            for (qint64 available = m_reply->bytesAvailable(); available > 0; available = m_reply->bytesAvailable()) {
+                QByteArray piece(qsizetype(available), Qt::Uninitialized);
+                const qint64 got = m_reply->read(piece.data(), available);
+                if (got <= 0)
+                    break;
+                piece.truncate(qsizetype(got));
+                m_received += got;
+                m_paused = !m_stream->push(std::move(piece));
+                if (m_paused && !all)
+                    break;
+            }
+            return;
+        }
         for (qint64 available = m_reply->bytesAvailable(); available > 0; available = m_reply->bytesAvailable()) {
             const qsizetype size = m_body.size();
             const qsizetype needed = size + qsizetype(available) + HttpResponse::BodyPadding;
@@ -292,6 +399,7 @@ private:
             m_body.resize(size + qsizetype(std::max<qint64>(got, 0)));
             if (got <= 0)
                 break;
+            m_received += got;
         }
     }
 
@@ -300,7 +408,11 @@ private:
         if (!m_job)
             return;
         startReading();
-        if (m_body.size() + m_reply->bytesAvailable() > MaxBodySize) {
+        if (m_stream && m_stream->abandoned) {
+            abortWith(QStringLiteral("Request abandoned by its reader"));
+            return;
+        }
+        if (m_received + m_reply->bytesAvailable() > MaxBodySize) {
             abortWith(QStringLiteral("Response body too large"), TransportFailure::BrokenAnswer);
             return;
         }
@@ -311,6 +423,11 @@ private:
     {
         if (!m_job)
             return;
+        if (m_paused) {
+            // silence of our own making: the sink is still busy
+            arm(m_job->request.readTimeout);
+            return;
+        }
         if (m_reading)
             abortWith(QStringLiteral("Read timed out after %1 ms").arg(m_job->request.readTimeout),
                       TransportFailure::Timeout);
@@ -352,9 +469,9 @@ private:
             job->finish(Outcome::failing(describe(error, m_reply->errorString()) + QStringLiteral(": ") + where,
                                          kindOf(error)));
         } else {
-            const bool tooLarge = m_body.size() + m_reply->bytesAvailable() > MaxBodySize;
+            const bool tooLarge = m_received + m_reply->bytesAvailable() > MaxBodySize;
             if (!tooLarge)
-                readAvailable();
+                readAvailable(true);
             if (tooLarge) {
                 job->finish(Outcome::failing(QStringLiteral("Response body too large: ") + where,
                                              TransportFailure::BrokenAnswer));
@@ -386,10 +503,14 @@ private:
         if (!m_reply->rawHeader("Content-Encoding").isEmpty())
             return false;
         const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
-        return length.isValid() && length.toLongLong() != m_body.size();
+        return length.isValid() && length.toLongLong() != m_received;
     }
 
     std::shared_ptr<Job> m_job;
+    const std::shared_ptr<BodyStream> m_stream;
+    bool m_headed = false;
+    bool m_paused = false;
+    qint64 m_received = 0;
     std::shared_ptr<HttpCancelToken::State> m_cancel;
     QNetworkReply *m_reply = nullptr;
     QTimer m_timer;
@@ -399,6 +520,26 @@ private:
     TransportFailure m_abortKind = TransportFailure::Other;
     QByteArray m_body;
 };
+
+// Runs `call` with the transfer registered in `state` (a cancel token's or a
+// body stream's) on the network thread, if it is still there then. Called
+// under the state's lock: the receiver outlives every registered transfer.
+template<typename State, typename Call> void postToTransfer(const std::shared_ptr<State> &state, Call call)
+{
+    QMetaObject::invokeMethod(
+        state->receiver,
+        [state, call] {
+            QObject *transfer = nullptr;
+            {
+                QMutexLocker lock(&state->mutex);
+                transfer = state->transfer;
+            }
+            // transfers die on this thread only, so it is still there
+            if (transfer)
+                call(static_cast<Transfer *>(transfer));
+        },
+        Qt::QueuedConnection);
+}
 
 // The one thread and the one QNetworkAccessManager of the process.
 class NetworkThread : public QThread
@@ -554,21 +695,7 @@ void HttpCancelToken::cancel()
     d->cancelled = true;
     if (!d->transfer)
         return; // not sent yet: it will not be
-    std::shared_ptr<State> state = d;
-    // posted under the lock: the receiver outlives every registered transfer
-    QMetaObject::invokeMethod(
-        d->receiver,
-        [state] {
-            QObject *transfer = nullptr;
-            {
-                QMutexLocker lock(&state->mutex);
-                transfer = state->transfer;
-            }
-            // transfers die on this thread only, so it is still there
-            if (transfer)
-                static_cast<Transfer *>(transfer)->cancel();
-        },
-        Qt::QueuedConnection);
+    postToTransfer(d, [](Transfer *transfer) { transfer->cancel(); });
 }
 
 bool HttpCancelToken::isCancelled() const
@@ -684,6 +811,11 @@ HttpResponse HttpClient::get(const QString &resource)
     return send("GET", resource, nullptr, {});
 }
 
+HttpResponse HttpClient::get(const QString &resource, HttpBodySink &sink)
+{
+    return send("GET", resource, nullptr, {}, &sink);
+}
+
 HttpResponse HttpClient::post(const QString &resource, const QByteArray &body, const QString &contentType)
 {
     return send("POST", resource, &body, contentType);
@@ -749,8 +881,79 @@ HttpClient &HttpClient::setCancelToken(std::shared_ptr<HttpCancelToken> token)
     return *this;
 }
 
+namespace {
+
+// The waiting side of a BodyStream: each piece goes to the sink (or into
+// the body, when the sink did not take it) and is let go at once.
+HttpResponse receive(const std::shared_ptr<BodyStream> &streamOwner, HttpBodySink &sink)
+{
+    BodyStream &stream = *streamOwner;
+    bool seenHead = false;
+    bool taken = false;
+    QByteArray body;
+    try {
+        for (;;) {
+            std::deque<QByteArray> pieces;
+            HttpResponse head;
+            bool newHead = false;
+            bool ended = false;
+            {
+                QMutexLocker lock(&stream.mutex);
+                while (!stream.ended && stream.pieces.empty() && (seenHead || !stream.headed))
+                    stream.changed.wait(&stream.mutex);
+                if (stream.ended && stream.outcome.failed)
+                    break; // what arrived no longer matters
+                if (!seenHead && stream.headed) {
+                    seenHead = newHead = true;
+                    head = stream.head;
+                }
+                pieces.swap(stream.pieces);
+                stream.queued = 0;
+                ended = stream.ended;
+                if (stream.paused && stream.transfer) {
+                    stream.paused = false;
+                    postToTransfer(streamOwner, [](Transfer *transfer) { transfer->resume(); });
+                }
+            }
+            if (newHead) {
+                taken = sink.accept(head);
+                // a body not taken is gathered as get() gathers it: sized once
+                const qint64 length = head.header("Content-Length").toLongLong();
+                if (!taken && length > 0 && length <= MaxBodySize)
+                    body.reserve(qsizetype(length) + HttpResponse::BodyPadding);
+            }
+            for (; !pieces.empty(); pieces.pop_front()) {
+                const QByteArray &piece = pieces.front();
+                if (taken)
+                    sink.append(piece.constData(), piece.size());
+                else
+                    body.append(piece);
+            }
+            if (ended)
+                break;
+        }
+    } catch (...) {
+        stream.abandoned = true;
+        throw;
+    }
+    Outcome o;
+    {
+        QMutexLocker lock(&stream.mutex);
+        o = std::move(stream.outcome);
+    }
+    if (o.failed)
+        throw TransportError(o.failure, o.kind);
+    if (!taken) {
+        body.reserve(body.size() + HttpResponse::BodyPadding);
+        o.response.body = std::move(body);
+    }
+    return std::move(o.response);
+}
+
+} // namespace
+
 HttpResponse HttpClient::send(const QByteArray &method, const QString &resource, const QByteArray *body,
-                              const QString &contentType)
+                              const QString &contentType, HttpBodySink *sink)
 {
     // parameters and arming belong to this request only, whatever happens to it
     const auto query = std::exchange(m_query, {});
@@ -842,6 +1045,12 @@ HttpResponse HttpClient::send(const QByteArray &method, const QString &resource,
     if (onNetworkThread)
         throw TransportError(QStringLiteral("Synchronous request on the network thread: ") + full);
 
+    if (sink) {
+        auto stream = std::make_shared<BodyStream>();
+        r.stream = stream;
+        submit(std::make_shared<Job>(std::move(r), [stream](Outcome o) { stream->end(std::move(o)); }));
+        return receive(stream, *sink);
+    }
     auto promise = std::make_shared<std::promise<Outcome>>();
     std::future<Outcome> future = promise->get_future();
     submit(std::make_shared<Job>(std::move(r), [promise](Outcome o) { promise->set_value(std::move(o)); }));

@@ -32,6 +32,21 @@ struct COM_EXPORT HttpResponse
     QByteArray header(const QByteArray &name) const;
 };
 
+// Takes the body of an answer while it arrives, on the thread that called
+// the verb (HttpClient::get with a sink), so that what is done with the
+// bytes overlaps their transfer.
+class COM_EXPORT HttpBodySink
+{
+public:
+    virtual ~HttpBodySink() = default;
+    // Whether to take the body of this answer (status and headers, no body
+    // yet). A body not taken is gathered into the response as usual.
+    virtual bool accept(const HttpResponse &head) = 0;
+    // The next bytes of a taken body, in order. An exception aborts the
+    // request and leaves the verb.
+    virtual void append(const char *data, qsizetype size) = 0;
+};
+
 // Aborts the requests of the clients it is given to, from any thread. An
 // abort of a request in flight closes its connection (the server sees it);
 // a request sent after the abort fails at once. Either way the request ends
@@ -101,6 +116,11 @@ public:
     // TransportError when no HTTP response arrived. After async() they return
     // an empty response at once instead.
     HttpResponse get(const QString &resource);
+    // The body of an answer the sink accepts goes to the sink piece by piece
+    // as it arrives, and the response's body stays empty. Synchronous only:
+    // after async() the sink is not used. A transfer that fails part-way
+    // throws TransportError as get() does, whatever the sink was given.
+    HttpResponse get(const QString &resource, HttpBodySink &sink);
     HttpResponse post(const QString &resource, const QByteArray &body, const QString &contentType);
     HttpResponse post(const QString &resource, const QString &body, const QString &contentType);
     HttpResponse post(const QString &resource, const char *body, const QString &contentType);
@@ -125,7 +145,7 @@ public:
 private:
     HttpClient();
     HttpResponse send(const QByteArray &method, const QString &resource, const QByteArray *body,
-                      const QString &contentType);
+                      const QString &contentType, HttpBodySink *sink = nullptr);
 
     QString m_baseURL;
     QString m_userAgent;
