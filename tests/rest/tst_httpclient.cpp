@@ -280,6 +280,20 @@ void tst_HttpClient::sinksTakeBodiesWhileTheyArrive()
     QCOMPARE(held.statusCode, 200);
     QCOMPARE(slow.body.size(), large.size());
     QVERIFY(slow.body == large);
+
+    // A sink that gives up while the transfer waits for it lets the
+    // connection go at once, not when the server or a timeout ends it.
+    RecordingSink quitting;
+    quitting.stallFirst = 1;
+    quitting.throwAfter = 1;
+    bool quit = false;
+    try {
+        clientFor(bulk.url(), 60000)->get(QStringLiteral("/large"), quitting);
+    } catch (const std::runtime_error &) {
+        quit = true;
+    }
+    QVERIFY(quit);
+    QVERIFY(bulk.waitForClientCloses(1));
 }
 
 void tst_HttpClient::transportFailures_data()

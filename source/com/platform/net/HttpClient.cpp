@@ -306,6 +306,13 @@ public:
             abortWith(CancelledText);
     }
 
+    // Network thread only: the reader of a streamed body left.
+    void abandon()
+    {
+        if (m_job)
+            abortWith(QStringLiteral("Request abandoned by its reader"));
+    }
+
     // Network thread only: the sink caught up with a paused transfer.
     void resume()
     {
@@ -934,6 +941,9 @@ HttpResponse receive(const std::shared_ptr<BodyStream> &streamOwner, HttpBodySin
         }
     } catch (...) {
         stream.abandoned = true;
+        // a transfer paused for this reader hears nothing more from the
+        // socket, so it is told at once rather than held open
+        postToTransfer(streamOwner, [](Transfer *transfer) { transfer->abandon(); });
         throw;
     }
     Outcome o;
