@@ -11,6 +11,9 @@
 
 #include "UpdateRecord.h"
 
+#include <QCborArray>
+#include <QCborMap>
+#include <QCborValue>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -77,26 +80,32 @@ void checkManifest(const QByteArray &text)
     }
 }
 
-// A value as text, its objects walked member by member: Qt's own equality
-// and look-up by name miss a member whose name starts with U+FEFF, and its
-// member order differs between two reads of names holding U+0000.
-QString canonical(const QJsonValue &value)
+// A value as text, in its CBOR form: Qt's own equality, look-up by name and
+// QString of a text starting with U+FEFF drop that character (the CBOR bytes
+// keep it), and its member order differs between two reads of names
+// holding U+0000.
+QString canonical(const QCborValue &value)
 {
-    if (value.isObject()) {
-        const QJsonObject object = value.toObject();
+    if (value.isMap()) {
+        const QCborMap object = value.toMap();
         QStringList members;
         for (auto it = object.begin(); it != object.end(); ++it)
-            members << it.key() + QLatin1Char('=') + canonical(it.value());
-        members.sort(); // Qt's own order is not stable for names holding U+0000
+            members << QString::fromLatin1(it.key().toCbor().toHex()) + QLatin1Char('=') + canonical(it.value());
+        members.sort();
         return QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1Char('}');
     }
     if (value.isArray()) {
         QStringList items;
-        for (const QJsonValue &item : value.toArray())
+        for (const QCborValue &item : value.toArray())
             items << canonical(item);
         return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
     }
-    return QString::fromUtf8(QJsonDocument(QJsonArray { value }).toJson(QJsonDocument::Compact));
+    return QString::fromLatin1(value.toCbor().toHex());
+}
+
+QString canonical(const QJsonObject &object)
+{
+    return canonical(QCborValue::fromJsonValue(object));
 }
 
 void checkRecord(const QByteArray &text)
