@@ -114,6 +114,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(reread.readString(section, key) == expected,
                QStringLiteral("%1: reads back as \"%2\"").arg(what, reread.readString(section, key)));
 
+    // written exactly (in double quotes where blanks or quotes would be
+    // lost), it reads back exactly, blanks included
+    {
+        IniFile exact = ini;
+        exact.writeExactString(section, key, value);
+        QString clean = value;
+        clean.remove(QLatin1Char('\r'));
+        clean.remove(QLatin1Char('\n'));
+        const QString back = IniFile::fromBytes(exact.toBytes()).readExactString(section, key);
+        FUZZ_CHECK(back == clean, QStringLiteral("%1: reads back exactly as \"%2\"").arg(what, back));
+    }
+
     // every other key keeps its value
     for (const QStringList &entry : before) {
         if (entry.at(0) == section.toLower() && entry.at(1) == key.toLower())

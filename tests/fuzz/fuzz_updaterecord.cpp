@@ -11,9 +11,6 @@
 
 #include "UpdateRecord.h"
 
-#include <QCborArray>
-#include <QCborMap>
-#include <QCborValue>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -80,32 +77,9 @@ void checkManifest(const QByteArray &text)
     }
 }
 
-// A value as text, in its CBOR form: Qt's own equality, look-up by name and
-// QString of a text starting with U+FEFF drop that character (the CBOR bytes
-// keep it), and its member order differs between two reads of names
-// holding U+0000.
-QString canonical(const QCborValue &value)
-{
-    if (value.isMap()) {
-        const QCborMap object = value.toMap();
-        QStringList members;
-        for (auto it = object.begin(); it != object.end(); ++it)
-            members << QString::fromLatin1(it.key().toCbor().toHex()) + QLatin1Char('=') + canonical(it.value());
-        members.sort();
-        return QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1Char('}');
-    }
-    if (value.isArray()) {
-        QStringList items;
-        for (const QCborValue &item : value.toArray())
-            items << canonical(item);
-        return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
-    }
-    return QString::fromLatin1(value.toCbor().toHex());
-}
-
 QString canonical(const QJsonObject &object)
 {
-    return canonical(QCborValue::fromJsonValue(object));
+    return Fuzz::canonical(QCborValue::fromJsonValue(object));
 }
 
 void checkRecord(const QByteArray &text)
