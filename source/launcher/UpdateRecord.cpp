@@ -155,7 +155,7 @@ bool readString(const QJsonObject &object, QLatin1String key, QString *value, QS
     const QJsonValue v = object.value(key);
     if (!v.isString())
         return fail(error, QStringLiteral("member \"%1\" missing or not a string").arg(key));
-    *value = v.toString();
+    *value = storedString(object, key);
     return true;
 }
 
@@ -253,6 +253,11 @@ bool staysInside(const QString &root, const QString &path)
     return resolved.size() > prefix.size() && resolved.startsWith(prefix, cs);
 }
 
+QString storedString(const QJsonObject &object, QLatin1String name)
+{
+    return storedText(QCborValue::fromJsonValue(object).toMap().value(name));
+}
+
 QByteArray format(const QJsonObject &object)
 {
     QByteArray out;
@@ -321,13 +326,14 @@ std::optional<Manifest> parseManifest(const QByteArray &text, QString *error)
             fail(error, QStringLiteral("member \"staged\" missing or not an array"));
             return std::nullopt;
         }
-        const QJsonArray staged = object.value(StagedKey).toArray();
-        for (const QJsonValue &file : staged) {
+        // in CBOR form, which keeps every text as read (see storedString)
+        const QCborArray staged = QCborValue::fromJsonValue(object.value(StagedKey)).toArray();
+        for (const QCborValue &file : staged) {
             if (!file.isString()) {
                 fail(error, QStringLiteral("a staged file name is not a string"));
                 return std::nullopt;
             }
-            entry.files << file.toString();
+            entry.files << storedText(file);
         }
         manifest.entries << entry;
     }

@@ -91,6 +91,7 @@ private Q_SLOTS:
     void launcherWaitsForTheLock();
     void killedAtEveryStepIsOldOrNew();
     void recordKeepsNamesStartingWithByteOrderMark();
+    void buildNameIsComparedAsWritten();
 
 private:
     QString staging() const { return m_app + QStringLiteral("updates/"); }
@@ -466,6 +467,23 @@ void tst_Launcher::recordKeepsNamesStartingWithByteOrderMark()
     QCOMPARE(back.size(), 3);
     // written again, nothing changes
     QCOMPARE(UpdateRecord::format(back), written);
+}
+
+void tst_Launcher::buildNameIsComparedAsWritten()
+{
+    // Qt reads a raw "\uFEFF1.0.3" as "1.0.3": the staging must not pass
+    // for the record's build on that account
+    installAndStage();
+    QByteArray text = readFile(record());
+    QVERIFY(text.contains("\"app_ver_new\": \"1.0.3\""));
+    text.replace("\"app_ver_new\": \"1.0.3\"", "\"app_ver_new\": \"\xEF\xBB\xBF" "1.0.3\"");
+    writeFile(record(), text);
+    const QMap<QString, QByteArray> before = installed();
+
+    const StagedUpdate::Result result = StagedUpdate::apply(m_app);
+    QCOMPARE(result.outcome, Outcome::Failed);
+    QVERIFY2(result.message.contains(QStringLiteral("does not belong")), qPrintable(result.message));
+    QCOMPARE(installed(), before);
 }
 
 QTEST_GUILESS_MAIN(tst_Launcher)
