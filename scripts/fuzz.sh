@@ -11,6 +11,8 @@
 # in build/fuzz/findings/NAME; minimise it with
 #   build/fuzz/bin/fuzz_NAME -minimize_crash=1 -runs=100000 FILE
 # and put the result into tests/fuzz/corpus/NAME together with the fix.
+# A target's own libFuzzer flags, one a line, go into
+# tests/fuzz/options/NAME.options; they override the defaults below.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -52,12 +54,14 @@ for name in "${targets[@]}"; do
     mkdir -p "$work" "$findings" "$(dirname "$log")"
     dict=()
     [ -f "tests/fuzz/dict/$name.dict" ] && dict=(-dict="tests/fuzz/dict/$name.dict")
+    own=()
+    [ -f "tests/fuzz/options/$name.options" ] && mapfile -t own < <(grep -Ev '^(#|$)' "tests/fuzz/options/$name.options")
     echo "== $name: $seconds s" >&2
     # -fork keeps going after a finding, so one run can report several
     set +e
     "$exe" "${dict[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -max_len=16384 \
         -print_final_stats=1 -artifact_prefix="$findings/" -fork=1 -ignore_crashes=1 -ignore_timeouts=1 \
-        -ignore_ooms=1 "$work" "tests/fuzz/corpus/$name" >"$log" 2>&1
+        -ignore_ooms=1 "${own[@]}" "$work" "tests/fuzz/corpus/$name" >"$log" 2>&1
     set -e
     # the fork mode's status lines: "#N: cov: C ft: F corp: ... exec/s: E ..."
     last=$(grep -E '^#[0-9]+: cov:' "$log" | tail -1 || true)

@@ -537,7 +537,7 @@ Result apply(const QString &appFolder, const Options &options)
     QJsonObject record = recordDoc.object();
     if (!record.value(QLatin1String("app_ver_new")).isString() || !record.value(QLatin1String("files")).isArray())
         return failed(QStringLiteral("\"%1\" has no \"app_ver_new\" or no \"files\".").arg(paths.record));
-    const QString appVerNew = record.value(QLatin1String("app_ver_new")).toString();
+    const QString appVerNew = storedString(record, QLatin1String("app_ver_new"));
     if (appVerNew != manifest->appVerNew) {
         return failed(QStringLiteral("The staged update (build %1) does not belong to \"%2\" (build %3).")
                           .arg(manifest->appVerNew, paths.record, appVerNew));
@@ -549,9 +549,9 @@ Result apply(const QString &appFolder, const Options &options)
     QJsonArray files = record.value(QLatin1String("files")).toArray();
     for (const QJsonValue &value : std::as_const(files)) {
         const QJsonObject entry = value.toObject();
-        if (entry.value(QLatin1String("action")).toString() != QLatin1String("1"))
+        if (storedString(entry, QLatin1String("action")) != QLatin1String("1"))
             continue;
-        const QString fileId = entry.value(QLatin1String("file_id")).toString();
+        const QString fileId = storedString(entry, QLatin1String("file_id"));
         const StagedEntry *staged = nullptr;
         for (const StagedEntry &candidate : manifest->entries) {
             if (candidate.fileId == fileId)
@@ -602,8 +602,8 @@ Result apply(const QString &appFolder, const Options &options)
     // the record as it will read once everything is in place
     for (QJsonValueRef value : files) {
         QJsonObject entry = value.toObject();
-        const QString fileId = entry.value(QLatin1String("file_id")).toString();
-        if (entry.value(QLatin1String("action")).toString() != QLatin1String("1") || !appliedVersions.contains(fileId))
+        const QString fileId = storedString(entry, QLatin1String("file_id"));
+        if (storedString(entry, QLatin1String("action")) != QLatin1String("1") || !appliedVersions.contains(fileId))
             continue;
         entry.insert(QLatin1String("app_version"), appliedVersions.value(fileId));
         entry.insert(QLatin1String("action"), QStringLiteral("0"));

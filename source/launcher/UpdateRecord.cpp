@@ -1,5 +1,8 @@
 #include "UpdateRecord.h"
 
+#include <QCborArray>
+#include <QCborMap>
+#include <QCborValue>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -43,24 +46,64 @@ QByteArray scalarText(const QJsonValue &value)
     return text.mid(1, text.size() - 2);
 }
 
+// A string as it was read. Qt keeps the UTF-8 of a text but gives it back
+// without a leading U+FEFF (it takes it for a byte-order mark), so that
+// "\ufeffpath" would come out as "path"; the CBOR form has the bytes. Only
+// the marks are taken from there: a text Qt keeps as UTF-16 may hold lone
+// surrogates, which its UTF-8 cannot.
+QString storedText(const QCborValue &value)
+{
+    QString text = value.toString();
+    const QByteArray cbor = value.toCbor();
+    if (cbor.isEmpty() || (uchar(cbor.at(0)) >> 5) != 3)
+        return text;
+    const uchar info = uchar(cbor.at(0)) & 0x1f;
+    qsizetype at = 1;
+    if (info >= 24 && info <= 27)
+        at += qsizetype(1) << (info - 24);
+    else if (info > 27)
+        return text;
+    qsizetype marks = 0;
+    while (cbor.mid(at + 3 * marks, 3) == "\xEF\xBB\xBF")
+        ++marks;
+    qsizetype kept = 0;
+    while (kept < text.size() && text.at(kept) == QChar(0xFEFF))
+        ++kept;
+    if (marks > kept)
+        text.prepend(QString(marks - kept, QChar(0xFEFF)));
+    return text;
+}
+
+// Leading U+FEFF escaped: written as it is, the next read would drop it.
+QByteArray stringText(const QString &text)
+{
+    qsizetype marks = 0;
+    while (marks < text.size() && text.at(marks) == QChar(0xFEFF))
+        ++marks;
+    QByteArray rest = scalarText(QJsonValue(text.mid(marks)));
+    QByteArray escapes;
+    for (qsizetype i = 0; i < marks; ++i)
+        escapes += "\\ufeff";
+    return rest.insert(1, escapes);
+}
+
 void appendIndent(QByteArray &out, int level)
 {
     out.append(QByteArray(qsizetype(level) * 4, ' '));
 }
 
-void appendValue(QByteArray &out, const QJsonValue &value, int level)
+// Walked in its CBOR form, where every name and text is as read.
+void appendValue(QByteArray &out, const QCborValue &value, int level)
 {
-    if (value.isObject()) {
-        const QJsonObject object = value.toObject();
+    if (value.isMap()) {
+        const QCborMap object = value.toMap();
         if (object.isEmpty()) {
             out += "{}";
             return;
         }
-        // Walked rather than looked up by name: Qt gives a name that starts
-        // with U+FEFF back without it, and under that name finds nothing.
-        QList<QPair<QString, QJsonValue>> members;
+        QList<QPair<QString, QCborValue>> members;
         for (auto it = object.begin(); it != object.end(); ++it)
-            members.append({ it.key(), it.value() });
+            members.append({ storedText(it.key()), it.value() });
         // known members in the record's order, the others by name (Qt's own
         // order is not that for names holding U+0000)
         std::sort(members.begin(), members.end(), [](const auto &a, const auto &b) {
@@ -73,14 +116,14 @@ void appendValue(QByteArray &out, const QJsonValue &value, int level)
         out += "{\n";
         for (qsizetype i = 0; i < members.size(); ++i) {
             appendIndent(out, level + 1);
-            out += scalarText(members.at(i).first) + ": ";
+            out += stringText(members.at(i).first) + ": ";
             appendValue(out, members.at(i).second, level + 1);
             out += i + 1 < members.size() ? ",\n" : "\n";
         }
         appendIndent(out, level);
         out += '}';
     } else if (value.isArray()) {
-        const QJsonArray array = value.toArray();
+        const QCborArray array = value.toArray();
         if (array.isEmpty()) {
             out += "[]";
             return;
@@ -93,8 +136,10 @@ void appendValue(QByteArray &out, const QJsonValue &value, int level)
         }
         appendIndent(out, level);
         out += ']';
+    } else if (value.isString()) {
+        out += stringText(storedText(value));
     } else {
-        out += scalarText(value);
+        out += scalarText(value.toJsonValue());
     }
 }
 
@@ -110,7 +155,7 @@ bool readString(const QJsonObject &object, QLatin1String key, QString *value, QS
     const QJsonValue v = object.value(key);
     if (!v.isString())
         return fail(error, QStringLiteral("member \"%1\" missing or not a string").arg(key));
-    *value = v.toString();
+    *value = storedString(object, key);
     return true;
 }
 
@@ -208,10 +253,15 @@ bool staysInside(const QString &root, const QString &path)
     return resolved.size() > prefix.size() && resolved.startsWith(prefix, cs);
 }
 
+QString storedString(const QJsonObject &object, QLatin1String name)
+{
+    return storedText(QCborValue::fromJsonValue(object).toMap().value(name));
+}
+
 QByteArray format(const QJsonObject &object)
 {
     QByteArray out;
-    appendValue(out, object, 0);
+    appendValue(out, QCborValue::fromJsonValue(object), 0);
     out += '\n';
     return out;
 }
@@ -276,13 +326,14 @@ std::optional<Manifest> parseManifest(const QByteArray &text, QString *error)
             fail(error, QStringLiteral("member \"staged\" missing or not an array"));
             return std::nullopt;
         }
-        const QJsonArray staged = object.value(StagedKey).toArray();
-        for (const QJsonValue &file : staged) {
+        // in CBOR form, which keeps every text as read (see storedString)
+        const QCborArray staged = QCborValue::fromJsonValue(object.value(StagedKey)).toArray();
+        for (const QCborValue &file : staged) {
             if (!file.isString()) {
                 fail(error, QStringLiteral("a staged file name is not a string"));
                 return std::nullopt;
             }
-            entry.files << file.toString();
+            entry.files << storedText(file);
         }
         manifest.entries << entry;
     }

@@ -55,6 +55,11 @@ bool staysInside(const QString &root, const QString &path);
 // files, file_id, filename, path, app_version, action, ...), members of
 // other names after them by name. Ends with a line break.
 QByteArray format(const QJsonObject &object);
+// The text of member name of object as it was read, or an empty text. Qt
+// gives a text read as raw UTF-8 back without its leading U+FEFF (taken for
+// a byte-order mark), so "\ufeff2" would pass for "2"; only the object
+// still holds the bytes. Every text the launcher compares is read this way.
+QString storedString(const QJsonObject &object, QLatin1String name);
 // Replaces fileName with text in one step: a crash leaves the old file or
 // the new one, never a part. False with the reason in error on failure.
 bool writeAtomically(const QString &fileName, const QByteArray &text, QString *error);

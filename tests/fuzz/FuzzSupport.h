@@ -12,7 +12,11 @@
 #endif
 
 #include <QByteArray>
+#include <QCborArray>
+#include <QCborMap>
+#include <QCborValue>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -55,6 +59,41 @@ template<typename App> App &application()
         return new App(argc, argv); // lives as long as the process
     }();
     return *app;
+}
+
+// A JSON value as text, in its CBOR form: Qt's own equality, look-up by name
+// and QString of a text starting with U+FEFF drop that character (the CBOR
+// bytes keep it), and its member order differs between two reads of names
+// holding U+0000. Members named in `skip` (as CBOR bytes) are left out.
+inline QString canonical(const QCborValue &value, const QList<QByteArray> &skip = {})
+{
+    if (value.isMap()) {
+        const QCborMap object = value.toMap();
+        QStringList members;
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            const QByteArray name = it.key().toCbor();
+            if (!skip.contains(name))
+                members << QString::fromLatin1(name.toHex()) + QLatin1Char('=') + canonical(it.value());
+        }
+        members.sort();
+        return QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1Char('}');
+    }
+    if (value.isArray()) {
+        QStringList items;
+        for (const QCborValue &item : value.toArray())
+            items << canonical(item);
+        return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
+    }
+    return QString::fromLatin1(value.toCbor().toHex());
+}
+
+// What the event loop does between two user actions: posted calls run and
+// widgets given up with deleteLater() go. Without it every input leaves its
+// discarded widgets behind, and the run slows down as they pile up.
+inline void settle()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 #ifdef ZELT_FUZZ_WITH_COM

@@ -11,6 +11,7 @@
 #include "IniFile.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 
 using Platform::IniFile;
 
@@ -113,6 +114,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(reread.readString(section, key) == expected,
                QStringLiteral("%1: reads back as \"%2\"").arg(what, reread.readString(section, key)));
 
+    // written exactly (in double quotes where blanks or quotes would be
+    // lost), it reads back exactly, blanks included
+    {
+        IniFile exact = ini;
+        exact.writeExactString(section, key, value);
+        QString clean = value;
+        clean.remove(QLatin1Char('\r'));
+        clean.remove(QLatin1Char('\n'));
+        const QString back = IniFile::fromBytes(exact.toBytes()).readExactString(section, key);
+        FUZZ_CHECK(back == clean, QStringLiteral("%1: reads back exactly as \"%2\"").arg(what, back));
+    }
+
     // every other key keeps its value
     for (const QStringList &entry : before) {
         if (entry.at(0) == section.toLower() && entry.at(1) == key.toLower())
@@ -121,15 +134,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                    QStringLiteral("%1: [%2] %3 changed").arg(what, entry.at(0), entry.at(1)));
     }
 
-    // and every other line its bytes, unless the file had to become UTF-8
-    bool reencoded = false;
-    if (!validUtf8(file.startsWith("\xEF\xBB\xBF") ? file.mid(3) : file)) {
-        for (QChar c : value)
-            reencoded = reencoded || c.unicode() > 0xFF;
-    }
+    // and every other line its bytes, unless the file had to become UTF-8:
+    // for a value Latin-1 cannot hold, or when the edit took the only bytes
+    // that kept a Latin-1 file from reading as UTF-8 (checked below)
     const bool bom = file.startsWith("\xEF\xBB\xBF");
     FUZZ_CHECK(out.startsWith("\xEF\xBB\xBF") == bom, QStringLiteral("%1: byte-order mark changed").arg(what));
-    QList<QByteArray> a = splitLines(bom ? file.mid(3) : file);
+    const bool latin1 = !validUtf8(bom ? file.mid(3) : file);
+    bool wide = false;
+    for (QChar c : value)
+        wide = wide || c.unicode() > 0xFF;
+    const auto high = [](const QByteArray &bytes) {
+        return std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
+    };
+    const bool reencoded = latin1 && validUtf8(bom ? out.mid(3) : out) && high(bom ? out.mid(3) : out);
+    const QList<QByteArray> original = splitLines(bom ? file.mid(3) : file);
+    QList<QByteArray> a = original;
     QList<QByteArray> b = splitLines(bom ? out.mid(3) : out);
     if (reencoded) {
         for (QByteArray &line : a)
@@ -147,7 +166,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (existed) {
         FUZZ_CHECK(changedOld <= 1 && changedNew == changedOld,
                    QStringLiteral("%1: %2 lines became %3").arg(what).arg(changedOld).arg(changedNew));
-    } else {
+    }
+    if (reencoded && !wide) {
+        // only when the bytes kept would have read as UTF-8
+        bool needed = existed && changedOld == 1;
+        if (needed) {
+            QList<QByteArray> kept = original;
+            kept[prefix] = QString::fromUtf8(b.at(prefix)).toLatin1();
+            const QByteArray joined = kept.join();
+            needed = validUtf8(joined) && high(joined);
+        }
+        FUZZ_CHECK(needed, QStringLiteral("%1: Latin-1 file turned into UTF-8 for no reason").arg(what));
+    }
+    if (!existed) {
         // lines added; the one before them may only gain a line break
         FUZZ_CHECK(changedOld <= 1, QStringLiteral("%1: %2 old lines changed").arg(what).arg(changedOld));
         if (changedOld == 1) {

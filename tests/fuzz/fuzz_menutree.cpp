@@ -65,5 +65,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(list.Count() == 1 && list.Contains(0), QStringLiteral("Clear() left %1 entries").arg(list.Count()));
     FUZZ_CHECK(bar->itemCount() == 1 && bar->groupCount() == 0,
                QStringLiteral("Clear() left %1 items and %2 groups").arg(bar->itemCount()).arg(bar->groupCount()));
+    Fuzz::settle();
     return 0;
 }

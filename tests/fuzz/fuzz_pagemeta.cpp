@@ -66,6 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QJsonValue value = doc.isObject() ? QJsonValue(doc.object()) : QJsonValue(QString::fromUtf8(bytes));
     const QJsonObject meta = value.toObject();
 
+    // the last input's queued page change runs first, as the event loop would
+    Fuzz::settle();
     screen->reloads = 0;
     try {
         screen->pagination->Paginate(value);

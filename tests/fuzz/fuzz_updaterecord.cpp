@@ -77,26 +77,9 @@ void checkManifest(const QByteArray &text)
     }
 }
 
-// A value as text, its objects walked member by member: Qt's own equality
-// and look-up by name miss a member whose name starts with U+FEFF, and its
-// member order differs between two reads of names holding U+0000.
-QString canonical(const QJsonValue &value)
+QString canonical(const QJsonObject &object)
 {
-    if (value.isObject()) {
-        const QJsonObject object = value.toObject();
-        QStringList members;
-        for (auto it = object.begin(); it != object.end(); ++it)
-            members << it.key() + QLatin1Char('=') + canonical(it.value());
-        members.sort(); // Qt's own order is not stable for names holding U+0000
-        return QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1Char('}');
-    }
-    if (value.isArray()) {
-        QStringList items;
-        for (const QJsonValue &item : value.toArray())
-            items << canonical(item);
-        return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
-    }
-    return QString::fromUtf8(QJsonDocument(QJsonArray { value }).toJson(QJsonDocument::Compact));
+    return Fuzz::canonical(QCborValue::fromJsonValue(object));
 }
 
 void checkRecord(const QByteArray &text)

@@ -7,6 +7,8 @@ zelt_add_fuzz_target(packagelist LIBS Zelt::com_internal)
 zelt_add_fuzz_target(pagemeta LIBS Zelt::com_internal)
 zelt_add_fuzz_target(config LIBS Zelt::com_internal)
 zelt_add_fuzz_target(updaterecord LIBS zelt_updaterecord)
+# the launcher's apply reading "updates.json" beside a staging on disk
+zelt_add_fuzz_target(stagedapply LIBS zelt_launcher_apply)
 zelt_add_fuzz_target(inifile LIBS Zelt::com_internal)
 zelt_add_fuzz_target(qtystr LIBS Zelt::com_internal)
 zelt_add_fuzz_target(sqlin LIBS Zelt::com_internal)

@@ -18,6 +18,7 @@ private Q_SLOTS:
     void editChangesOnlyItsLine();
     void byteOrderMarkHidesNoSection();
     void latin1FileKeepsItsEncoding();
+    void latin1EditLeavingValidUtf8KeepsOtherValues();
     void newKeysFollowTheFileLineBreaks();
     void valueCannotAddLines();
     void bracketLineIsNoKey();
@@ -84,6 +85,24 @@ void tst_IniFile::latin1FileKeepsItsEncoding()
     const IniFile back = IniFile::fromBytes(ini.toBytes());
     QCOMPARE(back.readString(QStringLiteral("A"), QStringLiteral("name")), QStringLiteral("Ren\u00e9"));
     QCOMPARE(back.readString(QStringLiteral("A"), QStringLiteral("x")), QStringLiteral("\u65e5"));
+}
+
+void tst_IniFile::latin1EditLeavingValidUtf8KeepsOtherValues()
+{
+    // Latin-1 only because of "Ren\xE9"; the bytes of city are valid UTF-8
+    // too, and would read as "M\u00fcnchen" once that line is gone
+    const QByteArray file("[A]\ncity=M\xC3\xBCnchen\nname=Ren\xE9\n");
+    IniFile ini = IniFile::fromBytes(file);
+    QCOMPARE(ini.readString(QStringLiteral("A"), QStringLiteral("city")), QStringLiteral("M\u00c3\u00bcnchen"));
+    ini.writeString(QStringLiteral("A"), QStringLiteral("name"), QStringLiteral("Rene"));
+    QCOMPARE(ini.toBytes(), QByteArray("[A]\ncity=M\xC3\x83\xC2\xBCnchen\nname=Rene\n"));
+    const IniFile back = IniFile::fromBytes(ini.toBytes());
+    QCOMPARE(back.readString(QStringLiteral("A"), QStringLiteral("city")), QStringLiteral("M\u00c3\u00bcnchen"));
+
+    // another invalid byte left elsewhere: nothing but the line changes
+    IniFile kept = IniFile::fromBytes("; \xFF\n[A]\ncity=M\xC3\xBCnchen\nname=Ren\xE9\n");
+    kept.writeString(QStringLiteral("A"), QStringLiteral("name"), QStringLiteral("Rene"));
+    QCOMPARE(kept.toBytes(), QByteArray("; \xFF\n[A]\ncity=M\xC3\xBCnchen\nname=Rene\n"));
 }
 
 void tst_IniFile::newKeysFollowTheFileLineBreaks()

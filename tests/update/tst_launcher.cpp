@@ -7,6 +7,7 @@
 
 #include <QDirIterator>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
 #include <QProcess>
@@ -89,6 +90,8 @@ private Q_SLOTS:
     void clientThatDoesNotEndIsNotStartedTwice();
     void launcherWaitsForTheLock();
     void killedAtEveryStepIsOldOrNew();
+    void recordKeepsNamesStartingWithByteOrderMark();
+    void buildNameIsComparedAsWritten();
 
 private:
     QString staging() const { return m_app + QStringLiteral("updates/"); }
@@ -447,6 +450,40 @@ void tst_Launcher::killedAtEveryStepIsOldOrNew()
     QVERIFY(endedOld > 0);
     QVERIFY(endedOld < killPoints);
     qInfo("kill points: %d during apply, %d in all", applySteps, killPoints);
+}
+
+void tst_Launcher::recordKeepsNamesStartingWithByteOrderMark()
+{
+    // Qt hands such a name back without its U+FEFF: written as it came, the
+    // member would turn into a second "path" and replace the real one
+    const QByteArray text("{\"files\": [{\"\xEF\xBB\xBFpath\": \"../x/\", \"path\": \"bin/\"}],"
+                          " \"\\ufeff\": 1, \"\": 2}");
+    const QByteArray written = UpdateRecord::format(QJsonDocument::fromJson(text).object());
+    const QJsonObject back = QJsonDocument::fromJson(written).object();
+    QCOMPARE(back.value(QLatin1String("")).toInt(), 2);
+    const QJsonObject entry = back.value(QLatin1String("files")).toArray().at(0).toObject();
+    QCOMPARE(entry.value(QLatin1String("path")).toString(), QStringLiteral("bin/"));
+    QCOMPARE(entry.size(), 2);
+    QCOMPARE(back.size(), 3);
+    // written again, nothing changes
+    QCOMPARE(UpdateRecord::format(back), written);
+}
+
+void tst_Launcher::buildNameIsComparedAsWritten()
+{
+    // Qt reads a raw "\uFEFF1.0.3" as "1.0.3": the staging must not pass
+    // for the record's build on that account
+    installAndStage();
+    QByteArray text = readFile(record());
+    QVERIFY(text.contains("\"app_ver_new\": \"1.0.3\""));
+    text.replace("\"app_ver_new\": \"1.0.3\"", "\"app_ver_new\": \"\xEF\xBB\xBF" "1.0.3\"");
+    writeFile(record(), text);
+    const QMap<QString, QByteArray> before = installed();
+
+    const StagedUpdate::Result result = StagedUpdate::apply(m_app);
+    QCOMPARE(result.outcome, Outcome::Failed);
+    QVERIFY2(result.message.contains(QStringLiteral("does not belong")), qPrintable(result.message));
+    QCOMPARE(installed(), before);
 }
 
 QTEST_GUILESS_MAIN(tst_Launcher)

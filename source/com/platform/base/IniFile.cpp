@@ -102,6 +102,28 @@ QByteArray IniFile::encoded(const QString &text) const
     return m_latin1 ? text.toLatin1() : text.toUtf8();
 }
 
+void IniFile::keepEncodingReadable()
+{
+    if (!m_latin1)
+        return;
+    // A Latin-1 file reads as Latin-1 only while it is not valid UTF-8. When
+    // the line changed held its only invalid bytes, the bytes kept elsewhere
+    // would read back as other characters: the whole file becomes UTF-8.
+    QByteArray body;
+    bool high = false;
+    for (const Line &l : std::as_const(m_lines)) {
+        body += l.raw.isNull() ? encoded(l.text) : l.raw;
+        body += l.eol;
+    }
+    for (const char c : std::as_const(body))
+        high = high || (uchar(c) & 0x80);
+    if (high && isValidUtf8(body)) {
+        m_latin1 = false;
+        for (Line &l : m_lines)
+            l.raw = QByteArray();
+    }
+}
+
 void IniFile::insertLine(qsizetype at, Line line)
 {
     line.raw = QByteArray();
@@ -213,6 +235,7 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
         l.text = l.text.left(valueAt) + clean;
         l.value = clean.trimmed();
         l.raw = QByteArray();
+        keepEncodingReadable();
         return;
     }
     const QString s = section.toLower();
@@ -241,6 +264,7 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
     } else {
         insertLine(insertAt, line);
     }
+    keepEncodingReadable();
 }
 
 void IniFile::writeInteger(const QString &section, const QString &key, int value)

@@ -43,7 +43,8 @@ public:
     // the value), or adds it at the end of its section (creating the section
     // at the end of the file). A value cannot hold a line break: CR and LF
     // are dropped. A value that a Latin-1 file cannot hold turns the whole
-    // file into UTF-8.
+    // file into UTF-8, and so does an edit that leaves a Latin-1 file valid
+    // UTF-8 (its other bytes would read back as other characters).
     void writeString(const QString &section, const QString &key, const QString &value);
     void writeInteger(const QString &section, const QString &key, int value);
     void writeBool(const QString &section, const QString &key, bool value);
@@ -79,6 +80,7 @@ private:
     int findKey(const QString &section, const QString &key) const;
     void insertLine(qsizetype at, Line line);
     QByteArray encoded(const QString &text) const;
+    void keepEncodingReadable();
 
     QList<Line> m_lines;
     QByteArray m_bom; // a UTF-8 byte-order mark the text began with
