@@ -60,10 +60,15 @@ bool isString(const QCborValue &value, const char *text)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     // on tmpfs where there is one: the apply flushes every file it writes
-    static QTemporaryDir root(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/zelt-fuzz-XXXXXX")
-                                                                        : QDir::tempPath() + QStringLiteral("/zelt-fuzz-XXXXXX"));
-    static const QByteArray manifest = UpdateRecord::formatManifest(
-        { QStringLiteral("2"), { { QStringLiteral("F1"), QStringLiteral("lib/"), QStringLiteral("a.zip"), QStringLiteral("9"), { QStringLiteral("a.txt") } } } });
+    static QTemporaryDir root(QDir(QStringLiteral("/dev/shm")).exists()
+                                  ? QStringLiteral("/dev/shm/zelt-fuzz-XXXXXX")
+                                  : QDir::tempPath() + QStringLiteral("/zelt-fuzz-XXXXXX"));
+    static const QByteArray manifest = UpdateRecord::formatManifest({ QStringLiteral("2"),
+                                                                      { { QStringLiteral("F1"),
+                                                                          QStringLiteral("lib/"),
+                                                                          QStringLiteral("a.zip"),
+                                                                          QStringLiteral("9"),
+                                                                          { QStringLiteral("a.txt") } } } });
     const QString app = root.path() + QStringLiteral("/app/");
     QDir(app).removeRecursively();
     const QByteArray record = Fuzz::bytes(data, size);
@@ -83,8 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (result.outcome == Outcome::Failed) {
         FUZZ_CHECK(!result.message.isEmpty(), QStringLiteral("failed without a reason"));
         FUZZ_CHECK(written == record, QStringLiteral("failed (%1), but the record changed").arg(result.message));
-        FUZZ_CHECK(installed == "old", QStringLiteral("failed (%1), but lib/a.txt is \"%2\"")
-                                           .arg(result.message, QString::fromUtf8(installed)));
+        FUZZ_CHECK(
+            installed == "old",
+            QStringLiteral("failed (%1), but lib/a.txt is \"%2\"").arg(result.message, QString::fromUtf8(installed)));
         FUZZ_CHECK(!QFileInfo::exists(app + QStringLiteral("updates/journal.json")),
                    QStringLiteral("failed (%1), journal left").arg(result.message));
         return 0;
@@ -93,7 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // applied: the record was an object with "app_ver_new" "2" and "files"
     QJsonParseError error;
     const QJsonDocument before = QJsonDocument::fromJson(record, &error);
-    FUZZ_CHECK(error.error == QJsonParseError::NoError && before.isObject(), QStringLiteral("applied a record that is no object"));
+    FUZZ_CHECK(error.error == QJsonParseError::NoError && before.isObject(),
+               QStringLiteral("applied a record that is no object"));
     const QJsonDocument after = QJsonDocument::fromJson(written, &error);
     FUZZ_CHECK(error.error == QJsonParseError::NoError && after.isObject(),
                QStringLiteral("written record is no JSON object: %1").arg(error.errorString()));
@@ -127,7 +134,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                        && isString(member(done, "action"), "0") && isString(member(done, "app_version"), "9"),
                    QStringLiteral("entry %1 not recorded as applied:\n%2").arg(i).arg(QString::fromUtf8(written)));
     }
-    FUZZ_CHECK(installed == (pending ? "new" : "old"), QStringLiteral("lib/a.txt is \"%1\", %2 entry pending")
-                                                          .arg(QString::fromUtf8(installed), pending ? "an" : "no"));
+    FUZZ_CHECK(installed == (pending ? "new" : "old"),
+               QStringLiteral("lib/a.txt is \"%1\", %2 entry pending")
+                   .arg(QString::fromUtf8(installed), pending ? "an" : "no"));
     return 0;
 }

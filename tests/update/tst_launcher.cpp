@@ -476,7 +476,9 @@ void tst_Launcher::buildNameIsComparedAsWritten()
     installAndStage();
     QByteArray text = readFile(record());
     QVERIFY(text.contains("\"app_ver_new\": \"1.0.3\""));
-    text.replace("\"app_ver_new\": \"1.0.3\"", "\"app_ver_new\": \"\xEF\xBB\xBF" "1.0.3\"");
+    text.replace("\"app_ver_new\": \"1.0.3\"",
+                 "\"app_ver_new\": \"\xEF\xBB\xBF"
+                 "1.0.3\"");
     writeFile(record(), text);
     const QMap<QString, QByteArray> before = installed();
 
