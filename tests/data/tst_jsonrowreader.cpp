@@ -57,6 +57,19 @@ QByteArray randomValue(QRandomGenerator &g, int depth = 0, bool hostile = true)
         "\"1,5\"",
         "\"\\u0000x\"",
         "\"\xef\xbf\xbe\"",
+        // the forms read without simdjson, and their limits
+        "123456789012345678",
+        "-999999999999999999",
+        "1234567890123456789",
+        "12.5",
+        "-0.0",
+        "0.1",
+        "123.4500",
+        "99999.99999",
+        "0.000000000000001",
+        "1234567890.12345",
+        "1234567890.123456",
+        "9007199254740993.5",
     };
     // What the two parsers may read differently: the list reader must refuse
     // these (or read them as Qt does). One value in forty is one of them.
@@ -78,6 +91,11 @@ QByteArray randomValue(QRandomGenerator &g, int depth = 0, bool hostile = true)
         "1.",
         "-",
         "01",
+        "00.5",
+        "-01.5",
+        "1.5.5",
+        "1..5",
+        "-.5",
         ".5",
         "+1",
         "tru",

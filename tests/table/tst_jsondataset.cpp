@@ -78,6 +78,7 @@ private Q_SLOTS:
     void valueFromJson_data();
     void valueFromJson();
     void largeIntegersExactOrNull();
+    void datesAsTheCalendarHasThem();
     void rowsMapByLowerCaseName();
     void loadArrayIntoTable();
     void loadObjectIntoCurrentRow();
@@ -215,6 +216,43 @@ void tst_JsonDataSet::valueFromJson()
         JsonDataSet::parseArrayMember(t.fieldDefs(), "{\"data\":[{\"v\": " + jsonText + "}]}", QStringLiteral("data"));
     QCOMPARE(parsed.rows.size(), 1);
     QCOMPARE(parsed.rows.value(0, 0), got);
+}
+
+// Dates are read without QDate's own checks: every reader must still take
+// exactly the days the calendar has, leap years and year 0 included, also
+// where neighbouring rows share a day.
+void tst_JsonDataSet::datesAsTheCalendarHasThem()
+{
+    MemTable t;
+    t.addField(QStringLiteral("d"), FieldType::Date);
+    t.addField(QStringLiteral("at"), FieldType::DateTime);
+    QByteArrayList rows;
+    QList<QDate> expected; // invalid: null
+    for (const int y : { 0, 1, 2, 4, 100, 400, 1582, 1600, 1700, 1900, 2000, 2023, 2024, 2100, 2400, 9999 }) {
+        for (int m = 0; m <= 13; ++m) {
+            for (int d = 0; d <= 32; ++d) {
+                const QByteArray day = QString::asprintf("%04d-%02d-%02d", y, m, d).toLatin1();
+                const QDate date = y > 0 && QDate::isValid(y, m, d) ? QDate(y, m, d) : QDate();
+                for (const char *time : { "T10:00:00Z", "T23:59:59Z" }) {
+                    rows.append("{\"d\":\"" + day + "\",\"at\":\"" + day + time + "\"}");
+                    expected.append(date);
+                }
+                const QVariant single =
+                    JsonDataSet::valueFromJson(FieldType::Date, QJsonValue(QString::fromLatin1(day)));
+                QCOMPARE(single.toDate(), date);
+            }
+        }
+    }
+    const auto parsed =
+        JsonDataSet::parseArrayMember(t.fieldDefs(), "{\"data\":[" + rows.join(',') + "]}", QStringLiteral("data"));
+    QCOMPARE(parsed.rows.size(), expected.size());
+    for (qsizetype r = 0; r < expected.size(); ++r) {
+        const QDate date = expected.at(r);
+        QCOMPARE(parsed.rows.value(r, 0).toDate(), date);
+        QCOMPARE(parsed.rows.isNull(r, 1), !date.isValid());
+        if (date.isValid())
+            QCOMPARE(parsed.rows.value(r, 1).toDateTime().toUTC().date(), date);
+    }
 }
 
 void tst_JsonDataSet::largeIntegersExactOrNull()

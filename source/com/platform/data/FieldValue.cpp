@@ -1,6 +1,8 @@
 #include "FieldValue_p.h"
 
 #include <QLocale>
+#include <cstring>
+#include <type_traits>
 #include <cmath>
 #include <limits>
 
@@ -34,20 +36,50 @@ template<typename S> int digitsAt(const S &s, qsizetype pos, int count)
     return value;
 }
 
+// The Julian day of a proleptic Gregorian date of years 1 to 9999, or -1
+// where QDate would find it invalid (year 0 included). Worked out here: the
+// calendar's own checks and conversion cost as much as the rest of a value.
+qint64 julianDay(int y, int m, int d)
+{
+    if (y < 1 || m < 1 || m > 12 || d < 1)
+        return -1;
+    static constexpr int days[] = { 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (d > days[m - 1] + (m == 2 && leap ? 1 : 0))
+        return -1;
+    const int a = (14 - m) / 12;
+    const qint64 yy = qint64(y) + 4800 - a;
+    const int mm = m + 12 * a - 3;
+    return d + (153 * mm + 2) / 5 + 365 * yy + yy / 4 - yy / 100 + yy / 400 - 32045;
+}
+
 // Hand-written rather than QDateTime::fromString: a list of 100,000 rows goes
 // through here, and the generic parser costs about a microsecond a value.
 // The text is trimmed already.
-template<typename S> bool parseIsoTrimmed(const S &s, IsoParts &p)
+template<typename S> bool parseIsoTrimmed(const S &s, IsoParts &p, DateMemo *memo = nullptr)
 {
     const qsizetype n = s.size();
     if (n < 10 || s[4] != u'-' || s[7] != u'-')
         return false;
-    const int y = digitsAt(s, 0, 4);
-    const int mo = digitsAt(s, 5, 2);
-    const int d = digitsAt(s, 8, 2);
-    if (y < 0 || mo < 0 || d < 0 || !QDate::isValid(y, mo, d))
-        return false;
-    p.date = QDate(y, mo, d);
+    if constexpr (std::is_same_v<S, Chars<char>>) {
+        if (memo && memo->julianDay >= 0 && std::memcmp(memo->text, s.data, 10) == 0) {
+            p.date = QDate::fromJulianDay(memo->julianDay);
+        } else {
+            const qint64 jd = julianDay(digitsAt(s, 0, 4), digitsAt(s, 5, 2), digitsAt(s, 8, 2));
+            if (jd < 0)
+                return false;
+            p.date = QDate::fromJulianDay(jd);
+            if (memo) {
+                std::memcpy(memo->text, s.data, 10);
+                memo->julianDay = jd;
+            }
+        }
+    } else {
+        const qint64 jd = julianDay(digitsAt(s, 0, 4), digitsAt(s, 5, 2), digitsAt(s, 8, 2));
+        if (jd < 0)
+            return false;
+        p.date = QDate::fromJulianDay(jd);
+    }
     if (n == 10)
         return true;
 
@@ -209,7 +241,7 @@ bool parseIso(QStringView text, IsoParts &p)
     return parseIsoTrimmed(Chars<QChar> { text.data(), text.size() }, p);
 }
 
-bool parseIsoAscii(const char *text, qsizetype length, IsoParts &p)
+bool parseIsoAscii(const char *text, qsizetype length, IsoParts &p, DateMemo *memo)
 {
     while (length > 0 && isAsciiSpace(char16_t(*text))) {
         ++text;
@@ -217,7 +249,7 @@ bool parseIsoAscii(const char *text, qsizetype length, IsoParts &p)
     }
     while (length > 0 && isAsciiSpace(char16_t(text[length - 1])))
         --length;
-    return parseIsoTrimmed(Chars<char> { text, length }, p);
+    return parseIsoTrimmed(Chars<char> { text, length }, p, memo);
 }
 
 bool parseInteger(QStringView text, qint64 &out)

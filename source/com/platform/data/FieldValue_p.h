@@ -41,7 +41,14 @@ struct IsoParts
     int offsetSeconds = 0;
 };
 bool parseIso(QStringView text, IsoParts &parts);
-bool parseIsoAscii(const char *text, qsizetype length, IsoParts &parts);
+// The last date part read, for a reader of many values: rows of a list
+// often share their day.
+struct DateMemo
+{
+    char text[10] = {};
+    qint64 julianDay = -1;
+};
+bool parseIsoAscii(const char *text, qsizetype length, IsoParts &parts, DateMemo *memo = nullptr);
 // Building a local-time QDateTime asks the system for the zone rules each
 // time, which costs microseconds (4.5 us on glibc with TZ unset). Rows of one
 // response repeat wall-clock times often enough that a bounded memo of the

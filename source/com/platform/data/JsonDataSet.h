@@ -108,7 +108,7 @@ COM_EXPORT ParsedRows parseArrayMember(const FieldList &fields, const QByteArray
 class COM_EXPORT ArrayMemberReader
 {
 public:
-    // How much text simdjson indexes at a time: its index, the window's copy
+    // How much text simdjson indexes at a time: its index, the window
     // and the rows' text stay in the caches (larger windows were slower).
     static constexpr qsizetype DefaultWindowBytes = qsizetype(256) << 10;
     // A body up to this size is better read whole once it is in (one index,

@@ -74,9 +74,55 @@ struct Number
     double real = 0;
 };
 
-bool readNumber(od::value &v, Number &n)
+// The common forms read straight from the token: an integer of up to 18
+// digits, or a decimal fraction of up to 15 significant digits, whose value
+// is then exactly one correctly rounded division (both operands are exact
+// doubles). Anything else is left to simdjson.
+bool readPlainNumber(std::string_view token, Number &n)
+{
+    static constexpr double powersOfTen[] = { 1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22 };
+    const char *p = token.data();
+    const char *const end = p + token.size();
+    const bool negative = p < end && *p == '-';
+    p += negative;
+    const char *const first = p;
+    quint64 mantissa = 0;
+    while (p < end && unsigned(*p - '0') < 10)
+        mantissa = mantissa * 10 + unsigned(*p++ - '0');
+    const qsizetype whole = p - first;
+    if (whole == 0 || (*first == '0' && whole > 1))
+        return false;
+    if (p == end) {
+        if (whole > 18)
+            return false;
+        n.isInt = true;
+        n.integer = negative ? -qint64(mantissa) : qint64(mantissa);
+        return true;
+    }
+    if (*p != '.')
+        return false;
+    const char *const fraction = ++p;
+    while (p < end && unsigned(*p - '0') < 10)
+        mantissa = mantissa * 10 + unsigned(*p++ - '0');
+    const qsizetype decimals = p - fraction;
+    // leading zeros of "0.0001" are not significant, but counting them keeps this simple
+    if (p != end || decimals == 0 || whole + decimals > 15)
+        return false;
+    const double magnitude = double(mantissa) / powersOfTen[decimals];
+    n.isInt = false;
+    n.real = negative ? -magnitude : magnitude;
+    return true;
+}
+
+// A member's number may be left unread (`stepOver`): the object's iterator
+// steps over it and still checks what follows. An element's may not, as the
+// windows take the iterator's place after each element for where it ended.
+bool readNumber(od::value &v, Number &n, bool stepOver = false)
 {
     const std::string_view token = trimmedToken(v);
+    if (stepOver && readPlainNumber(token, n))
+        return true;
     bool literal = true;
     for (const char c : token)
         literal = literal && c != '.' && c != 'e' && c != 'E';
@@ -320,6 +366,7 @@ public:
                 k.plain = k.plain && c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 0x20;
             m_keys.push_back(std::move(k));
         }
+        m_dates.resize(m_keys.size());
     }
 
     bool readArray(od::array rows, qsizetype &skipped)
@@ -491,7 +538,7 @@ private:
         case FieldType::DateTime: break;
         }
         FieldValue::IsoParts p;
-        const bool ok = ascii ? FieldValue::parseIsoAscii(text.data(), length, p)
+        const bool ok = ascii ? FieldValue::parseIsoAscii(text.data(), length, p, &m_dates[size_t(field)])
                               : FieldValue::parseIso(QString::fromUtf8(text.data(), length), p);
         if (!ok) {
             m_storage.setNull(row, field);
@@ -529,7 +576,7 @@ private:
         }
         case od::json_type::number: {
             Number n;
-            if (!readNumber(v, n))
+            if (!readNumber(v, n, true))
                 return false;
             switch (type) {
             case FieldType::String:
@@ -600,6 +647,7 @@ private:
     std::vector<FieldKey> m_keys;
     int m_next = 0;
     FieldValue::LocalTimeCache m_localTimes;
+    std::vector<FieldValue::DateMemo> m_dates; // one per field
 };
 
 // Qt's parser drops a byte-order mark at the start of some strings and keeps
@@ -839,7 +887,9 @@ using namespace detail;
 // rows read is dropped at once. Each window is the next stretch of the row
 // array, cut anywhere, closed with "]" (or "\"]" when the cut fell in a
 // string): the rows inside it read whole, the one that was cut fails and
-// opens the next window.
+// opens the next window. The windows are read where the text lies: the
+// brackets and simdjson's padding are written over the text around the
+// window for the read and put back after it.
 //
 // What the windows do not take (anything unusual) is kept from where they
 // stopped, and QJsonDocument reads it at the end, together with the text
@@ -847,6 +897,77 @@ using namespace detail;
 // read stands one element, so the text it reads is as well-formed as the
 // body, member for member. Read twice with two different stand-ins, it also
 // tells whether the array read is the one Qt keeps (a repeated member).
+namespace {
+
+// The body's text not consumed yet, with room behind it for a window's
+// closing and simdjson's padding, and one byte before it for the opening.
+class PendingText
+{
+public:
+    static constexpr qsizetype Behind = 2 + qsizetype(simdjson::SIMDJSON_PADDING);
+
+    char *data() { return m_data.get(); }
+    const char *data() const { return m_data.get(); }
+    qsizetype begin() const { return m_begin; }
+    qsizetype end() const { return m_end; }
+    qsizetype capacity() const { return m_capacity; }
+    qsizetype size() const { return m_end - m_begin; }
+    void consumeTo(qsizetype position) { m_begin = position; }
+    const char *pending() const { return m_data ? m_data.get() + m_begin : nullptr; }
+    QByteArray view() const { return QByteArray::fromRawData(pending(), size()); }
+
+    void append(const char *text, qsizetype length)
+    {
+        if (m_capacity - m_end < length + Behind) {
+            const qsizetype pending = size();
+            const qsizetype needed = 1 + pending + length + Behind;
+            if (needed <= m_capacity && pending <= m_begin) {
+                // to the front, when that moves no more than was consumed
+                std::memmove(m_data.get() + 1, m_data.get() + m_begin, size_t(pending));
+            } else {
+                const qsizetype capacity = std::max(needed, m_capacity * 2);
+                auto grown = std::make_unique_for_overwrite<char[]>(size_t(capacity));
+                if (pending > 0)
+                    std::memcpy(grown.get() + 1, m_data.get() + m_begin, size_t(pending));
+                m_data = std::move(grown);
+                m_capacity = capacity;
+            }
+            m_begin = 1;
+            m_end = 1 + pending;
+        }
+        std::memcpy(m_data.get() + m_end, text, size_t(length));
+        m_end += length;
+    }
+
+private:
+    std::unique_ptr<char[]> m_data;
+    qsizetype m_capacity = 0;
+    qsizetype m_begin = 1;
+    qsizetype m_end = 1;
+};
+
+// Writes over the text around a window for its read and puts it back.
+class Overwrite
+{
+public:
+    Overwrite(char *at, qsizetype length)
+        : m_at(at)
+        , m_length(size_t(length))
+    {
+        std::memcpy(m_saved, at, m_length);
+    }
+    ~Overwrite() { std::memcpy(m_at, m_saved, m_length); }
+    Overwrite(const Overwrite &) = delete;
+    Overwrite &operator=(const Overwrite &) = delete;
+
+private:
+    char *m_at;
+    size_t m_length;
+    char m_saved[PendingText::Behind];
+};
+
+} // namespace
+
 struct ArrayMemberReader::State
 {
     enum class Mode {
@@ -867,19 +988,18 @@ struct ArrayMemberReader::State
         , reader(f, storage)
     { }
 
-    // Reads the windows that `data` holds whole (all of it when final);
-    // returns how much of it was consumed.
-    qsizetype readRows(const char *data, qsizetype size, bool final);
+    // Reads the windows that the pending text holds whole (all of it when
+    // final) and consumes them.
+    void readRows(bool final);
     // Reads one window from p; false when it refuses the text. `pos` moves
     // past the elements it took (none when the first is longer than it).
-    bool readWindow(const char *data, qsizetype size, qsizetype p, qsizetype &pos);
+    bool readWindow(qsizetype p, qsizetype &pos);
     qsizetype leave(qsizetype pos)
     {
         mode = Mode::Keep;
         return pos;
     }
     void findArray(bool complete);
-    void readBuffered(bool final);
     ParsedRows envelope();
 
     const FieldList fields;
@@ -889,8 +1009,7 @@ struct ArrayMemberReader::State
     qsizetype window;
     qsizetype expectedSize = 0;
     Mode mode = Mode::Prefix;
-    QByteArray buffer; // what is not consumed yet, from `head`
-    qsizetype head = 0;
+    PendingText text;
     qsizetype scanned = 0; // how much text the search for the array saw
     QByteArray prefix; // the text before the array's "["
     TableStorage storage;
@@ -900,12 +1019,13 @@ struct ArrayMemberReader::State
     bool consumed = false; // elements were read (and their text dropped)
     bool expectComma = false;
     od::parser parser;
-    std::unique_ptr<char[]> windowBuffer;
-    qsizetype windowBufferSize = 0;
+    size_t parserCapacity = 0;
 };
 
-bool ArrayMemberReader::State::readWindow(const char *data, qsizetype size, qsizetype p, qsizetype &pos)
+bool ArrayMemberReader::State::readWindow(qsizetype p, qsizetype &pos)
 {
+    char *const data = text.data();
+    const qsizetype size = text.end();
     // at a character's start, and never right after a backslash, so that
     // the closing quote added below closes a cut string
     qsizetype cut = std::min(size, p + window);
@@ -923,26 +1043,27 @@ bool ArrayMemberReader::State::readWindow(const char *data, qsizetype size, qsiz
         if (data + cut - b >= 3 && b[1] == '\xBB' && b[2] == '\xBF')
             return false;
     }
-    const qsizetype needed = length + 3 + qsizetype(simdjson::SIMDJSON_PADDING);
-    if (windowBufferSize < needed) {
-        windowBufferSize = std::max(needed, windowBufferSize * 2);
-        windowBuffer = std::make_unique<char[]>(size_t(windowBufferSize));
-        READ_OR_REFUSE(parser.allocate(size_t(windowBufferSize), ParserDepth));
+    if (parserCapacity < size_t(length) + 2) {
+        parserCapacity = std::max(size_t(length) + 2, parserCapacity * 2);
+        READ_OR_REFUSE(parser.allocate(parserCapacity, ParserDepth));
     }
-    char *b = windowBuffer.get();
+    // The byte before the window is consumed text or the spare one in front.
+    char *const b = data + p - 1;
+    const Overwrite opening(b, 1);
     b[0] = '[';
-    std::copy_n(data + p, length, b + 1);
+    const Overwrite closingRoom(data + cut, PendingText::Behind);
     const qsizetype rowsBefore = reader.rows();
     const qsizetype skippedBefore = skipped;
     for (const char *closing : { "]", "\"]" }) {
         const size_t closingLength = std::strlen(closing);
-        std::copy_n(closing, closingLength, b + 1 + length);
+        std::copy_n(closing, closingLength, data + cut);
         const size_t docLength = size_t(1 + length) + closingLength;
-        // a "]" left in the padding by an earlier window would make
-        // simdjson check the balance of this (unbalanced) one
-        std::memset(b + docLength, ' ', size_t(windowBufferSize) - docLength);
+        // a "]" in the padding would make simdjson check the balance of this
+        // (unbalanced) window
+        std::memset(b + docLength, ' ', simdjson::SIMDJSON_PADDING);
         od::document doc;
-        const auto e = parser.iterate(simdjson::padded_string_view(b, docLength, size_t(windowBufferSize))).get(doc);
+        const auto e =
+            parser.iterate(simdjson::padded_string_view(b, docLength, docLength + simdjson::SIMDJSON_PADDING)).get(doc);
         if (e == simdjson::UNCLOSED_STRING)
             continue;
         READ_OR_REFUSE(e);
@@ -997,85 +1118,78 @@ bool ArrayMemberReader::State::readWindow(const char *data, qsizetype size, qsiz
     return false;
 }
 
-qsizetype ArrayMemberReader::State::readRows(const char *data, qsizetype size, bool final)
+void ArrayMemberReader::State::readRows(bool final)
 {
-    qsizetype pos = 0;
+    const char *const data = text.data();
+    const qsizetype size = text.end();
+    qsizetype pos = text.begin();
+    auto consume = [&](qsizetype to) { text.consumeTo(to); };
     while (mode == Mode::Rows) {
         // a whole window, or what is left at the end
         if (!final && size - pos <= window)
-            return pos;
+            return consume(pos);
         qsizetype p = pos;
         while (p < size && isWs(data[p]))
             ++p;
         if (expectComma) {
             if (p >= size)
-                return final ? leave(pos) : pos;
+                return consume(final ? leave(pos) : pos);
             if (data[p] == ']') {
                 mode = Mode::Tail; // the array closed right after a window's last row
-                return p;
+                return consume(p);
             }
             if (data[p] != ',')
-                return leave(pos);
+                return consume(leave(pos));
             ++p;
             while (p < size && isWs(data[p]))
                 ++p;
             if (p >= size)
-                return final ? leave(pos) : pos;
+                return consume(final ? leave(pos) : pos);
             if (data[p] == ']' || data[p] == ',')
-                return leave(pos); // a trailing or doubled comma: Qt's to judge
+                return consume(leave(pos)); // a trailing or doubled comma: Qt's to judge
         }
         // a whole window, or what is left at the end
         if (!final && size - p <= window)
-            return pos;
+            return consume(pos);
         const qsizetype rowsBefore = reader.rows();
         const qsizetype skippedBefore = skipped;
-        if (!readWindow(data, size, p, pos))
-            return leave(pos);
+        if (!readWindow(p, pos))
+            return consume(leave(pos));
         if (mode == Mode::Tail)
-            return pos;
+            return consume(pos);
         if (reader.rows() == rowsBefore && skipped == skippedBefore) {
             // not one whole element in the window: a wider one, from the
             // same element, its comma (if any) read again
             if (window >= size - p)
-                return final ? leave(pos) : pos;
+                return consume(final ? leave(pos) : pos);
             window *= 2;
         }
     }
-    return pos;
+    consume(pos);
 }
 
 void ArrayMemberReader::State::findArray(bool complete)
 {
     // looked at again once the text has doubled, not for every piece
-    if (!complete && buffer.size() < 2 * scanned)
+    if (!complete && text.size() < 2 * scanned)
         return;
-    scanned = buffer.size();
-    const qsizetype open = arrayStart(buffer.constData(), buffer.size(), complete, propertyUtf8);
+    scanned = text.size();
+    const qsizetype open = arrayStart(text.pending(), text.size(), complete, propertyUtf8);
     if (open == NeedMore)
         return;
     if (open == NotThere) {
         mode = Mode::Whole;
         return;
     }
-    prefix = buffer.left(open);
-    head = open + 1;
+    prefix = QByteArray(text.pending(), open);
+    text.consumeTo(text.begin() + open + 1);
     mode = Mode::Rows;
-    readBuffered(complete);
-}
-
-void ArrayMemberReader::State::readBuffered(bool final)
-{
-    head += readRows(buffer.constData() + head, buffer.size() - head, final);
-    if (mode == Mode::Rows && head > 0) {
-        // what was read goes; the rest is less than a window
-        buffer.remove(0, head);
-        head = 0;
-    }
+    readRows(complete);
 }
 
 ParsedRows ArrayMemberReader::State::envelope()
 {
-    const QByteArray rest = QByteArray::fromRawData(buffer.constData() + head, buffer.size() - head);
+    const QByteArray rest = text.view();
     if (!consumed) {
         // nothing was dropped: this is the body itself
         QByteArray body = prefix;
@@ -1084,13 +1198,13 @@ ParsedRows ArrayMemberReader::State::envelope()
         return documentRows(fields, body, property);
     }
     auto parse = [&](const char *standIn, QJsonObject &object) {
-        QByteArray text;
-        text.reserve(prefix.size() + rest.size() + 8);
-        text += prefix;
-        text += standIn;
-        text += rest;
+        QByteArray whole;
+        whole.reserve(prefix.size() + rest.size() + 8);
+        whole += prefix;
+        whole += standIn;
+        whole += rest;
         QJsonParseError error;
-        const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
+        const QJsonDocument doc = QJsonDocument::fromJson(whole, &error);
         if (error.error != QJsonParseError::NoError || !doc.isObject())
             return false;
         object = doc.object();
@@ -1146,31 +1260,11 @@ void ArrayMemberReader::append(const char *data, qsizetype size)
     State &s = *d;
     if (size <= 0)
         return;
-    if (s.mode == State::Mode::Prefix && s.buffer.isEmpty()) {
-        // the array found in the first piece: its rows read from there
-        const qsizetype open = arrayStart(data, size, false, s.propertyUtf8);
-        if (open >= 0) {
-            s.prefix = QByteArray(data, open);
-            s.mode = State::Mode::Rows;
-            data += open + 1;
-            size -= open + 1;
-        } else if (open == NotThere) {
-            s.mode = State::Mode::Whole;
-        }
-    }
-    if (s.mode == State::Mode::Rows && s.head == s.buffer.size()) {
-        // nothing pending: the windows read straight from the caller's bytes
-        s.buffer.clear();
-        s.head = 0;
-        const qsizetype used = s.readRows(data, size, false);
-        s.buffer.append(data + used, size - used);
-        return;
-    }
-    s.buffer.append(data, size);
+    s.text.append(data, size);
     if (s.mode == State::Mode::Prefix)
         s.findArray(false);
     else if (s.mode == State::Mode::Rows)
-        s.readBuffered(false);
+        s.readRows(false);
 }
 
 bool ArrayMemberReader::readItself() const
@@ -1184,11 +1278,12 @@ ParsedRows ArrayMemberReader::finish()
     if (s.mode == State::Mode::Prefix)
         s.findArray(true);
     if (s.mode == State::Mode::Rows)
-        s.readBuffered(true);
+        s.readRows(true);
     ParsedRows out;
     if (s.mode == State::Mode::Whole) {
-        if (!readArrayMember(s.fields, s.buffer, s.property, out, 0))
-            out = documentRows(s.fields, s.buffer, s.property);
+        const QByteArray body = s.text.view();
+        if (!readArrayMember(s.fields, body, s.property, out, 0))
+            out = documentRows(s.fields, body, s.property);
     } else {
         out = s.envelope();
     }
