@@ -87,6 +87,13 @@ protected:
     }
 };
 
+// A port on 127.0.0.1 that nobody listens on.
+inline quint16 refusedPort()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : quint16(9);
+}
+
 // The server, RestClient pointed at it, the wait dialog and the recording
 // presenter; everything global is put back on destruction.
 struct DataTestEnv
@@ -97,10 +104,17 @@ struct DataTestEnv
     explicit DataTestEnv(bool AWithWaitDlg = true)
         : presenter(RecordingPresenter::install())
     {
-        RestClient = new TZeltRestClient(server.url(), 5000, 5000);
-        RestClient->SetHeaderData(QStringLiteral("tok"), QStringLiteral("ref"), QStringLiteral("id_ID"));
+        replaceRestClient(server.url());
         if (AWithWaitDlg)
             WaitDlg = new TWaitDlg;
+    }
+    // RestClient, token "tok", at AUrl; empty: at a port nobody listens on.
+    static void replaceRestClient(const QString &AUrl = QString(), int AReadTimeoutMs = 5000)
+    {
+        delete RestClient;
+        RestClient = new TZeltRestClient(
+            AUrl.isEmpty() ? QStringLiteral("http://127.0.0.1:%1").arg(refusedPort()) : AUrl, 5000, AReadTimeoutMs);
+        RestClient->SetHeaderData(QStringLiteral("tok"), QStringLiteral("ref"), QStringLiteral("id_ID"));
     }
     ~DataTestEnv()
     {
@@ -111,13 +125,6 @@ struct DataTestEnv
         Platform::setDialogPresenter(nullptr);
     }
 };
-
-// A port on 127.0.0.1 that nobody listens on.
-inline quint16 refusedPort()
-{
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : quint16(9);
-}
 
 // The paging bar of a list screen; each reload it asks for is noted as
 // "page/size".

@@ -141,8 +141,7 @@ void tst_ComLookups::dataListFailures()
     QFETCH(QByteArray, body);
     QFETCH(QString, shown);
     if (status == 0) {
-        delete RestClient;
-        RestClient = new TZeltRestClient(QStringLiteral("http://127.0.0.1:%1").arg(refusedPort()), 5000, 5000);
+        DataTestEnv::replaceRestClient();
     } else {
         Reply reply = Reply::json(body, status);
         if (body.contains('<'))

@@ -150,8 +150,7 @@ void tst_RestGet::closingSteps()
     } else if (status > 0) {
         m_env->server.enqueue(Reply::text("no such list", status));
     } else if (status == 0) {
-        delete RestClient;
-        RestClient = new TZeltRestClient(QStringLiteral("http://127.0.0.1:%1").arg(refusedPort()), 5000, 5000);
+        DataTestEnv::replaceRestClient();
     } else { // every time: the network layer may try once more on a new connection
         m_env->server.setHandler([status](const RecordedRequest &) {
             return Reply::withAction(status == -1 ? Reply::Action::PartialBodyThenClose : Reply::Action::Garbage,
@@ -270,12 +269,9 @@ void tst_RestGet::failuresAreToldInTheUsersWords()
     QCOMPARE(t->rowCount(), 2);
 
     if (status == 0) {
-        delete RestClient;
-        RestClient = new TZeltRestClient(QStringLiteral("http://127.0.0.1:%1").arg(refusedPort()), 5000, 5000);
-        RestClient->SetHeaderData(QStringLiteral("tok"), QStringLiteral("ref"), QStringLiteral("id_ID"));
+        DataTestEnv::replaceRestClient();
     } else if (status == -1) {
-        delete RestClient;
-        RestClient = new TZeltRestClient(m_env->server.url(), 5000, 300);
+        DataTestEnv::replaceRestClient(m_env->server.url(), 300);
         m_env->server.enqueue(Reply::withAction(Reply::Action::Hang));
     } else if (status == -2) {
         m_env->server.setHandler(
@@ -471,8 +467,7 @@ void tst_RestGet::detailRowRefreshesTheCurrentRow()
     QVERIFY(t.readOnly());
 
     // no answer: raised to the caller, the wait dialog hidden, read-only kept
-    delete RestClient;
-    RestClient = new TZeltRestClient(QStringLiteral("http://127.0.0.1:%1").arg(refusedPort()), 5000, 5000);
+    DataTestEnv::replaceRestClient();
     QVERIFY_THROWS_EXCEPTION(Platform::TransportError,
                              RestGetDetailRow(url, &t, params(), &m_screen->errorHandler, nullptr, true, true));
     QCOMPARE(WaitDlg->ProcessCount(), 0);

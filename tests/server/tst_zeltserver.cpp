@@ -92,6 +92,10 @@ QString accessToken(const HttpReply &AReply)
 const QByteArray CustomerKeys = R"({"cust_key":"ZELT-DEMO-0001","secret_key":"demo-secret-0001","mode":"dev"})";
 const QByteArray SarahSignIn = R"({"username":"sarah@zelt.local","password":"Demo#2024"})";
 const QString Login = QStringLiteral("/auth/v1/login");
+const QString CustAuth = QStringLiteral("/v1/cust-auth");
+const QString Menus = QStringLiteral("/sys/v1/app/menus");
+const QString AppFiles = QStringLiteral("/v1/app-files");
+const QString Config = QStringLiteral("/sys/v1/config");
 
 QByteArray signInBody(const QString &AEmail, const QString &APassword)
 {
@@ -99,11 +103,21 @@ QByteArray signInBody(const QString &AEmail, const QString &APassword)
                QJsonObject { { QStringLiteral("username"), AEmail }, { QStringLiteral("password"), APassword } })
         .toJson(QJsonDocument::Compact);
 }
+const QByteArray BudiSignIn = signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("Demo#2024"));
 
-// Starts zelt-server and waits for its "listening on" line; returns the base URL.
-QString startServer(QProcess &AProcess, const QStringList &AArguments, QByteArray *AOutput)
+// The server runs with a low PBKDF2 round count (--password-rounds) on
+// purpose: the suite signs in many times and 600,000 rounds cost half a second each.
+const QString TestRounds = QStringLiteral("2000");
+
+// Starts zelt-server on a free port over ADb, with the suite's files folder and
+// round count and AOptions, and waits for its "listening on" line; returns the base URL.
+QString startServer(QProcess &AProcess, const QString &ADb, const QString &AFiles, const QStringList &AOptions,
+                    QByteArray *AOutput)
 {
-    AProcess.start(QStringLiteral(ZELT_SERVER_BIN), AArguments);
+    AProcess.start(QStringLiteral(ZELT_SERVER_BIN),
+                   QStringList { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"), ADb,
+                                 QStringLiteral("--files"), AFiles, QStringLiteral("--password-rounds"), TestRounds }
+                       + AOptions);
     if (!AProcess.waitForStarted(10000))
         return {};
     static const QRegularExpression listening(QStringLiteral("listening on (http://127\\.0\\.0\\.1:\\d+)"));
@@ -144,10 +158,6 @@ RawExchange exchange(quint16 APort, const QByteArray &ABytes, int AQuietMs = 300
     out.elapsedMs = clock.elapsed();
     return out;
 }
-
-// The server runs with a low PBKDF2 round count (--password-rounds) on
-// purpose: the suite signs in many times and 600,000 rounds cost half a second each.
-const QString TestRounds = QStringLiteral("2000");
 
 } // namespace
 
@@ -210,25 +220,17 @@ void tst_ZeltServer::initTestCase()
         QSKIP(qPrintable(m_store->error()));
     QVERIFY2(!m_store->location().isEmpty() && !m_strictStore->location().isEmpty(), qPrintable(m_store->error()));
     QByteArray out;
+    const QString files = m_dir.filePath(QStringLiteral("files"));
+    const auto options = [](const char *AText) { return QString::fromLatin1(AText).split(QLatin1Char(' ')); };
     m_http.base =
-        startServer(m_server,
-                    { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--quiet"), QStringLiteral("--db"),
-                      m_store->location(), QStringLiteral("--files"), m_dir.filePath(QStringLiteral("files")),
-                      QStringLiteral("--password-rounds"), TestRounds, QStringLiteral("--signin-attempts"),
-                      QStringLiteral("4"), QStringLiteral("--signin-lock"), QStringLiteral("3") },
-                    &out);
+        startServer(m_server, m_store->location(), files, options("--quiet --signin-attempts 4 --signin-lock 3"), &out);
     QVERIFY2(!m_http.base.isEmpty(), out.constData());
     m_strictHttp.base = startServer(
-        m_strict,
-        { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"), m_strictStore->location(),
-          QStringLiteral("--files"), m_dir.filePath(QStringLiteral("files")), QStringLiteral("--password-rounds"),
-          TestRounds, QStringLiteral("--signin-attempts"), QStringLiteral("2"), QStringLiteral("--header-timeout"),
-          QStringLiteral("0.5"), QStringLiteral("--idle-timeout"), QStringLiteral("1.5"),
-          QStringLiteral("--max-connections"), QStringLiteral("8") },
-        &m_strictLog);
+        m_strict, m_strictStore->location(), files,
+        options("--signin-attempts 2 --header-timeout 0.5 --idle-timeout 1.5 --max-connections 8"), &m_strictLog);
     QVERIFY2(!m_strictHttp.base.isEmpty(), m_strictLog.constData());
     m_sarah = accessToken(m_http.post(Login, SarahSignIn));
-    m_customer = accessToken(m_http.post(QStringLiteral("/v1/cust-auth"), CustomerKeys));
+    m_customer = accessToken(m_http.post(CustAuth, CustomerKeys));
     QVERIFY(!m_sarah.isEmpty() && !m_customer.isEmpty());
 }
 
@@ -250,18 +252,17 @@ void tst_ZeltServer::signIn_data()
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("errorKey"); // of the "errors" envelope; empty: a "message"
-    const QString cust = QStringLiteral("/v1/cust-auth");
-    const QString user = QStringLiteral("/auth/v1/login");
     const auto row = [](const char *AName, const QString &APath, const char *ABody, int AStatus, const char *AKey) {
         QTest::newRow(AName) << APath << QByteArray(ABody) << AStatus << QString::fromLatin1(AKey);
     };
-    row("customer", cust, CustomerKeys.constData(), 200, "");
-    row("customer, wrong secret", cust, R"({"cust_key":"ZELT-DEMO-0001","secret_key":"demo-secret-0002"})", 401, "");
-    row("customer, secret missing", cust, R"({"cust_key":"ZELT-DEMO-0001"})", 400, "secret_key");
-    row("customer, key not a string", cust, R"({"cust_key":1,"secret_key":"demo-secret-0001"})", 400, "cust_key");
-    row("user, e-mail in capitals", user, R"({"username":"SARAH@ZELT.LOCAL","password":"Demo#2024"})", 200, "");
-    row("user, wrong password", user, R"({"username":"sarah@zelt.local","password":"demo#2024"})", 401, "");
-    row("user, password missing", user, R"({"username":"sarah@zelt.local"})", 400, "password");
+    row("customer", CustAuth, CustomerKeys.constData(), 200, "");
+    row("customer, wrong secret", CustAuth, R"({"cust_key":"ZELT-DEMO-0001","secret_key":"demo-secret-0002"})", 401,
+        "");
+    row("customer, secret missing", CustAuth, R"({"cust_key":"ZELT-DEMO-0001"})", 400, "secret_key");
+    row("customer, key not a string", CustAuth, R"({"cust_key":1,"secret_key":"demo-secret-0001"})", 400, "cust_key");
+    row("user, e-mail in capitals", Login, R"({"username":"SARAH@ZELT.LOCAL","password":"Demo#2024"})", 200, "");
+    row("user, wrong password", Login, R"({"username":"sarah@zelt.local","password":"demo#2024"})", 401, "");
+    row("user, password missing", Login, R"({"username":"sarah@zelt.local"})", 400, "password");
 }
 
 void tst_ZeltServer::signIn()
@@ -274,11 +275,9 @@ void tst_ZeltServer::signIn()
     QCOMPARE(r.status, status);
     QVERIFY(r.contentType.startsWith("application/json"));
     if (status == 200) {
-        const QString app = QStringLiteral("/v1/app-files");
-        const QString menus = QStringLiteral("/sys/v1/app/menus");
-        const bool customer = path.startsWith(QLatin1String("/v1"));
-        QCOMPARE(m_http.get(customer ? app : menus, accessToken(r)).status, 200);
-        QCOMPARE(m_http.get(customer ? menus : app, accessToken(r)).status, 401);
+        const bool customer = path == CustAuth;
+        QCOMPARE(m_http.get(customer ? AppFiles : Menus, accessToken(r)).status, 200);
+        QCOMPARE(m_http.get(customer ? Menus : AppFiles, accessToken(r)).status, 401);
     } else if (errorKey.isEmpty()) {
         QVERIFY(!r.message().isEmpty() && accessToken(r).isEmpty());
         if (status == 401 && path.startsWith(QLatin1String("/auth")))
@@ -297,16 +296,15 @@ void tst_ZeltServer::passwordsAreSaltedAndTokensExpire()
     QVERIFY(sarah != sql(hashOf.arg(QStringLiteral("budi"))).toString());
     QVERIFY(!sarah.contains(QLatin1String("Demo#2024")));
     // a token whose time is up is refused; another one of the same user still works
-    const QString menus = QStringLiteral("/sys/v1/app/menus");
-    const QString token = accessToken(m_http.post(QStringLiteral("/auth/v1/login"), SarahSignIn));
-    QCOMPARE(m_http.get(menus, token).status, 200);
+    const QString token = accessToken(m_http.post(Login, SarahSignIn));
+    QCOMPARE(m_http.get(Menus, token).status, 200);
     const QByteArray digest = QCryptographicHash::hash(token.toUtf8(), QCryptographicHash::Sha256).toHex();
     const QString expire = QStringLiteral("UPDATE sessions SET expires_at = %1 WHERE token_hash = '%2'");
     QCOMPARE(sql(expire.arg(QDateTime::currentMSecsSinceEpoch() - 1000).arg(QLatin1String(digest))).toInt(), 1);
-    const HttpReply expired = m_http.get(menus, token);
+    const HttpReply expired = m_http.get(Menus, token);
     QCOMPARE(expired.status, 401);
     QVERIFY(expired.message().contains(QStringLiteral("expired")));
-    QCOMPARE(m_http.get(menus, m_sarah).status, 200);
+    QCOMPARE(m_http.get(Menus, m_sarah).status, 200);
 }
 
 void tst_ZeltServer::pagesDoNotOverlapAndAreCapped()
@@ -433,7 +431,7 @@ void tst_ZeltServer::badInputNeverBreaksTheServer()
             answer += socket.readAll();
         if (answer.startsWith("HTTP/"))
             QVERIFY2(answer.mid(9, 1) == "4", answer.left(40).constData());
-        QCOMPARE(m_http.get(QStringLiteral("/sys/v1/config"), m_sarah).status, 200);
+        QCOMPARE(m_http.get(Config, m_sarah).status, 200);
     }
     QCOMPARE(m_http.get(Customers + QStringLiteral("/3"), m_sarah).json(), snapshot);
     QCOMPARE(sql(QStringLiteral("SELECT COUNT(*) FROM customers")).toInt(), countBefore);
@@ -452,8 +450,7 @@ void tst_ZeltServer::servedArchivesAreSigned()
     const QByteArray key = QByteArray::fromBase64(pub.readAll().trimmed());
     QCOMPARE(key.size(), int(crypto_sign_PUBLICKEYBYTES));
     QVERIFY(!(QFile::permissions(keyFile) & QFile::ReadOther));
-    const QJsonArray files =
-        m_http.get(QStringLiteral("/v1/app-files"), m_customer).json().value(QStringLiteral("files")).toArray();
+    const QJsonArray files = m_http.get(AppFiles, m_customer).json().value(QStringLiteral("files")).toArray();
     QVERIFY(!files.isEmpty());
     for (const QJsonValue &value : files) {
         const QJsonObject f = value.toObject();
@@ -519,15 +516,13 @@ void tst_ZeltServer::signInIsThrottled()
     // the customer sign-in likewise
     const QByteArray wrongKey = R"({"cust_key":"ZELT-DEMO-0002","secret_key":"nope","mode":"dev"})";
     for (int i = 0; i < 4; ++i)
-        QCOMPARE(m_http.post(QStringLiteral("/v1/cust-auth"), wrongKey).status, 401);
-    QCOMPARE(m_http.post(QStringLiteral("/v1/cust-auth"), wrongKey).status, 429);
+        QCOMPARE(m_http.post(CustAuth, wrongKey).status, 401);
+    QCOMPARE(m_http.post(CustAuth, wrongKey).status, 429);
     // once the lock time has passed the right password works and the count starts afresh
     QTest::qWait(3100);
-    QCOMPARE(m_http.post(Login, signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("Demo#2024"))).status,
-             200);
+    QCOMPARE(m_http.post(Login, BudiSignIn).status, 200);
     QCOMPARE(m_http.post(Login, wrong).status, 401);
-    QCOMPARE(m_http.post(Login, signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("Demo#2024"))).status,
-             200);
+    QCOMPARE(m_http.post(Login, BudiSignIn).status, 200);
 }
 
 void tst_ZeltServer::failuresFromOneAddressLockIt()
@@ -565,21 +560,19 @@ void tst_ZeltServer::oldDigestsAreUpgradedAtSignIn()
         sql(QStringLiteral("UPDATE users SET password_hash = '%1' WHERE email = 'budi@zelt.local'").arg(old)).toInt(),
         1);
     const QString hashOf = QStringLiteral("SELECT password_hash FROM users WHERE email = 'budi@zelt.local'");
-    const QByteArray budi = signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("Demo#2024"));
     QCOMPARE(m_http.post(Login, signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("wrong"))).status, 401);
     QCOMPARE(sql(hashOf).toString(), old); // a failed sign-in changes nothing
-    QCOMPARE(m_http.post(Login, budi).status, 200);
+    QCOMPARE(m_http.post(Login, BudiSignIn).status, 200);
     const QString upgraded = sql(hashOf).toString();
     QVERIFY2(upgraded.startsWith(QStringLiteral("pbkdf2-sha256$%1$").arg(TestRounds)), qPrintable(upgraded));
-    QCOMPARE(m_http.post(Login, budi).status, 200);
+    QCOMPARE(m_http.post(Login, BudiSignIn).status, 200);
     QCOMPARE(sql(hashOf).toString(), upgraded);
 }
 
 void tst_ZeltServer::accessFollowsTheMenus()
 {
     // Budi (role 2) has the customer list (101) and New Customer (102)
-    const QString budi =
-        accessToken(m_http.post(Login, signInBody(QStringLiteral("budi@zelt.local"), QStringLiteral("Demo#2024"))));
+    const QString budi = accessToken(m_http.post(Login, BudiSignIn));
     QVERIFY(!budi.isEmpty());
     const QString one = Customers + QStringLiteral("/1");
     const QString countries = QStringLiteral("/com/v1/master/countries");
@@ -599,7 +592,7 @@ void tst_ZeltServer::accessFollowsTheMenus()
     QCOMPARE(m_http.post(QStringLiteral("/crm/v1/master/contacts"), contact, budi).status, 403);
     QCOMPARE(m_http.get(QStringLiteral("/crm/v1/master/contacts?customer_id=1"), budi).status, 403);
     QCOMPARE(m_http.get(countries, budi).status, 200);
-    QCOMPARE(m_http.get(QStringLiteral("/sys/v1/config"), budi).status, 200);
+    QCOMPARE(m_http.get(Config, budi).status, 200);
     QCOMPARE(m_http.get(Customers, m_sarah).status, 200);
     QCOMPARE(sql(QStringLiteral("INSERT INTO role_menus (role_id, menu_id) VALUES (2, 101), (2, 102)")).toInt(), 2);
     QCOMPARE(m_http.get(Customers, budi).status, 200);
@@ -620,7 +613,7 @@ void tst_ZeltServer::overlongInputIsRefused()
         m_http.get(QStringLiteral("/com/v1/master/states?params=") + QString(5000, QLatin1Char('9')), m_sarah);
     QCOMPARE(longParam.status, 400);
     QVERIFY(longParam.message().contains(QLatin1String("\"params\"")));
-    QCOMPARE(m_http.get(QStringLiteral("/sys/v1/config"), m_sarah).status, 200);
+    QCOMPARE(m_http.get(Config, m_sarah).status, 200);
 }
 
 void tst_ZeltServer::connectionsAreBoundedAndClosed()
@@ -675,7 +668,7 @@ void tst_ZeltServer::connectionsAreBoundedAndClosed()
     QVERIFY(QJsonDocument::fromJson(chunked.answer.mid(chunked.answer.indexOf("\r\n\r\n") + 4))
                 .object()
                 .contains(QStringLiteral("message")));
-    QCOMPARE(m_strictHttp.get(QStringLiteral("/sys/v1/config"), QString()).status, 401);
+    QCOMPARE(m_strictHttp.get(Config, QString()).status, 401);
 }
 
 void tst_ZeltServer::requestLogWritesTheTargetAsSent()

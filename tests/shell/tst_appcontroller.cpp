@@ -131,12 +131,14 @@ private:
     }
     void loadMenus(const QJsonArray &menus, const QJsonArray &packages = {})
     {
-        {
-            QMutexLocker lock(&m_mutex);
-            m_menus = menusAnswer(menus, packages);
-        }
+        serveMenus(menus, packages);
         m_ctl->LoadAccessData();
         m_ctl->HideSplash();
+    }
+    void serveMenus(const QJsonArray &menus, const QJsonArray &packages = {})
+    {
+        QMutexLocker lock(&m_mutex);
+        m_menus = menusAnswer(menus, packages);
     }
     Platform::SideBarItem *item(int AMenuId) const
     {
@@ -281,10 +283,7 @@ void tst_AppController::failedMenuRequestIsToldAndABadNodeKeepsThePackages()
     const QJsonArray menus { header(
         QStringLiteral("Sales"), 1, 0,
         QJsonArray { screen(101, QStringLiteral("Orders"), 1, QStringLiteral("TProbeFrm")), broken }) };
-    {
-        QMutexLocker lock(&m_mutex);
-        m_menus = menusAnswer(menus, FixturePackages);
-    }
+    serveMenus(menus, FixturePackages);
     QVERIFY_THROWS_EXCEPTION(Platform::JsonMemberError, m_ctl->LoadAccessData());
     QCOMPARE(m_ctl->MenuList()->MenuIds(), (QList<int> { 0, 101 }));
     QVERIFY(ClassRegistry::instance().contains(QStringLiteral("TFixtureScreenFrm")));

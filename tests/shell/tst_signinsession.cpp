@@ -128,16 +128,29 @@ void tst_SignInSession::authenticationFails_data()
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<bool>("updatesJson");
     QTest::addColumn<QString>("error"); // what AppSettingsError starts with
+    QTest::addColumn<QString>("mentions"); // and what it names
     const QByteArray good = "<good>";
-    QTest::newRow("no service address") << QString() << 0 << good << true << "Invalid API URL: \"\"";
+    const QString unusable = QStringLiteral("The customer service's answer cannot be used: ");
+    const auto with = [](const QString &member, const QJsonValue &value) {
+        QJsonObject data = custAuthData(QStringLiteral("http://127.0.0.1:1"));
+        data.insert(member, value);
+        return QJsonDocument(QJsonObject { { QStringLiteral("data"), data } }).toJson(QJsonDocument::Compact);
+    };
+    const auto unusableRow = [&](const char *name, const QByteArray &body, const char *mentions) {
+        QTest::newRow(name) << "server" << 200 << body << true << unusable << QString::fromLatin1(mentions);
+    };
+    QTest::newRow("no service address") << QString() << 0 << good << true << "Invalid API URL: \"\"" << QString();
     QTest::newRow("refused") << "server" << 403 << QByteArray(R"({"message":"Unknown customer"})") << true
-                             << R"({"message":"Unknown customer"})";
-    QTest::newRow("no api_url") << "server" << 200 << QByteArray(R"({"data":{"app_ver":"1","token":{"access":"t"}}})")
-                                << true << "The customer service's answer cannot be used: ";
-    QTest::newRow("not JSON") << "server" << 200 << QByteArray("OK") << true
-                              << "The customer service's answer cannot be used: ";
-    QTest::newRow("no updates.json") << "server" << 200 << good << false << "The installed build is unknown: ";
-    QTest::newRow("nobody answers") << "dead" << 0 << good << true << QString();
+                             << R"({"message":"Unknown customer"})" << QString();
+    unusableRow("no api_url", R"({"data":{"app_ver":"1","token":{"access":"t"}}})", "");
+    unusableRow("empty api_url", with(QStringLiteral("api_url"), QString()), "api_url");
+    unusableRow("token null", with(QStringLiteral("token"), QJsonValue::Null), "token");
+    unusableRow("address a number", with(QStringLiteral("addr_line"), 7), "addr_line");
+    unusableRow("not JSON", "OK", "not a JSON object");
+    unusableRow("an HTML page", "<html>hello</html>", "not a JSON object");
+    QTest::newRow("no updates.json") << "server" << 200 << good << false
+                                     << "The installed build is unknown: " << QString();
+    QTest::newRow("nobody answers") << "dead" << 0 << good << true << QString() << QString();
 }
 
 void tst_SignInSession::authenticationFails()
@@ -147,6 +160,7 @@ void tst_SignInSession::authenticationFails()
     QFETCH(QByteArray, body);
     QFETCH(bool, updatesJson);
     QFETCH(QString, error);
+    QFETCH(QString, mentions);
     OrvUrl = orvUrl == QLatin1String("server") ? m_server->url() : orvUrl == QLatin1String("dead") ? deadUrl() : orvUrl;
     if (body != "<good>")
         m_custAuth = body;
@@ -167,7 +181,7 @@ void tst_SignInSession::authenticationFails()
     const QString reported = failed.at(0).at(0).toString();
     QCOMPARE(reported, AppSettingsError);
     QVERIFY(!AppSettingsError.isEmpty());
-    QVERIFY2(AppSettingsError.startsWith(error), qPrintable(AppSettingsError));
+    QVERIFY2(AppSettingsError.startsWith(error) && AppSettingsError.contains(mentions), qPrintable(AppSettingsError));
     QVERIFY(!IsAppSettingsValid);
     QCOMPARE(ApiUrl, QStringLiteral("http://before"));
     QVERIFY(OrvToken.isEmpty());

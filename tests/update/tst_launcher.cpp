@@ -195,18 +195,14 @@ void tst_Launcher::failureUndoesEverything_data()
     QTest::addColumn<QString>("failSwapOf"); // target whose swap fails; empty: none
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("second swap fails") << ""
-                                       << "reports/customer-list.txt"
-                                       << "Cannot replace \"reports/customer-list.txt\"; the update was undone.";
-    QTest::newRow("a folder in the way") << "folder in the way"
-                                         << ""
-                                         << "\"templates/quotation.txt\" is in the way: it is not a file.";
-    QTest::newRow("staged path escapes") << "path escapes"
-                                         << ""
-                                         << "File \"42\": the path \"..\\..\\\" is not safe.";
-    QTest::newRow("empty archive") << "empty archive"
-                                   << ""
-                                   << "File \"7\": its archive holds no files; nothing was applied.";
+    const auto row = [](const char *name, const char *spoil, const char *failSwapOf, const QString &message) {
+        QTest::newRow(name) << QString::fromLatin1(spoil) << QString::fromLatin1(failSwapOf) << message;
+    };
+    row("second swap fails", "", "reports/customer-list.txt",
+        "Cannot replace \"reports/customer-list.txt\"; the update was undone.");
+    row("a folder in the way", "folder in the way", "", "\"templates/quotation.txt\" is in the way: it is not a file.");
+    row("staged path escapes", "path escapes", "", "File \"42\": the path \"..\\..\\\" is not safe.");
+    row("empty archive", "empty archive", "", "File \"7\": its archive holds no files; nothing was applied.");
     const auto alias = [](const char *name, const char *reason) {
         QTest::newRow(name) << QString::fromLatin1(name) << ""
                             << QStringLiteral("File \"7\": \"reports/%1\" cannot be installed safely: %2.")
@@ -220,10 +216,8 @@ void tst_Launcher::failureUndoesEverything_data()
     alias("customer-list.txt ", "\"customer-list.txt \" ends in a dot or a blank, which Windows drops");
     alias("CUSTOM~1.TXT", "\"CUSTOM~1.TXT\" may be the short name of another file on Windows");
     alias("what?.txt", "\"what?.txt\" holds a character Windows refuses");
-    QTest::newRow("names differ in case only") << "case"
-                                               << ""
-                                               << "File \"7\": \"reports/customer-list.txt\" and "
-                                                  "\"reports/Customer-List.txt\" would be one file on Windows.";
+    row("names differ in case only", "case", "",
+        "File \"7\": \"reports/customer-list.txt\" and \"reports/Customer-List.txt\" would be one file on Windows.");
 }
 
 void tst_Launcher::failureUndoesEverything()
