@@ -118,7 +118,7 @@ template<typename S> bool parseIsoTrimmed(const S &s, IsoParts &p, DateMemo *mem
     }
     if (hh > 23 || mm > 59 || ss > 59)
         return false;
-    p.time = QTime(hh, mm, ss, ms);
+    p.time = QTime::fromMSecsSinceStartOfDay(((hh * 60 + mm) * 60 + ss) * 1000 + ms); // checked above
     p.hasTime = true;
     if (i == n)
         return true;

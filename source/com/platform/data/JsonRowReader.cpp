@@ -118,9 +118,8 @@ bool readPlainNumber(std::string_view token, Number &n)
 // A member's number may be left unread (`stepOver`): the object's iterator
 // steps over it and still checks what follows. An element's may not, as the
 // windows take the iterator's place after each element for where it ended.
-bool readNumber(od::value &v, Number &n, bool stepOver = false)
+bool readNumber(od::value &v, std::string_view token, Number &n, bool stepOver = false)
 {
-    const std::string_view token = trimmedToken(v);
     if (stepOver && readPlainNumber(token, n))
         return true;
     bool literal = true;
@@ -173,9 +172,8 @@ bool hasBackslash(std::string_view s)
 
 // The content of a string value and whether it had escapes; a string with
 // escapes is unescaped (and checked) by simdjson.
-bool readString(od::value &v, std::string_view &text)
+bool readString(od::value &v, std::string_view token, std::string_view &text)
 {
-    const std::string_view token = trimmedToken(v);
     if (token.size() < 2 || token.front() != '"' || token.back() != '"')
         return false;
     text = token.substr(1, token.size() - 2);
@@ -268,11 +266,11 @@ bool validate(od::value v, int depth)
     }
     case od::json_type::string: {
         std::string_view text;
-        return readString(v, text);
+        return readString(v, trimmedToken(v), text);
     }
     case od::json_type::number: {
         Number n;
-        return readNumber(v, n);
+        return readNumber(v, trimmedToken(v), n);
     }
     case od::json_type::boolean: {
         bool b = false;
@@ -564,19 +562,41 @@ private:
     {
         const FieldType type = m_keys[size_t(field)].type;
         const bool text = type == FieldType::String || type == FieldType::Memo;
+        // the kind of value by its first character, as simdjson tells it,
+        // from the token that the string and number readers need anyway
+        const std::string_view token = trimmedToken(v);
         od::json_type kind;
-        READ_OR_REFUSE(v.type().get(kind));
+        switch (token.empty() ? '\0' : token.front()) {
+        case '"': kind = od::json_type::string; break;
+        case '-':
+        case '0':
+        case '1':
+        case '2':
+        case '3':
+        case '4':
+        case '5':
+        case '6':
+        case '7':
+        case '8':
+        case '9': kind = od::json_type::number; break;
+        case 't':
+        case 'f': kind = od::json_type::boolean; break;
+        case 'n': kind = od::json_type::null; break;
+        case '{': kind = od::json_type::object; break;
+        case '[': kind = od::json_type::array; break;
+        default: return false;
+        }
         switch (kind) {
         case od::json_type::string: {
             std::string_view s;
-            if (!readString(v, s))
+            if (!readString(v, token, s))
                 return false;
             setFromText(row, field, type, s);
             return true;
         }
         case od::json_type::number: {
             Number n;
-            if (!readNumber(v, n, true))
+            if (!readNumber(v, token, n, true))
                 return false;
             switch (type) {
             case FieldType::String:
