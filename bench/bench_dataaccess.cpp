@@ -24,6 +24,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -33,6 +34,7 @@
 #include <algorithm>
 #include <ctime>
 #include <malloc.h>
+#include <map>
 #include <cstdio>
 #include <vector>
 
@@ -184,6 +186,48 @@ double median(std::vector<double> v)
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
+// CPU time of each thread of the process so far, in ms, by thread name
+// (Linux: the scheduler's run time of every task), so that a figure shows
+// which thread a read's time went to.
+std::map<QByteArray, double> cpuByThread()
+{
+    std::map<QByteArray, double> m;
+    const QStringList tasks = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &task : tasks) {
+        const QString dir = QStringLiteral("/proc/self/task/") + task;
+        QFile comm(dir + QStringLiteral("/comm"));
+        QFile sched(dir + QStringLiteral("/schedstat"));
+        if (!comm.open(QIODevice::ReadOnly) || !sched.open(QIODevice::ReadOnly))
+            continue;
+        m[comm.readAll().trimmed()] += sched.readAll().split(' ').value(0).toDouble() / 1e6;
+    }
+    return m;
+}
+
+// The threads' CPU over one run, added to `sums` under short names.
+void addCpu(std::map<QByteArray, std::vector<double>> &sums, const std::map<QByteArray, double> &before)
+{
+    static const std::pair<const char *, const char *> names[] = {
+        { "Platform::Async", "reader" },
+        { "Platform::Netwo", "network" },
+        { "QNetworkAccessM", "qt-http" },
+        { "TestHttpServer", "server" },
+    };
+    std::map<QByteArray, double> run;
+    for (const auto &[name, ms] : cpuByThread()) {
+        const auto was = before.find(name);
+        const double spent = ms - (was == before.end() ? 0.0 : was->second);
+        QByteArray label("ui");
+        for (const auto &[prefix, shortName] : names) {
+            if (name.startsWith(prefix))
+                label = shortName;
+        }
+        run[label] += spent;
+    }
+    for (const auto &[label, ms] : run)
+        sums[label].push_back(ms);
+}
+
 QEventLoop *waitingLoop = nullptr;
 
 // Runs the event loop until finished() is called, without the polling sleeps
@@ -229,6 +273,8 @@ int main(int argc, char **argv)
                 "per row: body  table  t/body  peak/body");
 
     std::vector<double> transfers;
+    std::vector<double> readers;
+    std::vector<QByteArray> cpuLines;
     std::vector<QByteArray> lines;
     for (const int rows : { 1000, 10000, 100000 }) {
         const QByteArray body = listBody(rows);
@@ -250,6 +296,7 @@ int main(int argc, char **argv)
         // one read into a table, timed; with measureMemory the heap held by
         // the rows and the peak growth over the read are taken too
         std::vector<double> startMs, completionMs, uiTotalMs, startCpuMs, completionCpuMs, uiTotalCpuMs, requestMs;
+        std::map<QByteArray, std::vector<double>> readCpu, transferCpu;
         double tablePerRow = 0;
         double peakPerBody = 0;
         auto readOnce = [&](bool record, bool measureMemory) {
@@ -265,6 +312,8 @@ int main(int argc, char **argv)
                     resetPeak();
             }
             bool done = false;
+            // not on the run that measures memory: the listing allocates
+            const auto threadsBefore = record ? cpuByThread() : std::map<QByteArray, double>();
             app.reset();
             app.recording = true;
             QElapsedTimer t;
@@ -299,6 +348,7 @@ int main(int argc, char **argv)
                 completionCpuMs.push_back(ms(app.longestCpuNs));
                 uiTotalCpuMs.push_back(ms(app.totalCpuNs + startCpu));
                 requestMs.push_back(ms(requestNs));
+                addCpu(readCpu, threadsBefore);
             }
             return true;
         };
@@ -314,10 +364,12 @@ int main(int argc, char **argv)
                     resetPeak();
             }
             auto client = RestClient->CreateRestClient(true);
+            const auto threadsBefore = cpuByThread();
             QElapsedTimer t;
             t.start();
             const Platform::HttpResponse response = client->get(QStringLiteral("/prc/v1/master/items"));
             transferMs.push_back(ms(t.nsecsElapsed()));
+            addCpu(transferCpu, threadsBefore);
             if (response.body.size() != body.size())
                 return false;
             if (measureMemory)
@@ -336,7 +388,36 @@ int main(int argc, char **argv)
             if (!transferOnce(r == 0))
                 return 4;
         }
+
+        // the list reader alone, on this thread, the body given in pieces as
+        // the network hands it over: what the read adds to the transfer
+        std::vector<double> readerMs;
+        const auto fields = makeTable()->fieldDefs();
+        for (int r = 0; r < runs; ++r) {
+            QElapsedTimer t;
+            t.start();
+            Platform::JsonDataSet::ArrayMemberReader reader(fields, QStringLiteral("data"));
+            reader.expectSize(body.size());
+            for (qsizetype at = 0; at < body.size(); at += 65536)
+                reader.append(body.constData() + at, std::min<qsizetype>(65536, body.size() - at));
+            const Platform::JsonDataSet::ParsedRows parsed = reader.finish();
+            readerMs.push_back(ms(t.nsecsElapsed()));
+            if (parsed.rows.size() != rows)
+                return 1;
+        }
+        readers.push_back(median(readerMs));
         transfers.push_back(median(transferMs));
+        if (rows == 100000) {
+            auto show = [](const std::map<QByteArray, std::vector<double>> &cpu) {
+                QByteArray text;
+                for (const auto &[label, values] : cpu)
+                    if (median(values) >= 0.05)
+                        text += ' ' + label + '=' + QByteArray::number(median(values), 'f', 1);
+                return text;
+            };
+            cpuLines.push_back("CPU ms by thread, medians at 100,000 rows: read" + show(readCpu) + "; bare transfer"
+                               + show(transferCpu));
+        }
         const double bytesPerRow = double(body.size()) / rows;
         std::printf(
             "%7d %6.1fM | %9.2f %9.2f %9.2f | %9.2f %9.2f %9.2f | %8.1f %8.1f %7.2f | %9.0f %6.0f %7.2f %10.2f\n", rows,
@@ -353,6 +434,10 @@ int main(int argc, char **argv)
     }
     std::printf("bare transfer of the same bodies (synchronous GET, no parse): %.1f ms, %.1f ms, %.1f ms\n",
                 transfers.at(0), transfers.at(1), transfers.at(2));
+    std::printf("the list reader alone (body in memory, 64 KiB pieces): %.1f ms, %.1f ms, %.1f ms\n", readers.at(0),
+                readers.at(1), readers.at(2));
+    for (const QByteArray &line : cpuLines)
+        std::printf("%s\n", line.constData());
     if (!canResetPeak)
         std::printf("(the peak could not be reset: peak/body is against the process peak)\n");
     std::printf("\nstart: inside RestGet (freeze, empty the table, start the task); compl: the longest UI event\n"
