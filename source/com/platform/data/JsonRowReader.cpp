@@ -684,23 +684,27 @@ bool hasByteOrderMark(const QByteArray &body)
     return false;
 }
 
-bool readWhole(const FieldList &fields, const QByteArray &body, const QString &property, ParsedRows &out)
+// `room`: how many bytes behind the text's end may be read.
+bool readWhole(const FieldList &fields, const char *text, qsizetype size, qsizetype room, const QString &property,
+               ParsedRows &out)
 {
-    // The body's own spare room is the padding simdjson reads ahead into; a
-    // body without it is copied once.
+    if (size == 0)
+        return false; // not an object; the document path says so
+    // The text's own spare room is the padding simdjson reads ahead into; a
+    // text without it is copied once.
     simdjson::padded_string copy;
     simdjson::padded_string_view view;
-    if (body.capacity() - body.size() >= qsizetype(simdjson::SIMDJSON_PADDING) && !body.isNull()) {
-        view = simdjson::padded_string_view(body.constData(), size_t(body.size()), size_t(body.capacity()));
+    if (room >= qsizetype(simdjson::SIMDJSON_PADDING)) {
+        view = simdjson::padded_string_view(text, size_t(size), size_t(size + room));
     } else {
-        copy = simdjson::padded_string(body.constData(), size_t(body.size()));
+        copy = simdjson::padded_string(text, size_t(size));
         view = copy;
     }
 
     // One parser per body, freed with it: its index takes four bytes per
     // byte of body, too much to keep between reads.
     auto parser = std::make_unique<od::parser>();
-    READ_OR_REFUSE(parser->allocate(size_t(body.size()), ParserDepth));
+    READ_OR_REFUSE(parser->allocate(size_t(size), ParserDepth));
 
     od::document doc;
     READ_OR_REFUSE(parser->iterate(view).get(doc));
@@ -1302,7 +1306,8 @@ ParsedRows ArrayMemberReader::finish()
     ParsedRows out;
     if (s.mode == State::Mode::Whole) {
         const QByteArray body = s.text.view();
-        if (!readArrayMember(s.fields, body, s.property, out, 0))
+        if (hasByteOrderMark(body)
+            || !readWhole(s.fields, body.constData(), body.size(), s.text.capacity() - s.text.end(), s.property, out))
             out = documentRows(s.fields, body, s.property);
     } else {
         out = s.envelope();
@@ -1334,7 +1339,11 @@ bool readArrayMember(const FieldList &fields, const QByteArray &body, const QStr
             return true;
         }
     }
-    return !hasByteOrderMark(body) && readWhole(fields, body, property, out);
+    // Only the room behind the text counts: an array whose front was
+    // removed keeps its capacity before the text. (A shallow copy, as the
+    // data pointer is handed out only to a non-const array.)
+    const qsizetype room = body.isNull() ? 0 : QByteArray(body).data_ptr().freeSpaceAtEnd();
+    return !hasByteOrderMark(body) && readWhole(fields, body.constData(), body.size(), room, property, out);
 }
 
 } // namespace Platform::JsonDataSet::detail
