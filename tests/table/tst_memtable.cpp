@@ -47,6 +47,7 @@ private Q_SLOTS:
     void installSwapsBuiltStorage();
     void storedValuesComeBackAsGiven();
     void shrinkingDropsTheTailAtOnce();
+    void textOfRemovedRowsIsCountedOnce();
 
 private:
     std::unique_ptr<MemTable> m_table;
@@ -462,6 +463,41 @@ void tst_MemTable::shrinkingDropsTheTailAtOnce()
     QVERIFY(storage.empty());
     storage.resize(1);
     QVERIFY(storage.isNull(0, 0) && storage.isNull(0, 1));
+}
+
+// Rows removed or emptied give their text back once: a value shared by a
+// run of rows, or one already nulled, is not counted twice, and the text of
+// the rows left and of later edits stays whole when the column is compacted.
+void tst_MemTable::textOfRemovedRowsIsCountedOnce()
+{
+    MemTable &t = *m_table;
+    const QString longText(40000, QLatin1Char('y'));
+    // a run of repeated values, then every row of it deleted
+    for (int i = 0; i < 3; ++i) {
+        t.append();
+        t.setValue(QStringLiteral("name"), longText);
+        t.post();
+    }
+    t.first();
+    while (t.recordCount() > 0)
+        t.deleteRecord();
+    t.append();
+    t.setValue(QStringLiteral("name"), QStringLiteral("after the run"));
+    t.post();
+    QCOMPARE(t.value(QStringLiteral("name")).toString(), QStringLiteral("after the run"));
+
+    // a value nulled by an edit and its row deleted afterwards
+    const QString otherText(70000, QLatin1Char('z'));
+    t.append();
+    t.setValue(QStringLiteral("name"), otherText);
+    t.post();
+    t.edit();
+    t.setValue(QStringLiteral("name"), QVariant());
+    t.post();
+    t.deleteRecord();
+    QVERIFY(t.setData(t.index(0, 1), QStringLiteral("grid edit")));
+    QCOMPARE(t.cell(0, 1).toString(), QStringLiteral("grid edit"));
+    QCOMPARE(t.recordCount(), 1);
 }
 
 QTEST_MAIN(tst_MemTable)

@@ -349,6 +349,12 @@ void TableStorage::removeRow(qsizetype row)
     if (row < 0 || row >= m_rows)
         return;
     for (Column &c : m_columns) {
+        if (isText(c.type)) {
+            // a null row's text was given back when it became null
+            if (c.present[size_t(row >> 6)] >> (row & 63) & 1)
+                c.unusedBytes += c.spans[size_t(row)].length;
+            c.last = {};
+        }
         // the bits above the row move down by one
         const size_t words = c.present.size();
         const size_t w = size_t(row >> 6);
@@ -358,10 +364,6 @@ void TableStorage::removeRow(qsizetype row)
         for (size_t i = w + 1; i < words; ++i) {
             c.present[i - 1] |= (c.present[i] & 1) << 63;
             c.present[i] >>= 1;
-        }
-        if (isText(c.type)) {
-            c.unusedBytes += c.spans[size_t(row)].length;
-            c.last = {};
         }
         eraseAt(c.spans, row);
         eraseAt(c.ints, row);
@@ -523,8 +525,10 @@ void TableStorage::storeText(Column &col, qsizetype row, const char *text, qsize
 
 void TableStorage::compactText(Column &col)
 {
+    // A span shared by a run of rows is counted once for each row that lets
+    // go of it, so the count can exceed the buffer.
     std::string bytes;
-    bytes.reserve(col.bytes.size() - size_t(col.unusedBytes));
+    bytes.reserve(col.bytes.size() - std::min(col.bytes.size(), size_t(col.unusedBytes)));
     Span previousOld;
     Span previousNew;
     const int c = int(&col - m_columns.data());
