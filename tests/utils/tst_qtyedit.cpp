@@ -10,6 +10,7 @@ class tst_QtyEdit : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void typedKeysFilteredAndChecked();
+    void typingOverSelection();
 };
 
 void tst_QtyEdit::typedKeysFilteredAndChecked()
@@ -43,6 +44,34 @@ void tst_QtyEdit::typedKeysFilteredAndChecked()
     QVERIFY(!qty->isValid());
     QCOMPARE(qty->messageLabel()->text(), QStringLiteral("Quantity \"99999999999\" is out of range."));
     QVERIFY(qty->messageLabel()->geometry().left() >= qty->edit()->geometry().right());
+}
+
+void tst_QtyEdit::typingOverSelection()
+{
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    auto *qty = new TQtyEdit(&window);
+    qty->setConvUnitRec(TConvUnitRecord { 3, 12, 144, 0, 0 });
+    qty->setAllowNegative(true);
+    layout->addWidget(qty);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    qty->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), qty->edit());
+
+    // the sign being typed over is no sign the text keeps: "-3" typed over a
+    // selected "-5" is -3, not 3
+    qty->setText(QStringLiteral("-5"));
+    qty->edit()->selectAll();
+    QTest::keyClicks(qty->edit(), QStringLiteral("-3"));
+    QCOMPARE(qty->text(), QStringLiteral("-3"));
+    QCOMPARE(qty->value(), -432);
+    // a sign outside the selection still counts
+    qty->setText(QStringLiteral("-5"));
+    qty->edit()->setSelection(1, 1);
+    QTest::keyClicks(qty->edit(), QStringLiteral("-7"));
+    QCOMPARE(qty->text(), QStringLiteral("-7"));
 }
 
 QTEST_MAIN(tst_QtyEdit)

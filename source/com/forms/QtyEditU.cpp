@@ -91,6 +91,11 @@ bool TQtyEdit::eventFilter(QObject *watched, QEvent *event)
     }
     }
 
-    TUtils::QtyStrKey(key, m_edit->text(), m_allowNegative);
+    // what is selected goes when the key is typed: a sign there is no sign
+    // the text keeps
+    QString kept = m_edit->text();
+    if (m_edit->hasSelectedText() && key != QLatin1Char('\r'))
+        kept.remove(m_edit->selectionStart(), m_edit->selectedText().size());
+    TUtils::QtyStrKey(key, kept, m_allowNegative);
     return key.isNull();
 }
