@@ -11,6 +11,7 @@ class tst_QtyEdit : public QObject
 private Q_SLOTS:
     void typedKeysFilteredAndChecked();
     void typingOverSelection();
+    void keypadSeparator();
 };
 
 void tst_QtyEdit::typedKeysFilteredAndChecked()
@@ -72,6 +73,35 @@ void tst_QtyEdit::typingOverSelection()
     qty->edit()->setSelection(1, 1);
     QTest::keyClicks(qty->edit(), QStringLiteral("-7"));
     QCOMPARE(qty->text(), QStringLiteral("-7"));
+}
+
+void tst_QtyEdit::keypadSeparator()
+{
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    auto *qty = new TQtyEdit(&window);
+    qty->setConvUnitRec(TConvUnitRecord { 3, 12, 144, 0, 0 });
+    layout->addWidget(qty);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    qty->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), qty->edit());
+
+    // the keypad's decimal key gives "," on many layouts: it separates the
+    // units as "." does rather than being dropped and running the groups
+    // together
+    QTest::keyClick(qty->edit(), Qt::Key_6, Qt::KeypadModifier);
+    QTest::keyClick(qty->edit(), Qt::Key_Comma, Qt::KeypadModifier);
+    QTest::keyClick(qty->edit(), Qt::Key_1, Qt::KeypadModifier);
+    QTest::keyClick(qty->edit(), Qt::Key_1, Qt::KeypadModifier);
+    QTest::keyClick(qty->edit(), Qt::Key_Period, Qt::KeypadModifier);
+    QTest::keyClick(qty->edit(), Qt::Key_4, Qt::KeypadModifier);
+    QCOMPARE(qty->text(), QStringLiteral("6.11.4"));
+    QCOMPARE(qty->value(), 1000);
+    // a typed comma off the keypad is still refused
+    QTest::keyClick(qty->edit(), Qt::Key_Comma);
+    QCOMPARE(qty->text(), QStringLiteral("6.11.4"));
 }
 
 QTEST_MAIN(tst_QtyEdit)

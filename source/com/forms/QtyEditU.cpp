@@ -76,6 +76,7 @@ bool TQtyEdit::eventFilter(QObject *watched, QEvent *event)
         return false;
 
     QChar key;
+    bool keypadSeparator = false;
     switch (keyEvent->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter: key = QLatin1Char('\r'); break;
@@ -87,6 +88,12 @@ bool TQtyEdit::eventFilter(QObject *watched, QEvent *event)
         if (text.size() != 1 || text.at(0) < QLatin1Char(' ') || text.at(0) == QChar(0x7f))
             return false;
         key = text.at(0);
+        // the keypad's decimal key gives "," on many layouts; the units
+        // are separated by "." whatever the layout
+        if ((keyEvent->modifiers() & Qt::KeypadModifier) && key == QLatin1Char(',')) {
+            key = QLatin1Char('.');
+            keypadSeparator = true;
+        }
         break;
     }
     }
@@ -97,5 +104,11 @@ bool TQtyEdit::eventFilter(QObject *watched, QEvent *event)
     if (m_edit->hasSelectedText() && key != QLatin1Char('\r'))
         kept.remove(m_edit->selectionStart(), m_edit->selectedText().size());
     TUtils::QtyStrKey(key, kept, m_allowNegative);
-    return key.isNull();
+    if (key.isNull())
+        return true;
+    if (keypadSeparator) {
+        m_edit->insert(QString(key));
+        return true;
+    }
+    return false;
 }
