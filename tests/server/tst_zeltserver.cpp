@@ -525,6 +525,16 @@ void tst_ZeltServer::downloadsStayInsideTheFilesFolder()
         QVERIFY2(r.status == 404 && !r.message().isEmpty(), id);
     }
     QCOMPARE(m_http.get(QStringLiteral("/v1/download/1"), m_sarah).status, 401);
+    // the whole folder may be served, but never the signing key kept there for a PostgreSQL store
+    QCOMPARE(sql(QStringLiteral("INSERT INTO app_files (file_id, filename, app_version, source) VALUES"
+                                " (11, 'all', '1', ''), (12, 'k', '1', 'update-key')")),
+             QVariant(2));
+    const HttpReply folder = m_http.get(QStringLiteral("/v1/download/11"), m_customer);
+    QCOMPARE(folder.status, 200);
+    QVERIFY(folder.body.contains("release-notes.txt"));
+    // (the public key beside it may go along)
+    QCOMPARE(folder.body.count("update-key"), folder.body.count("update-key.pub"));
+    QCOMPARE(m_http.get(QStringLiteral("/v1/download/12"), m_customer).status, 404);
 }
 
 void tst_ZeltServer::signInIsThrottled()
