@@ -297,6 +297,9 @@ Response contactGet(ServerContext &ctx, const Request &r)
 Response contactCreate(ServerContext &ctx, const Request &r)
 {
     const QJsonObject body = parseObjectBody(r.body);
+    // the checks and the write see the same rows; the answer too (another
+    // client's master/detail write may delete the contact right after)
+    Database::Transaction tx(ctx.db);
     FieldReader in(body, FieldReader::Mode::Create);
     const auto customer = in.integer(QStringLiteral("customer_id"), true, 1, std::numeric_limits<qint64>::max());
     if (customer && !customerExists(ctx.db, *customer))
@@ -306,10 +309,10 @@ Response contactCreate(ServerContext &ctx, const Request &r)
 
     values.push_back({ QStringLiteral("customer_id"), *customer });
     stampContact(values, r.principal);
-    Database::Transaction tx(ctx.db);
     const qint64 id = insertRow(ctx.db, QStringLiteral("contacts"), QStringLiteral("contact_id"), values);
+    const QJsonObject row = *loadContact(ctx.db, id);
     tx.commit();
-    return Response::data(201, *loadContact(ctx.db, id));
+    return Response::data(201, row);
 }
 
 // PATCH changes the members sent; PUT is a whole record, so the required
@@ -317,10 +320,12 @@ Response contactCreate(ServerContext &ctx, const Request &r)
 Response contactUpdate(ServerContext &ctx, const Request &r, bool whole)
 {
     const qint64 id = pathId(r, QStringLiteral("contact_id"), QStringLiteral("Contact"));
+    const QJsonObject body = parseObjectBody(r.body);
+    // a contact deleted by another client in the meantime is not written to
+    Database::Transaction tx(ctx.db);
     if (!ctx.db.scalar(QStringLiteral("SELECT 1 FROM contacts WHERE contact_id = ? AND is_del = 0"), { id }).isValid())
         throw HttpError(404, QStringLiteral("Contact %1 not found.").arg(id));
 
-    const QJsonObject body = parseObjectBody(r.body);
     FieldReader in(body, whole ? FieldReader::Mode::Create : FieldReader::Mode::Update);
     std::vector<Assignment> values = readContact(ctx.db, in, false);
     const auto customer = in.integer(QStringLiteral("customer_id"), whole, 1, std::numeric_limits<qint64>::max());
@@ -331,10 +336,10 @@ Response contactUpdate(ServerContext &ctx, const Request &r, bool whole)
     in.throwIfErrors();
 
     stampContact(values, r.principal);
-    Database::Transaction tx(ctx.db);
     updateRow(ctx.db, QStringLiteral("contacts"), QStringLiteral("contact_id"), id, values);
+    const QJsonObject row = *loadContact(ctx.db, id);
     tx.commit();
-    return Response::data(200, *loadContact(ctx.db, id));
+    return Response::data(200, row);
 }
 
 // Contacts are kept with a deletion mark, as the record's is_del, user_del
@@ -624,6 +629,9 @@ void refreshSearchKey(Database &db, qint64 id)
 Response customerCreate(ServerContext &ctx, const Request &r)
 {
     const QJsonObject body = parseObjectBody(r.body);
+    // the code is checked where it is written: two clients sending one new
+    // code at once get one customer and one refusal
+    Database::Transaction tx(ctx.db);
     FieldReader in(body, FieldReader::Mode::Create);
     std::vector<Assignment> values = readCustomer(ctx, in, 0);
     const ContactRows detail = readContactRows(body, in);
@@ -631,13 +639,13 @@ Response customerCreate(ServerContext &ctx, const Request &r)
 
     values.push_back({ QStringLiteral("updated_at"), nowText() });
     values.push_back({ QStringLiteral("updated_by"), r.principal.email });
-    Database::Transaction tx(ctx.db);
     const qint64 id = insertRow(ctx.db, QStringLiteral("customers"), QStringLiteral("partner_id"), values);
     refreshSearchKey(ctx.db, id);
     if (detail.present)
         saveContactRows(ctx, id, detail, r.principal, false);
+    const QJsonObject row = *loadCustomer(ctx.db, id);
     tx.commit();
-    return Response::data(201, *loadCustomer(ctx.db, id));
+    return Response::data(201, row);
 }
 
 Response customerUpdate(ServerContext &ctx, const Request &r, bool whole)
@@ -647,6 +655,7 @@ Response customerUpdate(ServerContext &ctx, const Request &r, bool whole)
         throw HttpError(404, QStringLiteral("Customer %1 not found.").arg(id));
 
     const QJsonObject body = parseObjectBody(r.body);
+    Database::Transaction tx(ctx.db);
     FieldReader in(body, whole ? FieldReader::Mode::Create : FieldReader::Mode::Update);
     std::vector<Assignment> values = readCustomer(ctx, in, id);
     const ContactRows detail = readContactRows(body, in);
@@ -654,13 +663,13 @@ Response customerUpdate(ServerContext &ctx, const Request &r, bool whole)
 
     values.push_back({ QStringLiteral("updated_at"), nowText() });
     values.push_back({ QStringLiteral("updated_by"), r.principal.email });
-    Database::Transaction tx(ctx.db);
     updateRow(ctx.db, QStringLiteral("customers"), QStringLiteral("partner_id"), id, values);
     refreshSearchKey(ctx.db, id);
     if (detail.present)
         saveContactRows(ctx, id, detail, r.principal, true);
+    const QJsonObject row = *loadCustomer(ctx.db, id);
     tx.commit();
-    return Response::data(200, *loadCustomer(ctx.db, id));
+    return Response::data(200, row);
 }
 
 } // namespace

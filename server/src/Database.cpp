@@ -27,6 +27,10 @@ thread_local QHash<QString, QHash<QString, QSqlQuery>> t_statements;
 // A thread's statements are dropped when there are more (the list endpoints
 // build their texts from the filters sent, so the set is not fixed).
 constexpr qsizetype kMaxCachedStatements = 200;
+// Between BEGIN and COMMIT/ROLLBACK on this thread's connection: a lost
+// connection is not replaced then, or the rest of the transaction would run
+// outside it.
+thread_local bool t_inTransaction = false;
 
 // Every writer of PostgreSQL takes this lock first, so that a check and the
 // write after it see the same rows, as SQLite's BEGIN IMMEDIATE guarantees.
@@ -137,8 +141,16 @@ void Database::closeThreadConnection()
 QSqlDatabase Database::connection()
 {
     const QString name = threadConnectionName();
-    if (!QSqlDatabase::contains(name))
-        open();
+    if (QSqlDatabase::contains(name)) {
+        if (QSqlDatabase::database(name, false).isOpen())
+            return QSqlDatabase::database(name, false);
+        if (t_inTransaction)
+            throw DbError(QStringLiteral("the connection to %1 was lost in a transaction").arg(describe()));
+        // PostgreSQL restarted or ended our session: the statement that found
+        // out has failed, the next ones get a fresh connection
+        closeThreadConnection();
+    }
+    open();
     return QSqlDatabase::database(name, false);
 }
 
@@ -223,13 +235,19 @@ void Database::run(QSqlQuery &prepared, const QVariantList &binds)
 QSqlQuery &Database::cached(const QString &sql)
 {
     const QString name = threadConnectionName();
+    {
+        QHash<QString, QSqlQuery> &statements = t_statements[name];
+        const auto it = statements.find(sql);
+        if (it != statements.end())
+            return *it;
+    }
+    // before the thread's statements are looked up again: replacing a lost
+    // connection drops them
+    QSqlQuery query = prepare(sql);
     QHash<QString, QSqlQuery> &statements = t_statements[name];
-    auto it = statements.find(sql);
-    if (it != statements.end())
-        return *it;
     if (statements.size() >= kMaxCachedStatements)
         statements.clear();
-    return *statements.insert(sql, prepare(sql));
+    return *statements.insert(sql, std::move(query));
 }
 
 QVariantList Database::firstRow(const QString &sql, const QVariantList &binds)
@@ -281,19 +299,31 @@ void Database::begin()
 {
     if (m_kind == Kind::Sqlite) {
         exec(QStringLiteral("BEGIN IMMEDIATE"));
+        t_inTransaction = true;
         return;
     }
     exec(QStringLiteral("BEGIN"));
-    exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kWriteLockKey));
+    t_inTransaction = true;
+    try {
+        exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kWriteLockKey));
+    } catch (const DbError &) {
+        // no Transaction exists to end it: the connection would stay inside
+        try {
+            rollback();
+        } catch (const DbError &) { }
+        throw;
+    }
 }
 
 void Database::commit()
 {
     exec(QStringLiteral("COMMIT"));
+    t_inTransaction = false;
 }
 
 void Database::rollback()
 {
+    t_inTransaction = false;
     exec(QStringLiteral("ROLLBACK"));
 }
 

@@ -13,6 +13,7 @@ struct ServerContext
     QString baseUrl; // "http://127.0.0.1:PORT", known once listening
     qint64 tokenTtlSeconds = 3600;
     QString filesDir; // folder the update archives are built from
+    QString signingKeyFile; // the archives' secret key; with PostgreSQL it lies in filesDir
     qint64 defaultPageRows = 20;
     SignInThrottle *throttle = nullptr; // failed sign-ins, both kinds
 };

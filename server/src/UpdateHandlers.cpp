@@ -70,7 +70,12 @@ QByteArray archiveOf(ServerContext &ctx, qint64 id, const QString &filename, con
         || !QString(sourcePath + QLatin1Char('/')).startsWith(QString(rootPath + QLatin1Char('/')))) {
         throw HttpError(404, QStringLiteral("File %1 is not available on this server.").arg(id));
     }
-    return buildZip(sourcePath, filename);
+    // the signing key may lie in the folder (PostgreSQL store): whoever had it could sign updates
+    const QString keyPath =
+        ctx.signingKeyFile.isEmpty() ? QString() : QFileInfo(ctx.signingKeyFile).canonicalFilePath();
+    if (!keyPath.isEmpty() && sourcePath == keyPath)
+        throw HttpError(404, QStringLiteral("File %1 is not available on this server.").arg(id));
+    return buildZip(sourcePath, filename, keyPath.isEmpty() ? QStringList() : QStringList { keyPath });
 }
 
 } // namespace

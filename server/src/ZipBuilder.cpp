@@ -34,7 +34,7 @@ void addFile(QuaZip &zip, const QString &filePath, const QString &entryName)
 
 } // namespace
 
-QByteArray buildZip(const QString &sourcePath, const QString &entryName)
+QByteArray buildZip(const QString &sourcePath, const QString &entryName, const QStringList &excluded)
 {
     const QFileInfo source(sourcePath);
     if (!source.exists())
@@ -51,8 +51,11 @@ QByteArray buildZip(const QString &sourcePath, const QString &entryName)
             QDirIterator it(root.absolutePath(), QDir::Files | QDir::Hidden | QDir::NoSymLinks,
                             QDirIterator::Subdirectories);
             QStringList files;
-            while (it.hasNext())
-                files << it.next();
+            while (it.hasNext()) {
+                const QString file = it.next();
+                if (!excluded.contains(QFileInfo(file).canonicalFilePath()))
+                    files << file;
+            }
             // stable entry order, whatever the file system lists first
             files.sort();
             for (const QString &file : std::as_const(files))

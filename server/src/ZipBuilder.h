@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <stdexcept>
 
@@ -15,5 +16,6 @@ public:
 
 // Builds a zip archive in memory. A file becomes one entry named entryName;
 // the files of a folder become entries under their paths relative to it.
+// Files of a folder whose canonical path is in excluded are left out.
 // Throws ZipError when a file cannot be read or the archive written.
-QByteArray buildZip(const QString &sourcePath, const QString &entryName);
+QByteArray buildZip(const QString &sourcePath, const QString &entryName, const QStringList &excluded = {});

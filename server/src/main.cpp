@@ -106,7 +106,7 @@ int run(QCoreApplication &app, const ServerOptions &options)
     }
 
     SignInThrottle throttle(options.throttle);
-    ServerContext ctx { db, QString(), options.tokenTtlSeconds, options.filesDir };
+    ServerContext ctx { db, QString(), options.tokenTtlSeconds, options.filesDir, keyPath };
     ctx.throttle = &throttle;
     const QString pageRows =
         db.scalar(QStringLiteral("SELECT config_value FROM config WHERE config_id = 'default_page_rows'")).toString();

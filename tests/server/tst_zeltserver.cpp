@@ -19,6 +19,7 @@
 #include <QSqlQuery>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <sodium.h>
 #include <QtTest>
@@ -159,6 +160,40 @@ RawExchange exchange(quint16 APort, const QByteArray &ABytes, int AQuietMs = 300
     return out;
 }
 
+// Sends every request at once, each on a connection of its own, and waits for all answers.
+struct Call
+{
+    QByteArray verb;
+    QString target;
+    QByteArray body;
+};
+QList<HttpReply> sendAtOnce(const QString &ABase, const QList<Call> &ACalls, const QString &AToken)
+{
+    std::vector<std::unique_ptr<QNetworkAccessManager>> nams;
+    std::vector<std::unique_ptr<QNetworkReply>> replies;
+    for (const Call &call : ACalls) {
+        nams.push_back(std::make_unique<QNetworkAccessManager>());
+        nams.back()->setProxy(QNetworkProxy::NoProxy);
+        QNetworkRequest req(QUrl(ABase + call.target));
+        req.setRawHeader("Authorization", "Bearer " + AToken.toLatin1());
+        req.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+        replies.emplace_back(call.body.isNull() ? nams.back()->sendCustomRequest(req, call.verb)
+                                                : nams.back()->sendCustomRequest(req, call.verb, call.body));
+    }
+    QList<HttpReply> out;
+    for (const auto &reply : replies) {
+        QEventLoop loop;
+        QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+        if (!reply->isFinished())
+            loop.exec();
+        out.append(HttpReply { reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll(),
+                               reply->header(QNetworkRequest::ContentTypeHeader).toByteArray(),
+                               reply->rawHeader("Retry-After") });
+    }
+    return out;
+}
+
 } // namespace
 
 class tst_ZeltServer : public QObject
@@ -184,6 +219,8 @@ private Q_SLOTS:
     void overlongInputIsRefused();
     void connectionsAreBoundedAndClosed();
     void requestLogWritesTheTargetAsSent();
+    void concurrentWritesKeepTheirChecks();
+    void lostStoreConnectionsAreReopened();
 
 private:
     QVariant sql(const QString &ASql)
@@ -490,6 +527,16 @@ void tst_ZeltServer::downloadsStayInsideTheFilesFolder()
         QVERIFY2(r.status == 404 && !r.message().isEmpty(), id);
     }
     QCOMPARE(m_http.get(QStringLiteral("/v1/download/1"), m_sarah).status, 401);
+    // the whole folder may be served, but never the signing key kept there for a PostgreSQL store
+    QCOMPARE(sql(QStringLiteral("INSERT INTO app_files (file_id, filename, app_version, source) VALUES"
+                                " (11, 'all', '1', ''), (12, 'k', '1', 'update-key')")),
+             QVariant(2));
+    const HttpReply folder = m_http.get(QStringLiteral("/v1/download/11"), m_customer);
+    QCOMPARE(folder.status, 200);
+    QVERIFY(folder.body.contains("release-notes.txt"));
+    // (the public key beside it may go along)
+    QCOMPARE(folder.body.count("update-key"), folder.body.count("update-key.pub"));
+    QCOMPARE(m_http.get(QStringLiteral("/v1/download/12"), m_customer).status, 404);
 }
 
 void tst_ZeltServer::signInIsThrottled()
@@ -684,6 +731,82 @@ void tst_ZeltServer::requestLogWritesTheTargetAsSent()
     // one line per request: the forged status never starts a line of its own
     for (const QByteArray &line : m_strictLog.split('\n'))
         QVERIFY2(line.isEmpty() || line.at(0) == '2' || line.startsWith("listening on "), line.constData());
+}
+
+// Several clients writing at the same moment: each write's checks (a code in use, a contact that
+// still exists) hold until its write is done, so a loser is refused like any other bad write.
+void tst_ZeltServer::concurrentWritesKeepTheirChecks()
+{
+    QList<Call> creates;
+    for (int i = 0; i < 12; ++i)
+        creates.append({ "POST", Customers,
+                         QStringLiteral(R"({"partner_code":"%1","partner_name":"Race %2"})")
+                             .arg(i % 2 ? QStringLiteral("race-1") : QStringLiteral("RACE-1"))
+                             .arg(i)
+                             .toUtf8() });
+    int created = 0;
+    for (const HttpReply &r : sendAtOnce(m_http.base, creates, m_sarah)) {
+        if (r.status == 201) {
+            ++created;
+            continue;
+        }
+        QVERIFY2(r.status == 400 && r.errorKeys() == QStringList { QStringLiteral("partner_code") },
+                 r.body.constData());
+    }
+    QCOMPARE(created, 1);
+    QCOMPARE(sql(QStringLiteral("SELECT COUNT(*) FROM customers WHERE lower(partner_code) = 'race-1'")).toInt(), 1);
+
+    // a contact deleted while others change it: the changes after the deletion find nothing
+    const QString contacts = QStringLiteral("/crm/v1/master/contacts");
+    for (int round = 0; round < 8; ++round) {
+        const HttpReply made = m_http.post(contacts, R"({"customer_id":4,"contact_name":"Short-lived"})", m_sarah);
+        QCOMPARE(made.status, 201);
+        const QString one = contacts + QLatin1Char('/')
+            + QString::number(made.json()[QStringLiteral("data")][QStringLiteral("contact_id")].toInteger());
+        QList<Call> calls { { "DELETE", one, QByteArray() } };
+        for (int i = 0; i < 5; ++i)
+            calls.append({ "PATCH", one, QStringLiteral(R"({"city":"Kota %1"})").arg(i).toUtf8() });
+        const QList<HttpReply> answers = sendAtOnce(m_http.base, calls, m_sarah);
+        QCOMPARE(answers.at(0).status, 200);
+        for (qsizetype i = 1; i < answers.size(); ++i) {
+            const HttpReply &r = answers.at(i);
+            QVERIFY2(r.status == 404
+                         || (r.status == 200
+                             && r.json()[QStringLiteral("data")][QStringLiteral("city")]
+                                 == QStringLiteral("Kota %1").arg(i - 1)),
+                     r.body.constData());
+        }
+        QCOMPARE(m_http.get(one, m_sarah).status, 404);
+    }
+    QCOMPARE(m_server.state(), QProcess::Running);
+}
+
+// A PostgreSQL restart (here: the server's sessions ended by an administrator) costs each worker
+// at most the request that finds its connection gone; the next ones connect afresh.
+void tst_ZeltServer::lostStoreConnectionsAreReopened()
+{
+    if (!m_store->postgres())
+        QSKIP("an SQLite file has no connection to lose");
+    const QString countries = QStringLiteral("/com/v1/master/countries");
+    QCOMPARE(m_http.get(countries, m_sarah).status, 200);
+    QVERIFY(sql(QStringLiteral("SELECT COUNT(pg_terminate_backend(pid)) FROM pg_stat_activity"
+                               " WHERE datname = current_database() AND pid <> pg_backend_pid()"))
+                .toInt()
+            > 0);
+    int failed = 0, inARow = 0;
+    for (int i = 0; i < 200 && inARow < 30; ++i) {
+        const int status = m_http.get(countries, m_sarah).status;
+        QVERIFY2(status == 200 || status == 500, qPrintable(QString::number(status)));
+        failed += status == 500;
+        inARow = status == 200 ? inARow + 1 : 0;
+    }
+    QCOMPARE(inARow, 30);
+    QVERIFY2(failed <= 8, qPrintable(QString::number(failed))); // one per worker (8 by default)
+    // the sign-in threads (half the processors) likewise
+    int status = 0;
+    for (int i = 0; i <= std::max(1, QThread::idealThreadCount() / 2) && status != 200; ++i)
+        status = m_http.post(Login, SarahSignIn).status;
+    QCOMPARE(status, 200);
 }
 
 QTEST_GUILESS_MAIN(tst_ZeltServer)
