@@ -146,8 +146,10 @@ QString TSignInSession::SaveSignIn(bool ARemember, const QString &AEmail, const 
             ? ini.readExactString(SectionSignIn, KeySavedEmail)
             : QString();
         // an older client's clear-text password stays until the store holds
-        // its successor, so that a refusing store loses nothing
-        const bool keepPlainText = ARemember && !ini.readString(SectionSignIn, KeySavedPassword).isEmpty();
+        // its successor, so that a refusing store loses nothing; but only
+        // for the user it belongs to: nobody else's sign-in may keep it
+        const bool keepPlainText =
+            ARemember && previous == AEmail && !ini.readString(SectionSignIn, KeySavedPassword).isEmpty();
         ini.writeBool(SectionSignIn, KeyRememberUser, ARemember);
         ini.writeExactString(SectionSignIn, KeySavedEmail, ARemember ? AEmail : QString());
         if (!keepPlainText)
