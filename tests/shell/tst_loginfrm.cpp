@@ -1,3 +1,4 @@
+#include "Errors.h"
 #include "GlobalVarsU.h"
 #include "LoginFrmU.h"
 #include "RecordingCredentialStore.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QtTest>
 
@@ -63,6 +65,7 @@ private Q_SLOTS:
     void storeUnreadable();
     void slowStoreNeverHoldsTheFormUp();
     void lineBreakInEmailRefused();
+    void updateNowWaitsForTheSignIn();
 
 private:
     // Signs in with what the fields hold and waits for the form to close.
@@ -484,6 +487,43 @@ void tst_LoginFrm::lineBreakInEmailRefused()
     QCOMPARE(m_folder->read(QStringLiteral("app.conf")), AppConf);
     QTest::qWait(50);
     QVERIFY(m_store->calls.isEmpty());
+}
+
+// Given a newer build offered: while a sign-in is on its way "Update Now" cannot start the update (which
+// ends the application under the sign-in's feet); once the answer is in, it can.
+void tst_LoginFrm::updateNowWaitsForTheSignIn()
+{
+    m_custAuth = custAuthAnswer(m_server->url(), QStringLiteral("1.0.10"));
+    int updates = 0;
+    TLoginFrm::SetUpdateHandler([&updates](QAbstractButton *) {
+        ++updates;
+        throw Platform::Error(QStringLiteral("no update in this test"));
+    });
+    auto form = readyForm();
+    QVERIFY(form);
+    QVERIFY(form->btnUpdateNow->isVisible() && form->btnUpdateNow->isEnabled());
+    QSemaphore release;
+    const auto unblock = qScopeGuard([&] {
+        release.release();
+        TLoginFrm::SetUpdateHandler({});
+    });
+    m_server->setHandler([&](const RecordedRequest &) {
+        release.acquire();
+        return Reply::json(R"({"message":"Invalid email or password."})", 401);
+    });
+    QTest::mouseClick(form->btnSignIn, Qt::LeftButton);
+    QCOMPARE(form->State(), TLoginState::lsSigningIn);
+    QVERIFY(m_server->waitForRequests(1));
+    QTest::mouseClick(form->btnUpdateNow, Qt::LeftButton);
+    QCOMPARE(updates, 0);
+    QCOMPARE(form->State(), TLoginState::lsSigningIn);
+
+    release.release();
+    QVERIFY(waitFor(*form, TLoginState::lsReady));
+    QVERIFY(form->btnUpdateNow->isEnabled());
+    QTest::mouseClick(form->btnUpdateNow, Qt::LeftButton);
+    QCOMPARE(updates, 1);
+    QCOMPARE(form->lblMessage->text(), QStringLiteral("no update in this test"));
 }
 
 QTEST_MAIN(tst_LoginFrm)

@@ -477,6 +477,8 @@ void TLoginFrm::SetState(TLoginState AState)
     btnClose->setEnabled(!signingIn);
     edtEmail->setEnabled(!signingIn);
     edtPass->setEnabled(!signingIn);
+    // the update ends the application: not under a sign-in on its way
+    btnUpdateNow->setEnabled(!signingIn);
 }
 
 void TLoginFrm::SetMessage(const QString &AText, bool AIsError)
