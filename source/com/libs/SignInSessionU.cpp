@@ -335,6 +335,8 @@ void TSignInSession::SignInAnswered(int AStatusCode, const QByteArray &ABody)
         response = Platform::Json::getObject(root, QStringLiteral("response"));
         for (const char *member : { "token.access", "token.refresh", "lang_code", "user_fullname" })
             Platform::Json::getString(response, QString::fromLatin1(member));
+        if (Platform::Json::getString(response, QStringLiteral("token.access")).trimmed().isEmpty())
+            throw Platform::JsonMemberError(QStringLiteral("JSON member \"token.access\" is empty"));
     } catch (const Platform::Error &e) {
         qCWarning(Platform::Log::signIn) << "the sign-in answer cannot be used:" << e.message();
         Q_EMIT SignInFailed(sErrLoginInfoFailed.text() + QStringLiteral(": ") + e.message() + QLatin1Char('.'));
