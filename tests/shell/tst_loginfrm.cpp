@@ -66,6 +66,7 @@ private Q_SLOTS:
     void slowStoreNeverHoldsTheFormUp();
     void lineBreakInEmailRefused();
     void updateNowWaitsForTheSignIn();
+    void hugeAnswerKeepsTheFormResponsive();
 
 private:
     // Signs in with what the fields hold and waits for the form to close.
@@ -524,6 +525,38 @@ void tst_LoginFrm::updateNowWaitsForTheSignIn()
     QTest::mouseClick(form->btnUpdateNow, Qt::LeftButton);
     QCOMPARE(updates, 1);
     QCOMPARE(form->lblMessage->text(), QStringLiteral("no update in this test"));
+}
+
+// Given a customer service that answers with megabytes in its texts: the form still gets ready, shows the
+// start of each, and answers the user's typing at once.
+void tst_LoginFrm::hugeAnswerKeepsTheFormResponsive()
+{
+    const qsizetype huge = 2000000;
+    QJsonObject data = custAuthData(m_server->url());
+    data.insert(QStringLiteral("cust_name"), QString(huge, QLatin1Char('N')));
+    data.insert(QStringLiteral("addr_city"), QString(huge, QLatin1Char('c')));
+    data.insert(QStringLiteral("app_ver"), QString(huge, QLatin1Char('9')));
+    m_custAuth = QJsonDocument(QJsonObject { { QStringLiteral("data"), data } }).toJson(QJsonDocument::Compact);
+    auto form = openForm();
+    QVERIFY(waitFor(*form, TLoginState::lsReady));
+    QCOMPARE(AppVer.size(), huge); // kept whole; only the form shows less
+    QVERIFY(form->lblCustrName->text().startsWith(QStringLiteral("NNNN")));
+    QVERIFY(form->lblCustAddrLine2->text().startsWith(QStringLiteral("cccc")));
+    QVERIFY(
+        form->lblAppVer->text().startsWith(QStringLiteral("App Build Version: 1.0.3 - Updates Available (Build 9999")));
+    QVERIFY(form->btnUpdateNow->isVisible());
+
+    QElapsedTimer took;
+    took.start();
+    form->repaint();
+    form->resize(form->width() + 40, form->height()); // the window is dragged wider
+    QTest::qWait(20);
+    form->edtEmail->setText(QStringLiteral("sarah@zelt.local")); // pasted
+    QTest::keyClicks(form->edtPass, QStringLiteral("Demo"));
+    QTest::qWait(50);
+    form->repaint();
+    QCOMPARE(form->edtPass->text(), QStringLiteral("Demo"));
+    QVERIFY2(took.elapsed() < 3000, qPrintable(QStringLiteral("%1 ms").arg(took.elapsed())));
 }
 
 QTEST_MAIN(tst_LoginFrm)
