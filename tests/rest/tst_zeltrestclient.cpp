@@ -42,6 +42,8 @@ private Q_SLOTS:
     void setHeaderDataFromJson();
     void sendRequestArmsItsOwnClientOnce();
     void timeoutsReachTheClients();
+    void tokenStaysWithItsServer_data();
+    void tokenStaysWithItsServer();
 };
 
 void tst_ZeltRestClient::headerRules_data()
@@ -202,6 +204,63 @@ void tst_ZeltRestClient::timeoutsReachTheClients()
           nullptr, [&](const Platform::Error &) { ++errors; }, true)
         .get(QStringLiteral("/y"));
     QTRY_COMPARE_WITH_TIMEOUT(errors, 1, 3000);
+}
+
+// A redirect to another server never takes the user's token (nor a sign-in's password, which a 307 sends
+// again) along; the caller hears that the request failed.
+void tst_ZeltRestClient::tokenStaysWithItsServer_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("status");
+    for (const char *how : { "CreateTrue", "SendTrue" }) {
+        for (const int status : { 302, 307 })
+            QTest::addRow("%s, %d", how, status) << how << status;
+    }
+}
+
+void tst_ZeltRestClient::tokenStaysWithItsServer()
+{
+    QFETCH(QString, how);
+    QFETCH(int, status);
+    TestHttpServer other;
+    other.setHandler([](const RecordedRequest &) { return Reply::json(R"({"data":[]})"); });
+    TestHttpServer server;
+    server.setHandler([&](const RecordedRequest &) {
+        Reply moved = Reply::json({}, status);
+        moved.addHeader("Location", (other.url() + QStringLiteral("/moved")).toUtf8());
+        return moved;
+    });
+    TZeltRestClient rc(server.url(), 3000, 3000);
+    rc.SetHeaderData(QStringLiteral("tok-secret"), QStringLiteral("r"), QStringLiteral("en_US"));
+
+    bool answered = false;
+    QString failure;
+    if (how == QLatin1String("CreateTrue")) {
+        try {
+            answered = rc.CreateRestClient(true)->get(QStringLiteral("/sys/v1/app/menus")).success();
+        } catch (const Platform::TransportError &e) {
+            failure = e.message();
+        }
+    } else {
+        bool done = false;
+        rc.SendRequest(
+              [&](const HttpResponse &AResponse) {
+                  answered = AResponse.success();
+                  done = true;
+              },
+              [&](const Platform::Error &AError) {
+                  failure = AError.message();
+                  done = true;
+              },
+              true)
+            .get(QStringLiteral("/sys/v1/app/menus"));
+        QVERIFY(QTest::qWaitFor([&] { return done; }, 5000));
+    }
+    for (const RecordedRequest &r : other.requests())
+        QVERIFY2(!r.header("Authorization").contains("tok-secret"), "the token went to another server");
+    QCOMPARE(other.requestCount(), 0);
+    QVERIFY(!answered);
+    QVERIFY2(failure.contains(QStringLiteral("redirect"), Qt::CaseInsensitive), qPrintable(failure));
 }
 
 QTEST_GUILESS_MAIN(tst_ZeltRestClient)

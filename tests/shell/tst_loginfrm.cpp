@@ -1,3 +1,4 @@
+#include "Errors.h"
 #include "GlobalVarsU.h"
 #include "LoginFrmU.h"
 #include "RecordingCredentialStore.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QtTest>
 
@@ -63,6 +65,8 @@ private Q_SLOTS:
     void storeUnreadable();
     void slowStoreNeverHoldsTheFormUp();
     void lineBreakInEmailRefused();
+    void updateNowWaitsForTheSignIn();
+    void hugeAnswerKeepsTheFormResponsive();
 
 private:
     // Signs in with what the fields hold and waits for the form to close.
@@ -327,6 +331,7 @@ void tst_LoginFrm::clearTextPasswordMovesToStore_data()
     QTest::newRow("store confirms") << false << "sarah@zelt.local";
     QTest::newRow("store refuses") << true << "sarah@zelt.local";
     QTest::newRow("other user, store confirms") << false << "dewi@ujung.co.id";
+    QTest::newRow("other user, store refuses") << true << "dewi@ujung.co.id";
 }
 
 void tst_LoginFrm::clearTextPasswordMovesToStore()
@@ -344,15 +349,18 @@ void tst_LoginFrm::clearTextPasswordMovesToStore()
     m_store->hold = true;
     form->edtEmail->setText(email);
     QVERIFY(signInAndClose(*form));
-    // signed in before the store answered, and the old value still there
-    QCOMPARE(m_store->heldCount(), email == QLatin1String("sarah@zelt.local") ? 1 : 2);
-    QCOMPARE(m_folder->read(QStringLiteral("app.conf")), AppConf + signInSection(email.toUtf8(), "Old \"pass\\word"));
+    // signed in before the store answered, and the old value still there for its own user; another
+    // user's sign-in must not keep sarah's password, nor offer it with the new e-mail next time
+    const bool sameUser = email == QLatin1String("sarah@zelt.local");
+    const QByteArray old = sameUser ? QByteArray("Old \"pass\\word") : QByteArray();
+    QCOMPARE(m_store->heldCount(), sameUser ? 1 : 2);
+    QCOMPARE(m_folder->read(QStringLiteral("app.conf")), AppConf + signInSection(email.toUtf8(), old));
     if (storeRefuses)
         m_store->mode = RecordingCredentialStore::Mode::Refuse;
     m_store->release();
     QTRY_COMPARE(m_store->heldCount(), 0);
     QTest::qWait(50);
-    const QByteArray after = storeRefuses ? QByteArray("Old \"pass\\word") : QByteArray();
+    const QByteArray after = storeRefuses ? old : QByteArray();
     QTRY_COMPARE(m_folder->read(QStringLiteral("app.conf")), AppConf + signInSection(email.toUtf8(), after));
     QCOMPARE(storedPassword(*form, email),
              storeRefuses ? QStringLiteral("<none>") : QStringLiteral("Old \"pass\\word"));
@@ -480,6 +488,75 @@ void tst_LoginFrm::lineBreakInEmailRefused()
     QCOMPARE(m_folder->read(QStringLiteral("app.conf")), AppConf);
     QTest::qWait(50);
     QVERIFY(m_store->calls.isEmpty());
+}
+
+// Given a newer build offered: while a sign-in is on its way "Update Now" cannot start the update (which
+// ends the application under the sign-in's feet); once the answer is in, it can.
+void tst_LoginFrm::updateNowWaitsForTheSignIn()
+{
+    m_custAuth = custAuthAnswer(m_server->url(), QStringLiteral("1.0.10"));
+    int updates = 0;
+    TLoginFrm::SetUpdateHandler([&updates](QAbstractButton *) {
+        ++updates;
+        throw Platform::Error(QStringLiteral("no update in this test"));
+    });
+    auto form = readyForm();
+    QVERIFY(form);
+    QVERIFY(form->btnUpdateNow->isVisible() && form->btnUpdateNow->isEnabled());
+    QSemaphore release;
+    const auto unblock = qScopeGuard([&] {
+        release.release();
+        TLoginFrm::SetUpdateHandler({});
+    });
+    m_server->setHandler([&](const RecordedRequest &) {
+        release.acquire();
+        return Reply::json(R"({"message":"Invalid email or password."})", 401);
+    });
+    QTest::mouseClick(form->btnSignIn, Qt::LeftButton);
+    QCOMPARE(form->State(), TLoginState::lsSigningIn);
+    QVERIFY(m_server->waitForRequests(1));
+    QTest::mouseClick(form->btnUpdateNow, Qt::LeftButton);
+    QCOMPARE(updates, 0);
+    QCOMPARE(form->State(), TLoginState::lsSigningIn);
+
+    release.release();
+    QVERIFY(waitFor(*form, TLoginState::lsReady));
+    QVERIFY(form->btnUpdateNow->isEnabled());
+    QTest::mouseClick(form->btnUpdateNow, Qt::LeftButton);
+    QCOMPARE(updates, 1);
+    QCOMPARE(form->lblMessage->text(), QStringLiteral("no update in this test"));
+}
+
+// Given a customer service that answers with megabytes in its texts: the form still gets ready, shows the
+// start of each, and answers the user's typing at once.
+void tst_LoginFrm::hugeAnswerKeepsTheFormResponsive()
+{
+    const qsizetype huge = 2000000;
+    QJsonObject data = custAuthData(m_server->url());
+    data.insert(QStringLiteral("cust_name"), QString(huge, QLatin1Char('N')));
+    data.insert(QStringLiteral("addr_city"), QString(huge, QLatin1Char('c')));
+    data.insert(QStringLiteral("app_ver"), QString(huge, QLatin1Char('9')));
+    m_custAuth = QJsonDocument(QJsonObject { { QStringLiteral("data"), data } }).toJson(QJsonDocument::Compact);
+    auto form = openForm();
+    QVERIFY(waitFor(*form, TLoginState::lsReady));
+    QCOMPARE(AppVer.size(), huge); // kept whole; only the form shows less
+    QVERIFY(form->lblCustrName->text().startsWith(QStringLiteral("NNNN")));
+    QVERIFY(form->lblCustAddrLine2->text().startsWith(QStringLiteral("cccc")));
+    QVERIFY(
+        form->lblAppVer->text().startsWith(QStringLiteral("App Build Version: 1.0.3 - Updates Available (Build 9999")));
+    QVERIFY(form->btnUpdateNow->isVisible());
+
+    QElapsedTimer took;
+    took.start();
+    form->repaint();
+    form->resize(form->width() + 40, form->height()); // the window is dragged wider
+    QTest::qWait(20);
+    form->edtEmail->setText(QStringLiteral("sarah@zelt.local")); // pasted
+    QTest::keyClicks(form->edtPass, QStringLiteral("Demo"));
+    QTest::qWait(50);
+    form->repaint();
+    QCOMPARE(form->edtPass->text(), QStringLiteral("Demo"));
+    QVERIFY2(took.elapsed() < 3000, qPrintable(QStringLiteral("%1 ms").arg(took.elapsed())));
 }
 
 QTEST_MAIN(tst_LoginFrm)

@@ -206,6 +206,11 @@ void tst_SignInSession::signIn_data()
         << 200 << QByteArray(R"({"response":{"token":{"access":"a"},"lang_code":"en_US","user_fullname":"S"}})")
         << sErrLoginInfoFailed.text() + QStringLiteral(": ");
     QTest::newRow("not JSON") << 200 << QByteArray("OK") << sErrLoginInfoFailed.text() + QStringLiteral(": ");
+    // a bearer of nothing: every request after it would be refused
+    QTest::newRow("empty access token")
+        << 200
+        << QByteArray(R"({"response":{"token":{"access":" ","refresh":"r"},"lang_code":"en_US","user_fullname":"S"}})")
+        << sErrLoginInfoFailed.text() + QStringLiteral(": ");
 }
 
 void tst_SignInSession::signIn()

@@ -52,6 +52,15 @@ TLoginFrm::TUpdateHandler &updateHandler()
     return handler;
 }
 
+// What a label shows at most of a text from the customer service; laying
+// out megabytes in a label would hold the form up at every change.
+constexpr int MaxShownValue = 200;
+
+QString shownValue(const QString &AText)
+{
+    return AText.size() > MaxShownValue ? AText.left(MaxShownValue) + QStringLiteral("...") : AText;
+}
+
 // The refusal's own words when it has some, else the body itself, short.
 QString shownRefusal(const QString &AError)
 {
@@ -477,6 +486,8 @@ void TLoginFrm::SetState(TLoginState AState)
     btnClose->setEnabled(!signingIn);
     edtEmail->setEnabled(!signingIn);
     edtPass->setEnabled(!signingIn);
+    // the update ends the application: not under a sign-in on its way
+    btnUpdateNow->setEnabled(!signingIn);
 }
 
 void TLoginFrm::SetMessage(const QString &AText, bool AIsError)
@@ -498,13 +509,14 @@ void TLoginFrm::GetAppSettings()
 
 void TLoginFrm::AuthSucceeded()
 {
-    lblCustrName->setText(CustName);
-    lblCustAddrLine->setText(CustAddrLine);
-    lblCustAddrLine2->setText(CustAddrCity + QStringLiteral(", ") + CustAddrState + QLatin1Char(' ') + CustPostalCode);
-    lblCustAddrCountry->setText(CustAddrCountry);
-    QString version = QStringLiteral("App Build Version: ") + CurrAppVer;
+    lblCustrName->setText(shownValue(CustName));
+    lblCustAddrLine->setText(shownValue(CustAddrLine));
+    lblCustAddrLine2->setText(shownValue(CustAddrCity) + QStringLiteral(", ") + shownValue(CustAddrState)
+                              + QLatin1Char(' ') + shownValue(CustPostalCode));
+    lblCustAddrCountry->setText(shownValue(CustAddrCountry));
+    QString version = QStringLiteral("App Build Version: ") + shownValue(CurrAppVer);
     if (AppVer != CurrAppVer) {
-        version += QStringLiteral(" - Updates Available (Build ") + AppVer + QStringLiteral(").");
+        version += QStringLiteral(" - Updates Available (Build ") + shownValue(AppVer) + QStringLiteral(").");
         btnUpdateNow->setVisible(true);
     } else {
         btnUpdateNow->setVisible(false);

@@ -146,8 +146,10 @@ QString TSignInSession::SaveSignIn(bool ARemember, const QString &AEmail, const 
             ? ini.readExactString(SectionSignIn, KeySavedEmail)
             : QString();
         // an older client's clear-text password stays until the store holds
-        // its successor, so that a refusing store loses nothing
-        const bool keepPlainText = ARemember && !ini.readString(SectionSignIn, KeySavedPassword).isEmpty();
+        // its successor, so that a refusing store loses nothing; but only
+        // for the user it belongs to: nobody else's sign-in may keep it
+        const bool keepPlainText =
+            ARemember && previous == AEmail && !ini.readString(SectionSignIn, KeySavedPassword).isEmpty();
         ini.writeBool(SectionSignIn, KeyRememberUser, ARemember);
         ini.writeExactString(SectionSignIn, KeySavedEmail, ARemember ? AEmail : QString());
         if (!keepPlainText)
@@ -333,6 +335,8 @@ void TSignInSession::SignInAnswered(int AStatusCode, const QByteArray &ABody)
         response = Platform::Json::getObject(root, QStringLiteral("response"));
         for (const char *member : { "token.access", "token.refresh", "lang_code", "user_fullname" })
             Platform::Json::getString(response, QString::fromLatin1(member));
+        if (Platform::Json::getString(response, QStringLiteral("token.access")).trimmed().isEmpty())
+            throw Platform::JsonMemberError(QStringLiteral("JSON member \"token.access\" is empty"));
     } catch (const Platform::Error &e) {
         qCWarning(Platform::Log::signIn) << "the sign-in answer cannot be used:" << e.message();
         Q_EMIT SignInFailed(sErrLoginInfoFailed.text() + QStringLiteral(": ") + e.message() + QLatin1Char('.'));

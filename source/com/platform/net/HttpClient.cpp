@@ -252,6 +252,9 @@ public:
         // clients share the manager; cookies would leak from one to another
         request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
         request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+        // a redirect takes every header (the user's token) and a 307's body
+        // (a password) along: it is followed only on the server asked
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
         for (const auto &h : r.headers)
             request.setRawHeader(h.first, h.second);
 
