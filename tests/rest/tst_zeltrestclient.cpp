@@ -44,6 +44,7 @@ private Q_SLOTS:
     void timeoutsReachTheClients();
     void tokenStaysWithItsServer_data();
     void tokenStaysWithItsServer();
+    void redirectOnItsServerIsFollowed();
 };
 
 void tst_ZeltRestClient::headerRules_data()
@@ -261,6 +262,29 @@ void tst_ZeltRestClient::tokenStaysWithItsServer()
     QCOMPARE(other.requestCount(), 0);
     QVERIFY(!answered);
     QVERIFY2(failure.contains(QStringLiteral("redirect"), Qt::CaseInsensitive), qPrintable(failure));
+}
+
+// A server that moves a resource to another of its own paths keeps working,
+// the token going along to it.
+void tst_ZeltRestClient::redirectOnItsServerIsFollowed()
+{
+    TestHttpServer server;
+    server.setHandler([&](const RecordedRequest &ARequest) {
+        if (ARequest.path.startsWith(QLatin1String("/moved")))
+            return Reply::json(R"({"data":[]})");
+        Reply moved = Reply::json({}, 307);
+        moved.addHeader("Location", (server.url() + QStringLiteral("/moved")).toUtf8());
+        return moved;
+    });
+    TZeltRestClient rc(server.url(), 3000, 3000);
+    rc.SetHeaderData(QStringLiteral("tok-secret"), QStringLiteral("r"), QStringLiteral("en_US"));
+    const HttpResponse answer = rc.CreateRestClient(true)->get(QStringLiteral("/sys/v1/app/menus"));
+    QCOMPARE(answer.statusCode, 200);
+    QCOMPARE(answer.body, QByteArray(R"({"data":[]})"));
+    const QList<RecordedRequest> requests = server.requests();
+    QVERIFY(!requests.isEmpty());
+    QVERIFY(requests.last().path.startsWith(QLatin1String("/moved")));
+    QVERIFY(requests.last().header("Authorization").contains("tok-secret"));
 }
 
 QTEST_GUILESS_MAIN(tst_ZeltRestClient)

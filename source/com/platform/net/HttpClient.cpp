@@ -254,7 +254,8 @@ public:
         request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
         // a redirect takes every header (the user's token) and a 307's body
         // (a password) along: it is followed only on the server asked
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
+        // (onRedirected)
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
         for (const auto &h : r.headers)
             request.setRawHeader(h.first, h.second);
 
@@ -286,6 +287,8 @@ public:
         connect(m_reply, &QNetworkReply::metaDataChanged, this, &Transfer::startReading);
         connect(m_reply, &QNetworkReply::readyRead, this, &Transfer::onReadyRead);
         connect(m_reply, &QNetworkReply::finished, this, &Transfer::onFinished);
+        m_location = r.url;
+        connect(m_reply, &QNetworkReply::redirected, this, &Transfer::onRedirected);
         arm(r.connectTimeout);
     }
 
@@ -446,6 +449,29 @@ private:
                       TransportFailure::Timeout);
     }
 
+    // The same host, on the same scheme and port or moved from http to
+    // https (a server that upgrades its plain address); anywhere else the
+    // request fails rather than hand the token to another server.
+    void onRedirected(const QUrl &to)
+    {
+        // the reply already names the new address; the one it left is ours
+        const QUrl from = m_location;
+        const auto port = [](const QUrl &url) {
+            return url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80);
+        };
+        const bool sameHost = from.host().compare(to.host(), Qt::CaseInsensitive) == 0;
+        const bool sameScheme = from.scheme().compare(to.scheme(), Qt::CaseInsensitive) == 0;
+        const bool upgrade = from.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0
+            && to.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+        if (sameHost && ((sameScheme && port(from) == port(to)) || upgrade)) {
+            m_location = to;
+            Q_EMIT m_reply->redirectAllowed();
+        } else {
+            abortWith(QStringLiteral("Insecure redirect to ") + to.toDisplayString(QUrl::RemoveUserInfo),
+                      TransportFailure::BrokenAnswer);
+        }
+    }
+
     void abortWith(const QString &reason, TransportFailure kind = TransportFailure::Other)
     {
         if (!m_reply)
@@ -527,6 +553,7 @@ private:
     bool m_reading = false;
     bool m_reserved = false;
     QString m_abortReason;
+    QUrl m_location; // where the request is now, redirects followed
     TransportFailure m_abortKind = TransportFailure::Other;
     QByteArray m_body;
 };
