@@ -121,6 +121,7 @@ private Q_SLOTS:
     void signedArchives_data();
     void signedArchives();
     void cancelledDownloadLeavesNothing();
+    void downloadHostNeverSeesTheToken();
 
 private:
     QString staging() const { return m_app + QStringLiteral("updates/"); }
@@ -457,6 +458,29 @@ void tst_Updater::cancelledDownloadLeavesNothing()
     updater.reset();
     QVERIFY(timer.elapsed() < 2500); // the download was stopped, not waited for
     QVERIFY(!QFileInfo::exists(staging()));
+}
+
+// An archive the service moves to a download host arrives; the user's token
+// stays with the service.
+void tst_Updater::downloadHostNeverSeesTheToken()
+{
+    writeFile(record(), localRecord("1.0.1", {}));
+    const QByteArray com = makeZip({ { "com.bpl", "library 1.0.3" } });
+    TestHttpServer host([&](const RecordedRequest &r) {
+        return r.path == QLatin1String("/archives/42.zip") ? zipReply(com) : Reply::json("{}", 404);
+    });
+    UpdateService service;
+    service.set("/v1/app-files", appFilesAnswer("1.0.3", { { "42", "com.bpl", "bin\\", "1.0.3", {} } }));
+    Reply moved = Reply::json({}, 302);
+    moved.addHeader("Location", (host.url() + QStringLiteral("/archives/42.zip")).toUtf8());
+    service.set("/v1/download/42", moved);
+
+    TZeltUpdater updater(service.server.url(), Token, record(), nullptr);
+    QVERIFY2(updater.StageUpdates(), qPrintable(updater.Error()));
+    QCOMPARE(readFile(staging() + QStringLiteral("bin/extract/com.bpl")), QByteArray("library 1.0.3"));
+    QCOMPARE(service.downloadedIds(), QStringList { QStringLiteral("42") });
+    QCOMPARE(host.requestCount(), 1);
+    QVERIFY(!host.requests().at(0).hasHeader("Authorization"));
 }
 
 QTEST_MAIN(tst_Updater)

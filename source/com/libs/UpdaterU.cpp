@@ -45,6 +45,8 @@ const QString LauncherFailedText =
     QStringLiteral("ZeltLauncher could not be started. The installed version has not been changed.");
 constexpr int UpdaterTimeOut = 10000;
 constexpr int ProgressIntervalMs = 100;
+// hops of one download across servers
+constexpr int MaxRedirects = 5;
 
 const QLatin1String AppVerKey("app_ver");
 const QLatin1String AppVerNewKey("app_ver_new");
@@ -320,6 +322,28 @@ bool TZeltDownloader::GetFile(const QString &AUrl, const QString &AFileName)
         FLastError = QStringLiteral("cannot create the folder of \"%1\"").arg(QDir::toNativeSeparators(AFileName));
         return false;
     }
+    // An archive moved to another server (a download host) is fetched there
+    // without the service's token: it is the customer's, and the archive's
+    // signature, not its address, vouches for it.
+    QUrl target = url;
+    bool withToken = true;
+    for (int hop = 0;; ++hop) {
+        QUrl movedTo;
+        if (!FetchFile(target, withToken, AFileName, movedTo))
+            return false;
+        if (movedTo.isEmpty())
+            return true;
+        if (hop >= MaxRedirects) {
+            FLastError = QStringLiteral("too many redirects");
+            return false;
+        }
+        target = movedTo;
+        withToken = false;
+    }
+}
+
+bool TZeltDownloader::FetchFile(const QUrl &AUrl, bool AWithToken, const QString &AFileName, QUrl &AMovedTo)
+{
     // the old archive stays until the new one is complete
     QSaveFile file(AFileName);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -330,11 +354,14 @@ bool TZeltDownloader::GetFile(const QString &AUrl, const QString &AFileName)
 
     if (!FHttp)
         FHttp = std::make_unique<QNetworkAccessManager>();
-    QNetworkRequest request(url);
+    QNetworkRequest request(AUrl);
     request.setRawHeader("User-Agent", ZeltUserAgent);
     request.setRawHeader("Accept-Language", "en_US");
-    request.setRawHeader("Authorization", "Bearer " + headerText(FToken));
+    if (AWithToken)
+        request.setRawHeader("Authorization", "Bearer " + headerText(FToken));
     request.setTransferTimeout(FReadTimeOut);
+    // Qt would take the token along to wherever the server points
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
     std::unique_ptr<QNetworkReply> reply(FHttp->get(request));
 
     qint64 received = 0;
@@ -355,6 +382,21 @@ bool TZeltDownloader::GetFile(const QString &AUrl, const QString &AFileName)
         }
     };
     QEventLoop loop;
+    QUrl location = AUrl;
+    QObject::connect(reply.get(), &QNetworkReply::redirected, &loop, [&](const QUrl &to) {
+        const bool downgrade = location.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0
+            && to.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0;
+        if (downgrade) {
+            failure = QStringLiteral("insecure redirect to %1").arg(shown(to.toDisplayString(QUrl::RemoveUserInfo)));
+            reply->abort();
+        } else if (!AWithToken || Platform::redirectStaysOnServer(location, to)) {
+            location = to;
+            Q_EMIT reply->redirectAllowed();
+        } else {
+            AMovedTo = to;
+            reply->abort();
+        }
+    });
     QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, take);
     QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &loop, [&](qint64 done, qint64 total) {
         if (!nextProgress.hasExpired())
@@ -375,6 +417,10 @@ bool TZeltDownloader::GetFile(const QString &AUrl, const QString &AFileName)
         loop.exec();
     take();
 
+    if (!AMovedTo.isEmpty() && failure.isEmpty()) {
+        file.cancelWriting();
+        return true;
+    }
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     if (failure.isEmpty()) {

@@ -449,21 +449,12 @@ private:
                       TransportFailure::Timeout);
     }
 
-    // The same host, on the same scheme and port or moved from http to
-    // https (a server that upgrades its plain address); anywhere else the
-    // request fails rather than hand the token to another server.
+    // Anywhere but on the same server the request fails rather than hand
+    // the token to another one.
     void onRedirected(const QUrl &to)
     {
         // the reply already names the new address; the one it left is ours
-        const QUrl from = m_location;
-        const auto port = [](const QUrl &url) {
-            return url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80);
-        };
-        const bool sameHost = from.host().compare(to.host(), Qt::CaseInsensitive) == 0;
-        const bool sameScheme = from.scheme().compare(to.scheme(), Qt::CaseInsensitive) == 0;
-        const bool upgrade = from.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0
-            && to.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
-        if (sameHost && ((sameScheme && port(from) == port(to)) || upgrade)) {
+        if (redirectStaysOnServer(m_location, to)) {
             m_location = to;
             Q_EMIT m_reply->redirectAllowed();
         } else {
@@ -846,6 +837,19 @@ HttpClient &HttpClient::addPathParam(const QString &name, const QDate &value)
 HttpResponse HttpClient::get(const QString &resource)
 {
     return send("GET", resource, nullptr, {});
+}
+
+bool redirectStaysOnServer(const QUrl &from, const QUrl &to)
+{
+    const auto isScheme = [](const QUrl &url, QLatin1String scheme) {
+        return url.scheme().compare(scheme, Qt::CaseInsensitive) == 0;
+    };
+    const auto port = [&](const QUrl &url) { return url.port(isScheme(url, QLatin1String("https")) ? 443 : 80); };
+    if (from.host().compare(to.host(), Qt::CaseInsensitive) != 0 || to.host().isEmpty())
+        return false;
+    if (isScheme(from, QLatin1String("http")) && isScheme(to, QLatin1String("https")))
+        return true;
+    return from.scheme().compare(to.scheme(), Qt::CaseInsensitive) == 0 && port(from) == port(to);
 }
 
 HttpResponse HttpClient::get(const QString &resource, HttpBodySink &sink)

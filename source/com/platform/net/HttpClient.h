@@ -8,6 +8,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QUrl>
 #include <functional>
 #include <memory>
 
@@ -46,6 +47,12 @@ public:
     // request and leaves the verb.
     virtual void append(const char *data, qsizetype size) = 0;
 };
+
+// Whether a redirect from one address to another stays on the same server:
+// the same host, on the same scheme and port or moved from http to https (a
+// server that upgrades its plain address). Only such a redirect may take the
+// user's token along.
+COM_EXPORT bool redirectStaysOnServer(const QUrl &from, const QUrl &to);
 
 // Aborts the requests of the clients it is given to, from any thread. An
 // abort of a request in flight closes its connection (the server sees it);
