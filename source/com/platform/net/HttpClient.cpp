@@ -942,8 +942,11 @@ HttpResponse receive(const std::shared_ptr<BodyStream> &streamOwner, HttpBodySin
     } catch (...) {
         stream.abandoned = true;
         // a transfer paused for this reader hears nothing more from the
-        // socket, so it is told at once rather than held open
-        postToTransfer(streamOwner, [](Transfer *transfer) { transfer->abandon(); });
+        // socket, so it is told at once rather than held open; one that is
+        // gone may have taken the network thread with it
+        QMutexLocker lock(&stream.mutex);
+        if (stream.transfer)
+            postToTransfer(streamOwner, [](Transfer *transfer) { transfer->abandon(); });
         throw;
     }
     Outcome o;
