@@ -66,6 +66,7 @@ private Q_SLOTS:
     void timeouts();
     void connectionsAreReused();
     void asyncDeliversOnceOnMainThread();
+    void redirectsStayWithTheServer();
 };
 
 void tst_HttpClient::verbsSendMethodBodyAndContentType_data()
@@ -406,6 +407,36 @@ void tst_HttpClient::asyncDeliversOnceOnMainThread()
     QCOMPARE(errors + completions, 2);
     QVERIFY(onMainThread);
     QVERIFY2(message.startsWith(QStringLiteral("Connection refused")), qPrintable(message));
+}
+
+// A redirect on the same server is followed; one to another server would
+// hand it the request's headers, the bearer token among them, and is refused.
+void tst_HttpClient::redirectsStayWithTheServer()
+{
+    TestHttpServer other;
+    TestHttpServer server([&](const RecordedRequest &request) {
+        if (request.path == QStringLiteral("/moved")) {
+            Reply moved = Reply::json("{}", 302);
+            moved.addHeader("Location", "/here");
+            return moved;
+        }
+        if (request.path == QStringLiteral("/away")) {
+            Reply away = Reply::json("{}", 302);
+            away.addHeader("Location", (other.url() + QStringLiteral("/there")).toUtf8());
+            return away;
+        }
+        return Reply::json(R"({"at":"here"})");
+    });
+    auto c = clientFor(server.url());
+    c->addHeader(QStringLiteral("Authorization"), QStringLiteral("Bearer secret"));
+    const HttpResponse followed = c->get(QStringLiteral("/moved"));
+    QCOMPARE(followed.statusCode, 200);
+    QCOMPARE(followed.content(), QStringLiteral(R"({"at":"here"})"));
+    QCOMPARE(server.lastRequest().path, QStringLiteral("/here"));
+
+    const QString failure = transportFailureOf([&] { c->get(QStringLiteral("/away")); });
+    QVERIFY2(failure.startsWith(QStringLiteral("Redirect to another server refused")), qPrintable(failure));
+    QCOMPARE(other.requestCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_HttpClient)

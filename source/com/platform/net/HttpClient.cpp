@@ -252,6 +252,8 @@ public:
         // clients share the manager; cookies would leak from one to another
         request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
         request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+        // a redirect carries every header along, the bearer token too
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
         for (const auto &h : r.headers)
             request.setRawHeader(h.first, h.second);
 
@@ -283,6 +285,7 @@ public:
         connect(m_reply, &QNetworkReply::metaDataChanged, this, &Transfer::startReading);
         connect(m_reply, &QNetworkReply::readyRead, this, &Transfer::onReadyRead);
         connect(m_reply, &QNetworkReply::finished, this, &Transfer::onFinished);
+        connect(m_reply, &QNetworkReply::redirected, this, &Transfer::onRedirected);
         arm(r.connectTimeout);
     }
 
@@ -424,6 +427,25 @@ private:
             return;
         }
         readAvailable();
+    }
+
+    // Followed on the same server only, never from https down to http.
+    void onRedirected(const QUrl &to)
+    {
+        if (!m_job || !m_reply)
+            return;
+        const QUrl &from = m_job->request.url;
+        const QString fromScheme = from.scheme().toLower();
+        const QString toScheme = to.scheme().toLower();
+        const bool sameHost = from.host().compare(to.host(), Qt::CaseInsensitive) == 0;
+        const bool sameOrigin = sameHost && fromScheme == toScheme && from.port(-1) == to.port(-1);
+        const bool upgrade = sameHost && fromScheme == QLatin1String("http") && toScheme == QLatin1String("https");
+        if (sameOrigin || upgrade)
+            Q_EMIT m_reply->redirectAllowed();
+        else if (sameHost && fromScheme == QLatin1String("https") && toScheme == QLatin1String("http"))
+            abortWith(QStringLiteral("Insecure redirect"));
+        else
+            abortWith(QStringLiteral("Redirect to another server refused"));
     }
 
     void onTimeout()
