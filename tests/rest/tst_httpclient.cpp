@@ -337,6 +337,32 @@ void tst_HttpClient::timeouts()
     QCOMPARE(patient->get(QStringLiteral("/a")).statusCode, 200);
     QCOMPARE(patient->get(QStringLiteral("/b")).statusCode, 200);
 
+    // A request waiting its turn for a connection (a server takes six at a
+    // time from a client) is not timed out for the wait: the connect timeout
+    // counts from its own connecting.
+    TestHttpServer busy([](const RecordedRequest &request) {
+        Reply r = Reply::json("{}");
+        if (request.path == QStringLiteral("/slow"))
+            r.delayMs = 1200;
+        return r;
+    });
+    int answered = 0;
+    QStringList failures;
+    auto track = [&](HttpClient &client, const QString &path) {
+        client
+            .async([&](const HttpResponse &) { ++answered; },
+                   [&](const Platform::Error &e) { failures << e.message(); })
+            .get(path);
+    };
+    for (int i = 0; i < 6; ++i)
+        track(*clientFor(busy.url()), QStringLiteral("/slow"));
+    QVERIFY(busy.waitForRequests(6));
+    auto waiting = clientFor(busy.url());
+    waiting->setConnectTimeout(500);
+    track(*waiting, QStringLiteral("/quick"));
+    QTRY_COMPARE_WITH_TIMEOUT(answered + failures.size(), 7, 5000);
+    QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QLatin1Char('\n'))));
+
     // a listener that never accepts, its queue full: the next handshake never completes
     QTcpServer listener;
     listener.setListenBacklogSize(0);

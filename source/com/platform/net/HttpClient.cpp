@@ -336,8 +336,34 @@ public:
 private:
     void restartConnecting()
     {
+        m_onConnection = true;
         if (m_job && !m_reading)
             arm(m_job->request.connectTimeout);
+    }
+
+    // QNAM holds a request back while the server's connections are all busy
+    // with others of ours; that wait says nothing about the server.
+    bool waitsForAConnection() const
+    {
+        if (m_onConnection || !m_job || !parent())
+            return false;
+        const QUrl &url = m_job->request.url;
+        for (QObject *child : parent()->children()) {
+            const auto *other = dynamic_cast<const Transfer *>(child);
+            if (!other || other == this || !other->m_job || !(other->m_onConnection || other->m_reading))
+                continue;
+            const QUrl &theirs = other->m_job->request.url;
+            if (theirs.scheme().compare(url.scheme(), Qt::CaseInsensitive) == 0
+                && theirs.host().compare(url.host(), Qt::CaseInsensitive) == 0
+                && theirs.port(defaultPort(theirs)) == url.port(defaultPort(url)))
+                return true;
+        }
+        return false;
+    }
+
+    static int defaultPort(const QUrl &url)
+    {
+        return url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80;
     }
 
     void arm(int ms)
@@ -457,12 +483,16 @@ private:
             arm(m_job->request.readTimeout);
             return;
         }
-        if (m_reading)
+        if (m_reading) {
             abortWith(QStringLiteral("Read timed out after %1 ms").arg(m_job->request.readTimeout),
                       TransportFailure::Timeout);
-        else
+        } else if (waitsForAConnection()) {
+            // its own connecting has not begun yet
+            arm(m_job->request.connectTimeout);
+        } else {
             abortWith(QStringLiteral("Connection timed out after %1 ms").arg(m_job->request.connectTimeout),
                       TransportFailure::Timeout);
+        }
     }
 
     void abortWith(const QString &reason, TransportFailure kind = TransportFailure::Other)
@@ -544,6 +574,7 @@ private:
     QNetworkReply *m_reply = nullptr;
     QTimer m_timer;
     bool m_reading = false;
+    bool m_onConnection = false; // connecting or sending on a socket of its own
     bool m_reserved = false;
     QString m_abortReason;
     TransportFailure m_abortKind = TransportFailure::Other;
