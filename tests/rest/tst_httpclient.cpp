@@ -67,6 +67,7 @@ private Q_SLOTS:
     void connectionsAreReused();
     void asyncDeliversOnceOnMainThread();
     void redirectsStayWithTheServer();
+    void answersWithoutABodyAreWhole();
 };
 
 void tst_HttpClient::verbsSendMethodBodyAndContentType_data()
@@ -463,6 +464,32 @@ void tst_HttpClient::redirectsStayWithTheServer()
     const QString failure = transportFailureOf([&] { c->get(QStringLiteral("/away")); });
     QVERIFY2(failure.startsWith(QStringLiteral("Redirect to another server refused")), qPrintable(failure));
     QCOMPARE(other.requestCount(), 0);
+}
+
+// A 204 or 304 ends with its head whatever Content-Length it names (a 304
+// names the length of what it did not send); it is an answer, not a
+// connection that broke off, and the connection still serves the next one.
+void tst_HttpClient::answersWithoutABodyAreWhole()
+{
+    TestHttpServer server([](const RecordedRequest &request) {
+        if (request.path == QStringLiteral("/deleted"))
+            return Reply::text("stray", 204); // a sloppy server sends a body anyway
+        if (request.path == QStringLiteral("/unchanged"))
+            return Reply::withAction(Reply::Action::Garbage,
+                                     "HTTP/1.1 304 Not Modified\r\nContent-Length: 7\r\nConnection: close\r\n\r\n");
+        return Reply::json(R"({"next":true})");
+    });
+    auto c = clientFor(server.url());
+    const HttpResponse deleted = c->del(QStringLiteral("/deleted"));
+    QCOMPARE(deleted.statusCode, 204);
+    QVERIFY(deleted.body.isEmpty());
+    QCOMPARE(c->get(QStringLiteral("/next")).content(), QStringLiteral(R"({"next":true})"));
+
+    RecordingSink sink;
+    const HttpResponse unchanged = c->get(QStringLiteral("/unchanged"), sink);
+    QCOMPARE(unchanged.statusCode, 304);
+    QVERIFY(sink.body.isEmpty());
+    QCOMPARE(c->get(QStringLiteral("/next")).content(), QStringLiteral(R"({"next":true})"));
 }
 
 QTEST_GUILESS_MAIN(tst_HttpClient)

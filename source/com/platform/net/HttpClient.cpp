@@ -561,6 +561,10 @@ private:
     {
         if (!m_reply->rawHeader("Content-Encoding").isEmpty())
             return false;
+        // answers that never have a body, whatever length they name
+        const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status == 204 || status == 304 || (status >= 100 && status < 200))
+            return false;
         const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
         return length.isValid() && length.toLongLong() != m_received;
     }
