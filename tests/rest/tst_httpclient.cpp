@@ -447,6 +447,11 @@ void tst_HttpClient::redirectsStayWithTheServer()
             moved.addHeader("Location", "/here");
             return moved;
         }
+        if (request.path == QStringLiteral("/created")) {
+            Reply seeOther = Reply::json(R"({"long":"body of the redirect"})", 303);
+            seeOther.addHeader("Location", "/here");
+            return seeOther;
+        }
         if (request.path == QStringLiteral("/away")) {
             Reply away = Reply::json("{}", 302);
             away.addHeader("Location", (other.url() + QStringLiteral("/there")).toUtf8());
@@ -456,10 +461,31 @@ void tst_HttpClient::redirectsStayWithTheServer()
     });
     auto c = clientFor(server.url());
     c->addHeader(QStringLiteral("Authorization"), QStringLiteral("Bearer secret"));
-    const HttpResponse followed = c->get(QStringLiteral("/moved"));
+    HttpResponse followed;
+    try {
+        followed = c->get(QStringLiteral("/moved"));
+    } catch (const TransportError &e) {
+        qWarning() << "DIAG" << e.message();
+        throw;
+    }
     QCOMPARE(followed.statusCode, 200);
     QCOMPARE(followed.content(), QStringLiteral(R"({"at":"here"})"));
     QCOMPARE(server.lastRequest().path, QStringLiteral("/here"));
+    // the answer's own headers, none of the redirect's
+    QCOMPARE(followed.header("Content-Length"), QByteArray("13"));
+    QVERIFY(followed.header("Location").isEmpty());
+
+    // a sink sees the answer only, not the redirect's body
+    RecordingSink sink;
+    QCOMPARE(c->get(QStringLiteral("/moved"), sink).statusCode, 200);
+    QCOMPARE(sink.heads, 1);
+    QCOMPARE(sink.body, QByteArray(R"({"at":"here"})"));
+
+    // "see other" after a POST goes on as a GET, without the body
+    QCOMPARE(c->post(QStringLiteral("/created"), "{}", QStringLiteral("application/json")).statusCode, 200);
+    QCOMPARE(server.lastRequest().method, QByteArray("GET"));
+    QVERIFY(server.lastRequest().body.isEmpty());
+    QVERIFY(!server.lastRequest().hasHeader("Content-Type"));
 
     const QString failure = transportFailureOf([&] { c->get(QStringLiteral("/away")); });
     QVERIFY2(failure.startsWith(QStringLiteral("Redirect to another server refused")), qPrintable(failure));
