@@ -66,6 +66,8 @@ private Q_SLOTS:
     void timeouts();
     void connectionsAreReused();
     void asyncDeliversOnceOnMainThread();
+    void redirectsStayWithTheServer();
+    void answersWithoutABodyAreWhole();
 };
 
 void tst_HttpClient::verbsSendMethodBodyAndContentType_data()
@@ -336,6 +338,32 @@ void tst_HttpClient::timeouts()
     QCOMPARE(patient->get(QStringLiteral("/a")).statusCode, 200);
     QCOMPARE(patient->get(QStringLiteral("/b")).statusCode, 200);
 
+    // A request waiting its turn for a connection (a server takes six at a
+    // time from a client) is not timed out for the wait: the connect timeout
+    // counts from its own connecting.
+    TestHttpServer busy([](const RecordedRequest &request) {
+        Reply r = Reply::json("{}");
+        if (request.path == QStringLiteral("/slow"))
+            r.delayMs = 1200;
+        return r;
+    });
+    int answered = 0;
+    QStringList failures;
+    auto track = [&](HttpClient &client, const QString &path) {
+        client
+            .async([&](const HttpResponse &) { ++answered; },
+                   [&](const Platform::Error &e) { failures << e.message(); })
+            .get(path);
+    };
+    for (int i = 0; i < 6; ++i)
+        track(*clientFor(busy.url()), QStringLiteral("/slow"));
+    QVERIFY(busy.waitForRequests(6));
+    auto waiting = clientFor(busy.url());
+    waiting->setConnectTimeout(500);
+    track(*waiting, QStringLiteral("/quick"));
+    QTRY_COMPARE_WITH_TIMEOUT(answered + failures.size(), 7, 5000);
+    QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QLatin1Char('\n'))));
+
     // a listener that never accepts, its queue full: the next handshake never completes
     QTcpServer listener;
     listener.setListenBacklogSize(0);
@@ -406,6 +434,88 @@ void tst_HttpClient::asyncDeliversOnceOnMainThread()
     QCOMPARE(errors + completions, 2);
     QVERIFY(onMainThread);
     QVERIFY2(message.startsWith(QStringLiteral("Connection refused")), qPrintable(message));
+}
+
+// A redirect on the same server is followed; one to another server would
+// hand it the request's headers, the bearer token among them, and is refused.
+void tst_HttpClient::redirectsStayWithTheServer()
+{
+    TestHttpServer other;
+    TestHttpServer server([&](const RecordedRequest &request) {
+        if (request.path == QStringLiteral("/moved")) {
+            Reply moved = Reply::json("{}", 302);
+            moved.addHeader("Location", "/here");
+            return moved;
+        }
+        if (request.path == QStringLiteral("/created")) {
+            Reply seeOther = Reply::json(R"({"long":"body of the redirect"})", 303);
+            seeOther.addHeader("Location", "/here");
+            return seeOther;
+        }
+        if (request.path == QStringLiteral("/away")) {
+            Reply away = Reply::json("{}", 302);
+            away.addHeader("Location", (other.url() + QStringLiteral("/there")).toUtf8());
+            return away;
+        }
+        return Reply::json(R"({"at":"here"})");
+    });
+    auto c = clientFor(server.url());
+    c->addHeader(QStringLiteral("Authorization"), QStringLiteral("Bearer secret"));
+    HttpResponse followed;
+    try {
+        followed = c->get(QStringLiteral("/moved"));
+    } catch (const TransportError &e) {
+        qWarning() << "DIAG" << e.message();
+        throw;
+    }
+    QCOMPARE(followed.statusCode, 200);
+    QCOMPARE(followed.content(), QStringLiteral(R"({"at":"here"})"));
+    QCOMPARE(server.lastRequest().path, QStringLiteral("/here"));
+    // the answer's own headers, none of the redirect's
+    QCOMPARE(followed.header("Content-Length"), QByteArray("13"));
+    QVERIFY(followed.header("Location").isEmpty());
+
+    // a sink sees the answer only, not the redirect's body
+    RecordingSink sink;
+    QCOMPARE(c->get(QStringLiteral("/moved"), sink).statusCode, 200);
+    QCOMPARE(sink.heads, 1);
+    QCOMPARE(sink.body, QByteArray(R"({"at":"here"})"));
+
+    // "see other" after a POST goes on as a GET, without the body
+    QCOMPARE(c->post(QStringLiteral("/created"), "{}", QStringLiteral("application/json")).statusCode, 200);
+    QCOMPARE(server.lastRequest().method, QByteArray("GET"));
+    QVERIFY(server.lastRequest().body.isEmpty());
+    QVERIFY(!server.lastRequest().hasHeader("Content-Type"));
+
+    const QString failure = transportFailureOf([&] { c->get(QStringLiteral("/away")); });
+    QVERIFY2(failure.startsWith(QStringLiteral("Redirect to another server refused")), qPrintable(failure));
+    QCOMPARE(other.requestCount(), 0);
+}
+
+// A 204 or 304 ends with its head whatever Content-Length it names (a 304
+// names the length of what it did not send); it is an answer, not a
+// connection that broke off, and the connection still serves the next one.
+void tst_HttpClient::answersWithoutABodyAreWhole()
+{
+    TestHttpServer server([](const RecordedRequest &request) {
+        if (request.path == QStringLiteral("/deleted"))
+            return Reply::text("stray", 204); // a sloppy server sends a body anyway
+        if (request.path == QStringLiteral("/unchanged"))
+            return Reply::withAction(Reply::Action::Garbage,
+                                     "HTTP/1.1 304 Not Modified\r\nContent-Length: 7\r\nConnection: close\r\n\r\n");
+        return Reply::json(R"({"next":true})");
+    });
+    auto c = clientFor(server.url());
+    const HttpResponse deleted = c->del(QStringLiteral("/deleted"));
+    QCOMPARE(deleted.statusCode, 204);
+    QVERIFY(deleted.body.isEmpty());
+    QCOMPARE(c->get(QStringLiteral("/next")).content(), QStringLiteral(R"({"next":true})"));
+
+    RecordingSink sink;
+    const HttpResponse unchanged = c->get(QStringLiteral("/unchanged"), sink);
+    QCOMPARE(unchanged.statusCode, 304);
+    QVERIFY(sink.body.isEmpty());
+    QCOMPARE(c->get(QStringLiteral("/next")).content(), QStringLiteral(R"({"next":true})"));
 }
 
 QTEST_GUILESS_MAIN(tst_HttpClient)

@@ -42,6 +42,8 @@ namespace {
 
 // A body beyond this is refused rather than risking the process on it.
 constexpr qint64 MaxBodySize = qint64(512) * 1024 * 1024;
+// As many as QNAM would follow.
+constexpr int MaxRedirects = 50;
 
 thread_local bool onNetworkThread = false;
 
@@ -248,38 +250,53 @@ public:
                 return;
             }
         }
-        QNetworkRequest request(r.url);
-        // clients share the manager; cookies would leak from one to another
-        request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
-        request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-        // a redirect takes every header (the user's token) and a 307's body
-        // (a password) along: it is followed only on the server asked
-        // (onRedirected)
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
-        for (const auto &h : r.headers)
-            request.setRawHeader(h.first, h.second);
-
-        if (r.method == "GET")
-            m_reply = nam.get(request);
-        else if (r.method == "POST")
-            m_reply = nam.post(request, r.body);
-        else if (r.method == "PUT")
-            m_reply = nam.put(request, r.body);
-        else if (r.method == "DELETE" && !r.hasBody)
-            m_reply = nam.deleteResource(request);
-        else if (r.hasBody)
-            m_reply = nam.sendCustomRequest(request, r.method, r.body);
-        else
-            m_reply = nam.sendCustomRequest(request, r.method);
-
+        m_method = r.method;
+        m_withBody = r.hasBody;
+        send(nam, r.url);
         if (m_stream) {
             QMutexLocker lock(&m_stream->mutex);
             m_stream->transfer = this;
             m_stream->receiver = parent;
-            m_reply->setReadBufferSize(StreamReplyBuffer);
         }
         m_timer.setSingleShot(true);
         connect(&m_timer, &QTimer::timeout, this, &Transfer::onTimeout);
+        arm(r.connectTimeout);
+    }
+
+    // One hop of the request: the first, or a redirect's.
+    void send(QNetworkAccessManager &nam, const QUrl &url)
+    {
+        const Request &r = m_job->request;
+        QNetworkRequest request(url);
+        // clients share the manager; cookies would leak from one to another
+        request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+        request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+        // redirects are followed here (followRedirect): Qt's own following
+        // sends every header to any server, the bearer token too, and
+        // merges the headers of all the hops into the last one's
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+        for (const auto &h : r.headers) {
+            // a body dropped on the way takes its type along
+            if (r.hasBody && !m_withBody && h.first.compare("Content-Type", Qt::CaseInsensitive) == 0)
+                continue;
+            request.setRawHeader(h.first, h.second);
+        }
+
+        if (m_method == "GET")
+            m_reply = nam.get(request);
+        else if (m_method == "POST")
+            m_reply = nam.post(request, r.body);
+        else if (m_method == "PUT")
+            m_reply = nam.put(request, r.body);
+        else if (m_method == "DELETE" && !m_withBody)
+            m_reply = nam.deleteResource(request);
+        else if (m_withBody)
+            m_reply = nam.sendCustomRequest(request, m_method, r.body);
+        else
+            m_reply = nam.sendCustomRequest(request, m_method);
+
+        if (m_stream)
+            m_reply->setReadBufferSize(StreamReplyBuffer);
         // until the request is out, the connect timeout counts silence
         connect(m_reply, &QNetworkReply::socketStartedConnecting, this, &Transfer::restartConnecting);
         connect(m_reply, &QNetworkReply::uploadProgress, this, &Transfer::restartConnecting);
@@ -287,9 +304,6 @@ public:
         connect(m_reply, &QNetworkReply::metaDataChanged, this, &Transfer::startReading);
         connect(m_reply, &QNetworkReply::readyRead, this, &Transfer::onReadyRead);
         connect(m_reply, &QNetworkReply::finished, this, &Transfer::onFinished);
-        m_location = r.url;
-        connect(m_reply, &QNetworkReply::redirected, this, &Transfer::onRedirected);
-        arm(r.connectTimeout);
     }
 
     ~Transfer() override
@@ -339,8 +353,34 @@ public:
 private:
     void restartConnecting()
     {
+        m_onConnection = true;
         if (m_job && !m_reading)
             arm(m_job->request.connectTimeout);
+    }
+
+    // QNAM holds a request back while the server's connections are all busy
+    // with others of ours; that wait says nothing about the server.
+    bool waitsForAConnection() const
+    {
+        if (m_onConnection || !m_job || !parent())
+            return false;
+        const QUrl &url = m_job->request.url;
+        for (QObject *child : parent()->children()) {
+            const auto *other = dynamic_cast<const Transfer *>(child);
+            if (!other || other == this || !other->m_job || !(other->m_onConnection || other->m_reading))
+                continue;
+            const QUrl &theirs = other->m_job->request.url;
+            if (theirs.scheme().compare(url.scheme(), Qt::CaseInsensitive) == 0
+                && theirs.host().compare(url.host(), Qt::CaseInsensitive) == 0
+                && theirs.port(defaultPort(theirs)) == url.port(defaultPort(url)))
+                return true;
+        }
+        return false;
+    }
+
+    static int defaultPort(const QUrl &url)
+    {
+        return url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80;
     }
 
     void arm(int ms)
@@ -362,7 +402,7 @@ private:
     // may read ahead into (HttpResponse::BodyPadding).
     void reserveBody()
     {
-        if (m_reserved || !m_reply || m_stream)
+        if (m_reserved || !m_reply || m_stream || isRedirect())
             return;
         const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
         if (!length.isValid())
@@ -421,6 +461,10 @@ private:
         if (!m_job)
             return;
         startReading();
+        if (isRedirect()) {
+            m_reply->skip(m_reply->bytesAvailable());
+            return;
+        }
         if (m_stream && m_stream->abandoned) {
             abortWith(QStringLiteral("Request abandoned by its reader"));
             return;
@@ -432,6 +476,54 @@ private:
         readAvailable();
     }
 
+    // A redirect the transfer follows itself, its body not being the answer's.
+    bool isRedirect() const
+    {
+        const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        return (status == 301 || status == 302 || status == 303 || status == 307 || status == 308)
+            && !m_reply->rawHeader("Location").isEmpty();
+    }
+
+    // Followed on the same server only, never from https down to http. True
+    // when the next hop is on its way; false when the request ends here,
+    // with a failure when the redirect was refused.
+    bool followRedirect()
+    {
+        const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        const QUrl to = m_reply->url().resolved(QUrl::fromEncoded(m_reply->rawHeader("Location").trimmed()));
+        const QUrl &from = m_job->request.url;
+        const QString fromScheme = from.scheme().toLower();
+        const QString toScheme = to.scheme().toLower();
+        const bool sameHost = from.host().compare(to.host(), Qt::CaseInsensitive) == 0;
+        if (!to.isValid() || (toScheme != QLatin1String("http") && toScheme != QLatin1String("https"))) {
+            m_abortReason = QStringLiteral("Invalid redirect");
+        } else if (++m_redirects > MaxRedirects) {
+            m_abortReason = QStringLiteral("Too many redirects");
+        } else if (sameHost && fromScheme == QLatin1String("https") && toScheme == QLatin1String("http")) {
+            m_abortReason = QStringLiteral("Insecure redirect");
+        } else if (!redirectStaysOnServer(from, to)) {
+            m_abortReason = QStringLiteral("Redirect to another server refused");
+        } else {
+            // 303 always, and 301 and 302 after a POST, go on as a GET
+            if (status == 303 || ((status == 301 || status == 302) && m_method == "POST")) {
+                m_method = "GET";
+                m_withBody = false;
+            }
+            QNetworkAccessManager *nam = m_reply->manager();
+            m_reply->disconnect(this);
+            m_reply->deleteLater();
+            m_reading = false;
+            m_onConnection = false;
+            m_reserved = false;
+            m_received = 0;
+            m_body.clear();
+            send(*nam, to);
+            arm(m_job->request.connectTimeout);
+            return true;
+        }
+        return false;
+    }
+
     void onTimeout()
     {
         if (!m_job)
@@ -441,25 +533,15 @@ private:
             arm(m_job->request.readTimeout);
             return;
         }
-        if (m_reading)
+        if (m_reading) {
             abortWith(QStringLiteral("Read timed out after %1 ms").arg(m_job->request.readTimeout),
                       TransportFailure::Timeout);
-        else
+        } else if (waitsForAConnection()) {
+            // its own connecting has not begun yet
+            arm(m_job->request.connectTimeout);
+        } else {
             abortWith(QStringLiteral("Connection timed out after %1 ms").arg(m_job->request.connectTimeout),
                       TransportFailure::Timeout);
-    }
-
-    // Anywhere but on the same server the request fails rather than hand
-    // the token to another one.
-    void onRedirected(const QUrl &to)
-    {
-        // the reply already names the new address; the one it left is ours
-        if (redirectStaysOnServer(m_location, to)) {
-            m_location = to;
-            Q_EMIT m_reply->redirectAllowed();
-        } else {
-            abortWith(QStringLiteral("Insecure redirect to ") + to.toDisplayString(QUrl::RemoveUserInfo),
-                      TransportFailure::BrokenAnswer);
         }
     }
 
@@ -477,6 +559,11 @@ private:
 
     void onFinished()
     {
+        if (m_job && m_abortReason.isEmpty()
+            && !isTransportFailure(m_reply->error(),
+                                   m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt())
+            && isRedirect() && followRedirect())
+            return;
         m_timer.stop();
         if (m_cancel) {
             QMutexLocker lock(&m_cancel->mutex);
@@ -529,6 +616,10 @@ private:
     {
         if (!m_reply->rawHeader("Content-Encoding").isEmpty())
             return false;
+        // answers that never have a body, whatever length they name
+        const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status == 204 || status == 304 || (status >= 100 && status < 200))
+            return false;
         const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
         return length.isValid() && length.toLongLong() != m_received;
     }
@@ -542,9 +633,12 @@ private:
     QNetworkReply *m_reply = nullptr;
     QTimer m_timer;
     bool m_reading = false;
+    bool m_onConnection = false; // connecting or sending on a socket of its own
+    QByteArray m_method; // of the current hop
+    bool m_withBody = false;
+    int m_redirects = 0;
     bool m_reserved = false;
     QString m_abortReason;
-    QUrl m_location; // where the request is now, redirects followed
     TransportFailure m_abortKind = TransportFailure::Other;
     QByteArray m_body;
 };
@@ -976,8 +1070,11 @@ HttpResponse receive(const std::shared_ptr<BodyStream> &streamOwner, HttpBodySin
     } catch (...) {
         stream.abandoned = true;
         // a transfer paused for this reader hears nothing more from the
-        // socket, so it is told at once rather than held open
-        postToTransfer(streamOwner, [](Transfer *transfer) { transfer->abandon(); });
+        // socket, so it is told at once rather than held open; one that is
+        // gone may have taken the network thread with it
+        QMutexLocker lock(&stream.mutex);
+        if (stream.transfer)
+            postToTransfer(streamOwner, [](Transfer *transfer) { transfer->abandon(); });
         throw;
     }
     Outcome o;
