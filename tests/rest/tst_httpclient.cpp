@@ -275,7 +275,12 @@ void tst_HttpClient::sinksTakeBodiesWhileTheyArrive()
     // A sink far behind holds the transfer back; the silence that makes is
     // not a read timeout, and nothing is lost or reordered.
     const QByteArray large = big.repeated(4);
-    TestHttpServer bulk([&](const RecordedRequest &) { return Reply::text(large); });
+    // larger than what the sockets and Qt's buffers take in while the sink
+    // stalls, so that the transfer is still held back when the sink quits
+    const QByteArray huge = big.repeated(16);
+    TestHttpServer bulk([&](const RecordedRequest &request) {
+        return Reply::text(request.path == QStringLiteral("/huge") ? huge : large);
+    });
     RecordingSink slow;
     slow.stallFirst = 1;
     const HttpResponse held = clientFor(bulk.url(), 300)->get(QStringLiteral("/large"), slow);
@@ -291,7 +296,7 @@ void tst_HttpClient::sinksTakeBodiesWhileTheyArrive()
     quitting.throwAfter = 1;
     bool quit = false;
     try {
-        clientFor(bulk.url(), 60000)->get(QStringLiteral("/large"), quitting);
+        clientFor(bulk.url(), 60000)->get(QStringLiteral("/huge"), quitting);
     } catch (const std::runtime_error &) {
         quit = true;
     }
