@@ -247,7 +247,7 @@ QSqlQuery &Database::cached(const QString &sql)
     QHash<QString, QSqlQuery> &statements = t_statements[name];
     if (statements.size() >= kMaxCachedStatements)
         statements.clear();
-    return *statements.insert(sql, std::move(query));
+    return *statements.emplace(sql, std::move(query));
 }
 
 QVariantList Database::firstRow(const QString &sql, const QVariantList &binds)
