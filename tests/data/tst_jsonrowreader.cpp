@@ -5,6 +5,7 @@
 
 #include <QRandomGenerator>
 #include <QtTest>
+#include <limits>
 
 namespace {
 
@@ -176,6 +177,7 @@ private Q_SLOTS:
     void fuzzCorpusStaysAgreed();
     void largeListsReadInWindows();
     void roomBeforeTheTextIsNoPadding();
+    void announcedLengthIsNotTrustedBeyondReason();
 };
 
 void tst_JsonRowReader::sameAsDocumentPath()
@@ -292,6 +294,25 @@ void tst_JsonRowReader::roomBeforeTheTextIsNoPadding()
     bool read = false;
     QCOMPARE(difference(body, &read), QString());
     QVERIFY(read);
+}
+
+// A server's Content-Length sizes the rows' storage; one that claims far more
+// than any body the client takes must not make the reader ask for it.
+void tst_JsonRowReader::announcedLengthIsNotTrustedBeyondReason()
+{
+    QByteArrayList rows;
+    for (int i = 0; i < 2000; ++i)
+        rows.append("{\"id\":" + QByteArray::number(i) + ",\"name\":\"row " + QByteArray::number(i) + "\"}");
+    const QByteArray body = "{\"data\":[" + rows.join(',') + "]}";
+    for (const qsizetype claimed : { qsizetype(1) << 50, std::numeric_limits<qsizetype>::max(), qsizetype(-1) }) {
+        JsonDataSet::ArrayMemberReader reader(fields(), QStringLiteral("data"), 4096);
+        reader.expectSize(claimed);
+        for (qsizetype at = 0; at < body.size(); at += 1000)
+            reader.append(body.constData() + at, std::min<qsizetype>(1000, body.size() - at));
+        const JsonDataSet::ParsedRows parsed = reader.finish();
+        QCOMPARE(parsed.rows.size(), 2000);
+        QVERIFY(reader.readItself());
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_JsonRowReader)

@@ -121,7 +121,10 @@ public:
     ArrayMemberReader(const ArrayMemberReader &) = delete;
     ArrayMemberReader &operator=(const ArrayMemberReader &) = delete;
 
-    // The body's announced length, for the room the rows will need.
+    // The body's announced length, for the room the rows will need. A
+    // length beyond what the client takes at all (MaxExpectedBytes) is not
+    // believed: the rows grow as they come.
+    static constexpr qsizetype MaxExpectedBytes = qsizetype(512) << 20;
     void expectSize(qsizetype bytes);
     void append(const char *data, qsizetype size);
     ParsedRows finish();

@@ -1276,7 +1276,7 @@ ArrayMemberReader::~ArrayMemberReader() = default;
 
 void ArrayMemberReader::expectSize(qsizetype bytes)
 {
-    d->expectedSize = bytes;
+    d->expectedSize = bytes > 0 && bytes <= MaxExpectedBytes ? bytes : 0;
 }
 
 void ArrayMemberReader::append(const char *data, qsizetype size)
