@@ -51,6 +51,7 @@ private Q_SLOTS:
     void lookupsSendTheirParameters();
     void largeListsAreReadWhileTheyArrive();
     void detailRowRefreshesTheCurrentRow();
+    void detailRowOfAScreenClosedMeanwhile();
 
 private:
     std::unique_ptr<DataTestEnv> m_env;
@@ -473,6 +474,23 @@ void tst_RestGet::detailRowRefreshesTheCurrentRow()
     QCOMPARE(WaitDlg->ProcessCount(), 0);
     QVERIFY(t.readOnly());
     QCOMPARE(t.recordCount(), 2);
+}
+
+// The wait dialog lets queued events run before the detail row is asked
+// for; a screen that closes in that moment takes its table along, and the
+// read must not touch it.
+void tst_RestGet::detailRowOfAScreenClosedMeanwhile()
+{
+    m_env->server.setHandler(
+        [](const RecordedRequest &) { return Reply::json(R"({"data": {"contact_id": 8, "contact_name": "Budi"}})"); });
+    const int sent = m_env->server.requestCount();
+    QTimer::singleShot(0, m_screen->table.get(), [this] { m_screen.reset(); });
+    RestGetDetailRow(QStringLiteral("/crm/v1/master/contacts/8"), m_screen->table.get(), nullptr, nullptr, nullptr,
+                     true, false);
+    QVERIFY(!m_screen);
+    QCOMPARE(WaitDlg->ProcessCount(), 0);
+    QCOMPARE(m_env->server.requestCount(), sent); // nothing left to ask for
+    QVERIFY(m_env->presenter->messages.isEmpty());
 }
 
 QTEST_MAIN(tst_RestGet)

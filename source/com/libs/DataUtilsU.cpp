@@ -16,6 +16,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QtDebug>
 #include <climits>
@@ -629,8 +630,16 @@ void RestGetDetailRow(const QString &AUrl, MemTable *ADataSet, std::unique_ptr<T
 {
     if (!ADataSet)
         throw Platform::TableStateError(QStringLiteral("A detail-row read needs a table"));
-    showWaitDlg(AWaitDlg);
+    // The wait dialog lets queued events run: a screen closed meanwhile
+    // takes its table along, and then there is nothing to read into.
+    const QPointer<MemTable> table(ADataSet);
     const bool wasReadOnly = ADataSet->readOnly();
+    showWaitDlg(AWaitDlg);
+    if (!table) {
+        AHttpParams.reset();
+        hideWaitDlg(AWaitDlg, ACheckCounter);
+        return;
+    }
     std::exception_ptr failure;
     try {
         const auto client = authorisedClient();
@@ -661,8 +670,8 @@ void RestGetDetailRow(const QString &AUrl, MemTable *ADataSet, std::unique_ptr<T
     }
     AHttpParams.reset();
     hideWaitDlg(AWaitDlg, ACheckCounter);
-    if (!ADataSet->isEditing())
-        ADataSet->setReadOnly(wasReadOnly);
+    if (table && !table->isEditing())
+        table->setReadOnly(wasReadOnly);
     if (failure)
         std::rethrow_exception(failure);
 }
