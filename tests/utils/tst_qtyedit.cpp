@@ -5,6 +5,22 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+namespace {
+
+// A quantity edit of a 3/12/144 unit in a shown window, as a user finds it.
+TQtyEdit *showEdit(QWidget &AWindow)
+{
+    auto *layout = new QVBoxLayout(&AWindow);
+    auto *qty = new TQtyEdit(&AWindow);
+    qty->setConvUnitRec(TConvUnitRecord { 3, 12, 144, 0, 0 });
+    layout->addWidget(qty);
+    AWindow.show();
+    QApplication::setActiveWindow(&AWindow);
+    return qty;
+}
+
+} // namespace
+
 class tst_QtyEdit : public QObject
 {
     Q_OBJECT
@@ -17,12 +33,7 @@ private Q_SLOTS:
 void tst_QtyEdit::typedKeysFilteredAndChecked()
 {
     QWidget window;
-    auto *layout = new QVBoxLayout(&window);
-    auto *qty = new TQtyEdit(&window);
-    qty->setConvUnitRec(TConvUnitRecord { 3, 12, 144, 0, 0 });
-    layout->addWidget(qty);
-    window.show();
-    QApplication::setActiveWindow(&window);
+    TQtyEdit *qty = showEdit(window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
     qty->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), qty->edit());
@@ -50,16 +61,11 @@ void tst_QtyEdit::typedKeysFilteredAndChecked()
 void tst_QtyEdit::typingOverSelection()
 {
     QWidget window;
-    auto *layout = new QVBoxLayout(&window);
-    auto *qty = new TQtyEdit(&window);
-    qty->setConvUnitRec(TConvUnitRecord { 3, 12, 144, 0, 0 });
-    qty->setAllowNegative(true);
-    layout->addWidget(qty);
-    window.show();
-    QApplication::setActiveWindow(&window);
+    TQtyEdit *qty = showEdit(window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
     qty->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), qty->edit());
+    qty->setAllowNegative(true);
 
     // the sign being typed over is no sign the text keeps: "-3" typed over a
     // selected "-5" is -3, not 3
@@ -78,12 +84,7 @@ void tst_QtyEdit::typingOverSelection()
 void tst_QtyEdit::keypadSeparator()
 {
     QWidget window;
-    auto *layout = new QVBoxLayout(&window);
-    auto *qty = new TQtyEdit(&window);
-    qty->setConvUnitRec(TConvUnitRecord { 3, 12, 144, 0, 0 });
-    layout->addWidget(qty);
-    window.show();
-    QApplication::setActiveWindow(&window);
+    TQtyEdit *qty = showEdit(window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
     qty->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), qty->edit());
