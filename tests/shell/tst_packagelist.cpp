@@ -42,6 +42,7 @@ private Q_SLOTS:
     void badEntriesReportedOnce_data();
     void badEntriesReportedOnce();
     void classesLeftRegisteredAreRemoved();
+    void packageListedTwiceStartsOnce();
 
 private:
     // Copies the fixture plugin lib<base>.so (or the platform's equivalent)
@@ -148,6 +149,30 @@ void tst_PackageList::classesLeftRegisteredAreRemoved()
     QVERIFY(list->Items(2)->IsLoad);
     list.reset();
     QVERIFY(!registered(Good));
+}
+
+// Two of the user's roles may both grant a module: it starts once, and the
+// packages after the repeat still load.
+void tst_PackageList::packageListedTwiceStartsOnce()
+{
+    install(QStringLiteral("fixturefailstop"));
+    TPackageList list;
+    list.LoadPackageData(QJsonArray { GoodEntry, entry(QStringLiteral("fixture"), QStringLiteral("fixturegood.bpl")),
+                                      entry(QStringLiteral("stuck"), QStringLiteral("fixturefailstop.bpl")) });
+    QVERIFY2(m_presenter->messages.isEmpty(), qPrintable(m_presenter->texts().join(u'|')));
+    QVERIFY(registered(Good));
+    QVERIFY(registered(Stuck));
+
+    // stopping it once takes its class away, and nothing is left running
+    try {
+        list.UnloadPackageData();
+        QFAIL("the module that fails to stop must raise");
+    } catch (const Platform::Error &e) {
+        QCOMPARE(e.message(), QStringLiteral("Package fixturefailstop.bpl failed to stop: Fixture refuses to stop."));
+    }
+    QVERIFY(!registered(Good));
+    for (int i = 0; i < list.Count(); ++i)
+        QVERIFY2(!list.Items(i)->IsLoad, qPrintable(list.Items(i)->PackageFile));
 }
 
 QTEST_MAIN(tst_PackageList)

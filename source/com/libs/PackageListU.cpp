@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QLibrary>
+#include <algorithm>
 
 namespace {
 
@@ -26,6 +27,15 @@ bool isPlainFileName(const QString &name)
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
         && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) && !name.contains(QLatin1Char(':'))
         && !name.contains(QChar(0));
+}
+
+// The library a package file stands for, as the loader sees it: names that
+// lead to one file are one library.
+QString libraryPath(const QString &packageFile)
+{
+    const QFileInfo info(Platform::applicationFolder() + TPackageList::LibraryFileName(packageFile));
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
 QString messageFrom(const char *buffer)
@@ -137,8 +147,14 @@ void TPackageList::LoadPackageData(const QJsonValue &AData)
                 throw Platform::JsonMemberError(e.message() + QStringLiteral(" in package entry ") + QString::number(i)
                                                 + QStringLiteral("."));
             }
+            // A package granted twice is loaded once: its second start would
+            // fail on its own classes and end the loading there.
+            const bool loaded = std::any_of(FPackageList.cbegin(), FPackageList.cend(), [&](const auto &p) {
+                return p->IsLoad && isPlainFileName(file) && libraryPath(p->PackageFile) == libraryPath(file);
+            });
             Append(id, file);
-            LoadEntry(*FPackageList.back(), true);
+            if (!loaded)
+                LoadEntry(*FPackageList.back(), true);
         }
     });
 }
