@@ -57,6 +57,7 @@ private Q_SLOTS:
     void deleteOnlyWhenConfirmed();
     void contactListShowsTheCustomersContactsAndPicks();
     void contactAsOneObjectAndNoSilentSave();
+    void writeInFlightKeepsTheFormOpen();
 
 private:
     std::unique_ptr<RestScreenFixture> m_fixture;
@@ -272,6 +273,48 @@ void tst_ContactForms::contactAsOneObjectAndNoSilentSave()
         QVERIFY(frm.btnSave->isEnabled());
         QVERIFY(frm.isVisible());
     }
+}
+
+// Escape while a save or a delete is on its way: the server may apply it, so
+// the form stays until the answer says how it went, and the caller hears it.
+void tst_ContactForms::writeInFlightKeepsTheFormOpen()
+{
+    auto slowWrites = [](const QByteArray &AWrite) {
+        return [get = serving(QByteArray()), AWrite](const RecordedRequest &ARequest) {
+            if (ARequest.method == "GET")
+                return get(ARequest);
+            Reply r = Reply::json(AWrite);
+            r.delayMs = 300;
+            return r;
+        };
+    };
+    m_server->setHandler(slowWrites(R"({"data": {"contact_id": 55}})"));
+    {
+        TContactEntryFrm frm;
+        showEntry(frm, dmAdd, 100);
+        QTRY_COMPARE(frm.cboCountry->currentText(), QStringLiteral("Indonesia"));
+        QTest::keyClicks(frm.edtName, QStringLiteral("Siti Rahma"));
+        frm.btnSave->click();
+        QTRY_COMPARE(m_server->requestsTo("POST", QStringLiteral("/crm/v1/master/contacts")).size(), 1);
+        QTest::keyClick(&frm, Qt::Key_Escape);
+        QVERIFY(frm.isVisible());
+        QTRY_COMPARE(frm.result(), int(MR::Ok));
+        QCOMPARE(m_presenter->texts(), QStringList { QStringLiteral("Data has been saved.") });
+    }
+
+    m_presenter->clear();
+    m_server->setHandler(slowWrites(R"({"message": "Contact 12 deleted."})"));
+    TContactEntryFrm frm;
+    showEntry(frm, dmEdit);
+    QTRY_COMPARE(frm.cboState->currentText(), QStringLiteral("Johor"));
+    frm.btnDelete->show();
+    m_presenter->queueAnswer(MR::Yes);
+    frm.btnDelete->click();
+    QTRY_COMPARE(m_server->requestsTo("DELETE", ContactPath).size(), 1);
+    QVERIFY(!frm.close()); // the window's own close button
+    QVERIFY(frm.isVisible());
+    QTRY_COMPARE(frm.result(), int(MR::Ok));
+    QCOMPARE(m_presenter->texts().last(), QStringLiteral("Data has been deleted."));
 }
 
 QTEST_MAIN(tst_ContactForms)

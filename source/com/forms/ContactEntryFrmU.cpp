@@ -444,9 +444,17 @@ void TContactEntryFrm::actSaveExecute()
         UpdateData();
 }
 
+void TContactEntryFrm::reject()
+{
+    if (FSaving || IsLoading)
+        return;
+    QDialog::reject();
+}
+
 void TContactEntryFrm::InsertData()
 {
     btnSave->setEnabled(false);
+    FSaving = true;
     const QPointer<TContactEntryFrm> self(this);
     RestPost(
         ContactsUrl, tblData, nullptr, ErrorHandler,
@@ -460,6 +468,7 @@ void TContactEntryFrm::InsertData()
 void TContactEntryFrm::UpdateData()
 {
     btnSave->setEnabled(false);
+    FSaving = true;
     const QPointer<TContactEntryFrm> self(this);
     RestPatch(
         ContactUrl, tblData, contactIdParam(tblData->value(QStringLiteral("contact_id"))), ErrorHandler,
@@ -476,6 +485,7 @@ std::function<void(int, const QString &)> TContactEntryFrm::SaveFailed()
     return [self](int AStatus, const QString &AText) {
         if (!self)
             return;
+        self->FSaving = false;
         self->btnSave->setEnabled(true);
         // without the caller's handler the user is still told
         TErrorHandler plain;
@@ -485,6 +495,7 @@ std::function<void(int, const QString &)> TContactEntryFrm::SaveFailed()
 
 void TContactEntryFrm::InsertCompleted()
 {
+    FSaving = false;
     btnSave->setEnabled(true);
     DataMode = dmBrowse;
     MsgInfo(mitSaved);
@@ -493,6 +504,7 @@ void TContactEntryFrm::InsertCompleted()
 
 void TContactEntryFrm::UpdateCompleted()
 {
+    FSaving = false;
     btnSave->setEnabled(true);
     MsgInfo(mitSaved);
     done(ModalResult::Ok);

@@ -98,6 +98,8 @@ public:
     int ShowModal();
 
     void TranslationChanged() override;
+    // Refused while a write runs: the server may apply it after all.
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent *AEvent) override;
@@ -140,6 +142,8 @@ private:
     QLabel *lblStatus = nullptr;
     // set while the controls are filled from the row: no write-back then
     bool FShowing = false;
+    // a save sent and not yet answered
+    bool FSaving = false;
     // the country whose states were last asked for
     int FStatesCountry = -1;
 };
