@@ -85,6 +85,13 @@ int main(int argc, char *argv[])
     const QString folder =
         parser.isSet(folderOption) ? parser.value(folderOption) : QCoreApplication::applicationDirPath();
 
+    // one writer at a time; a lock left by a launcher that died is taken over.
+    // Taken before the wait when free: a client started meanwhile waits for it
+    // instead of running while its files are replaced
+    QLockFile lock(QDir(folder).absoluteFilePath(QLatin1String(UpdateRecord::LockFileName)));
+    lock.setStaleLockTime(0);
+    const bool lockedEarly = lock.tryLock(0);
+
     if (!StagedUpdate::waitForProcessExit(pid, timeoutMs)) {
         // its files may be in use; replacing them now could mix two builds,
         // and a second client beside the first would only make it worse
@@ -99,10 +106,7 @@ int main(int argc, char *argv[])
 
     int code = 0;
     {
-        // one writer at a time; a lock left by a launcher that died is taken over
-        QLockFile lock(QDir(folder).absoluteFilePath(QLatin1String(UpdateRecord::LockFileName)));
-        lock.setStaleLockTime(0);
-        if (!lock.tryLock(lockMs)) {
+        if (!lockedEarly && !lock.tryLock(lockMs)) {
             report(QStringLiteral("another launcher is updating \"%1\"; nothing done").arg(folder));
             return 1;
         }
@@ -116,6 +120,7 @@ int main(int argc, char *argv[])
             code = 1;
         }
     }
+    lock.unlock(); // the client started next must not wait for it
 
     const QString program = parser.value(restartOption);
     if (!program.isEmpty() && !QProcess::startDetached(program, {}, QDir(folder).absolutePath())) {
