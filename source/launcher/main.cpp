@@ -105,11 +105,11 @@ int main(int argc, char *argv[])
     }
 
     int code = 0;
-    {
-        if (!lockedEarly && !lock.tryLock(lockMs)) {
-            report(QStringLiteral("another launcher is updating \"%1\"; nothing done").arg(folder));
-            return 1;
-        }
+    if (!lockedEarly && !lock.tryLock(lockMs)) {
+        // the client has ended all the same; started again, it waits for the other launcher
+        report(QStringLiteral("another launcher is updating \"%1\"; nothing done").arg(folder));
+        code = 1;
+    } else {
         const StagedUpdate::Result result =
             parser.isSet(recoverOption) ? StagedUpdate::recover(folder) : StagedUpdate::apply(folder);
         report(result.message);

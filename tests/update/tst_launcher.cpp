@@ -372,6 +372,20 @@ void tst_Launcher::launcherWaitsForTheLock()
     during.remove(QStringLiteral("ZeltLauncher.lock"));
     QCOMPARE(during, before);
 
+    // the client it waited for has ended all the same: it is started again
+    // (and waits for the other launcher at its start)
+    const QString marker = m_root->path() + QStringLiteral("/restarted");
+    qputenv("ZELT_STANDIN_MARKER", QFile::encodeName(marker));
+    const Run refusedWithClient = launcher(m_app,
+                                           { QStringLiteral("--lock-timeout"), QStringLiteral("300"),
+                                             QStringLiteral("--restart"), QStringLiteral(STANDIN_BIN) });
+    QCOMPARE(refusedWithClient.code, 1);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(marker), 10000);
+    QCOMPARE(readFile(marker), "restarted\n" + QDir::cleanPath(m_app).toUtf8() + "\n\n");
+    during = installed();
+    during.remove(QStringLiteral("ZeltLauncher.lock"));
+    QCOMPARE(during, before);
+
     // released while it waits: it goes on
     QProcess waiting;
     waiting.start(QStringLiteral(ZELT_LAUNCHER_BIN), { QStringLiteral("--app-folder"), m_app });
