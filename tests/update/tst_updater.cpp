@@ -472,13 +472,21 @@ void tst_Updater::downloadHostNeverSeesTheToken()
     UpdateService service;
     service.set("/v1/app-files", appFilesAnswer("1.0.3", { { "42", "com.bpl", "bin\\", "1.0.3", {} } }));
     Reply moved = Reply::json({}, 302);
-    moved.addHeader("Location", (host.url() + QStringLiteral("/archives/42.zip")).toUtf8());
+    moved.addHeader("Location", "/mirror/42");
     service.set("/v1/download/42", moved);
+    Reply away = Reply::json({}, 307);
+    away.addHeader("Location", (host.url() + QStringLiteral("/archives/42.zip")).toUtf8());
+    service.set("/mirror/42", away);
 
     TZeltUpdater updater(service.server.url(), Token, record(), nullptr);
     QVERIFY2(updater.StageUpdates(), qPrintable(updater.Error()));
     QCOMPARE(readFile(staging() + QStringLiteral("bin/extract/com.bpl")), QByteArray("library 1.0.3"));
     QCOMPARE(service.downloadedIds(), QStringList { QStringLiteral("42") });
+    // on its own server the token goes along; the download host never sees it
+    const QList<RecordedRequest> asked = service.server.requests();
+    QVERIFY(std::any_of(asked.begin(), asked.end(), [](const RecordedRequest &r) {
+        return r.path == QLatin1String("/mirror/42") && r.header("Authorization").contains(Token.toUtf8());
+    }));
     QCOMPARE(host.requestCount(), 1);
     QVERIFY(!host.requests().at(0).hasHeader("Authorization"));
 }

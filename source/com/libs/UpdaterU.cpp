@@ -322,9 +322,10 @@ bool TZeltDownloader::GetFile(const QString &AUrl, const QString &AFileName)
         FLastError = QStringLiteral("cannot create the folder of \"%1\"").arg(QDir::toNativeSeparators(AFileName));
         return false;
     }
-    // An archive moved to another server (a download host) is fetched there
-    // without the service's token: it is the customer's, and the archive's
-    // signature, not its address, vouches for it.
+    // Redirects are followed here, hop by hop. An archive moved to another
+    // server (a download host) is fetched there without the service's
+    // token: it is the customer's, and the archive's signature, not its
+    // address, vouches for it.
     QUrl target = url;
     bool withToken = true;
     for (int hop = 0;; ++hop) {
@@ -333,12 +334,21 @@ bool TZeltDownloader::GetFile(const QString &AUrl, const QString &AFileName)
             return false;
         if (movedTo.isEmpty())
             return true;
+        const auto isHttps = [](const QUrl &u) {
+            return u.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+        };
         if (hop >= MaxRedirects) {
             FLastError = QStringLiteral("too many redirects");
             return false;
         }
+        if (!movedTo.isValid() || movedTo.host().isEmpty() || (isHttps(target) && !isHttps(movedTo))
+            || (!isHttps(movedTo) && movedTo.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) != 0)) {
+            FLastError =
+                QStringLiteral("insecure redirect to %1").arg(shown(movedTo.toDisplayString(QUrl::RemoveUserInfo)));
+            return false;
+        }
+        withToken = withToken && Platform::redirectStaysOnServer(target, movedTo);
         target = movedTo;
-        withToken = false;
     }
 }
 
@@ -360,8 +370,9 @@ bool TZeltDownloader::FetchFile(const QUrl &AUrl, bool AWithToken, const QString
     if (AWithToken)
         request.setRawHeader("Authorization", "Bearer " + headerText(FToken));
     request.setTransferTimeout(FReadTimeOut);
-    // Qt would take the token along to wherever the server points
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    // followed by GetFile: Qt would take the token along to wherever the
+    // server points, and merges the headers of all hops into the last one's
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     std::unique_ptr<QNetworkReply> reply(FHttp->get(request));
 
     qint64 received = 0;
@@ -382,21 +393,6 @@ bool TZeltDownloader::FetchFile(const QUrl &AUrl, bool AWithToken, const QString
         }
     };
     QEventLoop loop;
-    QUrl location = AUrl;
-    QObject::connect(reply.get(), &QNetworkReply::redirected, &loop, [&](const QUrl &to) {
-        const bool downgrade = location.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0
-            && to.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0;
-        if (downgrade) {
-            failure = QStringLiteral("insecure redirect to %1").arg(shown(to.toDisplayString(QUrl::RemoveUserInfo)));
-            reply->abort();
-        } else if (!AWithToken || Platform::redirectStaysOnServer(location, to)) {
-            location = to;
-            Q_EMIT reply->redirectAllowed();
-        } else {
-            AMovedTo = to;
-            reply->abort();
-        }
-    });
     QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, take);
     QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &loop, [&](qint64 done, qint64 total) {
         if (!nextProgress.hasExpired())
@@ -417,11 +413,15 @@ bool TZeltDownloader::FetchFile(const QUrl &AUrl, bool AWithToken, const QString
         loop.exec();
     take();
 
-    if (!AMovedTo.isEmpty() && failure.isEmpty()) {
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QByteArray location = reply->rawHeader("Location").trimmed();
+    if (failure.isEmpty() && (status == 301 || status == 302 || status == 303 || status == 307 || status == 308)
+        && !location.isEmpty()) {
+        // the next hop is GetFile's to judge; what this answer wrote goes
         file.cancelWriting();
+        AMovedTo = AUrl.resolved(QUrl::fromEncoded(location));
         return true;
     }
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     if (failure.isEmpty()) {
         if (status >= 300 || (status > 0 && status < 200)) {

@@ -118,8 +118,8 @@ protected:
     void Execute();
 
 private:
-    // One request of GetFile; a redirect to another server ends it with
-    // AMovedTo set and nothing written.
+    // One request of GetFile; a redirect ends it with AMovedTo set and
+    // nothing written.
     bool FetchFile(const QUrl &AUrl, bool AWithToken, const QString &AFileName, QUrl &AMovedTo);
     void StageEntry(const QJsonObject &AEntry, int AIndex, int ACount, TFileResult &AResult);
     bool Unpack(const QString &AArchive, const QString &AExtractRoot, const QString &ASubFolder, TFileResult &AResult);
