@@ -47,6 +47,7 @@ private Q_SLOTS:
     void installSwapsBuiltStorage();
     void storedValuesComeBackAsGiven();
     void shrinkingDropsTheTailAtOnce();
+    void appendedRowsKeepTheirValues();
     void textOfRemovedRowsIsCountedOnce();
 
 private:
@@ -463,6 +464,76 @@ void tst_MemTable::shrinkingDropsTheTailAtOnce()
     QVERIFY(storage.empty());
     storage.resize(1);
     QVERIFY(storage.isNull(0, 0) && storage.isNull(0, 1));
+}
+
+// Rows appended behind others (the rest of a list the windows left to the
+// document parser) keep every value, null and kind: presence bits shifted
+// to any row, text offsets, named time zones of either storage, and a text
+// repeated across the join.
+void tst_MemTable::appendedRowsKeepTheirValues()
+{
+    const QList<MemTable::FieldDef> fields {
+        { QStringLiteral("s"), FieldType::String, 0, {} },  { QStringLiteral("i"), FieldType::Integer, 0, {} },
+        { QStringLiteral("l"), FieldType::LargeInt, 0, {} }, { QStringLiteral("f"), FieldType::Float, 0, {} },
+        { QStringLiteral("b"), FieldType::Boolean, 0, {} },  { QStringLiteral("d"), FieldType::Date, 0, {} },
+        { QStringLiteral("t"), FieldType::DateTime, 0, {} },
+    };
+    const QTimeZone jakarta("Asia/Jakarta");
+    const QTimeZone tokyo("Asia/Tokyo");
+    const QTimeZone london("Europe/London");
+    QVERIFY(jakarta.isValid() && tokyo.isValid() && london.isValid());
+    int firstAppended = 0; // the appended rows name their zones in another order, and one more
+    auto value = [&](int r, int c) -> QVariant {
+        if ((r + c) % 5 == 0)
+            return {};
+        const QDateTime at(QDate(2024, 5, 1 + r % 28), QTime(8, r % 60));
+        switch (c) {
+        case 0: return r % 3 ? QStringLiteral("same") : QStringLiteral("row %1").arg(r);
+        case 1: return r;
+        case 2: return qlonglong(r) << 40;
+        case 3: return r + 0.25;
+        case 4: return r % 2 == 0;
+        case 5: return QDate(2024, 1, 1).addDays(r);
+        default:
+            if (r % 4 != 1)
+                return at.toUTC();
+            if (r >= firstAppended)
+                return QDateTime(at.date(), at.time(), r % 8 == 1 ? (r % 3 ? london : tokyo) : jakarta);
+            return QDateTime(at.date(), at.time(), r % 8 == 1 ? jakarta : tokyo);
+        }
+    };
+    auto fill = [&](Platform::TableStorage &s, int from, int count) {
+        for (int r = from; r < from + count; ++r) {
+            MemTable::Row row;
+            for (int c = 0; c < fields.size(); ++c)
+                row.append(value(r, c));
+            s.appendRow(row);
+        }
+    };
+    // ends inside a word of presence bits, at a word's end, and empty
+    for (const int first : { 70, 128, 0 }) {
+        firstAppended = first;
+        Platform::TableStorage storage(fields);
+        fill(storage, 0, first);
+        Platform::TableStorage more(fields);
+        fill(more, first, 131);
+        storage.append(std::move(more));
+        QVERIFY(more.empty());
+        storage.resize(first + 132);
+        storage.setUtf8(first + 131, 0, "same", 4);
+        QCOMPARE(storage.size(), first + 132);
+        for (int r = 0; r < first + 131; ++r) {
+            for (int c = 0; c < fields.size(); ++c) {
+                const QVariant expected = value(r, c);
+                const QVariant got = storage.value(r, c);
+                const bool same = got == expected
+                    && (c != 6 || !got.isValid() || got.toDateTime().timeZone() == expected.toDateTime().timeZone());
+                QVERIFY2(same && got.isValid() == expected.isValid(),
+                         qPrintable(QStringLiteral("row %1 column %2: %3").arg(r).arg(c).arg(got.toString())));
+            }
+        }
+        QCOMPARE(storage.value(first + 131, 0).toString(), QStringLiteral("same"));
+    }
 }
 
 // Rows removed or emptied give their text back once: a value shared by a

@@ -397,23 +397,104 @@ void TableStorage::append(TableStorage &&other)
             return;
         }
     }
+    append(std::as_const(other));
+    other.clear();
+}
+
+void TableStorage::append(const TableStorage &other)
+{
+    if (other.m_rows == 0)
+        return;
+    if (&other == this) {
+        append(TableStorage(other)); // its own rows again: read from a copy
+        return;
+    }
     if (other.m_columns.size() != m_columns.size())
         throw TableStateError(QStringLiteral("The rows do not match the table's fields"));
     for (size_t i = 0; i < m_columns.size(); ++i) {
         if (m_columns[i].type != other.m_columns[i].type)
             throw TableStateError(QStringLiteral("The rows do not match the table's fields"));
     }
-    // Rows are few where this path runs (appending to a table that holds
-    // some); value by value keeps the bit sets and text buffers simple.
+    // Column by column: the readers join the rows of windows read apart.
     const qsizetype first = m_rows;
-    resize(m_rows + other.m_rows);
-    for (int c = 0; c < columnCount(); ++c) {
-        for (qsizetype r = 0; r < other.m_rows; ++r) {
-            if (!other.isNull(r, c))
-                setValue(first + r, c, other.value(r, c));
+    const qsizetype n = other.m_rows;
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        if (isText(m_columns[i].type)
+            && m_columns[i].bytes.size() + other.m_columns[i].bytes.size() > std::numeric_limits<quint32>::max()) {
+            // beyond what one buffer's spans reach: value by value, which
+            // compacts (or refuses) as a single write would
+            resize(first + n);
+            for (int c = 0; c < columnCount(); ++c) {
+                for (qsizetype r = 0; r < n; ++r) {
+                    if (!other.isNull(r, c))
+                        setValue(first + r, c, other.value(r, c));
+                }
+            }
+            return;
         }
     }
-    other.clear();
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        Column &c = m_columns[i];
+        const Column &o = other.m_columns[i];
+        auto join = [n](auto &to, const auto &from) { to.insert(to.end(), from.begin(), from.begin() + n); };
+        switch (c.type) {
+        case FieldType::String:
+        case FieldType::Memo: {
+            const auto base = quint32(c.bytes.size());
+            const size_t at = c.spans.size();
+            join(c.spans, o.spans);
+            for (size_t r = at; r < c.spans.size(); ++r)
+                c.spans[r].offset += base;
+            c.bytes += o.bytes;
+            c.unusedBytes += o.unusedBytes;
+            c.wtf8 = c.wtf8 || o.wtf8;
+            c.last = o.last;
+            c.last.offset += base;
+            break;
+        }
+        case FieldType::Integer:
+        case FieldType::SmallInt: join(c.ints, o.ints); break;
+        case FieldType::LargeInt:
+        case FieldType::Date: join(c.longs, o.longs); break;
+        case FieldType::Float: join(c.doubles, o.doubles); break;
+        case FieldType::Boolean: join(c.bools, o.bools); break;
+        case FieldType::DateTime: {
+            join(c.longs, o.longs);
+            const size_t at = c.zones.size();
+            join(c.zones, o.zones);
+            // named zones are indexes into each storage's own list
+            for (size_t r = at; r < c.zones.size() && !o.timeZones.isEmpty(); ++r) {
+                qint32 &zone = c.zones[r];
+                if (zone < FirstNamedZone || zone >= -MaxOffset)
+                    continue;
+                const QTimeZone &tz = o.timeZones.at(zone - FirstNamedZone);
+                qsizetype k = c.timeZones.indexOf(tz);
+                if (k < 0) {
+                    k = c.timeZones.size();
+                    c.timeZones.append(tz);
+                }
+                zone = FirstNamedZone + qint32(k);
+            }
+            break;
+        }
+        }
+        // the presence bits, shifted to where the rows now start
+        const size_t words = size_t((first + n + 63) / 64);
+        if (first & 63)
+            c.present[size_t(first >> 6)] &= (quint64(1) << (first & 63)) - 1;
+        c.present.resize(words);
+        const auto shift = unsigned(first & 63);
+        const auto base = size_t(first >> 6);
+        for (size_t w = 0; w < size_t((n + 63) / 64); ++w) {
+            quint64 bits = o.present[w];
+            if (w == size_t(n >> 6))
+                bits &= (quint64(1) << (n & 63)) - 1; // n & 63 != 0 here
+            c.present[base + w] |= bits << shift;
+            if (shift && base + w + 1 < words)
+                c.present[base + w + 1] |= bits >> (64 - shift);
+        }
+    }
+    m_rows = first + n;
 }
 
 void TableStorage::clear()

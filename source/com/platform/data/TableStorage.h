@@ -63,6 +63,8 @@ public:
     void addColumn(FieldType type);
     // Moves the rows of a storage with the same column types behind these.
     void append(TableStorage &&other);
+    // Copies the rows of a storage with the same column types behind these.
+    void append(const TableStorage &other);
     void clear();
     // Gives spare capacity back once building is over.
     void squeeze();
