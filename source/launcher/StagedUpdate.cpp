@@ -649,7 +649,7 @@ Result apply(const QString &appFolder, const Options &options)
         QString rollBackError;
         if (!rollBack(paths, journal, &rollBackError))
             return failed(message + QStringLiteral("; undoing it failed too (") + rollBackError
-                          + QStringLiteral("), it is undone on the next start."));
+                          + QStringLiteral("); start ZeltERP again to undo it."));
         return failed(message + QStringLiteral("; the update was undone."));
     };
 
