@@ -58,6 +58,7 @@ private Q_SLOTS:
     void contactListShowsTheCustomersContactsAndPicks();
     void contactAsOneObjectAndNoSilentSave();
     void writeInFlightKeepsTheFormOpen();
+    void typingBeforeTheRecordIsRefused();
 
 private:
     std::unique_ptr<RestScreenFixture> m_fixture;
@@ -315,6 +316,27 @@ void tst_ContactForms::writeInFlightKeepsTheFormOpen()
     QVERIFY(frm.isVisible());
     QTRY_COMPARE(frm.result(), int(MR::Ok));
     QCOMPARE(m_presenter->texts().last(), QStringLiteral("Data has been deleted."));
+}
+
+// What a user types while the contact is still on its way would be replaced
+// by it: the form takes input only once the record is shown.
+void tst_ContactForms::typingBeforeTheRecordIsRefused()
+{
+    m_server->setHandler([get = serving(QByteArray())](const RecordedRequest &ARequest) {
+        Reply r = get(ARequest);
+        if (ARequest.path == ContactPath)
+            r.delayMs = 400;
+        return r;
+    });
+    TContactEntryFrm frm;
+    showEntry(frm, dmEdit, 100);
+    QTest::keyClicks(frm.edtName, QStringLiteral("Typed early"));
+    QCOMPARE(frm.edtName->text(), QString());
+    QVERIFY(!frm.cboCountry->isEnabled());
+    QTRY_COMPARE(frm.edtName->text(), QStringLiteral("Budi Santoso"));
+    QVERIFY(frm.cboCountry->isEnabled());
+    QTest::keyClicks(frm.edtName, QStringLiteral(" Jr"));
+    QCOMPARE(frm.tblData->value(QStringLiteral("contact_name")).toString(), QStringLiteral("Budi Santoso Jr"));
 }
 
 QTEST_MAIN(tst_ContactForms)

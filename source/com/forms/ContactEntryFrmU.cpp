@@ -374,6 +374,7 @@ void TContactEntryFrm::FormShow()
         tblData->post();
         ShowRecord();
     } else {
+        SetEditable(false);
         LoadData();
     }
 }
@@ -385,8 +386,11 @@ void TContactEntryFrm::LoadData()
     RestGetRecord(
         ContactUrl, tblData, contactIdParam(ContactID), ErrorHandler,
         [self] {
-            if (self)
-                self->Safely([&] { self->ShowRecord(); });
+            if (!self)
+                return;
+            self->Safely([&] { self->ShowRecord(); });
+            // a read that failed leaves nothing to edit
+            self->SetEditable(self->tblData->recordCount() > 0);
         },
         nullptr, true, true);
 }
@@ -592,6 +596,16 @@ void TContactEntryFrm::ShowRecord()
     SyncLookup(cboCountry, tblCountry, QStringLiteral("country_id"));
     SyncLookup(cboState, tblState, QStringLiteral("state_id"));
     cboCountryChange();
+}
+
+void TContactEntryFrm::SetEditable(bool AEditable)
+{
+    for (QLineEdit *edit : { edtName, edtJobPosition, edtStreet1, edtStreet2, edtCity, edtZip, edtEmail, edtPhone,
+                             edtMobile })
+        edit->setReadOnly(!AEditable);
+    memNotes->setReadOnly(!AEditable);
+    for (QWidget *w : std::initializer_list<QWidget *> { cboTitle, cboCountry, cboState, rgType, chkActive })
+        w->setEnabled(AEditable);
 }
 
 void TContactEntryFrm::WriteField(const QString &AField, const QVariant &AValue)

@@ -122,6 +122,9 @@ private:
 
     // Between tblData's row and the controls.
     void ShowRecord();
+    // Off while the record is on its way: what is typed then would be
+    // replaced by it.
+    void SetEditable(bool AEditable);
     void WriteField(const QString &AField, const QVariant &AValue);
     void SyncLookup(QComboBox *ACombo, const Platform::MemTable *ALookup, const QString &AKey);
     QVariant LookupValue(const QComboBox *ACombo, const Platform::MemTable *ALookup, const QString &AKey) const;
