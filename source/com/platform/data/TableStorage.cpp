@@ -27,6 +27,17 @@ constexpr qint32 LocalZone = std::numeric_limits<qint32>::min();
 constexpr qint32 FirstNamedZone = LocalZone + 1; // + index into timeZones
 constexpr qint32 MaxOffset = 24 * 3600;
 
+// The code of a named zone: its index in the column's list, added if new.
+qint32 namedZone(QList<QTimeZone> &zones, const QTimeZone &tz)
+{
+    qsizetype i = zones.indexOf(tz);
+    if (i < 0) {
+        i = zones.size();
+        zones.append(tz);
+    }
+    return FirstNamedZone + qint32(i);
+}
+
 bool isText(FieldType t)
 {
     return t == FieldType::String || t == FieldType::Memo;
@@ -467,13 +478,7 @@ void TableStorage::append(const TableStorage &other)
                 qint32 &zone = c.zones[r];
                 if (zone < FirstNamedZone || zone >= -MaxOffset)
                     continue;
-                const QTimeZone &tz = o.timeZones.at(zone - FirstNamedZone);
-                qsizetype k = c.timeZones.indexOf(tz);
-                if (k < 0) {
-                    k = c.timeZones.size();
-                    c.timeZones.append(tz);
-                }
-                zone = FirstNamedZone + qint32(k);
+                zone = namedZone(c.timeZones, o.timeZones.at(zone - FirstNamedZone));
             }
             break;
         }
@@ -562,16 +567,7 @@ void TableStorage::setDateTime(qsizetype row, int c, const QDateTime &dt)
     case Qt::LocalTime: zone = LocalZone; break;
     case Qt::UTC: zone = 0; break;
     case Qt::OffsetFromUTC: zone = dt.offsetFromUtc(); break;
-    case Qt::TimeZone: {
-        const QTimeZone tz = dt.timeZone();
-        qsizetype i = col.timeZones.indexOf(tz);
-        if (i < 0) {
-            i = col.timeZones.size();
-            col.timeZones.append(tz);
-        }
-        zone = FirstNamedZone + qint32(i);
-        break;
-    }
+    case Qt::TimeZone: zone = namedZone(col.timeZones, dt.timeZone()); break;
     }
     col.longs[size_t(row)] = dt.toMSecsSinceEpoch();
     col.zones[size_t(row)] = zone;
