@@ -27,9 +27,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTableView>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QAbstractProxyModel>
 #include <QtTest>
@@ -150,6 +153,21 @@ public:
     int showings = 0;
 };
 
+// The text pdftotext finds in the report's PDF.
+QString pdfText(Platform::Report &AReport)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("card.pdf"));
+    if (!AReport.exportPdf(path))
+        return QStringLiteral("<export failed: %1>").arg(AReport.errorString());
+    QProcess tool;
+    tool.start(QStringLiteral("pdftotext"),
+               { QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-") });
+    if (!tool.waitForFinished(30000) || tool.exitCode() != 0)
+        return QStringLiteral("<pdftotext failed>");
+    return QString::fromUtf8(tool.readAllStandardOutput());
+}
+
 } // namespace
 
 class tst_CustomerScreens : public QObject
@@ -168,6 +186,8 @@ private Q_SLOTS:
     void addPostsTheTypedCustomerAfterARefusal();
     void editLoadsRecordAndPatchesIt();
     void printPreviewsTheCustomerCard();
+    void cardPrintsEveryContact_data();
+    void cardPrintsEveryContact();
 
 private:
     std::unique_ptr<TBaseChildFrm> openList()
@@ -540,7 +560,71 @@ void tst_CustomerScreens::printPreviewsTheCustomerCard()
                                       Q_ARG(Platform::Report *, &card), Q_ARG(QString, QStringLiteral("Sarah Sales"))));
     QVERIFY(prepared);
     QCOMPARE(card.findObject(QStringLiteral("memSalesPerson"))->text, QStringLiteral("Sarah Sales"));
-    QCOMPARE(card.findObject(QStringLiteral("memContacts"))->text, QStringLiteral("Ani | Buyer\nBudi | b@c42.id"));
+    QStringList lines; // the contacts, one band each
+    for (const Platform::ReportObject &band : card.layout().bands) {
+        for (const Platform::ReportObject &object : band.objects) {
+            if (band.visible && object.text.contains(QLatin1String(" | ")))
+                lines.append(object.text);
+        }
+    }
+    QCOMPARE(lines, QStringList({ "Ani | Buyer", "Budi | b@c42.id" }));
+}
+
+void tst_CustomerScreens::cardPrintsEveryContact_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::newRow("3") << 3;
+    QTest::newRow("55, once a page's worth") << 55;
+    QTest::newRow("56") << 56;
+    QTest::newRow("200") << 200;
+}
+
+// However many contacts a customer has, the card prints each once, in order, on whole bands within the pages.
+void tst_CustomerScreens::cardPrintsEveryContact()
+{
+    QFETCH(int, count);
+    QJsonArray contacts;
+    QStringList expected;
+    for (int i = 1; i <= count; ++i) {
+        const QString name = QStringLiteral("Contact %1").arg(i, 3, 10, QChar('0'));
+        contacts.append(QJsonObject { { "contact_name", name }, { "job_position", "Buyer" } });
+        expected.append(name + QStringLiteral(" | Buyer"));
+    }
+    m_server->setHandler([contacts](const RecordedRequest &) { return detailReply(42, contacts); });
+    auto form = createScreen(EntryClass);
+    QVERIFY(QMetaObject::invokeMethod(form.get(), "StartEdit", Q_ARG(int, 42)));
+    QTRY_COMPARE(form->DataMode(), dmEdit);
+    Platform::Report card;
+    bool prepared = false;
+    QVERIFY(QMetaObject::invokeMethod(form.get(), "PrepareCustomerCard", Q_RETURN_ARG(bool, prepared),
+                                      Q_ARG(Platform::Report *, &card), Q_ARG(QString, QStringLiteral("Sarah"))));
+    QVERIFY(prepared);
+
+    const qreal pageHeight = card.layout().printableRect().height();
+    const auto pages = card.layout().pages();
+    QStringList printed;
+    for (const auto &page : pages) {
+        for (const Platform::PlacedBand &placed : page) {
+            const qreal height = placed.band->geometry.height();
+            QVERIFY2(placed.top + height <= pageHeight + 1e-6, qPrintable(placed.band->name)); // never cut
+            for (const Platform::ReportObject &object : placed.band->objects) {
+                if (object.kind != Platform::ReportObjectKind::Memo || !object.visible)
+                    continue;
+                QVERIFY(object.geometry.bottom() <= height + 1e-6); // nor written over the next band
+                for (const QString &line : object.text.split(QLatin1Char('\n')))
+                    if (line.startsWith(QLatin1String("Contact ")))
+                        printed.append(line);
+            }
+        }
+    }
+    QCOMPARE(printed, expected);
+
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        QSKIP("pdftotext is not installed");
+    const QString text = pdfText(card);
+    for (const QString &line : std::as_const(expected))
+        QVERIFY2(text.count(line) == 1, qPrintable(line));
+    QVERIFY(text.contains(QStringLiteral("Page %1 of %1").arg(pages.size())));
 }
 
 QTEST_MAIN(tst_CustomerScreens)
