@@ -587,8 +587,10 @@ void tst_CustomerScreens::cardPrintsEveryContact()
     QStringList expected;
     for (int i = 1; i <= count; ++i) {
         const QString name = QStringLiteral("Contact %1").arg(i, 3, 10, QChar('0'));
-        contacts.append(QJsonObject { { "contact_name", name }, { "job_position", "Buyer" } });
-        expected.append(name + QStringLiteral(" | Buyer"));
+        // a value typed over two lines prints on the contact's one line
+        const QString job = i == 2 ? QStringLiteral("Head of\r\nPurchasing") : QStringLiteral("Buyer");
+        contacts.append(QJsonObject { { "contact_name", name }, { "job_position", job } });
+        expected.append(name + QStringLiteral(" | ") + job.simplified());
     }
     m_server->setHandler([contacts](const RecordedRequest &) { return detailReply(42, contacts); });
     auto form = createScreen(EntryClass);

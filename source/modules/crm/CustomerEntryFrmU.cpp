@@ -528,8 +528,9 @@ bool TCustomerEntryFrm::PrepareCustomerCard(Platform::Report *AReport, const QSt
     for (int row = 0; row < FContacts->recordCount(); ++row) {
         QStringList parts;
         for (const char *field : { "contact_name", "job_position", "contact_type_c", "phone", "mobile", "email" }) {
+            // a value typed over several lines would push the rest of it out of the contact's line
             const QString value =
-                FContacts->cell(row, FContacts->fieldIndex(QLatin1String(field))).toString().trimmed();
+                FContacts->cell(row, FContacts->fieldIndex(QLatin1String(field))).toString().simplified();
             if (!value.isEmpty())
                 parts.append(value);
         }
