@@ -6,6 +6,8 @@
 #include <QBuffer>
 #include <QDir>
 #include <QImage>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QtTest>
@@ -47,6 +49,7 @@ private Q_SLOTS:
     void faultyLayoutIsTold();
     void pictureFileThatIsNoPicture();
     void samplePurchaseOrder();
+    void printFromPreviewThatFailsIsTold();
 
 private:
     RecordingPresenter *m_presenter = nullptr;
@@ -159,6 +162,34 @@ void tst_UFastReport::samplePurchaseOrder()
     // A copy shows its mark once the screen makes it visible.
     SetVisible(report, QStringLiteral("memCopy"), true);
     QVERIFY(pdfText(report).contains(QStringLiteral("COPY")));
+}
+
+// Print in the preview hands the chosen printer to the report; a printer it
+// cannot paint on (here a PDF file in a folder that does not exist) must not
+// pass for a printed report.
+void tst_UFastReport::printFromPreviewThatFailsIsTold()
+{
+    TempAppFolder folder;
+    folder.write(QStringLiteral("reports/po.json"), goodLayout);
+    Report report;
+    QVERIFY(LoadReport(report, QStringLiteral("po.json")));
+    m_presenter->modalScript = [&](QDialog &ADialog) {
+        auto *preview = qobject_cast<QPrintPreviewDialog *>(&ADialog);
+        if (!preview)
+            return int(ModalResult::Cancel);
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(folder.filePath(QStringLiteral("missing/card.pdf")));
+        Q_EMIT preview->paintRequested(&printer);
+        return int(ModalResult::Ok);
+    };
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("QPainter::begin")));
+    report.showPreview();
+    QCOMPARE(m_presenter->modals.size(), 1);
+    QCOMPARE(m_presenter->messages.size(), 1);
+    QCOMPARE(m_presenter->messages.first().kind, MessageKind::Error);
+    QVERIFY2(m_presenter->texts().first().contains(QStringLiteral("cannot be painted")),
+             qPrintable(m_presenter->texts().first()));
 }
 
 QTEST_MAIN(tst_UFastReport)

@@ -174,8 +174,12 @@ int Report::showPreview(QWidget *parent)
     QPrintPreviewDialog dialog(&printer, parent);
     if (!m_layout.title.isEmpty())
         dialog.setWindowTitle(m_layout.title);
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [this](QPrinter *target) { print(*target); });
+    // The preview paints on its own engine, which does not fail; Print hands
+    // over the printer the user chose, which may.
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [this](QPrinter *target) {
+        if (!print(*target))
+            dialogPresenter().showMessage(m_error, MessageKind::Error, MessageButton::Ok);
+    });
     return dialogPresenter().showModal(dialog);
 }
 
