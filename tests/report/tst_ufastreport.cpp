@@ -50,6 +50,7 @@ private Q_SLOTS:
     void pictureFileThatIsNoPicture();
     void samplePurchaseOrder();
     void printFromPreviewThatFailsIsTold();
+    void printsThePagesChosen();
 
 private:
     RecordingPresenter *m_presenter = nullptr;
@@ -190,6 +191,43 @@ void tst_UFastReport::printFromPreviewThatFailsIsTold()
     QCOMPARE(m_presenter->messages.first().kind, MessageKind::Error);
     QVERIFY2(m_presenter->texts().first().contains(QStringLiteral("cannot be painted")),
              qPrintable(m_presenter->texts().first()));
+}
+
+// The print dialog offers a page range; a printer set to one prints those pages only.
+void tst_UFastReport::printsThePagesChosen()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        QSKIP("pdftotext is not installed");
+    QByteArray layout = R"({"format": "zelt-report", "version": 1, "bands": [)";
+    for (const char *page : { "First", "Second", "Third", "Fourth" }) {
+        layout +=
+            QByteArray(R"({"height": 200, "objects": [{"kind": "memo", "x": 0, "y": 0, "width": 80, "height": 8,)")
+            + R"("text": "Page )" + page + R"( of [TotalPages]"}]},)";
+    }
+    layout.chop(1);
+    layout += "]}";
+    Report report;
+    QBuffer buffer(&layout);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    QCOMPARE(report.load(buffer, QString()), Report::LoadStatus::Loaded);
+    QCOMPARE(report.pageCount(), 4);
+
+    QTemporaryDir dir;
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("pages.pdf")));
+    QPageRanges ranges;
+    ranges.addRange(2, 3);
+    printer.setPageRanges(ranges);
+    QVERIFY(report.print(printer));
+    QProcess tool;
+    tool.start(QStringLiteral("pdftotext"), { printer.outputFileName(), QStringLiteral("-") });
+    QVERIFY(tool.waitForFinished(30000));
+    const QStringList pages =
+        QString::fromUtf8(tool.readAllStandardOutput()).split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    QCOMPARE(pages.size(), 2);
+    QCOMPARE(pages.at(0).trimmed(), QStringLiteral("Page Second of 4"));
+    QCOMPARE(pages.at(1).trimmed(), QStringLiteral("Page Third of 4"));
 }
 
 QTEST_MAIN(tst_UFastReport)

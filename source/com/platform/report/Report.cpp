@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPageRanges>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
@@ -112,10 +113,16 @@ bool Report::render(QPagedPaintDevice &device)
         m_error = QStringLiteral("The report cannot be painted on this device.");
         return false;
     }
+    // the pages chosen in a print dialog; none chosen: all of them
+    const QPageRanges ranges = device.pageRanges();
     const int pages = pageCount();
+    bool first = true;
     for (int i = 0; i < pages; ++i) {
-        if (i > 0)
+        if (!ranges.isEmpty() && !ranges.contains(i + 1))
+            continue;
+        if (!first)
             device.newPage();
+        first = false;
         m_layout.renderPage(painter, i, m_variables);
     }
     return painter.end();
