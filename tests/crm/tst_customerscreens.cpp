@@ -185,6 +185,7 @@ private Q_SLOTS:
     void findBrowsesCustomersAndOpensThePickedOne();
     void addPostsTheTypedCustomerAfterARefusal();
     void editLoadsRecordAndPatchesIt();
+    void saveKeepsLongerTextsThanTheEditsTake();
     void printPreviewsTheCustomerCard();
     void cardPrintsEveryContact_data();
     void cardPrintsEveryContact();
@@ -523,6 +524,37 @@ void tst_CustomerScreens::editLoadsRecordAndPatchesIt()
     expected.insert(QStringLiteral("is_active"), false);
     QCOMPARE(QJsonDocument::fromJson(patches.first().body).object(), expected);
     QCOMPARE(m_presenter->texts(), QStringList { QStringLiteral("Data has been saved.") });
+}
+
+// A record whose texts are longer than the edits let a user type (data from
+// before the limits, or from another program) is saved as it was read unless
+// the user changes those texts: the edits must not cut them on the way.
+void tst_CustomerScreens::saveKeepsLongerTextsThanTheEditsTake()
+{
+    const QString name = QStringLiteral("PT Sumber Rejeki Makmur Sentosa Abadi \U0001F600 ").repeated(4).trimmed();
+    const QString code = QStringLiteral("CUST-JAKARTA-SELATAN-0042");
+    QVERIFY(name.size() > 100 && code.size() > 20);
+    m_server->setHandler([&](const RecordedRequest &ARequest) {
+        if (ARequest.method != "GET")
+            return Reply::json(R"({"data":{"partner_id":42}})");
+        QJsonObject record = customer(42);
+        record.insert(QStringLiteral("partner_name"), name);
+        record.insert(QStringLiteral("partner_code"), code);
+        return Reply::json(QJsonDocument(QJsonObject { { "data", record } }).toJson());
+    });
+    auto form = createScreen(EntryClass);
+    QVERIFY(QMetaObject::invokeMethod(form.get(), "StartEdit", Q_ARG(int, 42)));
+    const int result = saveModal(form.get(), [&] {
+        QTRY_COMPARE(form->DataMode(), dmEdit);
+        typeInto(*form, "edtPhone", QStringLiteral("021-555-0000"));
+    });
+    QCOMPARE(result, int(ModalResult::Ok));
+    const QList<RecordedRequest> patches = m_server->requestsTo("PATCH", CustomersPath + QStringLiteral("/42"));
+    QCOMPARE(patches.size(), 1);
+    const QJsonObject sent = QJsonDocument::fromJson(patches.first().body).object();
+    QCOMPARE(sent.value(QStringLiteral("partner_name")).toString(), name);
+    QCOMPARE(sent.value(QStringLiteral("partner_code")).toString(), code);
+    QCOMPARE(sent.value(QStringLiteral("phone")).toString(), QStringLiteral("021-555-0000"));
 }
 
 void tst_CustomerScreens::printPreviewsTheCustomerCard()

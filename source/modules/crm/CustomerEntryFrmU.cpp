@@ -345,14 +345,21 @@ void TCustomerEntryFrm::DetailLoaded()
 void TCustomerEntryFrm::ShowRecord()
 {
     auto text = [this](const char *AField) { return FCustomer->value(QLatin1String(AField)).toString(); };
-    edtCode->setText(text("partner_code"));
-    edtName->setText(text("partner_name"));
-    edtIndustry->setText(text("industry"));
+    // A stored text longer than an edit's limit would be cut by the edit and
+    // saved cut: the edit takes it whole, and the server judges a change.
+    auto show = [](QLineEdit *AEdit, const QString &AText) {
+        if (AText.size() > AEdit->maxLength())
+            AEdit->setMaxLength(int(AText.size()));
+        AEdit->setText(AText);
+    };
+    show(edtCode, text("partner_code"));
+    show(edtName, text("partner_name"));
+    show(edtIndustry, text("industry"));
     memAddress->setPlainText(text("address"));
-    edtCity->setText(text("city"));
-    edtPhone->setText(text("phone"));
-    edtEmail->setText(text("email"));
-    edtWebsite->setText(text("website"));
+    show(edtCity, text("city"));
+    show(edtPhone, text("phone"));
+    show(edtEmail, text("email"));
+    show(edtWebsite, text("website"));
     chkActive->setChecked(FCustomer->value(QStringLiteral("is_active")).toBool());
 }
 
