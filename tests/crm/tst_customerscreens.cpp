@@ -27,9 +27,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTableView>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QAbstractProxyModel>
 #include <QtTest>
@@ -150,6 +153,21 @@ public:
     int showings = 0;
 };
 
+// The text pdftotext finds in the report's PDF.
+QString pdfText(Platform::Report &AReport)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("card.pdf"));
+    if (!AReport.exportPdf(path))
+        return QStringLiteral("<export failed: %1>").arg(AReport.errorString());
+    QProcess tool;
+    tool.start(QStringLiteral("pdftotext"),
+               { QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-") });
+    if (!tool.waitForFinished(30000) || tool.exitCode() != 0)
+        return QStringLiteral("<pdftotext failed>");
+    return QString::fromUtf8(tool.readAllStandardOutput());
+}
+
 } // namespace
 
 class tst_CustomerScreens : public QObject
@@ -167,7 +185,10 @@ private Q_SLOTS:
     void findBrowsesCustomersAndOpensThePickedOne();
     void addPostsTheTypedCustomerAfterARefusal();
     void editLoadsRecordAndPatchesIt();
+    void saveKeepsLongerTextsThanTheEditsTake();
     void printPreviewsTheCustomerCard();
+    void cardPrintsEveryContact_data();
+    void cardPrintsEveryContact();
 
 private:
     std::unique_ptr<TBaseChildFrm> openList()
@@ -505,6 +526,37 @@ void tst_CustomerScreens::editLoadsRecordAndPatchesIt()
     QCOMPARE(m_presenter->texts(), QStringList { QStringLiteral("Data has been saved.") });
 }
 
+// A record whose texts are longer than the edits let a user type (data from
+// before the limits, or from another program) is saved as it was read unless
+// the user changes those texts: the edits must not cut them on the way.
+void tst_CustomerScreens::saveKeepsLongerTextsThanTheEditsTake()
+{
+    const QString name = QStringLiteral("PT Sumber Rejeki Makmur Sentosa Abadi \U0001F600 ").repeated(4).trimmed();
+    const QString code = QStringLiteral("CUST-JAKARTA-SELATAN-0042");
+    QVERIFY(name.size() > 100 && code.size() > 20);
+    m_server->setHandler([&](const RecordedRequest &ARequest) {
+        if (ARequest.method != "GET")
+            return Reply::json(R"({"data":{"partner_id":42}})");
+        QJsonObject record = customer(42);
+        record.insert(QStringLiteral("partner_name"), name);
+        record.insert(QStringLiteral("partner_code"), code);
+        return Reply::json(QJsonDocument(QJsonObject { { "data", record } }).toJson());
+    });
+    auto form = createScreen(EntryClass);
+    QVERIFY(QMetaObject::invokeMethod(form.get(), "StartEdit", Q_ARG(int, 42)));
+    const int result = saveModal(form.get(), [&] {
+        QTRY_COMPARE(form->DataMode(), dmEdit);
+        typeInto(*form, "edtPhone", QStringLiteral("021-555-0000"));
+    });
+    QCOMPARE(result, int(ModalResult::Ok));
+    const QList<RecordedRequest> patches = m_server->requestsTo("PATCH", CustomersPath + QStringLiteral("/42"));
+    QCOMPARE(patches.size(), 1);
+    const QJsonObject sent = QJsonDocument::fromJson(patches.first().body).object();
+    QCOMPARE(sent.value(QStringLiteral("partner_name")).toString(), name);
+    QCOMPARE(sent.value(QStringLiteral("partner_code")).toString(), code);
+    QCOMPARE(sent.value(QStringLiteral("phone")).toString(), QStringLiteral("021-555-0000"));
+}
+
 void tst_CustomerScreens::printPreviewsTheCustomerCard()
 {
     const QJsonArray contacts { QJsonObject { { "contact_name", "Ani" }, { "job_position", "Buyer" } },
@@ -540,7 +592,73 @@ void tst_CustomerScreens::printPreviewsTheCustomerCard()
                                       Q_ARG(Platform::Report *, &card), Q_ARG(QString, QStringLiteral("Sarah Sales"))));
     QVERIFY(prepared);
     QCOMPARE(card.findObject(QStringLiteral("memSalesPerson"))->text, QStringLiteral("Sarah Sales"));
-    QCOMPARE(card.findObject(QStringLiteral("memContacts"))->text, QStringLiteral("Ani | Buyer\nBudi | b@c42.id"));
+    QStringList lines; // the contacts, one band each
+    for (const Platform::ReportObject &band : card.layout().bands) {
+        for (const Platform::ReportObject &object : band.objects) {
+            if (band.visible && object.text.contains(QLatin1String(" | ")))
+                lines.append(object.text);
+        }
+    }
+    QCOMPARE(lines, QStringList({ "Ani | Buyer", "Budi | b@c42.id" }));
+}
+
+void tst_CustomerScreens::cardPrintsEveryContact_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::newRow("3") << 3;
+    QTest::newRow("55, once a page's worth") << 55;
+    QTest::newRow("56") << 56;
+    QTest::newRow("200") << 200;
+}
+
+// However many contacts a customer has, the card prints each once, in order, on whole bands within the pages.
+void tst_CustomerScreens::cardPrintsEveryContact()
+{
+    QFETCH(int, count);
+    QJsonArray contacts;
+    QStringList expected;
+    for (int i = 1; i <= count; ++i) {
+        const QString name = QStringLiteral("Contact %1").arg(i, 3, 10, QChar('0'));
+        // a value typed over two lines prints on the contact's one line
+        const QString job = i == 2 ? QStringLiteral("Head of\r\nPurchasing") : QStringLiteral("Buyer");
+        contacts.append(QJsonObject { { "contact_name", name }, { "job_position", job } });
+        expected.append(name + QStringLiteral(" | ") + job.simplified());
+    }
+    m_server->setHandler([contacts](const RecordedRequest &) { return detailReply(42, contacts); });
+    auto form = createScreen(EntryClass);
+    QVERIFY(QMetaObject::invokeMethod(form.get(), "StartEdit", Q_ARG(int, 42)));
+    QTRY_COMPARE(form->DataMode(), dmEdit);
+    Platform::Report card;
+    bool prepared = false;
+    QVERIFY(QMetaObject::invokeMethod(form.get(), "PrepareCustomerCard", Q_RETURN_ARG(bool, prepared),
+                                      Q_ARG(Platform::Report *, &card), Q_ARG(QString, QStringLiteral("Sarah"))));
+    QVERIFY(prepared);
+
+    const qreal pageHeight = card.layout().printableRect().height();
+    const auto pages = card.layout().pages();
+    QStringList printed;
+    for (const auto &page : pages) {
+        for (const Platform::PlacedBand &placed : page) {
+            const qreal height = placed.band->geometry.height();
+            QVERIFY2(placed.top + height <= pageHeight + 1e-6, qPrintable(placed.band->name)); // never cut
+            for (const Platform::ReportObject &object : placed.band->objects) {
+                if (object.kind != Platform::ReportObjectKind::Memo || !object.visible)
+                    continue;
+                QVERIFY(object.geometry.bottom() <= height + 1e-6); // nor written over the next band
+                for (const QString &line : object.text.split(QLatin1Char('\n')))
+                    if (line.startsWith(QLatin1String("Contact ")))
+                        printed.append(line);
+            }
+        }
+    }
+    QCOMPARE(printed, expected);
+
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        QSKIP("pdftotext is not installed");
+    const QString text = pdfText(card);
+    for (const QString &line : std::as_const(expected))
+        QVERIFY2(text.count(line) == 1, qPrintable(line));
+    QVERIFY(text.contains(QStringLiteral("Page %1 of %1").arg(pages.size())));
 }
 
 QTEST_MAIN(tst_CustomerScreens)

@@ -6,6 +6,8 @@
 #include <QBuffer>
 #include <QDir>
 #include <QImage>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QtTest>
@@ -47,6 +49,8 @@ private Q_SLOTS:
     void faultyLayoutIsTold();
     void pictureFileThatIsNoPicture();
     void samplePurchaseOrder();
+    void printFromPreviewThatFailsIsTold();
+    void printsThePagesChosen();
 
 private:
     RecordingPresenter *m_presenter = nullptr;
@@ -159,6 +163,71 @@ void tst_UFastReport::samplePurchaseOrder()
     // A copy shows its mark once the screen makes it visible.
     SetVisible(report, QStringLiteral("memCopy"), true);
     QVERIFY(pdfText(report).contains(QStringLiteral("COPY")));
+}
+
+// Print in the preview hands the chosen printer to the report; a printer it
+// cannot paint on (here a PDF file in a folder that does not exist) must not
+// pass for a printed report.
+void tst_UFastReport::printFromPreviewThatFailsIsTold()
+{
+    TempAppFolder folder;
+    folder.write(QStringLiteral("reports/po.json"), goodLayout);
+    Report report;
+    QVERIFY(LoadReport(report, QStringLiteral("po.json")));
+    m_presenter->modalScript = [&](QDialog &ADialog) {
+        auto *preview = qobject_cast<QPrintPreviewDialog *>(&ADialog);
+        if (!preview)
+            return int(ModalResult::Cancel);
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(folder.filePath(QStringLiteral("missing/card.pdf")));
+        Q_EMIT preview->paintRequested(&printer);
+        return int(ModalResult::Ok);
+    };
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("QPainter::begin")));
+    report.showPreview();
+    QCOMPARE(m_presenter->modals.size(), 1);
+    QCOMPARE(m_presenter->messages.size(), 1);
+    QCOMPARE(m_presenter->messages.first().kind, MessageKind::Error);
+    QVERIFY2(m_presenter->texts().first().contains(QStringLiteral("cannot be painted")),
+             qPrintable(m_presenter->texts().first()));
+}
+
+// The print dialog offers a page range; a printer set to one prints those pages only.
+void tst_UFastReport::printsThePagesChosen()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        QSKIP("pdftotext is not installed");
+    QByteArray layout = R"({"format": "zelt-report", "version": 1, "bands": [)";
+    for (const char *page : { "First", "Second", "Third", "Fourth" }) {
+        layout +=
+            QByteArray(R"({"height": 200, "objects": [{"kind": "memo", "x": 0, "y": 0, "width": 80, "height": 8,)")
+            + R"("text": "Page )" + page + R"( of [TotalPages]"}]},)";
+    }
+    layout.chop(1);
+    layout += "]}";
+    Report report;
+    QBuffer buffer(&layout);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    QCOMPARE(report.load(buffer, QString()), Report::LoadStatus::Loaded);
+    QCOMPARE(report.pageCount(), 4);
+
+    QTemporaryDir dir;
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("pages.pdf")));
+    QPageRanges ranges;
+    ranges.addRange(2, 3);
+    printer.setPageRanges(ranges);
+    QVERIFY(report.print(printer));
+    QProcess tool;
+    tool.start(QStringLiteral("pdftotext"), { printer.outputFileName(), QStringLiteral("-") });
+    QVERIFY(tool.waitForFinished(30000));
+    const QStringList pages =
+        QString::fromUtf8(tool.readAllStandardOutput()).split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    QCOMPARE(pages.size(), 2);
+    QCOMPARE(pages.at(0).trimmed(), QStringLiteral("Page Second of 4"));
+    QCOMPARE(pages.at(1).trimmed(), QStringLiteral("Page Third of 4"));
 }
 
 QTEST_MAIN(tst_UFastReport)

@@ -26,6 +26,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 using Platform::MemTable;
@@ -85,6 +87,36 @@ std::unique_ptr<THttpParams> partnerIdParam(int APartnerId)
     auto params = std::make_unique<THttpParams>();
     params->AddParam(QStringLiteral("partner_id"), APartnerId, pdtInteger, ptPath);
     return params;
+}
+
+// One contacts band per line. A single band grown to hold them all would,
+// once taller than a page, get a page of its own and be cut at its foot;
+// bands of one line each flow on over as many pages as they need.
+void fillContactBands(Platform::Report &ARep, const QStringList &ALines)
+{
+    SetMemoText(ARep, QStringLiteral("memContacts"), ALines.first());
+    auto named = [](const QString &AName) {
+        return [AName](const Platform::ReportObject &AObject) {
+            return AObject.name.compare(AName, Qt::CaseInsensitive) == 0;
+        };
+    };
+    std::vector<Platform::ReportObject> &bands = ARep.layout().bands;
+    const auto band = std::find_if(bands.begin(), bands.end(), named(QStringLiteral("bndContacts")));
+    if (band == bands.end())
+        return;
+    const auto memo = std::find_if(band->objects.begin(), band->objects.end(), named(QStringLiteral("memContacts")));
+    if (memo == band->objects.end())
+        return;
+    const auto memoIndex = std::distance(band->objects.begin(), memo);
+    // the copies go unnamed, so that names stay unique in the layout
+    Platform::ReportObject row = *band;
+    row.name.clear();
+    for (Platform::ReportObject &object : row.objects)
+        object.name.clear();
+    std::vector<Platform::ReportObject> rows(std::size_t(ALines.size() - 1), row);
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i].objects[std::size_t(memoIndex)].text = ALines.at(qsizetype(i) + 1);
+    bands.insert(band + 1, std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
 }
 
 } // namespace
@@ -313,14 +345,21 @@ void TCustomerEntryFrm::DetailLoaded()
 void TCustomerEntryFrm::ShowRecord()
 {
     auto text = [this](const char *AField) { return FCustomer->value(QLatin1String(AField)).toString(); };
-    edtCode->setText(text("partner_code"));
-    edtName->setText(text("partner_name"));
-    edtIndustry->setText(text("industry"));
+    // A stored text longer than an edit's limit would be cut by the edit and
+    // saved cut: the edit takes it whole, and the server judges a change.
+    auto show = [](QLineEdit *AEdit, const QString &AText) {
+        if (AText.size() > AEdit->maxLength())
+            AEdit->setMaxLength(int(AText.size()));
+        AEdit->setText(AText);
+    };
+    show(edtCode, text("partner_code"));
+    show(edtName, text("partner_name"));
+    show(edtIndustry, text("industry"));
     memAddress->setPlainText(text("address"));
-    edtCity->setText(text("city"));
-    edtPhone->setText(text("phone"));
-    edtEmail->setText(text("email"));
-    edtWebsite->setText(text("website"));
+    show(edtCity, text("city"));
+    show(edtPhone, text("phone"));
+    show(edtEmail, text("email"));
+    show(edtWebsite, text("website"));
     chkActive->setChecked(FCustomer->value(QStringLiteral("is_active")).toBool());
 }
 
@@ -491,13 +530,14 @@ bool TCustomerEntryFrm::PrepareCustomerCard(Platform::Report *AReport, const QSt
                 FCustomer->value(QStringLiteral("is_active")).toBool() ? sLabelActive.text() : sLabelNotActive.text());
     SetMemoText(rep, QStringLiteral("memSalesPerson"), ASalesPerson);
 
-    // one line per contact; the band grows with them
+    // one line per contact
     QStringList lines;
     for (int row = 0; row < FContacts->recordCount(); ++row) {
         QStringList parts;
         for (const char *field : { "contact_name", "job_position", "contact_type_c", "phone", "mobile", "email" }) {
+            // a value typed over several lines would push the rest of it out of the contact's line
             const QString value =
-                FContacts->cell(row, FContacts->fieldIndex(QLatin1String(field))).toString().trimmed();
+                FContacts->cell(row, FContacts->fieldIndex(QLatin1String(field))).toString().simplified();
             if (!value.isEmpty())
                 parts.append(value);
         }
@@ -505,10 +545,8 @@ bool TCustomerEntryFrm::PrepareCustomerCard(Platform::Report *AReport, const QSt
     }
     SetVisible(rep, QStringLiteral("bndContacts"), !lines.isEmpty());
     SetVisible(rep, QStringLiteral("bndNoContacts"), lines.isEmpty());
-    const float lineHeight = 5.0f;
-    SetMemoText(rep, QStringLiteral("memContacts"), lines.join(QLatin1Char('\n')));
-    SetHeight(rep, QStringLiteral("memContacts"), lineHeight * float(lines.size()));
-    SetHeight(rep, QStringLiteral("bndContacts"), lineHeight * float(lines.size()) + 2.0f);
+    if (!lines.isEmpty())
+        fillContactBands(rep, lines);
     rep.setVariable(QStringLiteral("PrintedAt"),
                     QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
     return true;

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPageRanges>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
@@ -112,10 +113,16 @@ bool Report::render(QPagedPaintDevice &device)
         m_error = QStringLiteral("The report cannot be painted on this device.");
         return false;
     }
+    // the pages chosen in a print dialog; none chosen: all of them
+    const QPageRanges ranges = device.pageRanges();
     const int pages = pageCount();
+    bool first = true;
     for (int i = 0; i < pages; ++i) {
-        if (i > 0)
+        if (!ranges.isEmpty() && !ranges.contains(i + 1))
+            continue;
+        if (!first)
             device.newPage();
+        first = false;
         m_layout.renderPage(painter, i, m_variables);
     }
     return painter.end();
@@ -174,8 +181,12 @@ int Report::showPreview(QWidget *parent)
     QPrintPreviewDialog dialog(&printer, parent);
     if (!m_layout.title.isEmpty())
         dialog.setWindowTitle(m_layout.title);
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [this](QPrinter *target) { print(*target); });
+    // The preview paints on its own engine, which does not fail; Print hands
+    // over the printer the user chose, which may.
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [this](QPrinter *target) {
+        if (!print(*target))
+            dialogPresenter().showMessage(m_error, MessageKind::Error, MessageButton::Ok);
+    });
     return dialogPresenter().showModal(dialog);
 }
 

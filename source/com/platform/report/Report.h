@@ -53,7 +53,8 @@ public:
     // 0 while empty.
     int pageCount() const;
     void renderPage(QPainter &painter, int pageIndex) const;
-    // Sets the device's page to the layout's and paints every page on it.
+    // Sets the device's page to the layout's and paints every page on it, or
+    // the pages its page ranges name (as a print dialog sets them).
     // False, with errorString(), when empty or the device cannot be painted.
     bool render(QPagedPaintDevice &device);
     bool exportPdf(QIODevice &device);
