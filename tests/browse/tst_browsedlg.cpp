@@ -49,6 +49,7 @@ private Q_SLOTS:
     void pagingSendsPageAndRowsAndPaintsTheBar();
     void gridAndPageSelectorChangeNothing();
     void rowsPerPageFollowDefaultAndStayWithinCount();
+    void noPickWhileAPageLoadsOrOfAnEmptyList();
 
 private:
     bool waitLoaded(TBrowseDlg &, int ARequests) { return m_fixture->waitLoaded(ARequests); }
@@ -257,6 +258,52 @@ void tst_BrowseDlg::rowsPerPageFollowDefaultAndStayWithinCount()
                     + r.queryValue(QStringLiteral("page_rows")));
     QCOMPARE(sent, QStringList({ "1/50", "1/20", "3/20", "1/200" }));
     QCOMPARE(dlg.Dataset()->recordCount(), 2);
+}
+
+// While a page loads the grid still shows the rows of the last one, but the
+// table behind it is empty: a double click or Enter then picks nothing, says
+// nothing and leaves the dialog open; neither does OK close on an empty list.
+void tst_BrowseDlg::noPickWhileAPageLoadsOrOfAnEmptyList()
+{
+    m_server->enqueue(Reply::json(TwoItems));
+    Reply slow = Reply::json(TwoItems);
+    slow.delayMs = 400;
+    m_server->enqueue(slow);
+    m_server->enqueue(Reply::json(R"({"data": [], "pages": {"page": 1, "page_count": 0, "rec_count": 0}})"));
+    TBrowseDlg dlg(bdtBrowse, ItemsUrl, true);
+    addItemColumns(dlg);
+    dlg.SetUsePagination(true);
+    bool openWhileLoading = false, openOnEmpty = false;
+    m_presenter->modalScript = [&](QDialog &d) {
+        d.show();
+        if (!waitLoaded(dlg, 1))
+            return 0;
+        QTableView *grid = frm(d).grdData;
+        const QPoint at = grid->visualRect(grid->model()->index(1, 1)).center();
+        frm(d).btnNext->click();
+        if (!m_server->waitForRequests(2))
+            return 0;
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Return);
+        openWhileLoading = d.isVisible() && d.result() == 0;
+        if (!waitLoaded(dlg, 2))
+            return 0;
+        frm(d).edtSearch->setText(QStringLiteral("nothing"));
+        QTest::keyClick(frm(d).edtSearch, Qt::Key_Return);
+        if (!waitLoaded(dlg, 3))
+            return 0;
+        frm(d).btnOK->click();
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Return);
+        openOnEmpty = d.isVisible() && d.result() == 0;
+        frm(d).btnCancel->click();
+        return d.result();
+    };
+    QCOMPARE(dlg.ShowModal(), 2);
+    QVERIFY(openWhileLoading);
+    QVERIFY(openOnEmpty);
+    QVERIFY2(m_presenter->messages.isEmpty(), qPrintable(m_presenter->texts().join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(tst_BrowseDlg)

@@ -224,15 +224,16 @@ TBrowseDlgFrm::TBrowseDlgFrm(QWidget *AParent)
     FErrorHandler = std::make_unique<TErrorHandler>();
 
     connect(edtSearchButton, &QToolButton::clicked, this, [this] { safely([this] { LoadData(); }); });
-    connect(btnOK, &QPushButton::clicked, this, [this] { done(ModalResult::Ok); });
+    connect(btnOK, &QPushButton::clicked, this, [this] { pick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { done(ModalResult::Cancel); });
     connect(btnAddItem, &QPushButton::clicked, this, [this] { btnAddItemClick(); });
     connect(grdData, &QTableView::doubleClicked, this, [this](const QModelIndex &AIndex) {
-        if (!AIndex.isValid())
+        // a grid frozen by a running read still shows rows the table no
+        // longer has
+        if (!AIndex.isValid() || AIndex.row() >= FTable->recordCount())
             return;
-        safely([this, AIndex] { FTable->setRecNo(AIndex.row()); });
-        hide();
-        done(ModalResult::Ok);
+        if (safely([this, AIndex] { FTable->setRecNo(AIndex.row()); }))
+            pick();
     });
     edtSearch->installEventFilter(this);
     grdData->installEventFilter(this);
@@ -384,10 +385,20 @@ bool TBrowseDlgFrm::eventFilter(QObject *AWatched, QEvent *AEvent)
     return QDialog::eventFilter(AWatched, AEvent);
 }
 
-void TBrowseDlgFrm::safely(const std::function<void()> &AAction)
+void TBrowseDlgFrm::pick()
+{
+    // nothing to pick while a read has emptied the table, or from an empty
+    // list: the caller would get OK and no row
+    if (FTable->recordCount() == 0)
+        return;
+    hide();
+    done(ModalResult::Ok);
+}
+
+bool TBrowseDlgFrm::safely(const std::function<void()> &AAction)
 {
     // the dialog stays open
-    GuardUserAction(AAction);
+    return GuardUserAction(AAction);
 }
 
 // ---- TBrowseDlg ------------------------------------------------------------

@@ -130,7 +130,10 @@ private:
     // shown many times, so at every showing.
     void TranslateCaptions();
     void btnAddItemClick();
-    void safely(const std::function<void()> &AAction);
+    // OK: closes with the table's current row as the pick.
+    void pick();
+    // False when the action raised (and was reported).
+    bool safely(const std::function<void()> &AAction);
 
     Platform::MemTable *FTable = nullptr;
     // what the grid shows of FTable: nothing in it can be changed there
