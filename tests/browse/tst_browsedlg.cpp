@@ -283,6 +283,7 @@ void tst_BrowseDlg::noPickWhileAPageLoadsOrOfAnEmptyList()
         frm(d).btnNext->click();
         if (!m_server->waitForRequests(2))
             return 0;
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
         grid->setFocus();
         QTest::keyClick(grid, Qt::Key_Return);

@@ -52,6 +52,7 @@ private Q_SLOTS:
     void pagedListsStartAtPageOneAndPage();
     void locationTypeChoosesTheListAndEmptyListsDoNotPick();
     void captionsFollowTheLanguage();
+    void doubleClickWhileAPageLoadsPicksNothing();
 };
 
 void tst_PickLists::employeeSearchSendsLookupAndPicksByDoubleClick()
@@ -213,6 +214,36 @@ void tst_PickLists::captionsFollowTheLanguage()
     employees.show();
     QCOMPARE(employees.windowTitle(), QStringLiteral("Employee List"));
     QCOMPARE(header(employees, "gender"), QStringLiteral("Gender"));
+}
+
+// While the next page loads, the frozen grid still shows the last page's
+// rows over an emptied table: a double click there picks nothing and says
+// nothing, and the rows that arrive can be picked.
+void tst_PickLists::doubleClickWhileAPageLoadsPicksNothing()
+{
+    RestScreenFixture fixture;
+    TestHttpServer &server = fixture.server();
+    server.setHandler([](const RecordedRequest &r) {
+        const int p = qMax(1, r.queryValue(QStringLiteral("page")).toInt());
+        Reply reply = Reply::json(page(CostCentres, p, 3));
+        reply.delayMs = p == 2 ? 400 : 0;
+        return reply;
+    });
+    TCostCenterListFrm frm;
+    frm.show();
+    QVERIFY(fixture.waitLoaded(1));
+    const QPoint at = frm.grdData->visualRect(frm.grdData->model()->index(1, 1)).center();
+    frm.btnNext->click();
+    QVERIFY(server.waitForRequests(2));
+    QTest::mouseClick(frm.grdData->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(frm.grdData->viewport(), Qt::LeftButton, {}, at);
+    QVERIFY(frm.isVisible());
+    QVERIFY(fixture.waitLoaded(2));
+    QVERIFY2(fixture.presenter()->messages.isEmpty(), qPrintable(fixture.presenter()->texts().join(u'\n')));
+    QTest::mouseClick(frm.grdData->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(frm.grdData->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(frm.result(), int(Platform::ModalResult::Ok));
+    QCOMPARE(frm.tblData->value(QStringLiteral("cc_code")).toString(), QStringLiteral("CC-8"));
 }
 
 QTEST_MAIN(tst_PickLists)

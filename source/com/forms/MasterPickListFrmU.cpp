@@ -103,7 +103,9 @@ TMasterPickListFrm::TMasterPickListFrm(const ResourceString &ACaption, const QSi
                     safely([this, ACurrent] { tblData->setRecNo(ACurrent.row()); });
             });
     connect(grdData, &QTableView::doubleClicked, this, [this](const QModelIndex &AIndex) {
-        if (!AIndex.isValid())
+        // a grid frozen by a running read still shows rows the table no
+        // longer has
+        if (!AIndex.isValid() || AIndex.row() >= tblData->recordCount())
             return;
         safely([this, AIndex] { tblData->setRecNo(AIndex.row()); });
         done(ModalResult::Ok);
