@@ -50,6 +50,7 @@ private Q_SLOTS:
     void gridAndPageSelectorChangeNothing();
     void rowsPerPageFollowDefaultAndStayWithinCount();
     void noPickWhileAPageLoadsOrOfAnEmptyList();
+    void aNewSearchStartsAtPageOne();
 
 private:
     bool waitLoaded(TBrowseDlg &, int ARequests) { return m_fixture->waitLoaded(ARequests); }
@@ -305,6 +306,49 @@ void tst_BrowseDlg::noPickWhileAPageLoadsOrOfAnEmptyList()
     QVERIFY(openWhileLoading);
     QVERIFY(openOnEmpty);
     QVERIFY2(m_presenter->messages.isEmpty(), qPrintable(m_presenter->texts().join(QLatin1Char('\n'))));
+}
+
+// The matches of a new search start on its first page, not on the page the
+// last list was left at (which the new one may not even have).
+void tst_BrowseDlg::aNewSearchStartsAtPageOne()
+{
+    m_server->setHandler([](const RecordedRequest &r) {
+        const QByteArray page = r.queryValue(QStringLiteral("page")).toUtf8();
+        return Reply::json(R"({"data": [{"item_id": 11, "item_code": "A-1", "item_name": "Bolt"}],
+                               "pages": {"page": )"
+                           + page + R"(, "page_rows": 20, "page_count": 3, "rec_count": 42}})");
+    });
+    TBrowseDlg dlg(bdtBrowse, ItemsUrl, true);
+    addItemColumns(dlg);
+    dlg.SetUsePagination(true);
+    QString shownPage;
+    m_presenter->modalScript = [&](QDialog &d) {
+        d.show();
+        if (!waitLoaded(dlg, 1))
+            return 0;
+        frm(d).btnNext->click();
+        if (!waitLoaded(dlg, 2))
+            return 0;
+        frm(d).edtSearch->setText(QStringLiteral("bolt"));
+        QTest::keyClick(frm(d).edtSearch, Qt::Key_Return);
+        if (!waitLoaded(dlg, 3))
+            return 0;
+        frm(d).btnNext->click();
+        if (!waitLoaded(dlg, 4))
+            return 0;
+        frm(d).edtSearchButton->click();
+        if (!waitLoaded(dlg, 5))
+            return 0;
+        shownPage = frm(d).cboPage->currentText();
+        frm(d).btnCancel->click();
+        return d.result();
+    };
+    QCOMPARE(dlg.ShowModal(), 2);
+    QStringList sent;
+    for (const RecordedRequest &r : m_server->requests())
+        sent.append(r.queryValue(QStringLiteral("q")) + QLatin1Char('|') + r.queryValue(QStringLiteral("page")));
+    QCOMPARE(sent, QStringList({ "|1", "|2", "bolt|1", "bolt|2", "bolt|1" }));
+    QCOMPARE(shownPage, QStringLiteral("1"));
 }
 
 QTEST_MAIN(tst_BrowseDlg)

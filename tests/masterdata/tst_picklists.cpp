@@ -53,6 +53,7 @@ private Q_SLOTS:
     void locationTypeChoosesTheListAndEmptyListsDoNotPick();
     void captionsFollowTheLanguage();
     void doubleClickWhileAPageLoadsPicksNothing();
+    void aNewSearchStartsAtPageOne();
 };
 
 void tst_PickLists::employeeSearchSendsLookupAndPicksByDoubleClick()
@@ -244,6 +245,34 @@ void tst_PickLists::doubleClickWhileAPageLoadsPicksNothing()
     QTest::mouseDClick(frm.grdData->viewport(), Qt::LeftButton, {}, at);
     QCOMPARE(frm.result(), int(Platform::ModalResult::Ok));
     QCOMPARE(frm.tblData->value(QStringLiteral("cc_code")).toString(), QStringLiteral("CC-8"));
+}
+
+// A search, by Enter or by the search button, shows its first page.
+void tst_PickLists::aNewSearchStartsAtPageOne()
+{
+    RestScreenFixture fixture;
+    TestHttpServer &server = fixture.server();
+    server.setHandler([](const RecordedRequest &r) {
+        const int p = qMax(1, r.queryValue(QStringLiteral("page")).toInt());
+        return Reply::json(page(CostCentres, p, 3));
+    });
+    TCostCenterListFrm frm;
+    frm.show();
+    QVERIFY(fixture.waitLoaded(1));
+    frm.btnNext->click();
+    QVERIFY(fixture.waitLoaded(2));
+    frm.edtSearch->setText(QStringLiteral("plant"));
+    QTest::keyClick(frm.edtSearch, Qt::Key_Return);
+    QVERIFY(fixture.waitLoaded(3));
+    frm.btnLast->click();
+    QVERIFY(fixture.waitLoaded(4));
+    frm.edtSearchButton->click();
+    QVERIFY(fixture.waitLoaded(5));
+    QStringList sent;
+    for (const RecordedRequest &r : server.requests())
+        sent << r.queryValue(QStringLiteral("q")) + QLatin1Char('|') + r.queryValue(QStringLiteral("page"));
+    QCOMPARE(sent, QStringList({ "|1", "|2", "plant|1", "plant|3", "plant|1" }));
+    QCOMPARE(frm.cboPage->currentText(), QStringLiteral("1"));
 }
 
 QTEST_MAIN(tst_PickLists)

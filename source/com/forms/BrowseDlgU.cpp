@@ -223,7 +223,7 @@ TBrowseDlgFrm::TBrowseDlgFrm(QWidget *AParent)
     FPagination->SetOnPageDataChange([this] { safely([this] { LoadData(); }); });
     FErrorHandler = std::make_unique<TErrorHandler>();
 
-    connect(edtSearchButton, &QToolButton::clicked, this, [this] { safely([this] { LoadData(); }); });
+    connect(edtSearchButton, &QToolButton::clicked, this, [this] { safely([this] { Search(); }); });
     connect(btnOK, &QPushButton::clicked, this, [this] { pick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { done(ModalResult::Cancel); });
     connect(btnAddItem, &QPushButton::clicked, this, [this] { btnAddItemClick(); });
@@ -339,6 +339,20 @@ void TBrowseDlgFrm::LoadData()
             nullptr, true, true);
 }
 
+void TBrowseDlgFrm::Search()
+{
+    // the matches start on their first page, not on the one the last list
+    // was left at
+    if (IsUsePagination) {
+        const QSignalBlocker block(cboPage);
+        const int first = cboPage->findText(QStringLiteral("1"));
+        if (first >= 0)
+            cboPage->setCurrentIndex(first);
+        cboPage->setEditText(QStringLiteral("1"));
+    }
+    LoadData();
+}
+
 void TBrowseDlgFrm::btnAddItemClick()
 {
     safely([this] {
@@ -364,7 +378,7 @@ bool TBrowseDlgFrm::eventFilter(QObject *AWatched, QEvent *AEvent)
     const int key = static_cast<QKeyEvent *>(AEvent)->key();
     if (AWatched == edtSearch) {
         if (isEnter(key)) {
-            safely([this] { LoadData(); });
+            safely([this] { Search(); });
             return true;
         }
         if (key == Qt::Key_Down) {

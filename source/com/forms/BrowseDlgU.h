@@ -104,6 +104,8 @@ public:
 
     // Sends the list request with the search text and the page.
     void LoadData();
+    // LoadData for the search text from the first page.
+    void Search();
 
     bool IsAutoLoad = true;
     bool IsReloadAfterAddItem = false;

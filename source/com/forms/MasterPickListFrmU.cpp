@@ -220,6 +220,20 @@ void TMasterPickListFrm::pagedLoad(const QString &AUrl)
              cboPage->currentText(), cboRowPerPage->currentText());
 }
 
+void TMasterPickListFrm::Search()
+{
+    // the matches start on their first page, not on the one the last list
+    // was left at
+    if (cboPage) {
+        const QSignalBlocker block(cboPage);
+        const int first = cboPage->findText(QStringLiteral("1"));
+        if (first >= 0)
+            cboPage->setCurrentIndex(first);
+        cboPage->setEditText(QStringLiteral("1"));
+    }
+    LoadData();
+}
+
 void TMasterPickListFrm::done(int AResult)
 {
     // a pick needs something to pick
@@ -263,7 +277,7 @@ bool TMasterPickListFrm::eventFilter(QObject *AWatched, QEvent *AEvent)
     if (AWatched == edtSearch && AEvent->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(AEvent)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            safely([this] { LoadData(); });
+            safely([this] { Search(); });
             return true;
         }
     }
