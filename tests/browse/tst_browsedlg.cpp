@@ -51,6 +51,7 @@ private Q_SLOTS:
     void rowsPerPageFollowDefaultAndStayWithinCount();
     void noPickWhileAPageLoadsOrOfAnEmptyList();
     void aNewSearchStartsAtPageOne();
+    void noPickBehindAnEarlierSearchStillRunning();
 
 private:
     bool waitLoaded(TBrowseDlg &, int ARequests) { return m_fixture->waitLoaded(ARequests); }
@@ -349,6 +350,50 @@ void tst_BrowseDlg::aNewSearchStartsAtPageOne()
         sent.append(r.queryValue(QStringLiteral("q")) + QLatin1Char('|') + r.queryValue(QStringLiteral("page")));
     QCOMPARE(sent, QStringList({ "|1", "|2", "bolt|1", "bolt|2", "bolt|1" }));
     QCOMPARE(shownPage, QStringLiteral("1"));
+}
+
+// Two searches, the first answered last: until it ends the grid stays
+// frozen over the second one's rows, and a click there does not move the
+// current row; Enter then would pick another row than the one clicked.
+void tst_BrowseDlg::noPickBehindAnEarlierSearchStillRunning()
+{
+    m_server->setHandler([](const RecordedRequest &r) {
+        const QString q = r.queryValue(QStringLiteral("q"));
+        Reply reply = Reply::json(R"({"data": [{"item_id": 1, "item_name": "Axle"},
+                                               {"item_id": 2, "item_name": "Bolt"}]})");
+        if (q == QLatin1String("slow"))
+            reply.delayMs = 700;
+        return reply;
+    });
+    TBrowseDlg dlg(bdtBrowse, ItemsUrl, true);
+    addItemColumns(dlg);
+    bool openWhileFrozen = false;
+    m_presenter->modalScript = [&](QDialog &d) {
+        d.show();
+        if (!waitLoaded(dlg, 1))
+            return 0;
+        frm(d).edtSearch->setText(QStringLiteral("slow"));
+        QTest::keyClick(frm(d).edtSearch, Qt::Key_Return);
+        frm(d).edtSearch->setText(QStringLiteral("fast"));
+        QTest::keyClick(frm(d).edtSearch, Qt::Key_Return);
+        if (!m_server->waitForRequests(3))
+            return 0;
+        if (!QTest::qWaitFor([&] { return dlg.Dataset()->recordCount() == 2; }, 500))
+            return 0;
+        QTableView *grid = frm(d).grdData;
+        const QPoint at = grid->visualRect(grid->model()->index(1, 1)).center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::keyClick(grid, Qt::Key_Return);
+        openWhileFrozen = d.isVisible() && d.result() == 0;
+        if (!waitLoaded(dlg, 3))
+            return 0;
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::keyClick(grid, Qt::Key_Return);
+        return d.result();
+    };
+    QCOMPARE(dlg.ShowModal(), 1);
+    QVERIFY(openWhileFrozen);
+    QCOMPARE(dlg.Dataset()->value(QStringLiteral("item_id")).toInt(), 2);
 }
 
 QTEST_MAIN(tst_BrowseDlg)

@@ -54,6 +54,7 @@ private Q_SLOTS:
     void captionsFollowTheLanguage();
     void doubleClickWhileAPageLoadsPicksNothing();
     void aNewSearchStartsAtPageOne();
+    void noPickBehindAnEarlierSearchStillRunning();
 };
 
 void tst_PickLists::employeeSearchSendsLookupAndPicksByDoubleClick()
@@ -273,6 +274,39 @@ void tst_PickLists::aNewSearchStartsAtPageOne()
         sent << r.queryValue(QStringLiteral("q")) + QLatin1Char('|') + r.queryValue(QStringLiteral("page"));
     QCOMPARE(sent, QStringList({ "|1", "|2", "plant|1", "plant|3", "plant|1" }));
     QCOMPARE(frm.cboPage->currentText(), QStringLiteral("1"));
+}
+
+// Two searches, the first answered last: the grid stays frozen over the
+// second one's rows until then, and OK would take a row the user did not
+// click.
+void tst_PickLists::noPickBehindAnEarlierSearchStillRunning()
+{
+    RestScreenFixture fixture;
+    TestHttpServer &server = fixture.server();
+    server.setHandler([](const RecordedRequest &r) {
+        Reply reply = Reply::json(TwoEmployees);
+        if (r.queryValue(QStringLiteral("q")) == QLatin1String("slow"))
+            reply.delayMs = 700;
+        return reply;
+    });
+    TEmpListFrm frm;
+    frm.show();
+    QVERIFY(fixture.waitLoaded(1));
+    frm.edtSearch->setText(QStringLiteral("slow"));
+    QTest::keyClick(frm.edtSearch, Qt::Key_Return);
+    frm.edtSearch->setText(QStringLiteral("fast"));
+    QTest::keyClick(frm.edtSearch, Qt::Key_Return);
+    QVERIFY(server.waitForRequests(3));
+    QTRY_COMPARE_WITH_TIMEOUT(frm.tblData->recordCount(), 2, 500);
+    const QPoint at = frm.grdData->visualRect(frm.grdData->model()->index(1, 1)).center();
+    QTest::mouseClick(frm.grdData->viewport(), Qt::LeftButton, {}, at);
+    frm.btnOK->click();
+    QVERIFY(frm.isVisible());
+    QVERIFY(fixture.waitLoaded(3));
+    QTest::mouseClick(frm.grdData->viewport(), Qt::LeftButton, {}, at);
+    frm.btnOK->click();
+    QCOMPARE(frm.result(), int(Platform::ModalResult::Ok));
+    QCOMPARE(frm.tblData->value(QStringLiteral("emp_name")).toString(), QStringLiteral("Anita"));
 }
 
 QTEST_MAIN(tst_PickLists)

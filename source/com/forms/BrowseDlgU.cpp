@@ -401,9 +401,10 @@ bool TBrowseDlgFrm::eventFilter(QObject *AWatched, QEvent *AEvent)
 
 void TBrowseDlgFrm::pick()
 {
-    // nothing to pick while a read has emptied the table, or from an empty
-    // list: the caller would get OK and no row
-    if (FTable->recordCount() == 0)
+    // nothing to pick from an empty list, nor while a read runs: it has
+    // emptied the table, or, behind an earlier read still running, left the
+    // grid frozen, where a click does not move the current row
+    if (FTable->recordCount() == 0 || FTable->controlsDisabled())
         return;
     hide();
     done(ModalResult::Ok);

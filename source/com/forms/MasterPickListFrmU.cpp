@@ -236,8 +236,9 @@ void TMasterPickListFrm::Search()
 
 void TMasterPickListFrm::done(int AResult)
 {
-    // a pick needs something to pick
-    if (AResult != ModalResult::Cancel && tblData->recordCount() == 0)
+    // a pick needs something to pick, and no read running: a grid frozen
+    // by one does not move the current row
+    if (AResult != ModalResult::Cancel && (tblData->recordCount() == 0 || tblData->controlsDisabled()))
         return;
     QDialog::done(AResult);
 }
