@@ -52,6 +52,7 @@ private Q_SLOTS:
     void noPickWhileAPageLoadsOrOfAnEmptyList();
     void aNewSearchStartsAtPageOne();
     void noPickBehindAnEarlierSearchStillRunning();
+    void aCallersTitleStaysOnTheDialog();
 
 private:
     bool waitLoaded(TBrowseDlg &, int ARequests) { return m_fixture->waitLoaded(ARequests); }
@@ -394,6 +395,26 @@ void tst_BrowseDlg::noPickBehindAnEarlierSearchStillRunning()
     QCOMPARE(dlg.ShowModal(), 1);
     QVERIFY(openWhileFrozen);
     QCOMPARE(dlg.Dataset()->value(QStringLiteral("item_id")).toInt(), 2);
+}
+
+// A screen names the dialog for what it finds; the showing must not put the
+// general caption back over it.
+void tst_BrowseDlg::aCallersTitleStaysOnTheDialog()
+{
+    TBrowseDlg dlg(bdtBrowse, ItemsUrl, false);
+    addItemColumns(dlg);
+    dlg.SetAutoLoad(false);
+    QStringList shown;
+    m_presenter->modalScript = [&](QDialog &d) {
+        d.show();
+        shown.append(d.windowTitle());
+        frm(d).btnCancel->click();
+        return d.result();
+    };
+    dlg.ShowModal();
+    dlg.Form()->setWindowTitle(QStringLiteral("Find Item"));
+    dlg.ShowModal();
+    QCOMPARE(shown, QStringList({ "Browse Data", "Find Item" }));
 }
 
 QTEST_MAIN(tst_BrowseDlg)

@@ -100,7 +100,8 @@ TBrowseDlgFrm::TBrowseDlgFrm(QWidget *AParent)
     : QDialog(AParent)
 {
     setObjectName(QStringLiteral("BrowseDlgFrm"));
-    setWindowTitle(QStringLiteral("Browse Data"));
+    FOwnTitle = QStringLiteral("Browse Data");
+    setWindowTitle(FOwnTitle);
     QFont f(QStringLiteral("Tahoma"));
     f.setPixelSize(11);
     setFont(f);
@@ -288,7 +289,11 @@ void TBrowseDlgFrm::showEvent(QShowEvent *AEvent)
 
 void TBrowseDlgFrm::TranslateCaptions()
 {
-    setWindowTitle(sHeaderBrowseData.text());
+    // a title the calling screen gave the dialog is its own to keep
+    if (windowTitle() == FOwnTitle) {
+        FOwnTitle = sHeaderBrowseData.text();
+        setWindowTitle(FOwnTitle);
+    }
     lblSearch->setText(sLabelSearch.text());
     edtSearch->setPlaceholderText(sLabelSearch.text());
     lblPage->setText(sLabelPage.text());

@@ -137,6 +137,8 @@ private:
     // False when the action raised (and was reported).
     bool safely(const std::function<void()> &AAction);
 
+    // The caption the dialog put up itself, as opposed to a caller's.
+    QString FOwnTitle;
     Platform::MemTable *FTable = nullptr;
     // what the grid shows of FTable: nothing in it can be changed there
     QAbstractProxyModel *FGridModel = nullptr;
