@@ -49,6 +49,10 @@ private Q_SLOTS:
     void pagingSendsPageAndRowsAndPaintsTheBar();
     void gridAndPageSelectorChangeNothing();
     void rowsPerPageFollowDefaultAndStayWithinCount();
+    void noPickWhileAPageLoadsOrOfAnEmptyList();
+    void aNewSearchStartsAtPageOne();
+    void noPickBehindAnEarlierSearchStillRunning();
+    void aCallersTitleStaysOnTheDialog();
 
 private:
     bool waitLoaded(TBrowseDlg &, int ARequests) { return m_fixture->waitLoaded(ARequests); }
@@ -257,6 +261,160 @@ void tst_BrowseDlg::rowsPerPageFollowDefaultAndStayWithinCount()
                     + r.queryValue(QStringLiteral("page_rows")));
     QCOMPARE(sent, QStringList({ "1/50", "1/20", "3/20", "1/200" }));
     QCOMPARE(dlg.Dataset()->recordCount(), 2);
+}
+
+// While a page loads the grid still shows the rows of the last one, but the
+// table behind it is empty: a double click or Enter then picks nothing, says
+// nothing and leaves the dialog open; neither does OK close on an empty list.
+void tst_BrowseDlg::noPickWhileAPageLoadsOrOfAnEmptyList()
+{
+    m_server->enqueue(Reply::json(TwoItems));
+    Reply slow = Reply::json(TwoItems);
+    slow.delayMs = 400;
+    m_server->enqueue(slow);
+    m_server->enqueue(Reply::json(R"({"data": [], "pages": {"page": 1, "page_count": 0, "rec_count": 0}})"));
+    TBrowseDlg dlg(bdtBrowse, ItemsUrl, true);
+    addItemColumns(dlg);
+    dlg.SetUsePagination(true);
+    bool openWhileLoading = false, openOnEmpty = false;
+    m_presenter->modalScript = [&](QDialog &d) {
+        d.show();
+        if (!waitLoaded(dlg, 1))
+            return 0;
+        QTableView *grid = frm(d).grdData;
+        const QPoint at = grid->visualRect(grid->model()->index(1, 1)).center();
+        frm(d).btnNext->click();
+        if (!m_server->waitForRequests(2))
+            return 0;
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Return);
+        openWhileLoading = d.isVisible() && d.result() == 0;
+        if (!waitLoaded(dlg, 2))
+            return 0;
+        frm(d).edtSearch->setText(QStringLiteral("nothing"));
+        QTest::keyClick(frm(d).edtSearch, Qt::Key_Return);
+        if (!waitLoaded(dlg, 3))
+            return 0;
+        frm(d).btnOK->click();
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Return);
+        openOnEmpty = d.isVisible() && d.result() == 0;
+        frm(d).btnCancel->click();
+        return d.result();
+    };
+    QCOMPARE(dlg.ShowModal(), 2);
+    QVERIFY(openWhileLoading);
+    QVERIFY(openOnEmpty);
+    QVERIFY2(m_presenter->messages.isEmpty(), qPrintable(m_presenter->texts().join(QLatin1Char('\n'))));
+}
+
+// The matches of a new search start on its first page, not on the page the
+// last list was left at (which the new one may not even have).
+void tst_BrowseDlg::aNewSearchStartsAtPageOne()
+{
+    m_server->setHandler([](const RecordedRequest &r) {
+        const QByteArray page = r.queryValue(QStringLiteral("page")).toUtf8();
+        return Reply::json(R"({"data": [{"item_id": 11, "item_code": "A-1", "item_name": "Bolt"}],
+                               "pages": {"page": )"
+                           + page + R"(, "page_rows": 20, "page_count": 3, "rec_count": 42}})");
+    });
+    TBrowseDlg dlg(bdtBrowse, ItemsUrl, true);
+    addItemColumns(dlg);
+    dlg.SetUsePagination(true);
+    QString shownPage;
+    m_presenter->modalScript = [&](QDialog &d) {
+        d.show();
+        if (!waitLoaded(dlg, 1))
+            return 0;
+        frm(d).btnNext->click();
+        if (!waitLoaded(dlg, 2))
+            return 0;
+        frm(d).edtSearch->setText(QStringLiteral("bolt"));
+        QTest::keyClick(frm(d).edtSearch, Qt::Key_Return);
+        if (!waitLoaded(dlg, 3))
+            return 0;
+        frm(d).btnNext->click();
+        if (!waitLoaded(dlg, 4))
+            return 0;
+        frm(d).edtSearchButton->click();
+        if (!waitLoaded(dlg, 5))
+            return 0;
+        shownPage = frm(d).cboPage->currentText();
+        frm(d).btnCancel->click();
+        return d.result();
+    };
+    QCOMPARE(dlg.ShowModal(), 2);
+    QStringList sent;
+    for (const RecordedRequest &r : m_server->requests())
+        sent.append(r.queryValue(QStringLiteral("q")) + QLatin1Char('|') + r.queryValue(QStringLiteral("page")));
+    QCOMPARE(sent, QStringList({ "|1", "|2", "bolt|1", "bolt|2", "bolt|1" }));
+    QCOMPARE(shownPage, QStringLiteral("1"));
+}
+
+// Two searches, the first answered last: until it ends the grid stays
+// frozen over the second one's rows, and a click there does not move the
+// current row; Enter then would pick another row than the one clicked.
+void tst_BrowseDlg::noPickBehindAnEarlierSearchStillRunning()
+{
+    m_server->setHandler([](const RecordedRequest &r) {
+        const QString q = r.queryValue(QStringLiteral("q"));
+        Reply reply = Reply::json(R"({"data": [{"item_id": 1, "item_name": "Axle"},
+                                               {"item_id": 2, "item_name": "Bolt"}]})");
+        if (q == QLatin1String("slow"))
+            reply.delayMs = 700;
+        return reply;
+    });
+    TBrowseDlg dlg(bdtBrowse, ItemsUrl, true);
+    addItemColumns(dlg);
+    bool openWhileFrozen = false;
+    m_presenter->modalScript = [&](QDialog &d) {
+        d.show();
+        if (!waitLoaded(dlg, 1))
+            return 0;
+        frm(d).edtSearch->setText(QStringLiteral("slow"));
+        QTest::keyClick(frm(d).edtSearch, Qt::Key_Return);
+        frm(d).edtSearch->setText(QStringLiteral("fast"));
+        QTest::keyClick(frm(d).edtSearch, Qt::Key_Return);
+        if (!m_server->waitForRequests(3))
+            return 0;
+        if (!QTest::qWaitFor([&] { return dlg.Dataset()->recordCount() == 2; }, 500))
+            return 0;
+        QTableView *grid = frm(d).grdData;
+        const QPoint at = grid->visualRect(grid->model()->index(1, 1)).center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::keyClick(grid, Qt::Key_Return);
+        openWhileFrozen = d.isVisible() && d.result() == 0;
+        if (!waitLoaded(dlg, 3))
+            return 0;
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::keyClick(grid, Qt::Key_Return);
+        return d.result();
+    };
+    QCOMPARE(dlg.ShowModal(), 1);
+    QVERIFY(openWhileFrozen);
+    QCOMPARE(dlg.Dataset()->value(QStringLiteral("item_id")).toInt(), 2);
+}
+
+// A screen names the dialog for what it finds; the showing must not put the
+// general caption back over it.
+void tst_BrowseDlg::aCallersTitleStaysOnTheDialog()
+{
+    TBrowseDlg dlg(bdtBrowse, ItemsUrl, false);
+    addItemColumns(dlg);
+    dlg.SetAutoLoad(false);
+    QStringList shown;
+    m_presenter->modalScript = [&](QDialog &d) {
+        d.show();
+        shown.append(d.windowTitle());
+        frm(d).btnCancel->click();
+        return d.result();
+    };
+    dlg.ShowModal();
+    dlg.Form()->setWindowTitle(QStringLiteral("Find Item"));
+    dlg.ShowModal();
+    QCOMPARE(shown, QStringList({ "Browse Data", "Find Item" }));
 }
 
 QTEST_MAIN(tst_BrowseDlg)

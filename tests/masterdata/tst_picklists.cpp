@@ -52,6 +52,9 @@ private Q_SLOTS:
     void pagedListsStartAtPageOneAndPage();
     void locationTypeChoosesTheListAndEmptyListsDoNotPick();
     void captionsFollowTheLanguage();
+    void doubleClickWhileAPageLoadsPicksNothing();
+    void aNewSearchStartsAtPageOne();
+    void noPickBehindAnEarlierSearchStillRunning();
 };
 
 void tst_PickLists::employeeSearchSendsLookupAndPicksByDoubleClick()
@@ -213,6 +216,97 @@ void tst_PickLists::captionsFollowTheLanguage()
     employees.show();
     QCOMPARE(employees.windowTitle(), QStringLiteral("Employee List"));
     QCOMPARE(header(employees, "gender"), QStringLiteral("Gender"));
+}
+
+// While the next page loads, the frozen grid still shows the last page's
+// rows over an emptied table: a double click there picks nothing and says
+// nothing, and the rows that arrive can be picked.
+void tst_PickLists::doubleClickWhileAPageLoadsPicksNothing()
+{
+    RestScreenFixture fixture;
+    TestHttpServer &server = fixture.server();
+    server.setHandler([](const RecordedRequest &r) {
+        const int p = qMax(1, r.queryValue(QStringLiteral("page")).toInt());
+        Reply reply = Reply::json(page(CostCentres, p, 3));
+        reply.delayMs = p == 2 ? 400 : 0;
+        return reply;
+    });
+    TCostCenterListFrm frm;
+    frm.show();
+    QVERIFY(fixture.waitLoaded(1));
+    const QPoint at = frm.grdData->visualRect(frm.grdData->model()->index(1, 1)).center();
+    frm.btnNext->click();
+    QVERIFY(server.waitForRequests(2));
+    QTest::mouseClick(frm.grdData->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(frm.grdData->viewport(), Qt::LeftButton, {}, at);
+    QVERIFY(frm.isVisible());
+    QVERIFY(fixture.waitLoaded(2));
+    QVERIFY2(fixture.presenter()->messages.isEmpty(), qPrintable(fixture.presenter()->texts().join(u'\n')));
+    QTest::mouseClick(frm.grdData->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(frm.grdData->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(frm.result(), int(Platform::ModalResult::Ok));
+    QCOMPARE(frm.tblData->value(QStringLiteral("cc_code")).toString(), QStringLiteral("CC-8"));
+}
+
+// A search, by Enter or by the search button, shows its first page.
+void tst_PickLists::aNewSearchStartsAtPageOne()
+{
+    RestScreenFixture fixture;
+    TestHttpServer &server = fixture.server();
+    server.setHandler([](const RecordedRequest &r) {
+        const int p = qMax(1, r.queryValue(QStringLiteral("page")).toInt());
+        return Reply::json(page(CostCentres, p, 3));
+    });
+    TCostCenterListFrm frm;
+    frm.show();
+    QVERIFY(fixture.waitLoaded(1));
+    frm.btnNext->click();
+    QVERIFY(fixture.waitLoaded(2));
+    frm.edtSearch->setText(QStringLiteral("plant"));
+    QTest::keyClick(frm.edtSearch, Qt::Key_Return);
+    QVERIFY(fixture.waitLoaded(3));
+    frm.btnLast->click();
+    QVERIFY(fixture.waitLoaded(4));
+    frm.edtSearchButton->click();
+    QVERIFY(fixture.waitLoaded(5));
+    QStringList sent;
+    for (const RecordedRequest &r : server.requests())
+        sent << r.queryValue(QStringLiteral("q")) + QLatin1Char('|') + r.queryValue(QStringLiteral("page"));
+    QCOMPARE(sent, QStringList({ "|1", "|2", "plant|1", "plant|3", "plant|1" }));
+    QCOMPARE(frm.cboPage->currentText(), QStringLiteral("1"));
+}
+
+// Two searches, the first answered last: the grid stays frozen over the
+// second one's rows until then, and OK would take a row the user did not
+// click.
+void tst_PickLists::noPickBehindAnEarlierSearchStillRunning()
+{
+    RestScreenFixture fixture;
+    TestHttpServer &server = fixture.server();
+    server.setHandler([](const RecordedRequest &r) {
+        Reply reply = Reply::json(TwoEmployees);
+        if (r.queryValue(QStringLiteral("q")) == QLatin1String("slow"))
+            reply.delayMs = 700;
+        return reply;
+    });
+    TEmpListFrm frm;
+    frm.show();
+    QVERIFY(fixture.waitLoaded(1));
+    frm.edtSearch->setText(QStringLiteral("slow"));
+    QTest::keyClick(frm.edtSearch, Qt::Key_Return);
+    frm.edtSearch->setText(QStringLiteral("fast"));
+    QTest::keyClick(frm.edtSearch, Qt::Key_Return);
+    QVERIFY(server.waitForRequests(3));
+    QTRY_COMPARE_WITH_TIMEOUT(frm.tblData->recordCount(), 2, 500);
+    const QPoint at = frm.grdData->visualRect(frm.grdData->model()->index(1, 1)).center();
+    QTest::mouseClick(frm.grdData->viewport(), Qt::LeftButton, {}, at);
+    frm.btnOK->click();
+    QVERIFY(frm.isVisible());
+    QVERIFY(fixture.waitLoaded(3));
+    QTest::mouseClick(frm.grdData->viewport(), Qt::LeftButton, {}, at);
+    frm.btnOK->click();
+    QCOMPARE(frm.result(), int(Platform::ModalResult::Ok));
+    QCOMPARE(frm.tblData->value(QStringLiteral("emp_name")).toString(), QStringLiteral("Anita"));
 }
 
 QTEST_MAIN(tst_PickLists)

@@ -100,7 +100,8 @@ TBrowseDlgFrm::TBrowseDlgFrm(QWidget *AParent)
     : QDialog(AParent)
 {
     setObjectName(QStringLiteral("BrowseDlgFrm"));
-    setWindowTitle(QStringLiteral("Browse Data"));
+    FOwnTitle = QStringLiteral("Browse Data");
+    setWindowTitle(FOwnTitle);
     QFont f(QStringLiteral("Tahoma"));
     f.setPixelSize(11);
     setFont(f);
@@ -223,16 +224,17 @@ TBrowseDlgFrm::TBrowseDlgFrm(QWidget *AParent)
     FPagination->SetOnPageDataChange([this] { safely([this] { LoadData(); }); });
     FErrorHandler = std::make_unique<TErrorHandler>();
 
-    connect(edtSearchButton, &QToolButton::clicked, this, [this] { safely([this] { LoadData(); }); });
-    connect(btnOK, &QPushButton::clicked, this, [this] { done(ModalResult::Ok); });
+    connect(edtSearchButton, &QToolButton::clicked, this, [this] { safely([this] { Search(); }); });
+    connect(btnOK, &QPushButton::clicked, this, [this] { pick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { done(ModalResult::Cancel); });
     connect(btnAddItem, &QPushButton::clicked, this, [this] { btnAddItemClick(); });
     connect(grdData, &QTableView::doubleClicked, this, [this](const QModelIndex &AIndex) {
-        if (!AIndex.isValid())
+        // a grid frozen by a running read still shows rows the table no
+        // longer has
+        if (!AIndex.isValid() || AIndex.row() >= FTable->recordCount())
             return;
-        safely([this, AIndex] { FTable->setRecNo(AIndex.row()); });
-        hide();
-        done(ModalResult::Ok);
+        if (safely([this, AIndex] { FTable->setRecNo(AIndex.row()); }))
+            pick();
     });
     edtSearch->installEventFilter(this);
     grdData->installEventFilter(this);
@@ -287,7 +289,11 @@ void TBrowseDlgFrm::showEvent(QShowEvent *AEvent)
 
 void TBrowseDlgFrm::TranslateCaptions()
 {
-    setWindowTitle(sHeaderBrowseData.text());
+    // a title the calling screen gave the dialog is its own to keep
+    if (windowTitle() == FOwnTitle) {
+        FOwnTitle = sHeaderBrowseData.text();
+        setWindowTitle(FOwnTitle);
+    }
     lblSearch->setText(sLabelSearch.text());
     edtSearch->setPlaceholderText(sLabelSearch.text());
     lblPage->setText(sLabelPage.text());
@@ -338,6 +344,20 @@ void TBrowseDlgFrm::LoadData()
             nullptr, true, true);
 }
 
+void TBrowseDlgFrm::Search()
+{
+    // the matches start on their first page, not on the one the last list
+    // was left at
+    if (IsUsePagination) {
+        const QSignalBlocker block(cboPage);
+        const int first = cboPage->findText(QStringLiteral("1"));
+        if (first >= 0)
+            cboPage->setCurrentIndex(first);
+        cboPage->setEditText(QStringLiteral("1"));
+    }
+    LoadData();
+}
+
 void TBrowseDlgFrm::btnAddItemClick()
 {
     safely([this] {
@@ -363,7 +383,7 @@ bool TBrowseDlgFrm::eventFilter(QObject *AWatched, QEvent *AEvent)
     const int key = static_cast<QKeyEvent *>(AEvent)->key();
     if (AWatched == edtSearch) {
         if (isEnter(key)) {
-            safely([this] { LoadData(); });
+            safely([this] { Search(); });
             return true;
         }
         if (key == Qt::Key_Down) {
@@ -384,10 +404,21 @@ bool TBrowseDlgFrm::eventFilter(QObject *AWatched, QEvent *AEvent)
     return QDialog::eventFilter(AWatched, AEvent);
 }
 
-void TBrowseDlgFrm::safely(const std::function<void()> &AAction)
+void TBrowseDlgFrm::pick()
+{
+    // nothing to pick from an empty list, nor while a read runs: it has
+    // emptied the table, or, behind an earlier read still running, left the
+    // grid frozen, where a click does not move the current row
+    if (FTable->recordCount() == 0 || FTable->controlsDisabled())
+        return;
+    hide();
+    done(ModalResult::Ok);
+}
+
+bool TBrowseDlgFrm::safely(const std::function<void()> &AAction)
 {
     // the dialog stays open
-    GuardUserAction(AAction);
+    return GuardUserAction(AAction);
 }
 
 // ---- TBrowseDlg ------------------------------------------------------------

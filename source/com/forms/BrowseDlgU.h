@@ -104,6 +104,8 @@ public:
 
     // Sends the list request with the search text and the page.
     void LoadData();
+    // LoadData for the search text from the first page.
+    void Search();
 
     bool IsAutoLoad = true;
     bool IsReloadAfterAddItem = false;
@@ -130,8 +132,13 @@ private:
     // shown many times, so at every showing.
     void TranslateCaptions();
     void btnAddItemClick();
-    void safely(const std::function<void()> &AAction);
+    // OK: closes with the table's current row as the pick.
+    void pick();
+    // False when the action raised (and was reported).
+    bool safely(const std::function<void()> &AAction);
 
+    // The caption the dialog put up itself, as opposed to a caller's.
+    QString FOwnTitle;
     Platform::MemTable *FTable = nullptr;
     // what the grid shows of FTable: nothing in it can be changed there
     QAbstractProxyModel *FGridModel = nullptr;

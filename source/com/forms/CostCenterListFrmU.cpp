@@ -21,7 +21,7 @@ TCostCenterListFrm::TCostCenterListFrm(QWidget *AParent)
                  { QStringLiteral("cc_type_desc"), &sLabelType },
                  { QStringLiteral("cc_name"), &sLabelCostCenter } });
     edtSearchButton->setVisible(true);
-    connect(edtSearchButton, &QToolButton::clicked, this, [this] { safely([this] { LoadData(); }); });
+    connect(edtSearchButton, &QToolButton::clicked, this, [this] { safely([this] { Search(); }); });
 }
 
 void TCostCenterListFrm::LoadData()

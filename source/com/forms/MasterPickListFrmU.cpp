@@ -103,7 +103,9 @@ TMasterPickListFrm::TMasterPickListFrm(const ResourceString &ACaption, const QSi
                     safely([this, ACurrent] { tblData->setRecNo(ACurrent.row()); });
             });
     connect(grdData, &QTableView::doubleClicked, this, [this](const QModelIndex &AIndex) {
-        if (!AIndex.isValid())
+        // a grid frozen by a running read still shows rows the table no
+        // longer has
+        if (!AIndex.isValid() || AIndex.row() >= tblData->recordCount())
             return;
         safely([this, AIndex] { tblData->setRecNo(AIndex.row()); });
         done(ModalResult::Ok);
@@ -218,10 +220,25 @@ void TMasterPickListFrm::pagedLoad(const QString &AUrl)
              cboPage->currentText(), cboRowPerPage->currentText());
 }
 
+void TMasterPickListFrm::Search()
+{
+    // the matches start on their first page, not on the one the last list
+    // was left at
+    if (cboPage) {
+        const QSignalBlocker block(cboPage);
+        const int first = cboPage->findText(QStringLiteral("1"));
+        if (first >= 0)
+            cboPage->setCurrentIndex(first);
+        cboPage->setEditText(QStringLiteral("1"));
+    }
+    LoadData();
+}
+
 void TMasterPickListFrm::done(int AResult)
 {
-    // a pick needs something to pick
-    if (AResult != ModalResult::Cancel && tblData->recordCount() == 0)
+    // a pick needs something to pick, and no read running: a grid frozen
+    // by one does not move the current row
+    if (AResult != ModalResult::Cancel && (tblData->recordCount() == 0 || tblData->controlsDisabled()))
         return;
     QDialog::done(AResult);
 }
@@ -261,7 +278,7 @@ bool TMasterPickListFrm::eventFilter(QObject *AWatched, QEvent *AEvent)
     if (AWatched == edtSearch && AEvent->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(AEvent)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            safely([this] { LoadData(); });
+            safely([this] { Search(); });
             return true;
         }
     }

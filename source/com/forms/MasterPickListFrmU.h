@@ -72,6 +72,8 @@ public:
     QLabel *lblRows = nullptr;
 
     virtual void LoadData() = 0;
+    // LoadData for the search text, from the first page on a paged list.
+    void Search();
     void done(int AResult) override;
     void reject() override;
 
