@@ -114,6 +114,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void checkUpdatesRewritesRecord();
+    void fileListedTwiceIsRefused();
     void updateNowStagesEveryFileOrNothing_data();
     void updateNowStagesEveryFileOrNothing();
     void hostileEntriesAreRefused_data();
@@ -207,6 +208,26 @@ void tst_Updater::checkUpdatesRewritesRecord()
     QCOMPARE(toDownload.size(), 1);
     QCOMPARE(toDownload.at(0)[QStringLiteral("file_id")].toString(), QStringLiteral("3"));
     QVERIFY(!QFileInfo::exists(staging())); // a check downloads nothing
+}
+
+// One file id under two paths: the launcher could install only one of them,
+// yet record both as up to date.
+void tst_Updater::fileListedTwiceIsRefused()
+{
+    const QByteArray installed = localRecord("1.0.1", { { "42", "com.bpl", "bin\\", "1.0.1", "0" } });
+    writeFile(record(), installed);
+    UpdateService service;
+    service.set(
+        "/v1/app-files",
+        appFilesAnswer("1.0.3",
+                       { { "42", "com.bpl", "bin\\", "1.0.3", {} }, { "42", "other.bpl", "lib\\", "1.0.3", {} } }));
+    service.set("/v1/download/42", zipReply(makeZip({ { "com.bpl", "library 1.0.3" } })));
+    TZeltUpdater updater(service.server.url(), Token, record(), nullptr);
+    QVERIFY(!updater.StageUpdates());
+    QCOMPARE(updater.Error(), QStringLiteral("The answer of \"/v1/app-files\" lists the file \"42\" more than once."));
+    QCOMPARE(readFile(record()), installed);
+    QVERIFY(service.downloadedIds().isEmpty());
+    QVERIFY(!QFileInfo::exists(staging()));
 }
 
 void tst_Updater::updateNowStagesEveryFileOrNothing_data()

@@ -636,6 +636,13 @@ QJsonObject TZeltUpdater::CheckUpdates()
         server << ServerFile { Json::getString(answer, at + FileIdKey), Json::getString(answer, at + FilenameKey),
                                Json::getString(answer, at + PathKey), Json::getString(answer, at + AppVersionKey),
                                serverArray.at(i).toObject().value(SignatureKey).toString() };
+        // the launcher matches staged files by id: one of two entries would
+        // be recorded as installed without its files
+        for (qsizetype j = 0; j + 1 < server.size(); ++j) {
+            if (server.at(j).fileId == server.constLast().fileId)
+                throw ConversionError(QStringLiteral("The answer of \"%1\" lists the file \"%2\" more than once.")
+                                          .arg(AppFilesResource, shown(server.constLast().fileId)));
+        }
     }
 
     QFile file(FUpdateFileName);

@@ -161,8 +161,9 @@ public:
     // and returns the download list: "app_ver" and the entries to download.
     // A non-success answer sets Error() and returns an empty object, record
     // untouched. Throws Platform::Error (TransportError, NotFoundError for a
-    // missing record, ConversionError for a text that is not a JSON object,
-    // JsonMemberError for a missing member) with nothing written.
+    // missing record, ConversionError for a text that is not a JSON object
+    // or a file listed twice, JsonMemberError for a missing member) with
+    // nothing written.
     QJsonObject CheckUpdates();
     // CheckUpdates, then starts a downloader when the list has files;
     // returns at once: true when one was started. Throws Platform::Error
