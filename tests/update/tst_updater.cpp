@@ -340,6 +340,10 @@ void tst_Updater::hostileEntriesAreRefused_data()
     QTest::newRow("entry ending in a dot") << "bin/" << QList<ZipItem> { { "libcom.so.", "x" } }
                                            << "refused, the archive entry \"libcom.so.\" cannot be installed "
                                               "safely: \"libcom.so.\" ends in a dot or a blank, which Windows drops";
+    // the staging folder's own bookkeeping, in any case
+    QTest::newRow("journal path") << "Journal.json/" << QList<ZipItem>()
+                                  << "refused, the path \"Journal.json/\" cannot be installed safely: \"Journal.json\" "
+                                     "is a name the update folder itself uses";
     QTest::newRow("no files") << "bin/" << QList<ZipItem> { { "empty/", "" } } << "refused, the archive holds no files";
 }
 

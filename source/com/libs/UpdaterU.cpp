@@ -255,6 +255,14 @@ void TZeltDownloader::StageEntry(const QJsonObject &AEntry, int AIndex, int ACou
         AResult.Error = refusedAlias(QStringLiteral("path"), AResult.Path, reason);
         return;
     }
+    // a folder named like the manifest or the journal would pass for one with the launcher
+    if (const QString first = path->section(QLatin1Char('/'), 0, 0);
+        first.compare(QLatin1String(ManifestFileName), Qt::CaseInsensitive) == 0
+        || first.compare(QLatin1String(JournalFileName), Qt::CaseInsensitive) == 0) {
+        AResult.Error = refusedAlias(QStringLiteral("path"), AResult.Path,
+                                     QStringLiteral("\"%1\" is a name the update folder itself uses").arg(first));
+        return;
+    }
     if (const QString reason = windowsAliasReason(*filename); !reason.isEmpty()) {
         AResult.Error = refusedAlias(QStringLiteral("file name"), AResult.Filename, reason);
         return;
