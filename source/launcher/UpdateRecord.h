@@ -24,7 +24,8 @@ inline constexpr char ManifestFileName[] = "staged.json";
 // apply, so that an interrupted one can be finished or undone.
 inline constexpr char JournalFileName[] = "journal.json";
 // In the application folder: held by the launcher while it applies or
-// recovers; a client that starts meanwhile waits for it.
+// recovers, and by a client while it checks and stages an update; a client
+// that starts meanwhile waits for it.
 inline constexpr char LockFileName[] = "ZeltLauncher.lock";
 // In the application folder: what the launcher could not do, for the client
 // to tell the user on its next start.

@@ -8,6 +8,7 @@
 #include "UpdaterU.h"
 
 #include <QJsonDocument>
+#include <QLockFile>
 #include <QMutex>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -115,6 +116,8 @@ private Q_SLOTS:
     void cleanup();
     void checkUpdatesRewritesRecord();
     void fileListedTwiceIsRefused();
+    void launchersWorkIsLeftAlone_data();
+    void launchersWorkIsLeftAlone();
     void updateNowStagesEveryFileOrNothing_data();
     void updateNowStagesEveryFileOrNothing();
     void hostileEntriesAreRefused_data();
@@ -228,6 +231,56 @@ void tst_Updater::fileListedTwiceIsRefused()
     QCOMPARE(readFile(record()), installed);
     QVERIFY(service.downloadedIds().isEmpty());
     QVERIFY(!QFileInfo::exists(staging()));
+}
+
+void tst_Updater::launchersWorkIsLeftAlone_data()
+{
+    QTest::addColumn<bool>("lockHeld");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("launcher applying")
+        << true
+        << "Another ZeltERP is updating this installation. Nothing has been changed; try again once it has "
+           "finished.";
+    QTest::newRow("interrupted apply left behind")
+        << false
+        << "An interrupted update has not been finished yet. Start ZeltERP again to finish it; the installed "
+           "version has not been changed.";
+}
+
+// Another client's launcher works in the staging folder (or its journal
+// waits there for recovery): staging now would take its journal away, and
+// with it every way back from a half-replaced installation.
+void tst_Updater::launchersWorkIsLeftAlone()
+{
+    QFETCH(bool, lockHeld);
+    QFETCH(QString, error);
+    QLockFile launcherLock(m_app + QStringLiteral("ZeltLauncher.lock"));
+    if (lockHeld)
+        QVERIFY(launcherLock.tryLock(0));
+    const QByteArray installed = localRecord("1.0.1", { { "42", "com.bpl", "bin\\", "1.0.1", "0" } });
+    writeFile(record(), installed);
+    writeFile(staging() + QStringLiteral("journal.json"), R"({"app_ver_new": "1.0.2"})");
+    writeFile(staging() + QStringLiteral("staged.json"), R"({"app_ver_new": "1.0.2", "files": []})");
+    writeFile(staging() + QStringLiteral("bin/extract/com.bpl"), "library 1.0.2");
+    UpdateService service;
+    service.set("/v1/app-files", appFilesAnswer("1.0.3", { { "42", "com.bpl", "bin\\", "1.0.3", {} } }));
+    service.set("/v1/download/42", zipReply(makeZip({ { "com.bpl", "library 1.0.3" } })));
+    const QMap<QString, QByteArray> before = snapshot(staging());
+    {
+        TZeltUpdater updater(service.server.url(), Token, record(), nullptr);
+        QVERIFY(!updater.StageUpdates());
+        QCOMPARE(updater.Error(), error);
+    }
+    QCOMPARE(snapshot(staging()), before);
+    QCOMPARE(readFile(record()), installed);
+    QCOMPARE(service.server.requestCount(), 0);
+    if (lockHeld) { // once the launcher is done, updating works again
+        launcherLock.unlock();
+        QVERIFY(QFile::remove(staging() + QStringLiteral("journal.json")));
+        TZeltUpdater updater(service.server.url(), Token, record(), nullptr);
+        QVERIFY2(updater.StageUpdates(), qPrintable(updater.Error()));
+        QCOMPARE(readFile(staging() + QStringLiteral("bin/extract/com.bpl")), QByteArray("library 1.0.3"));
+    }
 }
 
 void tst_Updater::updateNowStagesEveryFileOrNothing_data()

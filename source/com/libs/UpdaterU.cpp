@@ -19,6 +19,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -41,6 +42,10 @@ const QString CaptionDownloading = QStringLiteral("Downloading Updates..");
 const QString CaptionApplying = QStringLiteral("Applying and restart.");
 const QString DownloadFailedText =
     QStringLiteral("The update could not be downloaded. The installed version has not been changed.");
+const QString LauncherBusyText = QStringLiteral("Another ZeltERP is updating this installation. Nothing has "
+                                                "been changed; try again once it has finished.");
+const QString InterruptedText = QStringLiteral("An interrupted update has not been finished yet. Start ZeltERP again "
+                                               "to finish it; the installed version has not been changed.");
 const QString LauncherFailedText =
     QStringLiteral("ZeltLauncher could not be started. The installed version has not been changed.");
 constexpr int UpdaterTimeOut = 10000;
@@ -622,6 +627,21 @@ QJsonObject TZeltUpdater::CheckUpdates()
     using namespace Platform;
     FChecked = false;
     QJsonObject result;
+
+    // Taken as the launcher takes it: no launcher replaces files while the
+    // staging is rebuilt under it, and no second client stages meanwhile.
+    const QString folder = Platform::applicationFolder();
+    if (!FLauncherLock) {
+        auto lock = std::make_unique<QLockFile>(folder + QLatin1String(UpdateRecord::LockFileName));
+        lock->setStaleLockTime(0); // a lock whose owner died is free at once
+        if (lock->tryLock(0))
+            FLauncherLock = std::move(lock);
+        else if (lock->error() == QLockFile::LockFailedError)
+            throw Platform::Error(LauncherBusyText);
+    }
+    // clearing the staging would take the journal, the only way back from a half-replaced installation
+    if (QFileInfo::exists(stagingFolderOf(folder) + QLatin1String(UpdateRecord::JournalFileName)))
+        throw Platform::Error(InterruptedText);
 
     const HttpResponse response = FRestClient->CreateRestClient(true)->get(AppFilesResource);
     const QJsonValue answer = Json::parse(response.body);

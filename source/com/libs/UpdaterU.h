@@ -17,6 +17,7 @@
 #include <memory>
 
 class QEventLoop;
+class QLockFile;
 class QNetworkAccessManager;
 class TZeltRestClient;
 
@@ -163,7 +164,9 @@ public:
     // untouched. Throws Platform::Error (TransportError, NotFoundError for a
     // missing record, ConversionError for a text that is not a JSON object
     // or a file listed twice, JsonMemberError for a missing member) with
-    // nothing written.
+    // nothing written; so it does while ZeltLauncher applies an update or
+    // an interrupted one waits in "updates/" to be finished. From here on
+    // the updater holds the launcher's lock until it is destroyed.
     QJsonObject CheckUpdates();
     // CheckUpdates, then starts a downloader when the list has files;
     // returns at once: true when one was started. Throws Platform::Error
@@ -200,6 +203,7 @@ private:
     QPointer<QAbstractButton> FButton;
     QString FButtonCaption;
 
+    std::unique_ptr<QLockFile> FLauncherLock; // while the record and "updates/" are ours
     std::unique_ptr<TZeltDownloader> FDownloader;
     QEventLoop *FWaitLoop = nullptr;
     QJsonObject FFileDownload;
