@@ -68,6 +68,8 @@ private Q_SLOTS:
     void restGetDetail_data();
     void restGetDetail();
     void emptyMasterIsSentForTheServerToJudge();
+    void writeWithoutAnswerIsSentOnce_data();
+    void writeWithoutAnswerIsSentOnce();
 
 private:
     std::unique_ptr<DataTestEnv> m_env;
@@ -304,6 +306,41 @@ void tst_RestWrites::emptyMasterIsSentForTheServerToJudge()
     QCOMPARE(m_env->presenter->texts(), QStringList({ "The table list has no entry named \"master\"" }));
     QCOMPARE(m_env->server.requestCount(), sent);
     QCOMPARE(m_log.count(QStringLiteral("complete")), 0);
+}
+
+// The server got the write and closed without a (readable) answer: it may
+// have applied it, so the client must not send it again on its own.
+void tst_RestWrites::writeWithoutAnswerIsSentOnce_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<Reply>("reply");
+    QTest::addColumn<bool>("warm"); // a kept-alive connection from an earlier request
+    const Reply closed = Reply::withAction(Reply::Action::CloseWithoutAnswer);
+    QTest::newRow("post, closed") << "post" << closed << false;
+    QTest::newRow("post, closed on a kept-alive connection") << "post" << closed << true;
+    QTest::newRow("patch, closed") << "patch" << closed << false;
+    QTest::newRow("post, no HTTP") << "post" << Reply::withAction(Reply::Action::Garbage) << true;
+}
+
+void tst_RestWrites::writeWithoutAnswerIsSentOnce()
+{
+    QFETCH(QString, method);
+    QFETCH(Reply, reply);
+    QFETCH(bool, warm);
+    if (warm) {
+        RestGetRecord(ContactsUrl, m_contact.get(), nullptr, &m_errorHandler, m_log.complete(QStringLiteral("read")),
+                      m_log.error(), false, false);
+        QVERIFY(m_log.waitFor(QStringLiteral("read")));
+    }
+    m_env->server.setHandler([reply](const RecordedRequest &) { return reply; });
+    m_contact->appendRows({ { 1, QStringLiteral("A") } });
+    RestSendOne(method, ContactsUrl, m_contact.get(), nullptr, &m_errorHandler, m_log.complete(), m_log.error(), true,
+                true);
+    QVERIFY(m_log.waitFor(QStringLiteral("error 500")));
+    QTest::qWait(100);
+    QCOMPARE(m_env->server.requestsTo(method.toUpper().toLatin1(), ContactsUrl).size(), 1);
+    QCOMPARE(m_log.count(QStringLiteral("complete")), 0);
+    QCOMPARE(m_log.lastErrorText, QStringLiteral("The server failed to give a complete answer. Please try again."));
 }
 
 QTEST_MAIN(tst_RestWrites)

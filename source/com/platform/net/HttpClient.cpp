@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <QWaitCondition>
 #include <algorithm>
+#include <cstring>
 #include <atomic>
 #include <deque>
 #include <future>
@@ -170,7 +171,9 @@ QString describe(QNetworkReply::NetworkError error, const QString &qtText)
 {
     switch (error) {
     case QNetworkReply::ConnectionRefusedError: return QStringLiteral("Connection refused");
-    case QNetworkReply::RemoteHostClosedError: return QStringLiteral("Connection closed by the server");
+    case QNetworkReply::RemoteHostClosedError:
+    // a write's connection closed without an answer; it is not sent again
+    case QNetworkReply::ContentReSendError: return QStringLiteral("Connection closed by the server");
     case QNetworkReply::HostNotFoundError: return QStringLiteral("Host not found");
     case QNetworkReply::TimeoutError: return QStringLiteral("Connection timed out");
     case QNetworkReply::OperationCanceledError: return QStringLiteral("Request cancelled");
@@ -196,6 +199,7 @@ TransportFailure kindOf(QNetworkReply::NetworkError error)
     case QNetworkReply::TimeoutError:
     case QNetworkReply::ProxyTimeoutError: return TransportFailure::Timeout;
     case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::ContentReSendError:
     case QNetworkReply::ProtocolFailure:
     case QNetworkReply::ProtocolUnknownError:
     case QNetworkReply::ProtocolInvalidOperationError:
@@ -221,6 +225,46 @@ bool isTransportFailure(QNetworkReply::NetworkError error, int status)
         return true;
     return error == QNetworkReply::ProtocolFailure;
 }
+
+// The body of a request that is not idempotent (POST, PATCH). QNAM sends a
+// request again on its own when the connection closes without an answer,
+// but the server may have applied the first one: refusing the rewind makes
+// QNAM fail the request instead. Not a QBuffer, which QNAM rewinds itself.
+class OneShotBody : public QIODevice
+{
+public:
+    OneShotBody(QByteArray data, QObject *parent)
+        : QIODevice(parent)
+        , m_data(std::move(data))
+    {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_data.size(); }
+    bool seek(qint64 pos) override
+    {
+        if (pos == 0 && m_handedOut)
+            return false;
+        return QIODevice::seek(pos);
+    }
+    bool reset() override { return seek(0); }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        m_handedOut = true;
+        const qint64 n = std::min(maxSize, qint64(m_data.size()) - pos());
+        if (n <= 0)
+            return pos() >= m_data.size() ? -1 : 0;
+        std::memcpy(data, m_data.constData() + pos(), size_t(n));
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    const QByteArray m_data;
+    bool m_handedOut = false;
+};
 
 class NetworkThread;
 
@@ -285,11 +329,13 @@ public:
         if (m_method == "GET")
             m_reply = nam.get(request);
         else if (m_method == "POST")
-            m_reply = nam.post(request, r.body);
+            m_reply = nam.post(request, new OneShotBody(r.body, this));
         else if (m_method == "PUT")
             m_reply = nam.put(request, r.body);
         else if (m_method == "DELETE" && !m_withBody)
             m_reply = nam.deleteResource(request);
+        else if (m_withBody && m_method == "PATCH")
+            m_reply = nam.sendCustomRequest(request, m_method, new OneShotBody(r.body, this));
         else if (m_withBody)
             m_reply = nam.sendCustomRequest(request, m_method, r.body);
         else
