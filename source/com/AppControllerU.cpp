@@ -149,6 +149,9 @@ bool TAppController::SignOut()
             MsgErr(Platform::messageOf(e));
         }
     }
+    // signed out from here on: while the next sign-in runs (the form sets
+    // the language as it opens) nothing names the user who left
+    IsLogin = false;
     SignIn();
     return true;
 }

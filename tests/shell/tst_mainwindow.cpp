@@ -1,9 +1,12 @@
 // The host's main window: its captions follow the user's language.
+#include "AppControllerU.h"
 #include "ComDmU.h"
 #include "GlobalTypeU.h"
 #include "GlobalVarsU.h"
 #include "Localizer.h"
+#include "LoginFrmU.h"
 #include "MainWindow.h"
+#include "RecordingPresenter.h"
 #include "ResourceStrings.h"
 
 #include <QAction>
@@ -16,6 +19,7 @@ class tst_MainWindow : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void captionsSwitchWithTheLanguage();
+    void signedOutUserNotShownDuringTheNextSignIn();
 };
 
 void tst_MainWindow::captionsSwitchWithTheLanguage()
@@ -60,6 +64,39 @@ void tst_MainWindow::captionsSwitchWithTheLanguage()
     IsLogin = false;
     delete UserInfo;
     UserInfo = nullptr;
+}
+
+// Signed out, the next sign-in form is up: the status bar names nobody, also
+// when the form sets the language as it opens.
+void tst_MainWindow::signedOutUserNotShownDuringTheNextSignIn()
+{
+    GlobalVarsU_Initialize();
+    TLoginFrm::SetFullScreen(false);
+    RecordingPresenter *presenter = RecordingPresenter::install();
+    MainWindow window;
+    auto *customer = window.findChild<QLabel *>(QStringLiteral("CustomerLabel"));
+    {
+        TAppController controller;
+        controller.Init();
+        window.attach(&controller);
+        UserInfo->UserFullName = QStringLiteral("Sarah Mitchell");
+        CustName = QStringLiteral("Zelt Demo");
+        IsLogin = true;
+        ComDm->locLang->setLanguageIndex(0);
+        QCOMPARE(window.userLabel()->text(), QStringLiteral("Masuk sebagai Sarah Mitchell"));
+        QStringList shownDuringSignIn;
+        presenter->modalScript = [&](QDialog &) {
+            shownDuringSignIn << window.userLabel()->text() << customer->text();
+            return int(Platform::ModalResult::Cancel);
+        };
+        window.signOut();
+        QCOMPARE(presenter->modals.size(), 1);
+        QCOMPARE(shownDuringSignIn, QStringList({ QString(), QString() }));
+        QVERIFY(!IsLogin);
+        QVERIFY(window.userLabel()->text().isEmpty());
+    }
+    Platform::setDialogPresenter(nullptr);
+    CustName.clear();
 }
 
 QTEST_MAIN(tst_MainWindow)
