@@ -314,6 +314,19 @@ void tst_AppController::screenOpensByClassNameOnceAndComesToFront()
     QCOMPARE(TProbeFrm::Made, 2);
     QCOMPARE(m_mdi->activeSubWindow(), orders->SubWindow());
     QCOMPARE(m_ctl->ActiveForm(), orders);
+    // one the user minimized comes back to be seen, from the menus or the window list
+    for (const bool fromWindowList : { false, true }) {
+        orders->SubWindow()->showMinimized();
+        QVERIFY(orders->SubWindow()->isMinimized());
+        if (fromWindowList)
+            m_windows->actions().at(2)->trigger(); // after "Cascade" and the separator
+        else
+            item(101)->click();
+        QVERIFY(!orders->SubWindow()->isMinimized());
+        QVERIFY(orders->isVisible());
+        QCOMPARE(m_mdi->activeSubWindow(), orders->SubWindow());
+    }
+    QCOMPARE(TProbeFrm::Made, 2);
     // the active screen closed: the pointer and the label forget it
     QPointer<TBaseChildFrm> closed = orders;
     closed->IsModified = false;

@@ -174,10 +174,15 @@ void TBaseChildFrm::ShowChild(QMdiArea *AMdiArea)
         show();
         if (FMaximized)
             FSubWindow->showMaximized();
+        else if (FSubWindow->isMinimized())
+            // asked for again, a screen the user minimized is wanted in sight
+            FSubWindow->showNormal();
         else
             FSubWindow->show();
     } else if (FMaximized) {
         showMaximized();
+    } else if (isMinimized()) {
+        showNormal();
     } else {
         show();
     }

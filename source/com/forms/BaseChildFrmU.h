@@ -80,8 +80,8 @@ public:
 
     // Shows the screen as a child window of AMdiArea, or of the first
     // QMdiArea found in the owner when none is given, and brings it to the
-    // front. Without any area it shows as a window of its own. Does nothing
-    // while the screen is shown modally.
+    // front, restored when minimized. Without any area it shows as a window
+    // of its own. Does nothing while the screen is shown modally.
     void ShowChild(QMdiArea *AMdiArea = nullptr);
     void BringToFront();
     // Runs the screen modally; returns the modal result (Platform::
