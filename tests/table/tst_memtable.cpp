@@ -5,6 +5,7 @@
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QtTest>
+#include <limits>
 #include <memory>
 
 using Platform::MemTable;
@@ -43,6 +44,7 @@ private Q_SLOTS:
     void setValueConverts_data();
     void setValueConverts();
     void bulkRows();
+    void valuesNoTextCanHoldAreRefused();
     void freezeHoldsViewsSteady();
     void installSwapsBuiltStorage();
     void storedValuesComeBackAsGiven();
@@ -267,6 +269,43 @@ void tst_MemTable::bulkRows()
     QCOMPARE(t.value(QStringLiteral("id")).toLongLong(), 7);
 }
 
+// A value the table would show and write out as nothing (a Float that is not
+// finite, a date beyond the years 1 to 9999 that ISO text has no form for) is
+// refused on every way in, not saved as null.
+void tst_MemTable::valuesNoTextCanHoldAreRefused()
+{
+    MemTable t;
+    t.addField(QStringLiteral("f"), FieldType::Float);
+    t.addField(QStringLiteral("d"), FieldType::Date);
+    t.addField(QStringLiteral("dt"), FieldType::DateTime);
+    t.open();
+    t.setRows({ { 1.5, QDate(9999, 12, 31), QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC) } });
+    const MemTable::Row kept = t.rowAt(0);
+
+    const QVariant bad[][3] = {
+        { std::numeric_limits<double>::quiet_NaN(), {}, {} },
+        { std::numeric_limits<double>::infinity(), {}, {} },
+        { -std::numeric_limits<double>::infinity(), {}, {} },
+        { {}, QDate(10000, 1, 1), {} },
+        { {}, QDate(-5, 3, 1), {} },
+        { {}, {}, QDateTime(QDate(10000, 1, 1), QTime(1, 0), Qt::UTC) },
+        { {}, {}, QDateTime(QDate(-1, 12, 31), QTime(1, 0), Qt::UTC) },
+    };
+    for (const auto &values : bad) {
+        const MemTable::Row badRow { values[0], values[1], values[2] };
+        QVERIFY_THROWS_EXCEPTION(Platform::ConversionError, t.setRows({ badRow }));
+        QVERIFY_THROWS_EXCEPTION(Platform::ConversionError, t.appendRows({ badRow }));
+        t.edit();
+        for (int c = 0; c < 3; ++c) {
+            if (values[c].isValid())
+                QVERIFY_THROWS_EXCEPTION(Platform::ConversionError, t.setValue(c, values[c]));
+        }
+        t.post();
+        QCOMPARE(t.recordCount(), 1);
+        QCOMPARE(t.rowAt(0), kept);
+    }
+}
+
 void tst_MemTable::freezeHoldsViewsSteady()
 {
     MemTable &t = *m_table;
@@ -473,7 +512,7 @@ void tst_MemTable::shrinkingDropsTheTailAtOnce()
 void tst_MemTable::appendedRowsKeepTheirValues()
 {
     const QList<MemTable::FieldDef> fields {
-        { QStringLiteral("s"), FieldType::String, 0, {} },  { QStringLiteral("i"), FieldType::Integer, 0, {} },
+        { QStringLiteral("s"), FieldType::String, 0, {} },   { QStringLiteral("i"), FieldType::Integer, 0, {} },
         { QStringLiteral("l"), FieldType::LargeInt, 0, {} }, { QStringLiteral("f"), FieldType::Float, 0, {} },
         { QStringLiteral("b"), FieldType::Boolean, 0, {} },  { QStringLiteral("d"), FieldType::Date, 0, {} },
         { QStringLiteral("t"), FieldType::DateTime, 0, {} },

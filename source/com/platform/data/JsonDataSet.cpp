@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <algorithm>
 #include <cmath>
+#include <simdjson.h>
 
 namespace Platform::JsonDataSet {
 
@@ -167,14 +168,6 @@ QString kindName(const QJsonValue &v)
     return QStringLiteral("missing");
 }
 
-QJsonObject objectText(const QString &text)
-{
-    const QJsonValue root = Json::parse(text);
-    if (!root.isObject())
-        throw JsonMemberError(QStringLiteral("The JSON text is not an object"));
-    return root.toObject();
-}
-
 QJsonValue requireMember(const QJsonObject &obj, const QString &property, QJsonValue::Type kind)
 {
     const QJsonValue member = obj.value(property);
@@ -300,33 +293,109 @@ ParsedRows parseArrayMember(const FieldList &fields, const QByteArray &body, con
     return detail::documentRows(fields, body, property);
 }
 
+namespace {
+
+QByteArray withoutByteOrderMark(QByteArray text)
+{
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text.remove(0, 3);
+    return text;
+}
+
+// A LargeInt member beyond 2^53 that Qt's document holds as `value`: whether
+// every member `key` of every object member `property` of the object text is
+// that integer written as one. Qt keeps 9007199254740993.0 as the integer
+// ...992 too, so only the text tells an id from a rounded number.
+bool writtenAsInteger(const QByteArray &text, const QString &property, const QString &key, qint64 value)
+{
+    namespace od = simdjson::ondemand;
+    using simdjson::SUCCESS;
+    const simdjson::padded_string padded(text.constData(), size_t(text.size()));
+    od::parser parser;
+    od::document doc;
+    od::object root;
+    if (parser.iterate(padded).get(doc) != SUCCESS || doc.get_object().get(root) != SUCCESS)
+        return false;
+    bool found = false;
+    for (auto member : root) {
+        od::field envelopeField;
+        std::string_view name;
+        if (std::move(member).get(envelopeField) != SUCCESS || envelopeField.unescaped_key().get(name) != SUCCESS)
+            return false;
+        od::object record;
+        if (QString::fromUtf8(name.data(), qsizetype(name.size())) != property
+            || envelopeField.value().get_object().get(record) != SUCCESS)
+            continue;
+        for (auto recordMember : record) {
+            od::field f;
+            if (std::move(recordMember).get(f) != SUCCESS || f.unescaped_key().get(name) != SUCCESS)
+                return false;
+            if (QString::fromUtf8(name.data(), qsizetype(name.size())) != key)
+                continue;
+            // the token runs on to the next structural character
+            std::string_view token = f.value().raw_json_token();
+            while (!token.empty() && std::string_view(" \t\n\r").find(token.back()) != std::string_view::npos)
+                token.remove_suffix(1);
+            const std::string_view digits = token.substr(!token.empty() && token.front() == '-' ? 1 : 0);
+            qint64 literal = 0;
+            if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos
+                || !FieldValue::parseIntegerAscii(token.data(), qsizetype(token.size()), literal) || literal != value)
+                return false;
+            found = true;
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+// The rows are read from the text, as a list response is, so that integers
+// beyond 2^53 come in exactly (a QJsonValue cannot hold them apart from
+// rounded numbers).
 void loadJsonArrayFromObjectProperty(MemTable &table, const QString &property, const QString &jsonObjectText)
 {
-    const QJsonObject obj = objectText(jsonObjectText);
-    const QJsonArray array = requireMember(obj, property, QJsonValue::Array).toArray();
-    table.appendRows(rowsFromJsonArray(table.fieldDefs(), array));
+    ParsedRows parsed = parseArrayMember(table.fieldDefs(), jsonObjectText.toUtf8(), property);
+    if (!parsed.isObject)
+        throw JsonMemberError(QStringLiteral("The JSON text is not an object"));
+    if (!parsed.hasArray)
+        requireMember(parsed.others, property, QJsonValue::Array); // raises: missing or another kind
+    table.appendRows(std::move(parsed.rows));
 }
 
 void loadJsonObjectFromObjectProperty(MemTable &table, const QString &property, const QString &jsonObjectText)
 {
     if (!table.isEditing())
         throw TableStateError(QStringLiteral("Loading a JSON object needs the current row in edit or insert state"));
-    const QJsonObject obj = objectText(jsonObjectText);
-    const QJsonObject record = requireMember(obj, property, QJsonValue::Object).toObject();
+    const QByteArray text = withoutByteOrderMark(jsonObjectText.toUtf8());
+    const QJsonValue root = Json::parse(text);
+    if (!root.isObject())
+        throw JsonMemberError(QStringLiteral("The JSON text is not an object"));
+    const QJsonObject record = requireMember(root.toObject(), property, QJsonValue::Object).toObject();
     const std::vector<FieldKey> keys = fieldKeys(table.fieldDefs());
     for (const FieldKey &k : keys) {
         const auto member = findMember(record, k);
-        if (member != record.constEnd())
-            table.setValue(k.field, fromJson(k.type, member.value()));
+        if (member == record.constEnd())
+            continue;
+        QVariant value = fromJson(k.type, member.value());
+        qint64 i = 0;
+        if (!value.isValid() && k.type == FieldType::LargeInt && member.value().type() == QJsonValue::Double
+            && jsonInteger(member.value(), i) && writtenAsInteger(text, property, k.key, i))
+            value = qlonglong(i);
+        table.setValue(k.field, value);
     }
 }
 
 void loadFromJsonArrayString(MemTable &table, const QString &jsonArrayText)
 {
-    const QJsonValue root = Json::parse(jsonArrayText);
-    if (!root.isArray())
+    const QByteArray text = withoutByteOrderMark(jsonArrayText.toUtf8());
+    if (!Json::parse(text).isArray())
         throw JsonMemberError(QStringLiteral("The JSON text is not an array"));
-    table.appendRows(rowsFromJsonArray(table.fieldDefs(), root.toArray()));
+    // read from the text as a list response is (see above); the array is
+    // known to be whole, so the envelope cannot take in anything beside it
+    ParsedRows parsed = parseArrayMember(table.fieldDefs(), "{\"rows\":" + text + '}', QStringLiteral("rows"));
+    if (!parsed.hasArray)
+        throw JsonMemberError(QStringLiteral("The JSON text is not an array"));
+    table.appendRows(std::move(parsed.rows));
 }
 
 namespace {

@@ -39,7 +39,8 @@
 //                 document keeps such a number as an integer, as it does an
 //                 integer literal: from a QJsonValue, an integer beyond 2^53
 //                 that a double can hold is therefore null as well. The list
-//                 reader sees the text and loads literals exactly.
+//                 reader and the table operations below see the text and
+//                 load literals exactly.
 //   Float         numbers; numeric text in C notation ("1.5", "-2e3"); bool
 //                 1/0; anything else null.
 //   Boolean       bool; a number is true when not 0; text "true"/"false" (any

@@ -74,6 +74,19 @@ QVariant fromInteger(MemTable::FieldType type, qint64 i, const QVariant &origina
     return FieldValue::integerValue(type, i);
 }
 
+// ISO text, the form dates take in JSON and on screen, has four-digit years
+// only: QDate(10000, 1, 1) would be written as "".
+bool writableDate(QDate date)
+{
+    return !date.isValid() || (date.year() >= 1 && date.year() <= 9999);
+}
+
+[[noreturn]] void dateOutOfRange(MemTable::FieldType type, QDate date)
+{
+    throw ConversionError(QStringLiteral("The date %1 of a %2 field is outside the years 1 to 9999")
+                              .arg(date.toString(QStringLiteral("yyyy-MM-dd")), typeName(type)));
+}
+
 QVariant fromDouble(MemTable::FieldType type, double d, const QVariant &original)
 {
     if (!std::isfinite(d) || d != std::floor(d) || d < -9223372036854775808.0 || d >= 9223372036854775808.0)
@@ -183,9 +196,16 @@ QVariant MemTable::convertValue(FieldType type, const QVariant &value)
         case Kind::Integer: return QString::number(value.toLongLong());
         case Kind::Unsigned: return QString::number(value.toULongLong());
         case Kind::Double: return FieldValue::doubleText(value.toDouble());
-        case Kind::Date: return value.toDate().isValid() ? QVariant(FieldValue::dateText(value.toDate())) : QVariant();
+        case Kind::Date: {
+            const QDate d = value.toDate();
+            if (!writableDate(d))
+                dateOutOfRange(type, d);
+            return d.isValid() ? QVariant(FieldValue::dateText(d)) : QVariant();
+        }
         case Kind::DateTime: {
             const QDateTime dt = value.toDateTime();
+            if (dt.isValid() && !writableDate(dt.date()))
+                dateOutOfRange(type, dt.date());
             return dt.isValid() ? QVariant(FieldValue::dateTimeIsoText(dt)) : QVariant();
         }
         default: break;
@@ -259,9 +279,16 @@ QVariant MemTable::convertValue(FieldType type, const QVariant &value)
 
     case FieldType::Date:
         switch (kind) {
-        case Kind::Date: return value.toDate().isValid() ? value : QVariant();
+        case Kind::Date: {
+            const QDate d = value.toDate();
+            if (!writableDate(d))
+                dateOutOfRange(type, d);
+            return d.isValid() ? value : QVariant();
+        }
         case Kind::DateTime: {
             const QDateTime dt = value.toDateTime();
+            if (dt.isValid() && !writableDate(dt.date()))
+                dateOutOfRange(type, dt.date());
             return dt.isValid() ? QVariant(dt.date()) : QVariant();
         }
         case Kind::Text: {
@@ -276,9 +303,16 @@ QVariant MemTable::convertValue(FieldType type, const QVariant &value)
 
     case FieldType::DateTime:
         switch (kind) {
-        case Kind::DateTime: return value.toDateTime().isValid() ? value : QVariant();
+        case Kind::DateTime: {
+            const QDateTime dt = value.toDateTime();
+            if (dt.isValid() && !writableDate(dt.date()))
+                dateOutOfRange(type, dt.date());
+            return dt.isValid() ? value : QVariant();
+        }
         case Kind::Date: {
             const QDate d = value.toDate();
+            if (!writableDate(d))
+                dateOutOfRange(type, d);
             return d.isValid() ? QVariant(d.startOfDay()) : QVariant();
         }
         case Kind::Text: {
@@ -597,7 +631,18 @@ TableStorage MemTable::normalizeRows(std::vector<Row> &rows) const
                 continue;
             const FieldType type = m_fields.at(c).type;
             if (v.metaType() == types.at(c)) {
-                if (type != FieldType::SmallInt || FieldValue::fitsInteger(type, v.toInt()))
+                // of the type, yet perhaps a value the field does not take
+                bool takenAsIs = true;
+                switch (type) {
+                case FieldType::SmallInt: takenAsIs = FieldValue::fitsInteger(type, v.toInt()); break;
+                case FieldType::Float: takenAsIs = std::isfinite(v.toDouble()); break;
+                case FieldType::Date: takenAsIs = writableDate(v.toDate()); break;
+                case FieldType::DateTime:
+                    takenAsIs = !v.toDateTime().isValid() || writableDate(v.toDateTime().date());
+                    break;
+                default: break;
+                }
+                if (takenAsIs)
                     continue;
             }
             row[c] = convertValue(type, v);

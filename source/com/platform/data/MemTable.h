@@ -73,7 +73,9 @@ public:
     // The value as the field type stores it; an invalid QVariant or an empty
     // text of a non-text field gives null. Raises ConversionError when the
     // value cannot become that type (garbage text, a fraction or an
-    // out-of-range number for an integer field, ...).
+    // out-of-range number for an integer field, a Float that is not finite,
+    // a date outside the years 1 to 9999, ...). appendRows() and setRows()
+    // hold values of the storage type to the same rules.
     static QVariant convertValue(FieldType type, const QVariant &value);
 
     // Open and close. Closing discards the rows (and any pending edit) and
