@@ -176,6 +176,7 @@ private Q_SLOTS:
     void sameAsDocumentPath();
     void fuzzCorpusStaysAgreed();
     void largeListsReadInWindows();
+    void rowLikeTextInsideValues();
     void roomBeforeTheTextIsNoPadding();
     void announcedLengthIsNotTrustedBeyondReason();
 };
@@ -261,6 +262,31 @@ void tst_JsonRowReader::largeListsReadInWindows()
     }
     // a well-formed body is taken in windows, whatever their size
     QCOMPARE(windowed, 3);
+}
+
+// Text that looks like the start of a row ("},{") inside strings and nested
+// values, wherever a window ends: only the rows themselves are rows.
+void tst_JsonRowReader::rowLikeTextInsideValues()
+{
+    QByteArrayList rows;
+    for (int r = 0; r < 400; ++r) {
+        const QByteArray n = QByteArray::number(r);
+        switch (r % 4) {
+        case 0: rows.append("{\"id\":" + n + ",\"Name\":\"a},{\\\"id\\\":9}, {\\\"x\\\":\",\"note\":\"},{\"}"); break;
+        case 1: rows.append("{\"id\":" + n + ",\"note\":[{\"id\":7},{\"Name\":\"}, {\"}],\"price\":1.5}"); break;
+        case 2: rows.append("{\"note\":{\"a\":{\"b\":1},\"c\":{\"d\":[{},{}]}},\"id\":" + n + "}"); break;
+        default: rows.append("{\"id\":" + n + ",\"Name\":\"" + QByteArray(r % 50, 'x') + "},{\"}"); break;
+        }
+    }
+    const QByteArray body = "{\"data\":[" + rows.join(",") + "],\"pages\":{\"page\":1}}";
+    for (const qsizetype window : { qsizetype(40), qsizetype(97), qsizetype(256), qsizetype(1000) }) {
+        bool read = false;
+        bool tookWindows = false;
+        const QString diff = difference(body, &read, window, &tookWindows);
+        if (!diff.isEmpty())
+            QFAIL(qPrintable(diff.left(3000)));
+        QVERIFY(tookWindows);
+    }
 }
 
 // The fuzz target's seeds and the findings added to them since.
