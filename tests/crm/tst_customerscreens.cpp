@@ -10,6 +10,7 @@
 #include "MemTable.h"
 #include "MenuListU.h"
 #include "PackageListU.h"
+#include "PdfText.h"
 #include "RecordingPresenter.h"
 #include "RestScreenFixture.h"
 #include "ScreenFixtures.h"
@@ -27,12 +28,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTableView>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QAbstractProxyModel>
 #include <QtTest>
@@ -152,21 +151,6 @@ public:
     QWidget main;
     int showings = 0;
 };
-
-// The text pdftotext finds in the report's PDF.
-QString pdfText(Platform::Report &AReport)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("card.pdf"));
-    if (!AReport.exportPdf(path))
-        return QStringLiteral("<export failed: %1>").arg(AReport.errorString());
-    QProcess tool;
-    tool.start(QStringLiteral("pdftotext"),
-               { QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-") });
-    if (!tool.waitForFinished(30000) || tool.exitCode() != 0)
-        return QStringLiteral("<pdftotext failed>");
-    return QString::fromUtf8(tool.readAllStandardOutput());
-}
 
 } // namespace
 

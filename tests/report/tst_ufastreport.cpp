@@ -1,4 +1,5 @@
 #include "AppPaths.h"
+#include "PdfText.h"
 #include "RecordingPresenter.h"
 #include "TempAppFolder.h"
 #include "UFastReport.h"
@@ -20,21 +21,6 @@ const QByteArray goodLayout = R"({"format": "zelt-report", "version": 1, "title"
     {"name": "bndTop", "height": 20, "objects": [
         {"kind": "memo", "name": "memTitle", "x": 0, "y": 0, "width": 80, "height": 8, "text": "Title"},
         {"kind": "picture", "name": "picLogo", "x": 100, "y": 0, "width": 20, "height": 10}]}]})";
-
-// The text pdftotext finds in the report's PDF, pages separated by form feeds.
-QString pdfText(Report &report)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("report.pdf"));
-    if (!report.exportPdf(path))
-        return QStringLiteral("<export failed: %1>").arg(report.errorString());
-    QProcess tool;
-    tool.start(QStringLiteral("pdftotext"),
-               { QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-") });
-    if (!tool.waitForFinished(30000) || tool.exitCode() != 0)
-        return QStringLiteral("<pdftotext failed>");
-    return QString::fromUtf8(tool.readAllStandardOutput());
-}
 
 } // namespace
 

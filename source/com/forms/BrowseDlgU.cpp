@@ -346,15 +346,8 @@ void TBrowseDlgFrm::LoadData()
 
 void TBrowseDlgFrm::Search()
 {
-    // the matches start on their first page, not on the one the last list
-    // was left at
-    if (IsUsePagination) {
-        const QSignalBlocker block(cboPage);
-        const int first = cboPage->findText(QStringLiteral("1"));
-        if (first >= 0)
-            cboPage->setCurrentIndex(first);
-        cboPage->setEditText(QStringLiteral("1"));
-    }
+    if (IsUsePagination)
+        TPagination::ShowFirstPage(cboPage);
     LoadData();
 }
 

@@ -222,15 +222,7 @@ void TMasterPickListFrm::pagedLoad(const QString &AUrl)
 
 void TMasterPickListFrm::Search()
 {
-    // the matches start on their first page, not on the one the last list
-    // was left at
-    if (cboPage) {
-        const QSignalBlocker block(cboPage);
-        const int first = cboPage->findText(QStringLiteral("1"));
-        if (first >= 0)
-            cboPage->setCurrentIndex(first);
-        cboPage->setEditText(QStringLiteral("1"));
-    }
+    TPagination::ShowFirstPage(cboPage);
     LoadData();
 }
 

@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QSignalBlocker>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
@@ -78,6 +79,17 @@ TPagination::TPagination(QComboBox *APageSize, QComboBox *APage, QAbstractButton
 { }
 
 TPagination::~TPagination() = default;
+
+void TPagination::ShowFirstPage(QComboBox *APage)
+{
+    if (!APage)
+        return;
+    const QSignalBlocker block(APage);
+    const int first = APage->findText(QStringLiteral("1"));
+    if (first >= 0)
+        APage->setCurrentIndex(first);
+    APage->setEditText(QStringLiteral("1"));
+}
 
 void TPagination::hookSelector(QComboBox *ASelector, QList<QMetaObject::Connection> &AConnections)
 {

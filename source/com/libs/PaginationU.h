@@ -65,6 +65,10 @@ public:
 
     bool IsLoading() const { return FIsLoading; }
 
+    // Puts a page selector on the first page without asking for a reload:
+    // a new search starts there, not on the page the last list was left at.
+    static void ShowFirstPage(QComboBox *APage);
+
     // The bar knows at most this many pages, however many the server reports:
     // the page list, the page-count label and "last" stop there.
     static constexpr int MaxListedPages = 100000;
