@@ -600,8 +600,8 @@ void TContactEntryFrm::ShowRecord()
 
 void TContactEntryFrm::SetEditable(bool AEditable)
 {
-    for (QLineEdit *edit : { edtName, edtJobPosition, edtStreet1, edtStreet2, edtCity, edtZip, edtEmail, edtPhone,
-                             edtMobile })
+    for (QLineEdit *edit :
+         { edtName, edtJobPosition, edtStreet1, edtStreet2, edtCity, edtZip, edtEmail, edtPhone, edtMobile })
         edit->setReadOnly(!AEditable);
     memNotes->setReadOnly(!AEditable);
     for (QWidget *w : std::initializer_list<QWidget *> { cboTitle, cboCountry, cboState, rgType, chkActive })
