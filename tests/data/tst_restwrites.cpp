@@ -68,6 +68,7 @@ private Q_SLOTS:
     void restGetDetail_data();
     void restGetDetail();
     void emptyMasterIsSentForTheServerToJudge();
+    void documentIdsBeyondDoublesComeBackExactly();
     void writeWithoutAnswerIsSentOnce_data();
     void writeWithoutAnswerIsSentOnce();
 
@@ -264,6 +265,30 @@ void tst_RestWrites::restGetDetail()
     } else {
         QCOMPARE(doc.lines->recordCount() + doc.vendors->recordCount(), 0);
     }
+}
+
+// 64-bit ids a double cannot hold apart (beyond 2^53) load exactly into the
+// master and its details, so that a document saved again sends them back.
+void tst_RestWrites::documentIdsBeyondDoublesComeBackExactly()
+{
+    // each a double exactly, so that a parsed document cannot tell it from a rounded number
+    const QByteArray document = R"({"data": {"pr_id": 9007199254740994, "pr_no": "PR-1",
+        "lines": [{"item_id": 1000000000000000000, "qty": 1}, {"item_id": -9223372036854775808, "qty": 2},
+                  {"item_id": 9007199254740994.0, "qty": 3}]}})";
+    m_env->server.setHandler([document](const RecordedRequest &) { return Reply::json(document); });
+    auto master = newTable({ { "pr_id", FT::LargeInt }, { "pr_no", FT::String } });
+    auto lines = newTable({ { "item_id", FT::LargeInt }, { "qty", FT::Float } });
+    auto list = std::make_unique<TTableList>();
+    list->AddTable(QStringLiteral("master"), master.get(), ttMaster);
+    list->AddTable(QStringLiteral("lines"), lines.get(), ttDetail);
+    RestGetDetail(QStringLiteral("/prc/v1/pr/1"), std::move(list), false, nullptr, &m_errorHandler, m_log.complete(),
+                  nullptr, false, false);
+    QVERIFY(m_log.waitFor(QStringLiteral("complete")));
+    QCOMPARE(master->value(QStringLiteral("pr_id")).toLongLong(), 9007199254740994LL);
+    QCOMPARE(columnTexts(*lines, QStringLiteral("item_id")),
+             QStringList({ "1000000000000000000", "-9223372036854775808", "" })); // a rounded number is no id
+    QCOMPARE(columnTexts(*lines, QStringLiteral("qty")), QStringList({ "1", "2", "3" }));
+    QVERIFY(m_env->presenter->messages.isEmpty());
 }
 
 // A master table without a row is written as a record of nulls: the server

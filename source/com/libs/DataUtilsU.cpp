@@ -689,18 +689,6 @@ QByteArray jsonStringLiteral(const QString &AText)
     return array.mid(1, array.size() - 2);
 }
 
-// The master row from the object "data": fields without a member keep
-// their value.
-void writeRecord(MemTable &ATable, const QJsonObject &ARecord)
-{
-    const auto &fields = ATable.fieldDefs();
-    for (int i = 0; i < fields.size(); ++i) {
-        const auto member = ARecord.constFind(fields.at(i).name.toLower());
-        if (member != ARecord.constEnd())
-            ATable.setValue(i, JsonDataSet::valueFromJson(fields.at(i).type, member.value()));
-    }
-}
-
 QJsonObject nullRecord(const MemTable &ATable)
 {
     QJsonObject record;
@@ -786,21 +774,30 @@ void TTableList::LoadData(const QString &AJsonString, bool AReadOnly)
         return;
     const QJsonValue data = root.toObject().value(DataMember);
     const QJsonObject record = data.toObject(); // empty when "data" is no object
+    std::optional<QByteArray> text; // UTF-8, once a detail needs it
     for (Entry &e : FData) {
         MemTable *table = e.Guard;
         if (!table || !isCurrent(e))
             continue; // gone, or another read owns it now
+        // Read from the text where it can be: a QJsonValue cannot hold a
+        // 64-bit id beyond 2^53 apart from a rounded number.
         if (e.Data.TableType == ttMaster) {
             // no record, no row: an empty row would look like a loaded one
             if (data.isObject()) {
                 table->append();
-                writeRecord(*table, record);
+                JsonDataSet::loadJsonObjectFromObjectProperty(*table, DataMember, AJsonString);
                 table->post();
             }
         } else {
             const QJsonValue rows = record.value(e.Data.JsonKey);
             if (rows.isArray()) {
-                table->appendRows(JsonDataSet::rowsFromJsonArray(table->fieldDefs(), rows.toArray()));
+                if (!text)
+                    text = AJsonString.toUtf8();
+                if (std::optional<Platform::TableStorage> exact =
+                        JsonDataSet::nestedArrayRows(table->fieldDefs(), *text, DataMember, e.Data.JsonKey))
+                    table->appendRows(std::move(*exact));
+                else
+                    table->appendRows(JsonDataSet::rowsFromJsonArray(table->fieldDefs(), rows.toArray()));
                 table->first();
             }
         }

@@ -349,6 +349,59 @@ bool writtenAsInteger(const QByteArray &text, const QString &property, const QSt
 
 } // namespace
 
+std::optional<TableStorage> nestedArrayRows(const FieldList &fields, const QByteArray &text, const QString &outer,
+                                            const QString &inner)
+{
+    namespace od = simdjson::ondemand;
+    using simdjson::SUCCESS;
+    const QByteArray json = withoutByteOrderMark(text);
+    const simdjson::padded_string padded(json.constData(), size_t(json.size()));
+    od::parser parser;
+    od::document doc;
+    od::object root;
+    if (parser.iterate(padded).get(doc) != SUCCESS || doc.get_object().get(root) != SUCCESS)
+        return std::nullopt;
+    auto named = [](od::field &f, const QString &name, bool &is) {
+        std::string_view key;
+        if (f.unescaped_key().get(key) != SUCCESS)
+            return false;
+        is = QString::fromUtf8(key.data(), qsizetype(key.size())) == name;
+        return true;
+    };
+    // every member on the way looked at, so that one written twice shows
+    int outers = 0;
+    int inners = 0;
+    std::string_view array;
+    for (auto member : root) {
+        od::field f;
+        bool is = false;
+        if (std::move(member).get(f) != SUCCESS || !named(f, outer, is))
+            return std::nullopt;
+        if (!is)
+            continue;
+        od::object record;
+        if (++outers > 1 || f.value().get_object().get(record) != SUCCESS)
+            return std::nullopt;
+        for (auto recordMember : record) {
+            od::field g;
+            if (std::move(recordMember).get(g) != SUCCESS || !named(g, inner, is))
+                return std::nullopt;
+            if (!is)
+                continue;
+            od::array rows;
+            if (++inners > 1 || g.value().get_array().get(rows) != SUCCESS || rows.raw_json().get(array) != SUCCESS)
+                return std::nullopt;
+        }
+    }
+    if (inners != 1)
+        return std::nullopt;
+    ParsedRows parsed = parseArrayMember(fields, "{\"rows\":" + QByteArray(array.data(), qsizetype(array.size())) + '}',
+                                         QStringLiteral("rows"));
+    if (!parsed.hasArray)
+        return std::nullopt;
+    return std::move(parsed.rows);
+}
+
 // The rows are read from the text, as a list response is, so that integers
 // beyond 2^53 come in exactly (a QJsonValue cannot hold them apart from
 // rounded numbers).

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // Moving rows between JSON and in-memory tables.
@@ -100,6 +101,15 @@ struct COM_EXPORT ParsedRows
 // spare capacity beyond its size is used as the parser's padding: a body
 // gathered with HttpResponse's reserve (HttpClient) is read without a copy.
 COM_EXPORT ParsedRows parseArrayMember(const FieldList &fields, const QByteArray &body, const QString &property);
+
+// The rows of the array member `inner` of the object member `outer` of a
+// JSON object text (a document's detail lines), read from the text as
+// parseArrayMember reads, so that integers beyond 2^53 come in exactly.
+// Empty when the text does not hold exactly one such array (a member
+// missing, of another kind or written twice): the caller reads the rows
+// from the document instead.
+COM_EXPORT std::optional<TableStorage> nestedArrayRows(const FieldList &fields, const QByteArray &text,
+                                                       const QString &outer, const QString &inner);
 
 // parseArrayMember for a body that arrives in pieces: the rows are read a
 // window at a time while it arrives, and the text of the rows read is let go,
