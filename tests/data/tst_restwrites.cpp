@@ -288,6 +288,15 @@ void tst_RestWrites::documentIdsBeyondDoublesComeBackExactly()
     QCOMPARE(columnTexts(*lines, QStringLiteral("item_id")),
              QStringList({ "1000000000000000000", "-9223372036854775808", "" })); // a rounded number is no id
     QCOMPARE(columnTexts(*lines, QStringLiteral("qty")), QStringList({ "1", "2", "3" }));
+
+    // a record read answered with "data" as one object
+    m_env->server.setHandler([](const RecordedRequest &) {
+        return Reply::json(R"({"data": {"pr_id": 1000000000000000000, "pr_no": "PR-2"}})");
+    });
+    RestGetRecord(QStringLiteral("/prc/v1/pr/2"), master.get(), nullptr, &m_errorHandler,
+                  m_log.complete(QStringLiteral("record")), nullptr, false, false);
+    QVERIFY(m_log.waitFor(QStringLiteral("record")));
+    QCOMPARE(master->rowAt(0), Platform::MemTable::Row({ 1000000000000000000LL, QStringLiteral("PR-2") }));
     QVERIFY(m_env->presenter->messages.isEmpty());
 }
 

@@ -373,6 +373,8 @@ void installRows(ListRead &ARead, RestOutcome &AOutcome)
             }
             if (parsed.hasArray)
                 table->appendRows(std::move(AOutcome.parsed.rows));
+            else if (isRecord && AOutcome.parsed.rows.size() == 1)
+                table->appendRows(std::move(AOutcome.parsed.rows)); // read from the text
             else if (isRecord)
                 table->appendRows(JsonDataSet::rowsFromJsonArray(ARead.fields, QJsonArray { record }));
             table->first();
@@ -512,6 +514,13 @@ void startListRead(std::unique_ptr<ListRead> ARead)
             if (o.response.success()) {
                 o.parsed =
                     rows.took() ? rows.finish() : JsonDataSet::parseArrayMember(fields, o.response.body, DataMember);
+                // a record answered as one object: its row read from the
+                // text too, for the 64-bit ids a QJsonValue cannot hold
+                if (!o.parsed.hasArray && o.parsed.member(DataMember).isObject() && !rows.took()) {
+                    if (std::optional<Platform::TableStorage> row =
+                            JsonDataSet::objectMemberRow(fields, o.response.body, DataMember))
+                        o.parsed.rows = std::move(*row);
+                }
                 o.response.body.clear();
             }
             return o;

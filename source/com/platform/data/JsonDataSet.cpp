@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <simdjson.h>
 
 namespace Platform::JsonDataSet {
@@ -349,8 +350,12 @@ bool writtenAsInteger(const QByteArray &text, const QString &property, const QSt
 
 } // namespace
 
-std::optional<TableStorage> nestedArrayRows(const FieldList &fields, const QByteArray &text, const QString &outer,
-                                            const QString &inner)
+namespace {
+
+// The JSON text of the member at `path` (member names, outermost first) of
+// a JSON object text, an object or an array; empty when a member on the way
+// is missing, is not an object, or is written twice.
+std::optional<QByteArray> memberJson(const QByteArray &text, const QStringList &path)
 {
     namespace od = simdjson::ondemand;
     using simdjson::SUCCESS;
@@ -359,47 +364,76 @@ std::optional<TableStorage> nestedArrayRows(const FieldList &fields, const QByte
     od::parser parser;
     od::document doc;
     od::object root;
-    if (parser.iterate(padded).get(doc) != SUCCESS || doc.get_object().get(root) != SUCCESS)
+    if (path.isEmpty() || parser.iterate(padded).get(doc) != SUCCESS || doc.get_object().get(root) != SUCCESS)
         return std::nullopt;
-    auto named = [](od::field &f, const QString &name, bool &is) {
-        std::string_view key;
-        if (f.unescaped_key().get(key) != SUCCESS)
-            return false;
-        is = QString::fromUtf8(key.data(), qsizetype(key.size())) == name;
+    std::string_view found;
+    int matches = 0;
+    // every member on the way is looked at, so that one written twice shows
+    std::function<bool(od::object &, qsizetype)> walk = [&](od::object &object, qsizetype level) {
+        for (auto member : object) {
+            od::field f;
+            std::string_view key;
+            if (std::move(member).get(f) != SUCCESS || f.unescaped_key().get(key) != SUCCESS)
+                return false;
+            if (QString::fromUtf8(key.data(), qsizetype(key.size())) != path.at(level))
+                continue;
+            od::value v = f.value();
+            od::json_type type;
+            if (v.type().get(type) != SUCCESS)
+                return false;
+            if (level + 1 < path.size()) {
+                od::object inner;
+                if (type != od::json_type::object || v.get_object().get(inner) != SUCCESS || !walk(inner, level + 1))
+                    return false;
+                continue;
+            }
+            if (++matches > 1)
+                return false;
+            if (type == od::json_type::array) {
+                od::array array;
+                if (v.get_array().get(array) != SUCCESS || array.raw_json().get(found) != SUCCESS)
+                    return false;
+            } else if (type == od::json_type::object) {
+                od::object inner;
+                if (v.get_object().get(inner) != SUCCESS || inner.raw_json().get(found) != SUCCESS)
+                    return false;
+            } else {
+                return false;
+            }
+        }
         return true;
     };
-    // every member on the way looked at, so that one written twice shows
-    int outers = 0;
-    int inners = 0;
-    std::string_view array;
-    for (auto member : root) {
-        od::field f;
-        bool is = false;
-        if (std::move(member).get(f) != SUCCESS || !named(f, outer, is))
-            return std::nullopt;
-        if (!is)
-            continue;
-        od::object record;
-        if (++outers > 1 || f.value().get_object().get(record) != SUCCESS)
-            return std::nullopt;
-        for (auto recordMember : record) {
-            od::field g;
-            if (std::move(recordMember).get(g) != SUCCESS || !named(g, inner, is))
-                return std::nullopt;
-            if (!is)
-                continue;
-            od::array rows;
-            if (++inners > 1 || g.value().get_array().get(rows) != SUCCESS || rows.raw_json().get(array) != SUCCESS)
-                return std::nullopt;
-        }
-    }
-    if (inners != 1)
+    if (!walk(root, 0) || matches != 1)
         return std::nullopt;
-    ParsedRows parsed = parseArrayMember(fields, "{\"rows\":" + QByteArray(array.data(), qsizetype(array.size())) + '}',
-                                         QStringLiteral("rows"));
+    return QByteArray(found.data(), qsizetype(found.size()));
+}
+
+// The rows of a JSON array text, read as a list response is.
+std::optional<TableStorage> arrayTextRows(const FieldList &fields, const QByteArray &array)
+{
+    ParsedRows parsed = parseArrayMember(fields, "{\"rows\":" + array + '}', QStringLiteral("rows"));
     if (!parsed.hasArray)
         return std::nullopt;
     return std::move(parsed.rows);
+}
+
+} // namespace
+
+std::optional<TableStorage> nestedArrayRows(const FieldList &fields, const QByteArray &text, const QString &outer,
+                                            const QString &inner)
+{
+    const std::optional<QByteArray> array = memberJson(text, { outer, inner });
+    if (!array || !array->startsWith('['))
+        return std::nullopt;
+    return arrayTextRows(fields, *array);
+}
+
+std::optional<TableStorage> objectMemberRow(const FieldList &fields, const QByteArray &text, const QString &member)
+{
+    const std::optional<QByteArray> object = memberJson(text, { member });
+    if (!object || !object->startsWith('{'))
+        return std::nullopt;
+    return arrayTextRows(fields, '[' + *object + ']');
 }
 
 // The rows are read from the text, as a list response is, so that integers

@@ -110,6 +110,10 @@ COM_EXPORT ParsedRows parseArrayMember(const FieldList &fields, const QByteArray
 // from the document instead.
 COM_EXPORT std::optional<TableStorage> nestedArrayRows(const FieldList &fields, const QByteArray &text,
                                                        const QString &outer, const QString &inner);
+// The object member `member` of a JSON object text (a record answered as
+// "data": {...}) as one row, read the same way; empty as above.
+COM_EXPORT std::optional<TableStorage> objectMemberRow(const FieldList &fields, const QByteArray &text,
+                                                       const QString &member);
 
 // parseArrayMember for a body that arrives in pieces: the rows are read a
 // window at a time while it arrives, and the text of the rows read is let go,
