@@ -47,6 +47,20 @@ IniFile IniFile::fromText(const QString &text)
 
 IniFile IniFile::fromBytes(const QByteArray &bytes)
 {
+    // Notepad's "Unicode": its bytes cannot be kept line by line, but its
+    // text can, and it is written back in the same form
+    const bool utf16le = bytes.startsWith("\xFF\xFE");
+    if (utf16le || bytes.startsWith("\xFE\xFF")) {
+        const auto encoding = utf16le ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
+        QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
+        const QString text = decoder.decode(QByteArrayView(bytes).sliced(2));
+        IniFile ini = fromBytes(text.toUtf8());
+        ini.m_bom = bytes.left(2);
+        ini.m_utf16 = encoding;
+        for (Line &l : ini.m_lines)
+            l.raw = QByteArray();
+        return ini;
+    }
     IniFile ini;
     QByteArray body = bytes;
     if (body.startsWith(Utf8Bom)) {
@@ -313,6 +327,10 @@ QString IniFile::toText() const
 
 QByteArray IniFile::toBytes() const
 {
+    if (m_utf16) {
+        QStringEncoder encoder(*m_utf16, QStringEncoder::Flag::Stateless);
+        return m_bom + QByteArray(encoder.encode(toText()));
+    }
     QByteArray out = m_bom;
     for (const Line &l : m_lines) {
         out += l.raw.isNull() ? encoded(l.text) : l.raw;
