@@ -91,6 +91,7 @@ private:
     QByteArray m_eol = "\n"; // for new lines: the first line break of the text
     bool m_latin1 = false; // not valid UTF-8 when read
     std::optional<QStringConverter::Encoding> m_utf16; // the UTF-16 form the text came in
+    QByteArray m_unchanged; // a UTF-16 file as read, until something is written
 };
 
 } // namespace Platform
