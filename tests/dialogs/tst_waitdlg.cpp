@@ -1,6 +1,9 @@
 #include "WaitDlgFrmU.h"
 #include "WaitDlgU.h"
 
+#include <QLineEdit>
+#include <QVBoxLayout>
+
 #include <QtTest>
 #include <memory>
 
@@ -13,6 +16,7 @@ private Q_SLOTS:
     void counterKeepsItUpAndTheMainFormDisabled();
     void delayedShowingComesOnlyWhileCounted();
     void delayedHidingEndsThePendingShowing();
+    void focusComesBackAfterwards();
 
 private:
     // Times the wait window was shown so far.
@@ -180,6 +184,28 @@ void tst_WaitDlg::delayedHidingEndsThePendingShowing()
     QTRY_VERIFY(m_dlg->IsFormVisible());
     expectState(true, 2);
     QCOMPARE(showings(), 2);
+}
+
+// Typing goes on where it was once the window has gone: a search box that
+// started a read still has the keyboard when the rows are in.
+void tst_WaitDlg::focusComesBackAfterwards()
+{
+    auto *first = new QLineEdit(m_main.get());
+    auto *search = new QLineEdit(m_main.get());
+    auto *layout = new QVBoxLayout(m_main.get());
+    layout->addWidget(first);
+    layout->addWidget(search);
+    QApplication::setActiveWindow(m_main.get());
+    search->setFocus();
+    QTRY_VERIFY(search->hasFocus());
+    m_dlg->Show();
+    expectState(true, 1);
+    m_dlg->Hide(true);
+    expectState(false, 0);
+    QApplication::setActiveWindow(m_main.get());
+    QTRY_COMPARE(QApplication::focusWidget(), search);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("abc"));
+    QCOMPARE(search->text(), QStringLiteral("abc"));
 }
 
 QTEST_MAIN(tst_WaitDlg)

@@ -12,6 +12,7 @@
 
 #include <QStringDecoder>
 #include <algorithm>
+#include <optional>
 
 using Platform::IniFile;
 
@@ -36,6 +37,23 @@ bool validUtf8(const QByteArray &bytes)
     const QString text = decoder.decode(bytes);
     Q_UNUSED(text);
     return !decoder.hasError();
+}
+
+// A file with a UTF-16 byte-order mark is read as UTF-16 text; it is
+// compared by that text, in UTF-8.
+std::optional<QStringConverter::Encoding> utf16Of(const QByteArray &file)
+{
+    if (file.startsWith("\xFF\xFE"))
+        return QStringConverter::Utf16LE;
+    if (file.startsWith("\xFE\xFF"))
+        return QStringConverter::Utf16BE;
+    return std::nullopt;
+}
+
+QString utf16Text(const QByteArray &file, QStringConverter::Encoding encoding)
+{
+    QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(file.mid(2));
 }
 
 // Every section/key pair and its value.
@@ -78,7 +96,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const QList<QStringList> withBom = contents(IniFile::fromBytes(QByteArray("\xEF\xBB\xBF") + file));
         FUZZ_CHECK(withBom == before, QStringLiteral("a byte-order mark changes what is read"));
     }
-    if (!file.contains('\r')) {
+    const std::optional<QStringConverter::Encoding> utf16 = utf16Of(file);
+    if (utf16) {
+        QString text = utf16Text(file, *utf16);
+        if (!text.contains(QLatin1Char('\r'))) {
+            text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+            QStringEncoder encoder(*utf16, QStringEncoder::Flag::Stateless);
+            const QByteArray crlf = file.left(2) + QByteArray(encoder.encode(text));
+            FUZZ_CHECK(contents(IniFile::fromBytes(crlf)) == before, QStringLiteral("CR LF changes what is read"));
+        }
+    } else if (!file.contains('\r')) {
         QByteArray crlf = file;
         crlf.replace("\n", "\r\n");
         FUZZ_CHECK(contents(IniFile::fromBytes(crlf)) == before, QStringLiteral("CR LF changes what is read"));
@@ -103,8 +130,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     IniFile edited = ini;
     edited.writeString(section, key, value);
-    const QByteArray out = edited.toBytes();
-    const IniFile reread = IniFile::fromBytes(out);
+    const QByteArray written = edited.toBytes();
+    if (utf16)
+        FUZZ_CHECK(written.startsWith(file.left(2)) && utf16Of(written) == utf16,
+                   QStringLiteral("UTF-16 file not written back as UTF-16"));
+    const QByteArray out = utf16 ? utf16Text(written, *utf16).toUtf8() : written;
+    const IniFile reread = IniFile::fromBytes(written);
     QString expected = value;
     expected.remove(QLatin1Char('\r'));
     expected.remove(QLatin1Char('\n'));
@@ -134,12 +165,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                    QStringLiteral("%1: [%2] %3 changed").arg(what, entry.at(0), entry.at(1)));
     }
 
-    // and every other line its bytes, unless the file had to become UTF-8:
+    // and every other line its bytes (a UTF-16 file: its text), unless the
+    // file had to become UTF-8:
     // for a value Latin-1 cannot hold, or when the edit took the only bytes
     // that kept a Latin-1 file from reading as UTF-8 (checked below)
-    const bool bom = file.startsWith("\xEF\xBB\xBF");
+    const QByteArray read = utf16 ? utf16Text(file, *utf16).toUtf8() : file;
+    const bool bom = read.startsWith("\xEF\xBB\xBF");
     FUZZ_CHECK(out.startsWith("\xEF\xBB\xBF") == bom, QStringLiteral("%1: byte-order mark changed").arg(what));
-    const bool latin1 = !validUtf8(bom ? file.mid(3) : file);
+    const bool latin1 = !validUtf8(bom ? read.mid(3) : read);
     bool wide = false;
     for (QChar c : value)
         wide = wide || c.unicode() > 0xFF;
@@ -147,7 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
     };
     const bool reencoded = latin1 && validUtf8(bom ? out.mid(3) : out) && high(bom ? out.mid(3) : out);
-    const QList<QByteArray> original = splitLines(bom ? file.mid(3) : file);
+    const QList<QByteArray> original = splitLines(bom ? read.mid(3) : read);
     QList<QByteArray> a = original;
     QList<QByteArray> b = splitLines(bom ? out.mid(3) : out);
     if (reencoded) {

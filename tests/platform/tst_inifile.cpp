@@ -18,6 +18,8 @@ private Q_SLOTS:
     void editChangesOnlyItsLine();
     void byteOrderMarkHidesNoSection();
     void latin1FileKeepsItsEncoding();
+    void utf16FileIsReadAndKeepsItsEncoding_data();
+    void utf16FileIsReadAndKeepsItsEncoding();
     void latin1EditLeavingValidUtf8KeepsOtherValues();
     void newKeysFollowTheFileLineBreaks();
     void valueCannotAddLines();
@@ -85,6 +87,32 @@ void tst_IniFile::latin1FileKeepsItsEncoding()
     const IniFile back = IniFile::fromBytes(ini.toBytes());
     QCOMPARE(back.readString(QStringLiteral("A"), QStringLiteral("name")), QStringLiteral("Ren\u00e9"));
     QCOMPARE(back.readString(QStringLiteral("A"), QStringLiteral("x")), QStringLiteral("\u65e5"));
+}
+
+void tst_IniFile::utf16FileIsReadAndKeepsItsEncoding_data()
+{
+    QTest::addColumn<bool>("littleEndian");
+    QTest::newRow("little-endian") << true;
+    QTest::newRow("big-endian") << false;
+}
+
+// Notepad's "Unicode" (UTF-16 with a byte-order mark): the keys are read,
+// and a save writes UTF-16 again rather than single bytes into it.
+void tst_IniFile::utf16FileIsReadAndKeepsItsEncoding()
+{
+    QFETCH(bool, littleEndian);
+    const auto utf16 = [littleEndian](const QString &text) -> QByteArray {
+        QStringEncoder encoder(littleEndian ? QStringEncoder::Utf16LE : QStringEncoder::Utf16BE);
+        return QByteArray(littleEndian ? "\xFF\xFE" : "\xFE\xFF") + QByteArray(encoder.encode(text));
+    };
+    const QString text = QStringLiteral("; Ren\u00e9\r\n[AppConfig]\r\nCustKey=K\u65e5\U0001F600\r\nMode=prod\r\n");
+    IniFile ini = IniFile::fromBytes(utf16(text));
+    QCOMPARE(ini.readString(QStringLiteral("appconfig"), QStringLiteral("custkey")),
+             QStringLiteral("K\u65e5\U0001F600"));
+    QCOMPARE(ini.readString(QStringLiteral("AppConfig"), QStringLiteral("Mode")), QStringLiteral("prod"));
+    QCOMPARE(ini.toBytes(), utf16(text));
+    ini.writeBool(QStringLiteral("SignIn"), QStringLiteral("RememberUser"), true);
+    QCOMPARE(ini.toBytes(), utf16(text + QStringLiteral("\r\n[SignIn]\r\nRememberUser=1\r\n")));
 }
 
 void tst_IniFile::latin1EditLeavingValidUtf8KeepsOtherValues()

@@ -76,8 +76,11 @@ void TWaitDlg::ShowAtOnce()
 
 void TWaitDlg::ShowNow()
 {
-    if (FMainFrm)
+    if (FMainFrm && FMainFrm->isEnabled()) {
+        // disabling moves the focus off the control the user works in
+        FMainFocus = FMainFrm->window()->focusWidget();
         FMainFrm->setEnabled(false);
+    }
     if (FWindow)
         FWindow->show();
 }
@@ -90,8 +93,12 @@ void TWaitDlg::Hide(bool ACheckCounter)
     FShowTimer->stop();
     if (FWindow)
         FWindow->hide();
-    if (FMainFrm)
+    if (FMainFrm && !FMainFrm->isEnabled()) {
         FMainFrm->setEnabled(true);
+        if (FMainFocus && FMainFocus->isEnabled() && FMainFocus->isVisible())
+            FMainFocus->setFocus(Qt::OtherFocusReason);
+    }
+    FMainFocus = nullptr;
 }
 
 void TWaitDlg::SetShowDelay(int AMs)

@@ -78,6 +78,8 @@ private:
     std::unique_ptr<QTimer> FShowTimer;
     WId FActiveWindow = 0;
     QPointer<QWidget> FMainFrm;
+    // where the keyboard was in the main window before it was disabled
+    QPointer<QWidget> FMainFocus;
     int FProcessCount = 0;
     int FShowDelay = 0;
 };

@@ -47,6 +47,30 @@ IniFile IniFile::fromText(const QString &text)
 
 IniFile IniFile::fromBytes(const QByteArray &bytes)
 {
+    // Notepad's "Unicode": read as text, written back in the same form
+    const bool utf16le = bytes.startsWith("\xFF\xFE");
+    if (utf16le || bytes.startsWith("\xFE\xFF")) {
+        const auto encoding = utf16le ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
+        // every U+FEFF of the text is a character of it
+        QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+        const QString text = decoder.decode(QByteArrayView(bytes).sliced(2));
+        IniFile ini = fromBytes(text.toUtf8());
+        // the text is written from now on: with the U+FEFF that reading
+        // UTF-8 takes off the start of a line
+        QStringDecoder utf8(QStringDecoder::Utf8,
+                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+        for (Line &l : ini.m_lines) {
+            l.text = utf8.decode(l.raw);
+            l.raw = QByteArray();
+        }
+        if (!ini.m_bom.isEmpty() && !ini.m_lines.isEmpty())
+            ini.m_lines.first().text.prepend(QChar(0xFEFF));
+        ini.m_bom = bytes.left(2);
+        ini.m_utf16 = encoding;
+        // what a damaged file holds beyond its text stays until a change
+        ini.m_unchanged = bytes;
+        return ini;
+    }
     IniFile ini;
     QByteArray body = bytes;
     if (body.startsWith(Utf8Bom)) {
@@ -210,6 +234,7 @@ bool IniFile::readBool(const QString &section, const QString &key, bool defaultV
 
 void IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
+    m_unchanged = QByteArray();
     QString clean = value;
     clean.remove(QLatin1Char('\r'));
     clean.remove(QLatin1Char('\n'));
@@ -313,6 +338,12 @@ QString IniFile::toText() const
 
 QByteArray IniFile::toBytes() const
 {
+    if (m_utf16) {
+        if (!m_unchanged.isNull())
+            return m_unchanged;
+        QStringEncoder encoder(*m_utf16, QStringEncoder::Flag::Stateless);
+        return m_bom + QByteArray(encoder.encode(toText()));
+    }
     QByteArray out = m_bom;
     for (const Line &l : m_lines) {
         out += l.raw.isNull() ? encoded(l.text) : l.raw;

@@ -6,6 +6,9 @@
 #include <QString>
 #include <QStringList>
 #include <QList>
+#include <QStringConverter>
+
+#include <optional>
 
 class QIODevice;
 
@@ -15,7 +18,8 @@ namespace Platform {
 // leaves every other section, key, comment and blank line exactly as it was:
 // line breaks (LF or CR LF, line by line), a UTF-8 byte-order mark and the
 // encoding. A text that is not valid UTF-8 is read as Latin-1, so that a
-// file saved in a Windows code page comes back unchanged. Section and key
+// file saved in a Windows code page comes back unchanged; one that starts
+// with a UTF-16 byte-order mark is read and written as UTF-16. Section and key
 // names are matched without regard to case; values are trimmed.
 class COM_EXPORT IniFile
 {
@@ -86,6 +90,8 @@ private:
     QByteArray m_bom; // a UTF-8 byte-order mark the text began with
     QByteArray m_eol = "\n"; // for new lines: the first line break of the text
     bool m_latin1 = false; // not valid UTF-8 when read
+    std::optional<QStringConverter::Encoding> m_utf16; // the UTF-16 form the text came in
+    QByteArray m_unchanged; // a UTF-16 file as read, until something is written
 };
 
 } // namespace Platform
