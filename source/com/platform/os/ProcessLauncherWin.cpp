@@ -43,7 +43,9 @@ void ShellProcessLauncher::startDetached(const QString &program, const QString &
 
 void ShellProcessLauncher::runShellCommand(const QString &command, WindowShow show)
 {
-    shellOpen(QStringLiteral("cmd.exe"), QStringLiteral("/S /C ") + command, QString(), show);
+    // with /S cmd strips the first and the last quote after /C: those added
+    // here, so that a command starting with a quoted path keeps its own
+    shellOpen(QStringLiteral("cmd.exe"), QStringLiteral("/S /C \"") + command + QLatin1Char('"'), QString(), show);
 }
 
 void ShellProcessLauncher::startService(const QString &serviceName)
