@@ -103,6 +103,15 @@ HttpConnection::HttpConnection(QTcpSocket *socket, ZeltHttpServer &server)
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &HttpConnection::onTimeout);
     connect(m_socket, &QTcpSocket::readyRead, this, &HttpConnection::onReadyRead);
+    connect(m_socket, &QTcpSocket::bytesWritten, this, [this] {
+        if (m_state != State::Idle)
+            return;
+        // a client still taking its answer is not idle
+        m_timer.start(m_server.limits().idleTimeoutMs);
+        // and a held-back request goes on once it has taken enough
+        if (!m_buffer.isEmpty() || m_socket->bytesAvailable() > 0)
+            parse();
+    });
     connect(m_socket, &QTcpSocket::disconnected, this, [this] {
         m_state = State::Closing;
         m_timer.stop();
@@ -154,6 +163,10 @@ void HttpConnection::onTimeout()
 void HttpConnection::parse()
 {
     const ConnectionLimits &limits = m_server.limits();
+    // a client that does not read its answers gets no further ones: they
+    // would pile up in our memory, not in TCP's buffers
+    if (m_state == State::Idle && m_socket->bytesToWrite() > kSocketBuffer)
+        return;
     if (m_state == State::Idle || m_state == State::Headers) {
         const qint64 room = limits.maxRequestLine + limits.maxHeaderBytes + 8 - m_buffer.size();
         if (room > 0)

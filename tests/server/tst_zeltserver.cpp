@@ -218,6 +218,7 @@ private Q_SLOTS:
     void accessFollowsTheMenus();
     void overlongInputIsRefused();
     void connectionsAreBoundedAndClosed();
+    void unreadAnswersAreNotPiledUp();
     void requestLogWritesTheTargetAsSent();
     void concurrentWritesKeepTheirChecks();
     void lostStoreConnectionsAreReopened();
@@ -246,6 +247,7 @@ private:
     QProcess m_strict;
     Client m_strictHttp;
     QByteArray m_strictLog;
+    QString m_strictSarah; // signed in before a test locks the strict server's address
 };
 
 void tst_ZeltServer::initTestCase()
@@ -268,7 +270,8 @@ void tst_ZeltServer::initTestCase()
     QVERIFY2(!m_strictHttp.base.isEmpty(), m_strictLog.constData());
     m_sarah = accessToken(m_http.post(Login, SarahSignIn));
     m_customer = accessToken(m_http.post(CustAuth, CustomerKeys));
-    QVERIFY(!m_sarah.isEmpty() && !m_customer.isEmpty());
+    m_strictSarah = accessToken(m_strictHttp.post(Login, SarahSignIn));
+    QVERIFY(!m_sarah.isEmpty() && !m_customer.isEmpty() && !m_strictSarah.isEmpty());
 }
 
 void tst_ZeltServer::cleanupTestCase()
@@ -716,6 +719,45 @@ void tst_ZeltServer::connectionsAreBoundedAndClosed()
                 .object()
                 .contains(QStringLiteral("message")));
     QCOMPARE(m_strictHttp.get(Config, QString()).status, 401);
+}
+
+// A client that sends requests but does not read the answers: the server holds back its next
+// request instead of keeping every answer in memory, and goes on once the client reads.
+void tst_ZeltServer::unreadAnswersAreNotPiledUp()
+{
+    // about 70 kB an answer; the marker finds them in the request log
+    const QByteArray get = "GET /crm/v1/master/customers?page_rows=200&unread=1 HTTP/1.1\r\nHost: t\r\n"
+                           "Authorization: Bearer "
+        + m_strictSarah.toLatin1() + "\r\n\r\n";
+    constexpr int requests = 400;
+    QTcpSocket socket;
+    // the test's event loop must not read for it
+    socket.setReadBufferSize(4096);
+    socket.connectToHost(QHostAddress::LocalHost, strictPort());
+    QVERIFY(socket.waitForConnected(5000));
+    for (int i = 0; i < requests; ++i)
+        socket.write(get);
+    socket.flush();
+    // less than the idle timeout, which would close the connection
+    QTest::qWait(800);
+    m_strictLog += m_strict.readAllStandardOutput();
+    const qsizetype answeredUnread = m_strictLog.count("unread=1");
+    // what TCP's buffers hold, a few MB, not all 28 MB
+    QVERIFY2(answeredUnread > 0 && answeredUnread < requests / 2, qPrintable(QString::number(answeredUnread)));
+    // held back, not dropped: every answer comes once the client reads
+    socket.setReadBufferSize(0);
+    const QByteArray ok = "HTTP/1.1 200 OK\r\n";
+    int answered = 0;
+    QByteArray carry; // shorter than a status line, so none is counted twice
+    QElapsedTimer clock;
+    clock.start();
+    while (answered < requests && clock.elapsed() < 30000 && socket.state() == QAbstractSocket::ConnectedState) {
+        socket.waitForReadyRead(1000);
+        const QByteArray window = carry + socket.readAll();
+        answered += int(window.count(ok));
+        carry = window.right(ok.size() - 1);
+    }
+    QCOMPARE(answered, requests);
 }
 
 void tst_ZeltServer::requestLogWritesTheTargetAsSent()
