@@ -509,6 +509,12 @@ Response ZeltHttpServer::dispatch(Request &request)
                         .arg(q.first.left(40))
                         .arg(kMaxParamLength));
             }
+            // no text of ours holds one; PostgreSQL cannot take it, SQLite's LIKE ends a pattern there
+            if (q.second.contains(QChar(0))) {
+                return Response::message(
+                    400,
+                    QStringLiteral("Query parameter \"%1\" must not contain a NUL character.").arg(q.first.left(40)));
+            }
         }
         const RouteMatch match = m_router.match(request.method, request.path);
         if (!match.route) {

@@ -413,6 +413,9 @@ void tst_ZeltServer::writesRefused_data()
         "partner_code already exists");
     row("wrong kinds", "POST", R"({"partner_code":"V-3","partner_name":12,"is_active":"yes"})",
         { "partner_name", "is_active" }, "partner_name must be a string");
+    // PostgreSQL cannot store it, and SQLite's LIKE ends a pattern there
+    row("NUL character", "POST", R"({"partner_code":"V-4","partner_name":"Nul\u0000Trading"})", { "partner_name" },
+        "partner_name must not contain a NUL character");
 }
 
 void tst_ZeltServer::writesRefused()
@@ -460,6 +463,13 @@ void tst_ZeltServer::badInputNeverBreaksTheServer()
     QCOMPARE(m_http.get(Customers + QStringLiteral("?q=%27%20OR%20%271%27%3D%271"), m_sarah).pages("rec_count"), 0);
     QCOMPARE(m_http.get(Customers + QStringLiteral("?order=partner_name%3B%20DROP%20TABLE%20x"), m_sarah).status, 400);
     QCOMPARE(m_http.get(Customers + QStringLiteral("?page=1%3B%20DROP%20TABLE%20customers"), m_sarah).status, 400);
+    // a NUL character is refused wherever text comes in, not answered 500 or as "everything"
+    const HttpReply nulSearch = m_http.get(Customers + QStringLiteral("?q=CUST%00"), m_sarah);
+    QCOMPARE(nulSearch.status, 400);
+    QVERIFY2(nulSearch.message().contains(QLatin1String("\"q\"")), nulSearch.body.constData());
+    const HttpReply nulSignIn = m_http.post(Login, R"({"username":"sarah@zelt.local\u0000","password":"x"})");
+    QCOMPARE(nulSignIn.status, 400);
+    QCOMPARE(nulSignIn.errorKeys(), QStringList { QStringLiteral("username") });
     for (const QByteArray &bytes :
          { QByteArray("GARBAGE\r\n\r\n"), QByteArray("POST /x HTTP/1.1\r\nContent-Length: 9999999999\r\n\r\n{") }) {
         QTcpSocket socket;
