@@ -221,6 +221,7 @@ private Q_SLOTS:
     void unreadAnswersAreNotPiledUp();
     void requestLogWritesTheTargetAsSent();
     void concurrentWritesKeepTheirChecks();
+    void signInsBesideWritesSucceed();
     void lostStoreConnectionsAreReopened();
 
 private:
@@ -831,6 +832,34 @@ void tst_ZeltServer::concurrentWritesKeepTheirChecks()
         QCOMPARE(m_http.get(one, m_sarah).status, 404);
     }
     QCOMPARE(m_server.state(), QProcess::Running);
+}
+
+// Sign-ins while other users write: the account is read before the password is checked and the
+// session written after it, and other writes committed in between must not fail the sign-in.
+void tst_ZeltServer::signInsBesideWritesSucceed()
+{
+    // a digest of more rounds than the server's own: a slow check, as at 600,000 rounds
+    const QByteArray salt = "sixteen byte slt";
+    const QByteArray digest =
+        QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, "Demo#2024", salt, 100000, 32);
+    QCOMPARE(sql(QStringLiteral("UPDATE users SET password_hash = 'pbkdf2-sha256$100000$%1$%2'"
+                                " WHERE email = 'budi@zelt.local'")
+                     .arg(QLatin1String(salt.toBase64()), QLatin1String(digest.toBase64())))
+                 .toInt(),
+             1);
+    QList<Call> calls;
+    for (int i = 0; i < 36; ++i) {
+        if (i % 9 == 0)
+            calls.append({ "POST", Login, BudiSignIn });
+        else
+            calls.append({ "PATCH", Customers + QStringLiteral("/%1").arg(10 + i),
+                           QStringLiteral(R"({"city":"Kota %1"})").arg(i).toUtf8() });
+    }
+    const QList<HttpReply> answers = sendAtOnce(m_http.base, calls, m_sarah);
+    for (qsizetype i = 0; i < answers.size(); ++i)
+        QVERIFY2(
+            answers.at(i).status == 200,
+            qPrintable(calls.at(i).verb + ' ' + calls.at(i).target + ": " + QString::fromUtf8(answers.at(i).body)));
 }
 
 // A PostgreSQL restart (here: the server's sessions ended by an administrator) costs each worker
