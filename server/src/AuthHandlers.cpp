@@ -64,23 +64,26 @@ Response customerAuth(ServerContext &ctx, const Request &request)
         return *refused;
     const QString invalid = QStringLiteral("Invalid customer key or secret key.");
 
-    QSqlQuery q =
-        ctx.db.exec(QStringLiteral("SELECT cust_id, secret_hash, cust_name, addr_line, addr_city, state_name,"
-                                   " postal_code, country_name, is_active FROM cust_accounts WHERE cust_key = ?"),
-                    { *custKey });
-    if (!q.next()) {
+    // read whole and closed: an open statement would keep SQLite's snapshot
+    // through the slow check, and the write after it would fail once another
+    // client had written in the meantime
+    const QVariantList row =
+        ctx.db.firstRow(QStringLiteral("SELECT cust_id, secret_hash, cust_name, addr_line, addr_city, state_name,"
+                                       " postal_code, country_name, is_active FROM cust_accounts WHERE cust_key = ?"),
+                        { *custKey });
+    if (row.isEmpty()) {
         Passwords::verify(*secretKey, dummyHash());
         return wrongSecret(ctx, account, request, invalid);
     }
-    const QString stored = q.value(1).toString();
+    const QString stored = row.at(1).toString();
     if (!Passwords::verify(*secretKey, stored))
         return wrongSecret(ctx, account, request, invalid);
     if (ctx.throttle)
         ctx.throttle->succeeded(account);
-    if (q.value(8).toInt() == 0)
+    if (row.at(8).toInt() == 0)
         throw HttpError(403, QStringLiteral("Customer account is not active."));
 
-    const qint64 custId = q.value(0).toLongLong();
+    const qint64 custId = row.at(0).toLongLong();
     if (Passwords::needsUpgrade(stored)) {
         ctx.db.exec(QStringLiteral("UPDATE cust_accounts SET secret_hash = ? WHERE cust_id = ?"),
                     { Passwords::hash(*secretKey), custId });
@@ -94,12 +97,12 @@ Response customerAuth(ServerContext &ctx, const Request &request)
           QJsonObject { { QStringLiteral("access"), token },
                         { QStringLiteral("token_type"), QStringLiteral("Bearer") },
                         { QStringLiteral("expires_in"), ctx.tokenTtlSeconds } } },
-        { QStringLiteral("cust_name"), q.value(2).toString() },
-        { QStringLiteral("addr_line"), q.value(3).toString() },
-        { QStringLiteral("addr_city"), q.value(4).toString() },
-        { QStringLiteral("state_name"), q.value(5).toString() },
-        { QStringLiteral("postal_code"), q.value(6).toString() },
-        { QStringLiteral("country_name"), q.value(7).toString() },
+        { QStringLiteral("cust_name"), row.at(2).toString() },
+        { QStringLiteral("addr_line"), row.at(3).toString() },
+        { QStringLiteral("addr_city"), row.at(4).toString() },
+        { QStringLiteral("state_name"), row.at(5).toString() },
+        { QStringLiteral("postal_code"), row.at(6).toString() },
+        { QStringLiteral("country_name"), row.at(7).toString() },
     };
     return Response::data(200, data);
 }
@@ -118,19 +121,21 @@ Response userLogin(ServerContext &ctx, const Request &request)
     // expired sessions go at sign-in, the one moment that writes anyway
     ctx.db.exec(QStringLiteral("DELETE FROM sessions WHERE expires_at <= ?"), { QDateTime::currentMSecsSinceEpoch() });
 
-    QSqlQuery q = ctx.db.exec(QStringLiteral("SELECT user_id, password_hash, user_fullname, lang_code, is_active, email"
-                                             " FROM users WHERE lower(email) = lower(CAST(? AS TEXT))"),
-                              { *email });
-    const bool found = q.next();
-    const QString stored = found ? q.value(1).toString() : dummyHash();
+    // read whole and closed before the slow check (see customerAuth)
+    const QVariantList user =
+        ctx.db.firstRow(QStringLiteral("SELECT user_id, password_hash, user_fullname, lang_code, is_active, email"
+                                       " FROM users WHERE lower(email) = lower(CAST(? AS TEXT))"),
+                        { *email });
+    const bool found = !user.isEmpty();
+    const QString stored = found ? user.at(1).toString() : dummyHash();
     const bool passwordOk = Passwords::verify(*password, stored);
     // a disabled account is refused like a wrong password: nothing is disclosed
-    if (!found || !passwordOk || q.value(4).toInt() == 0)
+    if (!found || !passwordOk || user.at(4).toInt() == 0)
         return wrongSecret(ctx, account, request, QStringLiteral("Invalid email or password."));
     if (ctx.throttle)
         ctx.throttle->succeeded(account);
 
-    const qint64 userId = q.value(0).toLongLong();
+    const qint64 userId = user.at(0).toLongLong();
     // digests of fewer rounds than today's are replaced while the password is at hand
     if (Passwords::needsUpgrade(stored)) {
         ctx.db.exec(QStringLiteral("UPDATE users SET password_hash = ? WHERE user_id = ?"),
@@ -144,10 +149,10 @@ Response userLogin(ServerContext &ctx, const Request &request)
                         { QStringLiteral("refresh"), refresh },
                         { QStringLiteral("token_type"), QStringLiteral("Bearer") },
                         { QStringLiteral("expires_in"), ctx.tokenTtlSeconds } } },
-        { QStringLiteral("lang_code"), q.value(3).toString() },
-        { QStringLiteral("user_fullname"), q.value(2).toString() },
+        { QStringLiteral("lang_code"), user.at(3).toString() },
+        { QStringLiteral("user_fullname"), user.at(2).toString() },
         { QStringLiteral("user_id"), userId },
-        { QStringLiteral("email"), q.value(5).toString() },
+        { QStringLiteral("email"), user.at(5).toString() },
     };
     return Response::json(200, QJsonObject { { QStringLiteral("response"), credentials } });
 }

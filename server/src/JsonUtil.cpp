@@ -81,6 +81,11 @@ std::optional<QString> FieldReader::string(const QString &key, bool required, in
         return std::nullopt;
     }
     const QString text = trim ? v.toString().trimmed() : v.toString();
+    // PostgreSQL refuses it in text (the request would end in a 500)
+    if (text.contains(QChar(0))) {
+        fail(key, key + QStringLiteral(" must not contain a NUL character"));
+        return std::nullopt;
+    }
     if (required && text.isEmpty()) {
         fail(key, key + QStringLiteral(" is required"));
         return std::nullopt;

@@ -103,6 +103,15 @@ HttpConnection::HttpConnection(QTcpSocket *socket, ZeltHttpServer &server)
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &HttpConnection::onTimeout);
     connect(m_socket, &QTcpSocket::readyRead, this, &HttpConnection::onReadyRead);
+    connect(m_socket, &QTcpSocket::bytesWritten, this, [this] {
+        if (m_state != State::Idle)
+            return;
+        // a client still taking its answer is not idle
+        m_timer.start(m_server.limits().idleTimeoutMs);
+        // and a held-back request goes on once it has taken enough
+        if (!m_buffer.isEmpty() || m_socket->bytesAvailable() > 0)
+            parse();
+    });
     connect(m_socket, &QTcpSocket::disconnected, this, [this] {
         m_state = State::Closing;
         m_timer.stop();
@@ -154,6 +163,10 @@ void HttpConnection::onTimeout()
 void HttpConnection::parse()
 {
     const ConnectionLimits &limits = m_server.limits();
+    // a client that does not read its answers gets no further ones: they
+    // would pile up in our memory, not in TCP's buffers
+    if (m_state == State::Idle && m_socket->bytesToWrite() > kSocketBuffer)
+        return;
     if (m_state == State::Idle || m_state == State::Headers) {
         const qint64 room = limits.maxRequestLine + limits.maxHeaderBytes + 8 - m_buffer.size();
         if (room > 0)
@@ -495,6 +508,12 @@ Response ZeltHttpServer::dispatch(Request &request)
                     QStringLiteral("Query parameter \"%1\" is too long; the limit is %2 characters.")
                         .arg(q.first.left(40))
                         .arg(kMaxParamLength));
+            }
+            // no text of ours holds one; PostgreSQL cannot take it, SQLite's LIKE ends a pattern there
+            if (q.second.contains(QChar(0))) {
+                return Response::message(
+                    400,
+                    QStringLiteral("Query parameter \"%1\" must not contain a NUL character.").arg(q.first.left(40)));
             }
         }
         const RouteMatch match = m_router.match(request.method, request.path);

@@ -218,8 +218,10 @@ private Q_SLOTS:
     void accessFollowsTheMenus();
     void overlongInputIsRefused();
     void connectionsAreBoundedAndClosed();
+    void unreadAnswersAreNotPiledUp();
     void requestLogWritesTheTargetAsSent();
     void concurrentWritesKeepTheirChecks();
+    void signInsBesideWritesSucceed();
     void lostStoreConnectionsAreReopened();
 
 private:
@@ -246,6 +248,7 @@ private:
     QProcess m_strict;
     Client m_strictHttp;
     QByteArray m_strictLog;
+    QString m_strictSarah; // signed in before a test locks the strict server's address
 };
 
 void tst_ZeltServer::initTestCase()
@@ -268,7 +271,8 @@ void tst_ZeltServer::initTestCase()
     QVERIFY2(!m_strictHttp.base.isEmpty(), m_strictLog.constData());
     m_sarah = accessToken(m_http.post(Login, SarahSignIn));
     m_customer = accessToken(m_http.post(CustAuth, CustomerKeys));
-    QVERIFY(!m_sarah.isEmpty() && !m_customer.isEmpty());
+    m_strictSarah = accessToken(m_strictHttp.post(Login, SarahSignIn));
+    QVERIFY(!m_sarah.isEmpty() && !m_customer.isEmpty() && !m_strictSarah.isEmpty());
 }
 
 void tst_ZeltServer::cleanupTestCase()
@@ -410,6 +414,9 @@ void tst_ZeltServer::writesRefused_data()
         "partner_code already exists");
     row("wrong kinds", "POST", R"({"partner_code":"V-3","partner_name":12,"is_active":"yes"})",
         { "partner_name", "is_active" }, "partner_name must be a string");
+    // PostgreSQL cannot store it, and SQLite's LIKE ends a pattern there
+    row("NUL character", "POST", R"({"partner_code":"V-4","partner_name":"Nul\u0000Trading"})", { "partner_name" },
+        "partner_name must not contain a NUL character");
 }
 
 void tst_ZeltServer::writesRefused()
@@ -457,6 +464,13 @@ void tst_ZeltServer::badInputNeverBreaksTheServer()
     QCOMPARE(m_http.get(Customers + QStringLiteral("?q=%27%20OR%20%271%27%3D%271"), m_sarah).pages("rec_count"), 0);
     QCOMPARE(m_http.get(Customers + QStringLiteral("?order=partner_name%3B%20DROP%20TABLE%20x"), m_sarah).status, 400);
     QCOMPARE(m_http.get(Customers + QStringLiteral("?page=1%3B%20DROP%20TABLE%20customers"), m_sarah).status, 400);
+    // a NUL character is refused wherever text comes in, not answered 500 or as "everything"
+    const HttpReply nulSearch = m_http.get(Customers + QStringLiteral("?q=CUST%00"), m_sarah);
+    QCOMPARE(nulSearch.status, 400);
+    QVERIFY2(nulSearch.message().contains(QLatin1String("\"q\"")), nulSearch.body.constData());
+    const HttpReply nulSignIn = m_http.post(Login, R"({"username":"sarah@zelt.local\u0000","password":"x"})");
+    QCOMPARE(nulSignIn.status, 400);
+    QCOMPARE(nulSignIn.errorKeys(), QStringList { QStringLiteral("username") });
     for (const QByteArray &bytes :
          { QByteArray("GARBAGE\r\n\r\n"), QByteArray("POST /x HTTP/1.1\r\nContent-Length: 9999999999\r\n\r\n{") }) {
         QTcpSocket socket;
@@ -718,6 +732,45 @@ void tst_ZeltServer::connectionsAreBoundedAndClosed()
     QCOMPARE(m_strictHttp.get(Config, QString()).status, 401);
 }
 
+// A client that sends requests but does not read the answers: the server holds back its next
+// request instead of keeping every answer in memory, and goes on once the client reads.
+void tst_ZeltServer::unreadAnswersAreNotPiledUp()
+{
+    // about 70 kB an answer; the marker finds them in the request log
+    const QByteArray get = "GET /crm/v1/master/customers?page_rows=200&unread=1 HTTP/1.1\r\nHost: t\r\n"
+                           "Authorization: Bearer "
+        + m_strictSarah.toLatin1() + "\r\n\r\n";
+    constexpr int requests = 400;
+    QTcpSocket socket;
+    // the test's event loop must not read for it
+    socket.setReadBufferSize(4096);
+    socket.connectToHost(QHostAddress::LocalHost, strictPort());
+    QVERIFY(socket.waitForConnected(5000));
+    for (int i = 0; i < requests; ++i)
+        socket.write(get);
+    socket.flush();
+    // less than the idle timeout, which would close the connection
+    QTest::qWait(800);
+    m_strictLog += m_strict.readAllStandardOutput();
+    const qsizetype answeredUnread = m_strictLog.count("unread=1");
+    // what TCP's buffers hold, a few MB, not all 28 MB
+    QVERIFY2(answeredUnread > 0 && answeredUnread < requests / 2, qPrintable(QString::number(answeredUnread)));
+    // held back, not dropped: every answer comes once the client reads
+    socket.setReadBufferSize(0);
+    const QByteArray ok = "HTTP/1.1 200 OK\r\n";
+    int answered = 0;
+    QByteArray carry; // shorter than a status line, so none is counted twice
+    QElapsedTimer clock;
+    clock.start();
+    while (answered < requests && clock.elapsed() < 30000 && socket.state() == QAbstractSocket::ConnectedState) {
+        socket.waitForReadyRead(1000);
+        const QByteArray window = carry + socket.readAll();
+        answered += int(window.count(ok));
+        carry = window.right(ok.size() - 1);
+    }
+    QCOMPARE(answered, requests);
+}
+
 void tst_ZeltServer::requestLogWritesTheTargetAsSent()
 {
     const quint16 port = strictPort();
@@ -779,6 +832,34 @@ void tst_ZeltServer::concurrentWritesKeepTheirChecks()
         QCOMPARE(m_http.get(one, m_sarah).status, 404);
     }
     QCOMPARE(m_server.state(), QProcess::Running);
+}
+
+// Sign-ins while other users write: the account is read before the password is checked and the
+// session written after it, and other writes committed in between must not fail the sign-in.
+void tst_ZeltServer::signInsBesideWritesSucceed()
+{
+    // a digest of more rounds than the server's own: a slow check, as at 600,000 rounds
+    const QByteArray salt = "sixteen byte slt";
+    const QByteArray digest =
+        QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, "Demo#2024", salt, 100000, 32);
+    QCOMPARE(sql(QStringLiteral("UPDATE users SET password_hash = 'pbkdf2-sha256$100000$%1$%2'"
+                                " WHERE email = 'budi@zelt.local'")
+                     .arg(QLatin1String(salt.toBase64()), QLatin1String(digest.toBase64())))
+                 .toInt(),
+             1);
+    QList<Call> calls;
+    for (int i = 0; i < 36; ++i) {
+        if (i % 9 == 0)
+            calls.append({ "POST", Login, BudiSignIn });
+        else
+            calls.append({ "PATCH", Customers + QStringLiteral("/%1").arg(10 + i),
+                           QStringLiteral(R"({"city":"Kota %1"})").arg(i).toUtf8() });
+    }
+    const QList<HttpReply> answers = sendAtOnce(m_http.base, calls, m_sarah);
+    for (qsizetype i = 0; i < answers.size(); ++i)
+        QVERIFY2(
+            answers.at(i).status == 200,
+            qPrintable(calls.at(i).verb + ' ' + calls.at(i).target + ": " + QString::fromUtf8(answers.at(i).body)));
 }
 
 // A PostgreSQL restart (here: the server's sessions ended by an administrator) costs each worker
