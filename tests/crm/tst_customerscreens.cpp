@@ -23,6 +23,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFontMetricsF>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -173,6 +175,7 @@ private Q_SLOTS:
     void printPreviewsTheCustomerCard();
     void cardPrintsEveryContact_data();
     void cardPrintsEveryContact();
+    void cardPrintsALongContactWhole();
 
 private:
     std::unique_ptr<TBaseChildFrm> openList()
@@ -643,6 +646,52 @@ void tst_CustomerScreens::cardPrintsEveryContact()
     for (const QString &line : std::as_const(expected))
         QVERIFY2(text.count(line) == 1, qPrintable(line));
     QVERIFY(text.contains(QStringLiteral("Page %1 of %1").arg(pages.size())));
+}
+
+// A contact whose line is wider than the card goes on over further lines:
+// the memo clips at its edge, so nothing may be written past it.
+void tst_CustomerScreens::cardPrintsALongContactWhole()
+{
+    const QJsonArray contacts { QJsonObject { { "contact_name", "Oliver Wilson" },
+                                              { "job_position", "Administration Staff" },
+                                              { "contact_type_c", "Contact" },
+                                              { "phone", "+61 3 232 8186" },
+                                              { "mobile", "+61 3 445 8098 8459" },
+                                              { "email", "oliver.wilson@evergreenfoods.com" },
+                                              { "title", "Mr." } },
+                                QJsonObject { { "contact_name", "Ani" } } };
+    m_server->setHandler([contacts](const RecordedRequest &) { return detailReply(42, contacts); });
+    auto form = createScreen(EntryClass);
+    QVERIFY(QMetaObject::invokeMethod(form.get(), "StartEdit", Q_ARG(int, 42)));
+    QTRY_COMPARE(form->DataMode(), dmEdit);
+    Platform::Report card;
+    bool prepared = false;
+    QVERIFY(QMetaObject::invokeMethod(form.get(), "PrepareCustomerCard", Q_RETURN_ARG(bool, prepared),
+                                      Q_ARG(Platform::Report *, &card), Q_ARG(QString, QStringLiteral("Sarah"))));
+    QVERIFY(prepared);
+
+    // measured as a printer of 1200 dpi lays the text out
+    QImage printer(8, 8, QImage::Format_RGB32);
+    printer.setDotsPerMeterX(qRound(1200 / 0.0254));
+    printer.setDotsPerMeterY(qRound(1200 / 0.0254));
+    QStringList printed;
+    for (const auto &page : card.layout().pages()) {
+        for (const Platform::PlacedBand &placed : page) {
+            // the contacts band and its unnamed copies
+            if (!placed.band->name.isEmpty() && placed.band->name != QLatin1String("bndContacts"))
+                continue;
+            for (const Platform::ReportObject &object : placed.band->objects) {
+                if (object.kind != Platform::ReportObjectKind::Memo || !object.visible)
+                    continue;
+                const qreal widthMm = QFontMetricsF(object.font, &printer).horizontalAdvance(object.text) * 25.4 / 1200;
+                QVERIFY2(widthMm <= object.geometry.width() - 2 * object.padding, qPrintable(object.text));
+                printed.append(object.text);
+            }
+        }
+    }
+    QCOMPARE(printed.join(QLatin1Char(' ')).simplified(),
+             QStringLiteral("Oliver Wilson | Administration Staff | Contact | +61 3 232 8186 | +61 3 445 8098 8459 "
+                            "| oliver.wilson@evergreenfoods.com Ani"));
 }
 
 QTEST_MAIN(tst_CustomerScreens)

@@ -20,11 +20,13 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTextLayout>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <iterator>
@@ -89,12 +91,44 @@ std::unique_ptr<THttpParams> partnerIdParam(int APartnerId)
     return params;
 }
 
+// The memo clips at its edge: a contact's line wider than the memo goes on
+// over further lines. Laid out as a printer of 1200 dpi would, with a little
+// room left for the coarser hinting of a screen.
+QStringList wrapToWidth(const QStringList &ALines, const Platform::ReportObject &AMemo)
+{
+    constexpr int Dpi = 1200;
+    QImage device(1, 1, QImage::Format_RGB32);
+    device.setDotsPerMeterX(qRound(Dpi / 0.0254));
+    device.setDotsPerMeterY(qRound(Dpi / 0.0254));
+    const qreal width = (AMemo.geometry.width() - 2 * AMemo.padding) * 0.97 / 25.4 * Dpi;
+    if (width <= 0)
+        return ALines;
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    QStringList result;
+    for (const QString &line : ALines) {
+        if (line.isEmpty()) {
+            result.append(line);
+            continue;
+        }
+        QTextLayout layout(line, AMemo.font, &device);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine part = layout.createLine(); part.isValid(); part = layout.createLine()) {
+            part.setLineWidth(width);
+            result.append(line.mid(part.textStart(), part.textLength()).trimmed());
+        }
+        layout.endLayout();
+    }
+    return result;
+}
+
 // One contacts band per line. A single band grown to hold them all would,
 // once taller than a page, get a page of its own and be cut at its foot;
 // bands of one line each flow on over as many pages as they need.
-void fillContactBands(Platform::Report &ARep, const QStringList &ALines)
+void fillContactBands(Platform::Report &ARep, const QStringList &AContacts)
 {
-    SetMemoText(ARep, QStringLiteral("memContacts"), ALines.first());
+    SetMemoText(ARep, QStringLiteral("memContacts"), AContacts.first());
     auto named = [](const QString &AName) {
         return [AName](const Platform::ReportObject &AObject) {
             return AObject.name.compare(AName, Qt::CaseInsensitive) == 0;
@@ -108,14 +142,16 @@ void fillContactBands(Platform::Report &ARep, const QStringList &ALines)
     if (memo == band->objects.end())
         return;
     const auto memoIndex = std::distance(band->objects.begin(), memo);
+    const QStringList lines = wrapToWidth(AContacts, *memo);
+    memo->text = lines.first();
     // the copies go unnamed, so that names stay unique in the layout
     Platform::ReportObject row = *band;
     row.name.clear();
     for (Platform::ReportObject &object : row.objects)
         object.name.clear();
-    std::vector<Platform::ReportObject> rows(std::size_t(ALines.size() - 1), row);
+    std::vector<Platform::ReportObject> rows(std::size_t(lines.size() - 1), row);
     for (std::size_t i = 0; i < rows.size(); ++i)
-        rows[i].objects[std::size_t(memoIndex)].text = ALines.at(qsizetype(i) + 1);
+        rows[i].objects[std::size_t(memoIndex)].text = lines.at(qsizetype(i) + 1);
     bands.insert(band + 1, std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
 }
 
