@@ -1,7 +1,9 @@
 #include "WaitDlgFrmU.h"
 #include "WaitDlgU.h"
 
+#include <QDialog>
 #include <QLineEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <QtTest>
@@ -17,6 +19,7 @@ private Q_SLOTS:
     void delayedShowingComesOnlyWhileCounted();
     void delayedHidingEndsThePendingShowing();
     void focusComesBackAfterwards();
+    void pendingShowingWaitsForAMessageBox();
 
 private:
     // Times the wait window was shown so far.
@@ -206,6 +209,40 @@ void tst_WaitDlg::focusComesBackAfterwards()
     QTRY_COMPARE(QApplication::focusWidget(), search);
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("abc"));
     QCOMPARE(search->text(), QStringLiteral("abc"));
+}
+
+// A read that fails before the delay is out reports before it gives its
+// count back. The message box must stay usable: the window coming up then
+// would disable the main form and, with it, the box the user has to answer.
+void tst_WaitDlg::pendingShowingWaitsForAMessageBox()
+{
+    m_dlg->SetShowDelay(100);
+    m_dlg->Show();
+    QDialog message(m_main.get());
+    bool usable = false;
+    bool covered = true;
+    QTimer::singleShot(0, &message, [&] {
+        QTest::qWait(300); // past the delay, the box up
+        usable = message.isEnabled();
+        covered = m_dlg->IsFormVisible();
+        message.accept();
+    });
+    message.exec();
+    QVERIFY(usable);
+    QVERIFY(!covered);
+    m_dlg->Hide(false);
+    expectState(false, 0);
+    QCOMPARE(showings(), 0);
+
+    // a read still running once the box is answered gets the window after all
+    m_dlg->Show();
+    QDialog other(m_main.get());
+    QTimer::singleShot(150, &other, &QDialog::accept);
+    other.exec();
+    QTRY_VERIFY(m_dlg->IsFormVisible());
+    expectState(true, 1);
+    m_dlg->Hide(false);
+    expectState(false, 0);
 }
 
 QTEST_MAIN(tst_WaitDlg)

@@ -2,6 +2,7 @@
 
 #include "RestRequest.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -34,8 +35,16 @@ TWaitDlg::TWaitDlg()
     FShowTimer->setSingleShot(true);
     QObject::connect(FShowTimer.get(), &QTimer::timeout, FShowTimer.get(), [this] {
         // requests that ended before the delay never show anything
-        if (FProcessCount > 0)
-            ShowNow();
+        if (FProcessCount <= 0)
+            return;
+        // A modal window opened since (a read's failure reported before it
+        // gave its count back) would be disabled with the main form, and
+        // nobody could answer it: wait until it is closed.
+        if (QApplication::activeModalWidget() != FModalAtShow) {
+            FShowTimer->start(FShowDelay);
+            return;
+        }
+        ShowNow();
     });
     if (!FView)
         return;
@@ -60,8 +69,10 @@ void TWaitDlg::Show()
     }
     ++FProcessCount;
     // The first showing of a round starts the delay; later ones join it.
-    if (!IsFormVisible() && !FShowTimer->isActive())
+    if (!IsFormVisible() && !FShowTimer->isActive()) {
+        FModalAtShow = QApplication::activeModalWidget();
         FShowTimer->start(FShowDelay);
+    }
 }
 
 void TWaitDlg::ShowAtOnce()

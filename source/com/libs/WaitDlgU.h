@@ -80,6 +80,8 @@ private:
     QPointer<QWidget> FMainFrm;
     // where the keyboard was in the main window before it was disabled
     QPointer<QWidget> FMainFocus;
+    // the modal window the delayed showing was asked for under
+    QPointer<QWidget> FModalAtShow;
     int FProcessCount = 0;
     int FShowDelay = 0;
 };
