@@ -303,55 +303,6 @@ QByteArray withoutByteOrderMark(QByteArray text)
     return text;
 }
 
-// A LargeInt member beyond 2^53 that Qt's document holds as `value`: whether
-// every member `key` of every object member `property` of the object text is
-// that integer written as one. Qt keeps 9007199254740993.0 as the integer
-// ...992 too, so only the text tells an id from a rounded number.
-bool writtenAsInteger(const QByteArray &text, const QString &property, const QString &key, qint64 value)
-{
-    namespace od = simdjson::ondemand;
-    using simdjson::SUCCESS;
-    const simdjson::padded_string padded(text.constData(), size_t(text.size()));
-    od::parser parser;
-    od::document doc;
-    od::object root;
-    if (parser.iterate(padded).get(doc) != SUCCESS || doc.get_object().get(root) != SUCCESS)
-        return false;
-    bool found = false;
-    for (auto member : root) {
-        od::field envelopeField;
-        std::string_view name;
-        if (std::move(member).get(envelopeField) != SUCCESS || envelopeField.unescaped_key().get(name) != SUCCESS)
-            return false;
-        od::object record;
-        if (QString::fromUtf8(name.data(), qsizetype(name.size())) != property
-            || envelopeField.value().get_object().get(record) != SUCCESS)
-            continue;
-        for (auto recordMember : record) {
-            od::field f;
-            if (std::move(recordMember).get(f) != SUCCESS || f.unescaped_key().get(name) != SUCCESS)
-                return false;
-            if (QString::fromUtf8(name.data(), qsizetype(name.size())) != key)
-                continue;
-            // the token runs on to the next structural character
-            std::string_view token = f.value().raw_json_token();
-            while (!token.empty() && std::string_view(" \t\n\r").find(token.back()) != std::string_view::npos)
-                token.remove_suffix(1);
-            const std::string_view digits = token.substr(!token.empty() && token.front() == '-' ? 1 : 0);
-            qint64 literal = 0;
-            if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos
-                || !FieldValue::parseIntegerAscii(token.data(), qsizetype(token.size()), literal) || literal != value)
-                return false;
-            found = true;
-        }
-    }
-    return found;
-}
-
-} // namespace
-
-namespace {
-
 // The JSON text of the member at `path` (member names, outermost first) of
 // a JSON object text, an object or an array; empty when a member on the way
 // is missing, is not an object, or is written twice.
@@ -459,15 +410,20 @@ void loadJsonObjectFromObjectProperty(MemTable &table, const QString &property, 
         throw JsonMemberError(QStringLiteral("The JSON text is not an object"));
     const QJsonObject record = requireMember(root.toObject(), property, QJsonValue::Object).toObject();
     const std::vector<FieldKey> keys = fieldKeys(table.fieldDefs());
+    std::optional<TableStorage> exact; // the record's row read from the text, once needed
     for (const FieldKey &k : keys) {
         const auto member = findMember(record, k);
         if (member == record.constEnd())
             continue;
         QVariant value = fromJson(k.type, member.value());
-        qint64 i = 0;
-        if (!value.isValid() && k.type == FieldType::LargeInt && member.value().type() == QJsonValue::Double
-            && jsonInteger(member.value(), i) && writtenAsInteger(text, property, k.key, i))
-            value = qlonglong(i);
+        // Qt keeps 9007199254740993.0 as the integer ...992 too: only the
+        // text tells such an id from a rounded number
+        if (!value.isValid() && k.type == FieldType::LargeInt && member.value().type() == QJsonValue::Double) {
+            if (!exact)
+                exact = objectMemberRow(table.fieldDefs(), text, property).value_or(TableStorage());
+            if (exact->size() == 1)
+                value = exact->value(0, k.field);
+        }
         table.setValue(k.field, value);
     }
 }
