@@ -11,7 +11,10 @@
 //     QJsonDocument::fromJson of the same body on one thread;
 //   - memory per row after loading (resident growth and peak growth) as a
 //     ratio to the body bytes per row;
-//   - per-request time of sequential small reads, kept-alive / fresh.
+//   - per-request time of sequential small reads, kept-alive / fresh;
+//   - the floors a read cannot go below on this machine: the least a
+//     reader of the body costs on one core, and the read's CPU over all
+//     cores, each against the bare transfer.
 //
 // Besides the table, one line per size for scripts:
 //   bench rows=N transfer_ratio=X ui_install_ms=X heap_per_body=X peak_per_body=X fromjson_ratio=X
@@ -35,6 +38,8 @@
 #include <ctime>
 #include <malloc.h>
 #include <map>
+#include <simdjson.h>
+#include <string_view>
 #include <cstdio>
 #include <vector>
 
@@ -256,6 +261,129 @@ double ms(qint64 ns)
     return double(ns) / 1e6;
 }
 
+// The least any reader of this body can cost on one core: simdjson's
+// On-Demand iteration over every member, and the same with the plainest
+// conversions into typed columns allocated up front (no checks, no
+// fallbacks, the body's shape assumed). Against it the bare transfer tells
+// what ratio the machine allows at all.
+struct ReaderFloor
+{
+    double iterateMs = 0;
+    double convertMs = 0;
+};
+
+ReaderFloor readerFloor(const QByteArray &body, qsizetype rows, int runs)
+{
+    namespace od = simdjson::ondemand;
+    static constexpr std::string_view names[] = { "item_id", "item_code", "item_name", "description",
+                                                  "uom",     "qty",       "price",     "amount",
+                                                  "status",  "active",    "doc_date",  "created_at" };
+    enum Kind { Int, Text, Real, Bool, Day, Moment };
+    static constexpr Kind kinds[] = { Int, Text, Text, Text, Text, Real, Real, Real, Int, Bool, Day, Moment };
+    struct Span
+    {
+        quint32 offset, length;
+    };
+    const simdjson::padded_string text(body.constData(), size_t(body.size()));
+    od::parser parser;
+    std::vector<std::vector<qint64>> longs(12, std::vector<qint64>(size_t(rows)));
+    std::vector<std::vector<double>> reals(12, std::vector<double>(size_t(rows)));
+    std::vector<std::vector<Span>> spans(12, std::vector<Span>(size_t(rows)));
+    std::vector<std::string> bytes(12);
+    for (std::string &b : bytes)
+        b.reserve(size_t(body.size()) / 4);
+    auto digits = [](const char *p, int n) {
+        int v = 0;
+        for (int i = 0; i < n; ++i)
+            v = v * 10 + (p[i] - '0');
+        return v;
+    };
+    auto julianDay = [](int y, int m, int d) {
+        const int a = (14 - m) / 12;
+        const qint64 yy = y + 4800 - a;
+        const int mm = m + 12 * a - 3;
+        return d + (153 * mm + 2) / 5 + 365 * yy + yy / 4 - yy / 100 + yy / 400 - 32045;
+    };
+    auto pass = [&](bool convert) {
+        QElapsedTimer t;
+        t.start();
+        for (std::string &b : bytes)
+            b.clear();
+        size_t row = 0;
+        size_t seen = 0;
+        od::document doc = parser.iterate(text);
+        for (auto element : doc["data"].get_array()) {
+            int next = 0;
+            for (auto member : element.get_object()) {
+                const std::string_view key = member.unescaped_key();
+                od::value v = member.value();
+                const std::string_view token = v.raw_json_token();
+                seen += token.size();
+                if (!convert)
+                    continue;
+                int f = next < 12 && key == names[next] ? next : -1;
+                for (int i = 0; f < 0 && i < 12; ++i)
+                    f = key == names[i] ? i : -1;
+                if (f < 0)
+                    continue;
+                next = f + 1;
+                const char *q = token.data();
+                switch (kinds[f]) {
+                case Int: {
+                    qint64 x = 0;
+                    for (size_t i = 0; i < token.size() && unsigned(q[i] - '0') < 10; ++i)
+                        x = x * 10 + (q[i] - '0');
+                    longs[size_t(f)][row] = x;
+                    break;
+                }
+                case Text: {
+                    const size_t end = token.find('"', 1);
+                    spans[size_t(f)][row] = { quint32(bytes[size_t(f)].size()), quint32(end - 1) };
+                    bytes[size_t(f)].append(q + 1, end - 1);
+                    break;
+                }
+                case Real: {
+                    static constexpr double powers[] = { 1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8 };
+                    quint64 m = 0;
+                    size_t i = 0;
+                    int decimals = 0;
+                    for (; i < token.size() && unsigned(q[i] - '0') < 10; ++i)
+                        m = m * 10 + unsigned(q[i] - '0');
+                    if (i < token.size() && q[i] == '.')
+                        for (++i; i < token.size() && unsigned(q[i] - '0') < 10 && decimals < 8; ++i, ++decimals)
+                            m = m * 10 + unsigned(q[i] - '0');
+                    reals[size_t(f)][row] = double(m) / powers[decimals];
+                    break;
+                }
+                case Bool: longs[size_t(f)][row] = q[0] == 't'; break;
+                case Day:
+                case Moment: {
+                    qint64 day = julianDay(digits(q + 1, 4), digits(q + 6, 2), digits(q + 9, 2));
+                    if (kinds[f] == Moment)
+                        day = (day - 2440588) * 86400000
+                            + (digits(q + 12, 2) * 3600 + digits(q + 15, 2) * 60 + digits(q + 18, 2)) * 1000;
+                    longs[size_t(f)][row] = day;
+                    break;
+                }
+                }
+            }
+            ++row;
+        }
+        if (row != size_t(rows) || seen == 0)
+            return -1.0;
+        return ms(t.nsecsElapsed());
+    };
+    ReaderFloor f;
+    std::vector<double> iterate, convert;
+    for (int r = 0; r < runs; ++r) {
+        iterate.push_back(pass(false));
+        convert.push_back(pass(true));
+    }
+    f.iterateMs = median(iterate);
+    f.convertMs = median(convert);
+    return f;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -274,6 +402,7 @@ int main(int argc, char **argv)
 
     std::vector<double> transfers;
     std::vector<double> readers;
+    std::vector<ReaderFloor> floors;
     std::vector<QByteArray> cpuLines;
     std::vector<QByteArray> lines;
     for (const int rows : { 1000, 10000, 100000 }) {
@@ -407,6 +536,10 @@ int main(int argc, char **argv)
         }
         readers.push_back(median(readerMs));
         transfers.push_back(median(transferMs));
+        const ReaderFloor floor = readerFloor(body, rows, runs);
+        if (floor.convertMs < 0)
+            return 1;
+        floors.push_back(floor);
         if (rows == 100000) {
             auto show = [](const std::map<QByteArray, std::vector<double>> &cpu) {
                 QByteArray text;
@@ -417,6 +550,15 @@ int main(int argc, char **argv)
             };
             cpuLines.push_back("CPU ms by thread, medians at 100,000 rows: read" + show(readCpu) + "; bare transfer"
                                + show(transferCpu));
+            // however a read shares its work among the cores, it cannot end
+            // before all of it is done on all of them
+            double readCpuMs = 0;
+            for (const auto &[label, values] : readCpu)
+                readCpuMs += median(values);
+            const int cores = std::max(QThread::idealThreadCount(), 1);
+            cpuLines.push_back(
+                "a read's CPU spread over all " + QByteArray::number(cores) + " cores allows no ratio below "
+                + QByteArray::number(readCpuMs / cores / median(transferMs), 'f', 2) + " at 100,000 rows");
         }
         const double bytesPerRow = double(body.size()) / rows;
         std::printf(
@@ -436,6 +578,13 @@ int main(int argc, char **argv)
                 transfers.at(0), transfers.at(1), transfers.at(2));
     std::printf("the list reader alone (body in memory, 64 KiB pieces): %.1f ms, %.1f ms, %.1f ms\n", readers.at(0),
                 readers.at(1), readers.at(2));
+    std::printf("the least a reader costs on one core (simdjson On-Demand, body in memory): iteration alone %.1f ms, "
+                "%.1f ms, %.1f ms; with plain conversions into columns allocated up front %.1f ms, %.1f ms, %.1f ms\n",
+                floors.at(0).iterateMs, floors.at(1).iterateMs, floors.at(2).iterateMs, floors.at(0).convertMs,
+                floors.at(1).convertMs, floors.at(2).convertMs);
+    std::printf("so the ratio to the bare transfer no single-threaded read can go below: %.2f, %.2f, %.2f\n",
+                floors.at(0).convertMs / transfers.at(0), floors.at(1).convertMs / transfers.at(1),
+                floors.at(2).convertMs / transfers.at(2));
     for (const QByteArray &line : cpuLines)
         std::printf("%s\n", line.constData());
     if (!canResetPeak)
