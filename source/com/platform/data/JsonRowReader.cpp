@@ -502,7 +502,6 @@ private:
 
     void setFromText(qsizetype row, int field, FieldType type, std::string_view text)
     {
-        const bool ascii = isAscii(text);
         const auto length = qsizetype(text.size());
         switch (type) {
         case FieldType::String:
@@ -511,7 +510,7 @@ private:
         case FieldType::SmallInt:
         case FieldType::LargeInt: {
             qint64 i = 0;
-            const bool ok = ascii ? FieldValue::parseIntegerAscii(text.data(), length, i)
+            const bool ok = isAscii(text) ? FieldValue::parseIntegerAscii(text.data(), length, i)
                                   : FieldValue::parseInteger(QString::fromUtf8(text.data(), length), i);
             setInteger(row, field, type, ok, i);
             return;
@@ -536,7 +535,7 @@ private:
         case FieldType::DateTime: break;
         }
         FieldValue::IsoParts p;
-        const bool ok = ascii ? FieldValue::parseIsoAscii(text.data(), length, p, &m_dates[size_t(field)])
+        const bool ok = isAscii(text) ? FieldValue::parseIsoAscii(text.data(), length, p, &m_dates[size_t(field)])
                               : FieldValue::parseIso(QString::fromUtf8(text.data(), length), p);
         if (!ok) {
             m_storage.setNull(row, field);
