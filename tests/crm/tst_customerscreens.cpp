@@ -37,6 +37,7 @@
 #include <QToolButton>
 #include <QAbstractProxyModel>
 #include <QtTest>
+#include <ctime>
 #include <functional>
 #include <memory>
 
@@ -164,6 +165,7 @@ private Q_SLOTS:
     void cleanupTestCase();
     void init();
     void listPagesAndSearches();
+    void updateTimesShowInTheUsersTimeZone();
     void overtakenReadLosesNoCurrentRow_data();
     void overtakenReadLosesNoCurrentRow();
     void quickListReadsShowNoWaitDialog();
@@ -305,6 +307,42 @@ void tst_CustomerScreens::listPagesAndSearches()
     ComDm->locLang->setLanguageIndex(-1);
     QCOMPARE(indonesian, QStringLiteral("Kota"));
     QCOMPARE(table->headerData(city, Qt::Horizontal).toString(), QStringLiteral("City"));
+}
+
+// A server may stamp its times in UTC, with an offset or without a zone:
+// the list shows each in the user's own time.
+void tst_CustomerScreens::updateTimesShowInTheUsersTimeZone()
+{
+    const QByteArray oldTz = qgetenv("TZ");
+    const bool hadTz = qEnvironmentVariableIsSet("TZ");
+    qputenv("TZ", "Asia/Jakarta"); // UTC+7 all year
+    tzset();
+    const auto restoreTz = qScopeGuard([&] {
+        if (hadTz)
+            qputenv("TZ", oldTz);
+        else
+            qunsetenv("TZ");
+        tzset();
+    });
+    const char *const stamps[] = { "2024-06-01T03:00:00Z", "2024-06-01T05:00:00+02:00", "2024-06-01T10:00:00",
+                                   "2024-06-01 10:00:00", "2024-06-01T03:00:00.000Z" };
+    m_server->setHandler([&](const RecordedRequest &) {
+        QJsonArray data;
+        for (int i = 0; i < int(std::size(stamps)); ++i) {
+            QJsonObject row = customer(i + 1);
+            row.insert(QStringLiteral("updated_at"), QLatin1String(stamps[i]));
+            data.append(row);
+        }
+        return Reply::json(QJsonDocument(QJsonObject { { "data", data } }).toJson());
+    });
+    auto form = openList();
+    QTRY_COMPARE(form->DataMode(), dmBrowse);
+    const QAbstractItemModel *grid = control<QTableView>(form.get(), "tvData")->model();
+    const int column = tableOf(*form)->fieldIndex(QStringLiteral("updated_at"));
+    QCOMPARE(grid->rowCount(), int(std::size(stamps)));
+    for (int row = 0; row < grid->rowCount(); ++row)
+        QCOMPARE(grid->index(row, column).data().toString(), QStringLiteral("2024-06-01 10:00:00"));
+    QVERIFY(m_presenter->messages.isEmpty());
 }
 
 void tst_CustomerScreens::overtakenReadLosesNoCurrentRow_data()

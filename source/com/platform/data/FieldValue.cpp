@@ -376,7 +376,10 @@ QString dateTimeIsoText(const QDateTime &dt)
 
 QString dateTimeDisplayText(const QDateTime &dt)
 {
-    return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    // a time stamped in UTC or with an offset is shown as the user's clock
+    // read it; the value itself keeps its zone for the way back
+    const QDateTime shown = dt.timeSpec() == Qt::LocalTime ? dt : dt.toLocalTime();
+    return shown.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 } // namespace Platform::FieldValue

@@ -90,6 +90,6 @@ inline QVariant integerValue(FieldType type, qint64 value)
 QString doubleText(double value);
 QString dateText(QDate date); // yyyy-MM-dd
 QString dateTimeIsoText(const QDateTime &dt); // ISO 8601, milliseconds only when set
-QString dateTimeDisplayText(const QDateTime &dt); // yyyy-MM-dd HH:mm:ss
+QString dateTimeDisplayText(const QDateTime &dt); // yyyy-MM-dd HH:mm:ss, local time
 
 } // namespace Platform::FieldValue
