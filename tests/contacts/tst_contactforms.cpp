@@ -59,6 +59,7 @@ private Q_SLOTS:
     void contactAsOneObjectAndNoSilentSave();
     void writeInFlightKeepsTheFormOpen();
     void typingBeforeTheRecordIsRefused();
+    void unansweredWriteIsNotToldToBeTriedAgain();
 
 private:
     std::unique_ptr<RestScreenFixture> m_fixture;
@@ -337,6 +338,38 @@ void tst_ContactForms::typingBeforeTheRecordIsRefused()
     QVERIFY(frm.cboCountry->isEnabled());
     QTest::keyClicks(frm.edtName, QStringLiteral(" Jr"));
     QCOMPARE(frm.tblData->value(QStringLiteral("contact_name")).toString(), QStringLiteral("Budi Santoso Jr"));
+}
+
+// The server took the write and went silent: it may have applied it. Told
+// to "try again", the user would save the contact a second time.
+void tst_ContactForms::unansweredWriteIsNotToldToBeTriedAgain()
+{
+    const QString told = QStringLiteral("The server failed to give a complete answer. It may have applied the change: "
+                                        "check the data before you try again.");
+    auto silentWrites = [get = serving(QByteArray())](const RecordedRequest &ARequest) {
+        return ARequest.method == "GET" ? get(ARequest) : Reply::withAction(Reply::Action::CloseWithoutAnswer);
+    };
+    m_server->setHandler(silentWrites);
+    {
+        TContactEntryFrm frm;
+        showEntry(frm, dmAdd, 100);
+        QTRY_COMPARE(frm.cboCountry->currentText(), QStringLiteral("Indonesia"));
+        QTest::keyClicks(frm.edtName, QStringLiteral("Siti Rahma"));
+        frm.btnSave->click();
+        QTRY_COMPARE(m_presenter->texts(), QStringList { told });
+        QCOMPARE(m_server->requestsTo("POST", QStringLiteral("/crm/v1/master/contacts")).size(), 1);
+    }
+
+    m_presenter->clear();
+    TContactEntryFrm frm;
+    showEntry(frm, dmEdit);
+    QTRY_COMPARE(frm.cboState->currentText(), QStringLiteral("Johor"));
+    frm.btnDelete->show();
+    m_presenter->queueAnswer(MR::Yes);
+    frm.btnDelete->click();
+    QTRY_COMPARE(m_presenter->texts().size(), 2);
+    QCOMPARE(m_presenter->texts().last(), told);
+    QVERIFY(frm.isVisible());
 }
 
 QTEST_MAIN(tst_ContactForms)

@@ -19,6 +19,7 @@ private Q_SLOTS:
     void paginateShowsMetaWithoutReload();
     void navigationAsksForReloads();
     void pageStaysWithinThePageCount();
+    void typedPageIsAPageNumber();
 };
 
 // The answer's page meta is shown without asking for a reload, whatever it
@@ -133,6 +134,30 @@ void tst_Pagination::pageStaysWithinThePageCount()
     }
     bar.pageSize->setCurrentIndex(0);
     QCOMPARE(bar.reloads, QStringList({ "100000/10" }));
+}
+
+// A page typed into the selector goes to the server as it stands: what is
+// no page number there ("abc", "0") would have the server refuse the read
+// and leave the list empty.
+void tst_Pagination::typedPageIsAPageNumber()
+{
+    PagingBar bar;
+    bar.form.show();
+    bar.pagination->Paginate(meta(R"({"page": 2, "page_count": 5, "rec_count": 50})"));
+    QLineEdit *edit = bar.page->lineEdit();
+    edit->setFocus();
+    auto type = [&](const QString &AText) {
+        edit->selectAll();
+        QTest::keyClicks(edit, AText);
+        QTest::keyClick(edit, Qt::Key_Return);
+    };
+    type(QStringLiteral("abc"));
+    type(QStringLiteral("0"));
+    QVERIFY(bar.page->currentText() != QStringLiteral("0"));
+    for (const QString &reload : std::as_const(bar.reloads))
+        QVERIFY2(reload.section(QLatin1Char('/'), 0, 0).toInt() >= 1, qPrintable(reload));
+    type(QStringLiteral("4"));
+    QCOMPARE(bar.reloads.last(), QStringLiteral("4/20"));
 }
 
 QTEST_MAIN(tst_Pagination)

@@ -349,11 +349,20 @@ void tst_RestWrites::writeWithoutAnswerIsSentOnce_data()
     QTest::addColumn<QString>("method");
     QTest::addColumn<Reply>("reply");
     QTest::addColumn<bool>("warm"); // a kept-alive connection from an earlier request
+    QTest::addColumn<QString>("told");
     const Reply closed = Reply::withAction(Reply::Action::CloseWithoutAnswer);
-    QTest::newRow("post, closed") << "post" << closed << false;
-    QTest::newRow("post, closed on a kept-alive connection") << "post" << closed << true;
-    QTest::newRow("patch, closed") << "patch" << closed << false;
-    QTest::newRow("post, no HTTP") << "post" << Reply::withAction(Reply::Action::Garbage) << true;
+    // "try again" would have the user send it a second time
+    const QString broken = QStringLiteral(
+        "The server failed to give a complete answer. It may have applied the change: check the data before you "
+        "try again.");
+    const QString late = QStringLiteral(
+        "The server did not answer in time. It may have applied the change: check the data before you try again.");
+    QTest::newRow("post, closed") << "post" << closed << false << broken;
+    QTest::newRow("post, closed on a kept-alive connection") << "post" << closed << true << broken;
+    QTest::newRow("patch, closed") << "patch" << closed << false << broken;
+    QTest::newRow("post, no HTTP") << "post" << Reply::withAction(Reply::Action::Garbage) << true << broken;
+    QTest::newRow("post, no answer in time") << "post" << Reply::withAction(Reply::Action::Hang) << false << late;
+    QTest::newRow("delete, no answer in time") << "delete" << Reply::withAction(Reply::Action::Hang) << false << late;
 }
 
 void tst_RestWrites::writeWithoutAnswerIsSentOnce()
@@ -361,6 +370,8 @@ void tst_RestWrites::writeWithoutAnswerIsSentOnce()
     QFETCH(QString, method);
     QFETCH(Reply, reply);
     QFETCH(bool, warm);
+    QFETCH(QString, told);
+    DataTestEnv::replaceRestClient(m_env->server.url(), 300);
     if (warm) {
         RestGetRecord(ContactsUrl, m_contact.get(), nullptr, &m_errorHandler, m_log.complete(QStringLiteral("read")),
                       m_log.error(), false, false);
@@ -374,7 +385,13 @@ void tst_RestWrites::writeWithoutAnswerIsSentOnce()
     QTest::qWait(100);
     QCOMPARE(m_env->server.requestsTo(method.toUpper().toLatin1(), ContactsUrl).size(), 1);
     QCOMPARE(m_log.count(QStringLiteral("complete")), 0);
-    QCOMPARE(m_log.lastErrorText, QStringLiteral("The server failed to give a complete answer. Please try again."));
+    QCOMPARE(m_log.lastErrorText, told);
+
+    // without an error procedure the user reads the same
+    m_log.entries.clear();
+    RestSendOne(method, ContactsUrl, m_contact.get(), nullptr, &m_errorHandler, m_log.complete(), nullptr, true, true);
+    QVERIFY(QTest::qWaitFor([&] { return !m_env->presenter->messages.isEmpty(); }, 5000));
+    QCOMPARE(m_env->presenter->texts(), QStringList { told });
 }
 
 QTEST_MAIN(tst_RestWrites)

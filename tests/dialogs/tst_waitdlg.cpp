@@ -20,6 +20,7 @@ private Q_SLOTS:
     void delayedHidingEndsThePendingShowing();
     void focusComesBackAfterwards();
     void pendingShowingWaitsForAMessageBox();
+    void comesInFrontOfTheWindowsOpenedSince();
 
 private:
     // Times the wait window was shown so far.
@@ -243,6 +244,33 @@ void tst_WaitDlg::pendingShowingWaitsForAMessageBox()
     expectState(true, 1);
     m_dlg->Hide(false);
     expectState(false, 0);
+}
+
+// A dialog opened after the wait window (a contact form over its customer)
+// would cover it: the main form disabled beneath, and neither the waiting
+// nor Cancel to be seen. Each showing brings the wait window to the front.
+void tst_WaitDlg::comesInFrontOfTheWindowsOpenedSince()
+{
+    struct RaiseCounter : QObject
+    {
+        int count = 0;
+        bool eventFilter(QObject *, QEvent *AEvent) override
+        {
+            count += AEvent->type() == QEvent::ZOrderChange;
+            return false;
+        }
+    } raises;
+    QWidget *wait = WaitDlgFrmOf(m_dlg.get());
+    wait->installEventFilter(&raises);
+    for (int round = 1; round <= 2; ++round) {
+        QDialog form(m_main.get());
+        form.show();
+        m_dlg->Show();
+        expectState(true, 1);
+        QCOMPARE(raises.count, round);
+        m_dlg->Hide(true);
+    }
+    wait->removeEventFilter(&raises);
 }
 
 QTEST_MAIN(tst_WaitDlg)

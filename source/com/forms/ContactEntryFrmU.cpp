@@ -540,7 +540,7 @@ void TContactEntryFrm::DeleteData()
         IsLoading = false;
         hideWait();
         if (AOutcome.failed) {
-            MsgErr(TransportFailureText(AOutcome.failureKind, AOutcome.failure));
+            MsgErr(WriteFailureText(AOutcome.failureKind, AOutcome.failure));
         } else if (AOutcome.response.success()) {
             MsgInfo(mitDeleted);
             done(ModalResult::Ok);

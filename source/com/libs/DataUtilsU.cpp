@@ -280,6 +280,7 @@ struct Callbacks
     bool waitDlg = false;
     bool checkCounter = false;
     bool waitHeld = false;
+    bool write = false;
 
     // Show() processes events: the request may be aborted in there, and
     // then gives the count back at once.
@@ -299,7 +300,8 @@ struct Callbacks
     void reportTransport(const RestOutcome &AOutcome) const
     {
         qWarning("REST request got no answer: %s", qPrintable(AOutcome.failure));
-        const QString text = TransportFailureText(AOutcome.failureKind, AOutcome.failure);
+        const QString text = write ? WriteFailureText(AOutcome.failureKind, AOutcome.failure)
+                                   : TransportFailureText(AOutcome.failureKind, AOutcome.failure);
         guardedStep("reporting the failure", [&] {
             if (error)
                 error(500, text);
@@ -990,6 +992,7 @@ void RestSend(const QString &AMethod, const QString &AUrl, std::unique_ptr<TTabl
     state->params = std::move(AHttpParams);
     state->list = std::move(ATableList);
     state->cb = makeCallbacks(AErrorHandler, std::move(ACompleteProc), std::move(AErrorProc), AWaitDlg, ACheckCounter);
+    state->cb.write = true;
 
     RestRequest *request = documentRequest(state);
     const QPointer<RestRequest> alive(request);

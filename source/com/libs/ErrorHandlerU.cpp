@@ -49,7 +49,8 @@ bool isMarkup(const QString &ABody)
 
 bool isTransportFailureText(const QString &AText)
 {
-    for (const Platform::ResourceString *s : { &sMsgNoConnection, &sMsgNoAnswerInTime, &sMsgServerFailed }) {
+    for (const Platform::ResourceString *s : { &sMsgNoConnection, &sMsgNoAnswerInTime, &sMsgServerFailed,
+                                               &sMsgWriteNoAnswerInTime, &sMsgWriteServerFailed }) {
         if (AText == s->text())
             return true;
     }
@@ -155,6 +156,15 @@ QString TransportFailureText(Platform::TransportFailure AKind, const QString &AD
     case Platform::TransportFailure::Other: break;
     }
     return ADetail;
+}
+
+QString WriteFailureText(Platform::TransportFailure AKind, const QString &ADetail)
+{
+    switch (AKind) {
+    case Platform::TransportFailure::Timeout: return sMsgWriteNoAnswerInTime.text();
+    case Platform::TransportFailure::BrokenAnswer: return sMsgWriteServerFailed.text();
+    default: return TransportFailureText(AKind, ADetail);
+    }
 }
 
 void TErrorHandler::ShowErrorMessage(const QString &AJsonStr)

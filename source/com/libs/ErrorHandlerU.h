@@ -64,3 +64,6 @@ private:
 // What to tell the user when a request got no answer: the kind in the
 // current language; the technical text only when the kind says nothing.
 COM_EXPORT QString TransportFailureText(Platform::TransportFailure AKind, const QString &ADetail);
+// The same for a write (POST, PATCH, PUT, DELETE): once sent, it may have
+// been applied, so the user checks before sending it again.
+COM_EXPORT QString WriteFailureText(Platform::TransportFailure AKind, const QString &ADetail);

@@ -142,6 +142,16 @@ const Platform::ResourceString sMsgNoAnswerInTime = { "sMsgNoAnswerInTime",
                                                       "The server did not answer in time. Please try again." };
 const Platform::ResourceString sMsgServerFailed = { "sMsgServerFailed",
                                                     "The server failed to give a complete answer. Please try again." };
+// A write that was sent may have been applied: another try could apply it twice.
+const Platform::ResourceString sMsgWriteNoAnswerInTime = {
+    "sMsgWriteNoAnswerInTime",
+    "The server did not answer in time. It may have applied the change: check the data before you try again."
+};
+const Platform::ResourceString sMsgWriteServerFailed = {
+    "sMsgWriteServerFailed",
+    "The server failed to give a complete answer. It may have applied the change: check the data before you try "
+    "again."
+};
 const Platform::ResourceString sMsgNothingToSave = { "sMsgNothingToSave", "There is no data to save." };
 
 const char *const LangResProductName = "Custom Resource Strings";
@@ -288,9 +298,10 @@ void LangResU_Initialize()
     QList<const Platform::ResourceString *> product;
     AddResourceStringNames(product);
     Platform::ResourceStringRepository::instance().registerProduct(QString::fromLatin1(LangResProductName), product);
-    Platform::ResourceStringRepository::instance().registerProduct(
-        QString::fromLatin1(FailureProductName),
-        { &sMsgNoConnection, &sMsgNoAnswerInTime, &sMsgServerFailed, &sMsgNothingToSave });
+    Platform::ResourceStringRepository::instance().registerProduct(QString::fromLatin1(FailureProductName),
+                                                                   { &sMsgNoConnection, &sMsgNoAnswerInTime,
+                                                                     &sMsgServerFailed, &sMsgWriteNoAnswerInTime,
+                                                                     &sMsgWriteServerFailed, &sMsgNothingToSave });
 }
 
 void LangResU_Finalize()

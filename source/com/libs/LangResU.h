@@ -142,6 +142,8 @@ COM_EXPORT extern const Platform::ResourceString sMsgSessionExpired;
 COM_EXPORT extern const Platform::ResourceString sMsgNoConnection;
 COM_EXPORT extern const Platform::ResourceString sMsgNoAnswerInTime;
 COM_EXPORT extern const Platform::ResourceString sMsgServerFailed;
+COM_EXPORT extern const Platform::ResourceString sMsgWriteNoAnswerInTime;
+COM_EXPORT extern const Platform::ResourceString sMsgWriteServerFailed;
 COM_EXPORT extern const Platform::ResourceString sMsgNothingToSave;
 
 // Name of the product under which the catalogue is registered.

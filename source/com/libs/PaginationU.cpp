@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QIntValidator>
 #include <QStringList>
 #include <QtDebug>
 #include <cmath>
@@ -32,6 +33,23 @@ bool pageInt(const QJsonObject &AObject, const QString &AName, int &AValue)
     AValue = int(d);
     return true;
 }
+
+// A typed page goes to the server as it stands, and a server refuses
+// anything but a whole number from 1: letters cannot be typed, and what is
+// left that is no page ("", "0") becomes the first page when committed.
+class PageNumberValidator : public QIntValidator
+{
+public:
+    explicit PageNumberValidator(QObject *AParent)
+        : QIntValidator(1, INT_MAX, AParent)
+    { }
+    void fixup(QString &AInput) const override
+    {
+        bool ok = false;
+        if (AInput.trimmed().toInt(&ok) < 1 || !ok)
+            AInput = QStringLiteral("1");
+    }
+};
 
 // Resets the painting flag however Paginate ends.
 struct LoadingGuard
@@ -99,6 +117,9 @@ void TPagination::hookSelector(QComboBox *ASelector, QList<QMetaObject::Connecti
         connect(ASelector, &QComboBox::currentIndexChanged, this, [this, ASelector] { selectorPicked(ASelector); }));
     // typed text counts once it is committed, not at every keystroke
     if (QLineEdit *edit = ASelector->lineEdit()) {
+        // hooked again at every Paginate: one validator is enough
+        if (ASelector == FPage.data() && !dynamic_cast<const PageNumberValidator *>(edit->validator()))
+            edit->setValidator(new PageNumberValidator(edit));
         AConnections.append(
             connect(edit, &QLineEdit::editingFinished, this, [this, ASelector] { selectorEdited(ASelector); }));
     }

@@ -92,8 +92,12 @@ void TWaitDlg::ShowNow()
         FMainFocus = FMainFrm->window()->focusWidget();
         FMainFrm->setEnabled(false);
     }
-    if (FWindow)
+    if (FWindow) {
         FWindow->show();
+        // shown again, it keeps its old place in the stack: a dialog opened
+        // since (a contact form over its customer) would hide it and its Cancel
+        FWindow->raise();
+    }
 }
 
 void TWaitDlg::Hide(bool ACheckCounter)
