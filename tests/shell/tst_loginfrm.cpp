@@ -250,9 +250,12 @@ void tst_LoginFrm::signIn()
         QCOMPARE(m_folder->read(QStringLiteral("app.conf")), AppConf);
         if (status != 401)
             return;
-        m_loginStatus = 200; // the user tries again, with the right password
+        m_loginStatus = 200; // the user types the right password at once, and Enter
         m_login = loginAnswer();
-        QTest::mouseClick(form->btnSignIn, Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), form->edtPass);
+        QTest::keyClicks(QApplication::focusWidget(), password);
+        QCOMPARE(form->edtPass->text(), password);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QVERIFY(waitFor(*form, TLoginState::lsDone));
     }
     QCOMPARE(form->State(), TLoginState::lsDone);

@@ -568,6 +568,11 @@ void TLoginFrm::SignInFailed(const QString &AMessage)
         return;
     SetState(TLoginState::lsReady);
     SetMessage(AMessage);
+    // The fields were disabled under the keyboard focus, which went on to
+    // whatever stayed enabled: the corrected password is typed where it
+    // belongs, over the refused one.
+    edtPass->setFocus();
+    edtPass->selectAll();
 }
 
 // ------------------------------------------------------- credential store
