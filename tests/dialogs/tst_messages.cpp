@@ -8,6 +8,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLineEdit>
+#include <QVBoxLayout>
 #include <QMessageBox>
 #include <QtTest>
 
@@ -42,6 +44,7 @@ private Q_SLOTS:
     void validationMessages();
     void boxTitleAndButtonsFollowTheLanguage();
     void noAnswerToldInTheUsersLanguage();
+    void keyboardGoesBackToTheWindowUnderTheBox();
     void errorBodies_data();
     void errorBodies();
 
@@ -349,5 +352,27 @@ void tst_Messages::errorBodies()
     QCOMPARE(m_presenter->texts(), QStringList { shown });
 }
 
+// A message box closed, the user types on: the keys go to the window the
+// box came up over (no window manager, as on a bare X server, gives the
+// keyboard back by itself).
+void tst_Messages::keyboardGoesBackToTheWindowUnderTheBox()
+{
+    Platform::setDialogPresenter(nullptr);
+    QWidget window;
+    auto *edit = new QLineEdit(&window);
+    (new QVBoxLayout(&window))->addWidget(edit);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    edit->setFocus();
+    QTimer::singleShot(0, [] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+            box->done(QMessageBox::Ok);
+    });
+    MsgErr(QStringLiteral("Customer Code cannot be empty."));
+    QTRY_COMPARE(QApplication::activeWindow(), &window);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ABC"));
+    QCOMPARE(edit->text(), QStringLiteral("ABC"));
+}
 QTEST_MAIN(tst_Messages)
 #include "tst_messages.moc"

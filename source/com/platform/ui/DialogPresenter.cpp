@@ -5,8 +5,37 @@
 #include <QApplication>
 
 #include <QAbstractButton>
+#include <QPointer>
 
 namespace Platform {
+
+namespace {
+
+// Gives the keyboard back to the window that had it before a modal window
+// came up. Without a window manager (a bare X server) nothing else does, and
+// what the user typed next went nowhere; with one, it asks for what the
+// window manager is about to do anyway. A window that became active
+// meanwhile keeps the keyboard.
+class ActivationReturn
+{
+public:
+    ActivationReturn()
+        : m_window(QApplication::activeWindow())
+    { }
+    ~ActivationReturn()
+    {
+        const QWidget *now = QApplication::activeWindow();
+        if (m_window && m_window->isVisible() && (!now || !now->isVisible()))
+            m_window->activateWindow();
+    }
+    ActivationReturn(const ActivationReturn &) = delete;
+    ActivationReturn &operator=(const ActivationReturn &) = delete;
+
+private:
+    QPointer<QWidget> m_window;
+};
+
+} // namespace
 
 const ResourceString sMsgTitleWarning = { "sMsgTitleWarning", "Warning" };
 const ResourceString sMsgTitleError = { "sMsgTitleError", "Error" };
@@ -133,6 +162,7 @@ int WidgetDialogPresenter::showMessage(const QString &text, MessageKind kind, Me
             if (QAbstractButton *b = box.button(m.qt))
                 b->setText(m.caption->text());
     }
+    const ActivationReturn activation;
     const int pressed = box.exec();
     for (const ButtonMap &m : buttonMap) {
         if (pressed == m.qt && buttons.testFlag(m.ours))
@@ -143,6 +173,7 @@ int WidgetDialogPresenter::showMessage(const QString &text, MessageKind kind, Me
 
 int WidgetDialogPresenter::showModal(QDialog &dialog)
 {
+    const ActivationReturn activation;
     return dialog.exec();
 }
 
