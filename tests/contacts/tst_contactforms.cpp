@@ -76,6 +76,15 @@ private:
         AFrm.ErrorHandler = &m_errors;
         AFrm.show();
     }
+    // The stored contact shown, then Delete, answered Yes.
+    void deleteShownContact(TContactEntryFrm &AFrm)
+    {
+        showEntry(AFrm, dmEdit);
+        QTRY_COMPARE(AFrm.cboState->currentText(), QStringLiteral("Johor"));
+        AFrm.btnDelete->show();
+        m_presenter->queueAnswer(MR::Yes);
+        AFrm.btnDelete->click();
+    }
 };
 
 void tst_ContactForms::init()
@@ -307,11 +316,7 @@ void tst_ContactForms::writeInFlightKeepsTheFormOpen()
     m_presenter->clear();
     m_server->setHandler(slowWrites(R"({"message": "Contact 12 deleted."})"));
     TContactEntryFrm frm;
-    showEntry(frm, dmEdit);
-    QTRY_COMPARE(frm.cboState->currentText(), QStringLiteral("Johor"));
-    frm.btnDelete->show();
-    m_presenter->queueAnswer(MR::Yes);
-    frm.btnDelete->click();
+    deleteShownContact(frm);
     QTRY_COMPARE(m_server->requestsTo("DELETE", ContactPath).size(), 1);
     QVERIFY(!frm.close()); // the window's own close button
     QVERIFY(frm.isVisible());
@@ -362,11 +367,7 @@ void tst_ContactForms::unansweredWriteIsNotToldToBeTriedAgain()
 
     m_presenter->clear();
     TContactEntryFrm frm;
-    showEntry(frm, dmEdit);
-    QTRY_COMPARE(frm.cboState->currentText(), QStringLiteral("Johor"));
-    frm.btnDelete->show();
-    m_presenter->queueAnswer(MR::Yes);
-    frm.btnDelete->click();
+    deleteShownContact(frm);
     QTRY_COMPARE(m_presenter->texts().size(), 2);
     QCOMPARE(m_presenter->texts().last(), told);
     QVERIFY(frm.isVisible());
