@@ -94,7 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                QStringLiteral("written into the application folder"));
     const QStringList files = filesUnder(app + QStringLiteral("updates"));
     if (qEnvironmentVariableIsSet("ZELT_FUZZ_VERBOSE"))
-        std::fprintf(stderr, "%s: %s [%s]\n", ok ? "staged" : "failed", qPrintable(error), qPrintable(files.join(u' ')));
+        std::fprintf(stderr, "%s: %s [%s]\n", ok ? "staged" : "failed", qPrintable(error),
+                     qPrintable(files.join(u' ')));
     if (!ok) {
         FUZZ_CHECK(!error.isEmpty(), QStringLiteral("failed without a reason"));
         FUZZ_CHECK(staged.isEmpty(), QStringLiteral("failed (%1), yet %2 staged").arg(error, staged.join(u' ')));
@@ -111,7 +112,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         expected << path;
     }
     expected.sort();
-    FUZZ_CHECK(files == expected,
-               QStringLiteral("files %1, staged %2").arg(files.join(u' '), expected.join(u' ')));
+    FUZZ_CHECK(files == expected, QStringLiteral("files %1, staged %2").arg(files.join(u' '), expected.join(u' ')));
     return 0;
 }
