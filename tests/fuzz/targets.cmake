@@ -13,3 +13,7 @@ zelt_add_fuzz_target(inifile LIBS Zelt::com_internal)
 zelt_add_fuzz_target(qtystr LIBS Zelt::com_internal)
 zelt_add_fuzz_target(sqlin LIBS Zelt::com_internal)
 zelt_add_fuzz_target(reportlayout LIBS Zelt::com_internal)
+# an update archive fetched from a local server and unpacked into "updates/"
+zelt_add_fuzz_target(updatearchive LIBS zelt_testsupport)
+# a document's record and detail lines read from the text, against the document
+zelt_add_fuzz_target(detailrows LIBS Zelt::com_internal)

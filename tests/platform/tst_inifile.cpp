@@ -113,6 +113,14 @@ void tst_IniFile::utf16FileIsReadAndKeepsItsEncoding()
     QCOMPARE(ini.toBytes(), utf16(text));
     ini.writeBool(QStringLiteral("SignIn"), QStringLiteral("RememberUser"), true);
     QCOMPARE(ini.toBytes(), utf16(text + QStringLiteral("\r\n[SignIn]\r\nRememberUser=1\r\n")));
+
+    // a U+FEFF after the byte-order mark is text, kept by a save even when
+    // it is all the text there is
+    IniFile bare = IniFile::fromBytes(utf16(QStringLiteral("\uFEFF")));
+    QCOMPARE(bare.toBytes(), utf16(QStringLiteral("\uFEFF")));
+    bare.writeBool(QStringLiteral("SignIn"), QStringLiteral("RememberUser"), true);
+    QCOMPARE(bare.toBytes(), utf16(QStringLiteral("\uFEFF\n\n[SignIn]\nRememberUser=1")));
+    QCOMPARE(bare.readString(QStringLiteral("SignIn"), QStringLiteral("RememberUser")), QStringLiteral("1"));
 }
 
 void tst_IniFile::latin1EditLeavingValidUtf8KeepsOtherValues()

@@ -63,8 +63,12 @@ IniFile IniFile::fromBytes(const QByteArray &bytes)
             l.text = utf8.decode(l.raw);
             l.raw = QByteArray();
         }
-        if (!ini.m_bom.isEmpty() && !ini.m_lines.isEmpty())
+        if (!ini.m_bom.isEmpty()) {
+            // a text of nothing but U+FEFF has no line yet to hold it
+            if (ini.m_lines.isEmpty())
+                ini.m_lines.append(Line());
             ini.m_lines.first().text.prepend(QChar(0xFEFF));
+        }
         ini.m_bom = bytes.left(2);
         ini.m_utf16 = encoding;
         // what a damaged file holds beyond its text stays until a change
