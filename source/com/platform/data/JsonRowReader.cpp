@@ -511,7 +511,7 @@ private:
         case FieldType::LargeInt: {
             qint64 i = 0;
             const bool ok = isAscii(text) ? FieldValue::parseIntegerAscii(text.data(), length, i)
-                                  : FieldValue::parseInteger(QString::fromUtf8(text.data(), length), i);
+                                          : FieldValue::parseInteger(QString::fromUtf8(text.data(), length), i);
             setInteger(row, field, type, ok, i);
             return;
         }
@@ -536,7 +536,7 @@ private:
         }
         FieldValue::IsoParts p;
         const bool ok = isAscii(text) ? FieldValue::parseIsoAscii(text.data(), length, p, &m_dates[size_t(field)])
-                              : FieldValue::parseIso(QString::fromUtf8(text.data(), length), p);
+                                      : FieldValue::parseIso(QString::fromUtf8(text.data(), length), p);
         if (!ok) {
             m_storage.setNull(row, field);
         } else if (type == FieldType::Date) {
