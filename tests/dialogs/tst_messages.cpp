@@ -45,6 +45,7 @@ private Q_SLOTS:
     void boxTitleAndButtonsFollowTheLanguage();
     void noAnswerToldInTheUsersLanguage();
     void keyboardGoesBackToTheWindowUnderTheBox();
+    void keyboardGoesBackAfterDialogsOneAfterTheOther();
     void errorBodies_data();
     void errorBodies();
 
@@ -374,5 +375,38 @@ void tst_Messages::keyboardGoesBackToTheWindowUnderTheBox()
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ABC"));
     QCOMPARE(edit->text(), QStringLiteral("ABC"));
 }
+
+// A pick list closed and the print preview opened at once (the card of a
+// customer): the window system had not yet told that the keyboard was back
+// under the first, and when the preview closed the keys went nowhere.
+void tst_Messages::keyboardGoesBackAfterDialogsOneAfterTheOther()
+{
+    Platform::setDialogPresenter(nullptr);
+    QWidget window;
+    auto *edit = new QLineEdit(&window);
+    (new QVBoxLayout(&window))->addWidget(edit);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    edit->setFocus();
+    const auto closeWhenUp = [] {
+        QTimer::singleShot(0, [] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                dialog->done(QDialog::Accepted);
+        });
+    };
+    {
+        QDialog pick(&window);
+        closeWhenUp();
+        Platform::dialogPresenter().showModal(pick);
+    }
+    QDialog preview(&window);
+    closeWhenUp();
+    Platform::dialogPresenter().showModal(preview);
+    QTRY_COMPARE(QApplication::activeWindow(), &window);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ABC"));
+    QCOMPARE(edit->text(), QStringLiteral("ABC"));
+}
+
 QTEST_MAIN(tst_Messages)
 #include "tst_messages.moc"

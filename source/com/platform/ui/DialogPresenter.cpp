@@ -19,8 +19,8 @@ namespace {
 class ActivationReturn
 {
 public:
-    ActivationReturn()
-        : m_window(QApplication::activeWindow())
+    explicit ActivationReturn(const QWidget *modal)
+        : m_window(windowUnder(modal))
     { }
     ~ActivationReturn()
     {
@@ -32,6 +32,22 @@ public:
     ActivationReturn &operator=(const ActivationReturn &) = delete;
 
 private:
+    // A window closed just before (a pick list, then the preview) may still
+    // count as the active one, or none may yet: the window system has not
+    // told that the keyboard went back. The modal window under the new one
+    // is where it goes, else the window it is shown over.
+    static QWidget *windowUnder(const QWidget *modal)
+    {
+        QWidget *active = QApplication::activeWindow();
+        if (active && active->isVisible())
+            return active;
+        if (QWidget *below = QApplication::activeModalWidget(); below && below != modal && below->isVisible())
+            return below;
+        if (const QWidget *parent = modal->parentWidget(); parent && parent->window()->isVisible())
+            return parent->window();
+        return active;
+    }
+
     QPointer<QWidget> m_window;
 };
 
@@ -162,7 +178,7 @@ int WidgetDialogPresenter::showMessage(const QString &text, MessageKind kind, Me
             if (QAbstractButton *b = box.button(m.qt))
                 b->setText(m.caption->text());
     }
-    const ActivationReturn activation;
+    const ActivationReturn activation(&box);
     const int pressed = box.exec();
     for (const ButtonMap &m : buttonMap) {
         if (pressed == m.qt && buttons.testFlag(m.ours))
@@ -173,7 +189,7 @@ int WidgetDialogPresenter::showMessage(const QString &text, MessageKind kind, Me
 
 int WidgetDialogPresenter::showModal(QDialog &dialog)
 {
-    const ActivationReturn activation;
+    const ActivationReturn activation(&dialog);
     return dialog.exec();
 }
 
