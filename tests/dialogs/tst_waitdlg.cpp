@@ -19,6 +19,7 @@ private Q_SLOTS:
     void delayedShowingComesOnlyWhileCounted();
     void delayedHidingEndsThePendingShowing();
     void focusComesBackAfterwards();
+    void focusComesBackInTheDialogThatRead();
     void pendingShowingWaitsForAMessageBox();
     void comesInFrontOfTheWindowsOpenedSince();
 
@@ -210,6 +211,35 @@ void tst_WaitDlg::focusComesBackAfterwards()
     QTRY_COMPARE(QApplication::focusWidget(), search);
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("abc"));
     QCOMPARE(search->text(), QStringLiteral("abc"));
+}
+
+// A read started from a dialog over the main form (the contacts reloaded
+// in a customer's form): disabling the main form takes the dialog along
+// and the field the user typed in loses the keyboard. It must get it back,
+// not a control of the main form beneath.
+void tst_WaitDlg::focusComesBackInTheDialogThatRead()
+{
+    auto *underneath = new QLineEdit(m_main.get());
+    (new QVBoxLayout(m_main.get()))->addWidget(underneath);
+    underneath->setFocus();
+    QDialog form(m_main.get());
+    auto *code = new QLineEdit(&form);
+    auto *name = new QLineEdit(&form);
+    auto *fields = new QVBoxLayout(&form);
+    fields->addWidget(code);
+    fields->addWidget(name);
+    form.show();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    name->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), name);
+    m_dlg->ShowAtOnce();
+    expectState(true, 1);
+    m_dlg->Hide(true);
+    expectState(false, 0);
+    QTRY_COMPARE(QApplication::focusWidget(), name);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("abc"));
+    QCOMPARE(name->text(), QStringLiteral("abc"));
 }
 
 // A read that fails before the delay is out reports before it gives its

@@ -90,6 +90,10 @@ void TWaitDlg::ShowNow()
     if (FMainFrm && FMainFrm->isEnabled()) {
         // disabling moves the focus off the control the user works in
         FMainFocus = FMainFrm->window()->focusWidget();
+        FActiveAtShow = QApplication::activeWindow();
+        FDialogFocus = QApplication::focusWidget();
+        if (FDialogFocus == FMainFocus)
+            FDialogFocus = nullptr;
         FMainFrm->setEnabled(false);
     }
     if (FWindow) {
@@ -110,10 +114,19 @@ void TWaitDlg::Hide(bool ACheckCounter)
         FWindow->hide();
     if (FMainFrm && !FMainFrm->isEnabled()) {
         FMainFrm->setEnabled(true);
-        if (FMainFocus && FMainFocus->isEnabled() && FMainFocus->isVisible())
-            FMainFocus->setFocus(Qt::OtherFocusReason);
+        // the main form's first: a window not active keeps it for later
+        for (QWidget *focus : { FMainFocus.data(), FDialogFocus.data() })
+            if (focus && focus->isEnabled() && focus->isVisible())
+                focus->setFocus(Qt::OtherFocusReason);
+        // where the wait window took the keyboard (a window manager may
+        // activate it as it shows) it goes back to where it was
+        const QWidget *active = QApplication::activeWindow();
+        if (FActiveAtShow && FActiveAtShow->isVisible() && (!active || !active->isVisible()))
+            FActiveAtShow->activateWindow();
     }
     FMainFocus = nullptr;
+    FDialogFocus = nullptr;
+    FActiveAtShow = nullptr;
 }
 
 void TWaitDlg::SetShowDelay(int AMs)

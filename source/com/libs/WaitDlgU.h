@@ -80,6 +80,10 @@ private:
     QPointer<QWidget> FMainFrm;
     // where the keyboard was in the main window before it was disabled
     QPointer<QWidget> FMainFocus;
+    // the control with the keyboard when that is in a dialog over the main
+    // form, which disabling the main form takes along, and its window
+    QPointer<QWidget> FDialogFocus;
+    QPointer<QWidget> FActiveAtShow;
     // the modal window the delayed showing was asked for under
     QPointer<QWidget> FModalAtShow;
     int FProcessCount = 0;
