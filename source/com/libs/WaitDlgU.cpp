@@ -1,5 +1,6 @@
 #include "WaitDlgU.h"
 
+#include "DialogPresenter.h"
 #include "RestRequest.h"
 
 #include <QApplication>
@@ -120,9 +121,7 @@ void TWaitDlg::Hide(bool ACheckCounter)
                 focus->setFocus(Qt::OtherFocusReason);
         // where the wait window took the keyboard (a window manager may
         // activate it as it shows) it goes back to where it was
-        const QWidget *active = QApplication::activeWindow();
-        if (FActiveAtShow && FActiveAtShow->isVisible() && (!active || !active->isVisible()))
-            FActiveAtShow->activateWindow();
+        Platform::returnActivation(FActiveAtShow);
     }
     FMainFocus = nullptr;
     FDialogFocus = nullptr;

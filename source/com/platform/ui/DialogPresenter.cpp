@@ -11,23 +11,15 @@ namespace Platform {
 
 namespace {
 
-// Gives the keyboard back to the window that had it before a modal window
-// came up. Without a window manager (a bare X server) nothing else does, and
-// what the user typed next went nowhere; with one, it asks for what the
-// window manager is about to do anyway. A window that became active
-// meanwhile keeps the keyboard.
+// Gives the keyboard back, when a modal window closes, to the window that
+// had it before (see returnActivation).
 class ActivationReturn
 {
 public:
     explicit ActivationReturn(const QWidget *modal)
         : m_window(windowUnder(modal))
     { }
-    ~ActivationReturn()
-    {
-        const QWidget *now = QApplication::activeWindow();
-        if (m_window && m_window->isVisible() && (!now || !now->isVisible()))
-            m_window->activateWindow();
-    }
+    ~ActivationReturn() { returnActivation(m_window); }
     ActivationReturn(const ActivationReturn &) = delete;
     ActivationReturn &operator=(const ActivationReturn &) = delete;
 
@@ -191,6 +183,13 @@ int WidgetDialogPresenter::showModal(QDialog &dialog)
 {
     const ActivationReturn activation(&dialog);
     return dialog.exec();
+}
+
+void returnActivation(QWidget *window)
+{
+    const QWidget *now = QApplication::activeWindow();
+    if (window && window->isVisible() && (!now || !now->isVisible()))
+        window->activateWindow();
 }
 
 DialogPresenter &dialogPresenter()

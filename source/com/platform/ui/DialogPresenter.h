@@ -8,6 +8,7 @@
 #include <memory>
 
 class QDialog;
+class QWidget;
 
 namespace Platform {
 
@@ -97,5 +98,11 @@ COM_EXPORT extern const ResourceString sMsgButtonHelp;
 COM_EXPORT extern const ResourceString sMsgButtonClose;
 // All of them, for registering with the repository.
 COM_EXPORT QList<const ResourceString *> DialogResourceStrings();
+
+// Gives the keyboard back to `window` once a window over it has gone, unless
+// another visible window has it by now. Without a window manager (a bare X
+// server) nothing else does; with one, it asks for what the window manager
+// is about to do anyway.
+COM_EXPORT void returnActivation(QWidget *window);
 
 } // namespace Platform
